@@ -1,0 +1,27 @@
+# Two commands for a fresh Debian 12 machine:
+#   make run    installs what is missing, builds, starts Kelvory on the embedded database
+#   make test   installs what is missing, builds, runs the whole test suite
+BUILD ?= build
+BUILD_TYPE ?= RelWithDebInfo
+CMAKE_FLAGS ?=
+
+.PHONY: deps build run test bench clean
+
+deps:
+	scripts/install-deps.sh
+
+build: deps
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_FLAGS)
+	cmake --build $(BUILD)
+
+run: build
+	scripts/run-kelvory.sh $(BUILD)/src/kelvory
+
+test: build
+	scripts/run-tests.sh $(BUILD)
+
+bench: build
+	scripts/run-bench.sh $(BUILD)
+
+clean:
+	rm -rf $(BUILD)

@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages that building, running and testing Kelvory need,
+# when any of them is missing. Needs root (or sudo) only when something is missing.
+set -euo pipefail
+
+packages=(
+  # build
+  cmake ninja-build g++ pkg-config
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 libqt6sql6-sqlite libqt6sql6-odbc
+  unixodbc unixodbc-dev
+  # Times New Roman and MS Sans Serif resolve to their metric-compatible Liberation faces
+  fonts-liberation
+  # ODBC drivers: FreeTDS for SQL Server, psqlODBC for the test server
+  tdsodbc odbc-postgresql
+  # tests: a real PostgreSQL server, a real X server and print queue, PDF text, sanitizer runtime
+  postgresql postgresql-client
+  xvfb xdotool x11-utils poppler-utils
+  cups cups-client cups-bsd printer-driver-cups-pdf
+  sqlite3 clang libclang-rt-14-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+# A package's own service start (cups, postgresql) may fail without an init system; the
+# tests start their own servers, so that is no reason to stop.
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" || $sudo apt-get install -y -qq -f

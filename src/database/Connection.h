@@ -1,0 +1,90 @@
+#pragma once
+
+#include "database/Failure.h"
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <QVariant>
+#include <QVariantList>
+
+namespace kelvory::database {
+
+enum class Backend { None, Embedded, Odbc };
+
+// The four pieces of a server deployment; the driver piece is fixed.
+struct ServerSettings
+{
+    QString server;
+    QString database;
+    QString uid;
+    QString pwd;
+};
+
+// "Driver={SQL Server};Server=...;Database=...;Uid=...;Pwd=..." - five pieces, no ";" after the password.
+QString connectionString(const ServerSettings &settings);
+
+class ResultSet;
+
+// The one long-lived connection that every statement of the program runs on.
+// Statements are plain text with "?" placeholders; every value travels as a bound
+// parameter, so no value can change what a statement means.
+class Connection
+{
+public:
+    Connection();
+    ~Connection();
+    Connection(const Connection &) = delete;
+    Connection &operator=(const Connection &) = delete;
+
+    void setConnectionTimeout(int seconds) { m_connectionTimeout = seconds; }
+    void setCommandTimeout(int seconds) { m_commandTimeout = seconds; }
+    int connectionTimeout() const { return m_connectionTimeout; }
+    int commandTimeout() const { return m_commandTimeout; }
+
+    // SQL Server (or any driver registered as "SQL Server") through ODBC.
+    void openServer(const ServerSettings &settings);
+    // The embedded default: an SQLite file, created with the club's four tables when missing.
+    void openEmbedded(const QString &file);
+
+    bool isOpen() const;
+    Backend backend() const { return m_backend; }
+    QSqlDatabase database() const;
+
+    // Runs a statement; returns the number of rows it affected, or -1 when the driver cannot tell.
+    qint64 execute(const QString &sql, const QVariantList &values = {});
+    // Opens a forward-only, read-only result set positioned on its first row (if any).
+    ResultSet query(const QString &sql, const QVariantList &values = {});
+
+private:
+    QSqlQuery run(const QString &sql, const QVariantList &values);
+    void applyCommandTimeout(QSqlQuery &query) const;
+
+    QString m_name;
+    Backend m_backend = Backend::None;
+    int m_connectionTimeout = 15;
+    int m_commandTimeout = 30;
+};
+
+// A forward-only result set read by column position, as the club's tables are a
+// contract by column order rather than by column name.
+class ResultSet
+{
+public:
+    explicit ResultSet(QSqlQuery query);
+
+    bool eof() const { return m_eof; }
+    int fieldCount() const { return m_fieldCount; }
+    QVariant field(int position) const { return m_query.value(position); }
+    // Moves to the next row; a failure to read it raises Failure.
+    void moveNext();
+    // Moves to the next row; returns false at the end and also when the row cannot be read.
+    bool tryMoveNext();
+
+private:
+    QSqlQuery m_query;
+    int m_fieldCount = 0;
+    bool m_eof = true;
+};
+
+} // namespace kelvory::database

@@ -1,0 +1,54 @@
+#include "database/DateText.h"
+
+#include <QDateTime>
+#include <QRegularExpression>
+
+namespace kelvory::database {
+
+QString shortDateFormat(const QLocale &locale)
+{
+    QString format = locale.dateFormat(QLocale::ShortFormat);
+    if (!format.contains(QLatin1String("yyyy")))
+        format.replace(QRegularExpression(QStringLiteral("y+")), QStringLiteral("yyyy"));
+    return format;
+}
+
+QString shortDateText(QDate date, const QLocale &locale)
+{
+    return locale.toString(date, shortDateFormat(locale));
+}
+
+QString displayText(const QVariant &value)
+{
+    if (value.isNull())
+        return QString();
+    switch (value.typeId()) {
+    case QMetaType::QDate:
+        return shortDateText(value.toDate());
+    case QMetaType::QDateTime: {
+        const QDateTime stamp = value.toDateTime();
+        if (stamp.time() == QTime(0, 0))
+            return shortDateText(stamp.date());
+        return shortDateText(stamp.date()) + QLatin1Char(' ') + QLocale().toString(stamp.time(), QLocale::ShortFormat);
+    }
+    default:
+        return value.toString();
+    }
+}
+
+QString displayDateText(const QVariant &value)
+{
+    if (value.typeId() == QMetaType::QString) {
+        const QString text = value.toString();
+        static const QRegularExpression iso(QStringLiteral("^\\d{4}-\\d{2}-\\d{2}$"));
+        if (iso.match(text).hasMatch()) {
+            const QDate date = QDate::fromString(text, Qt::ISODate);
+            if (date.isValid())
+                return shortDateText(date);
+        }
+        return text;
+    }
+    return displayText(value);
+}
+
+} // namespace kelvory::database

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QDate>
+#include <QLocale>
+#include <QString>
+#include <QVariant>
+
+namespace kelvory::database {
+
+// The system's short date form with the year always in four digits
+// (en_US: 12/6/2026, where Qt's own short form would give 12/6/26).
+QString shortDateFormat(const QLocale &locale = QLocale());
+QString shortDateText(QDate date, const QLocale &locale = QLocale());
+
+// A value read from the database as the operator sees it: NULL as empty text, a date
+// in the short date form, anything else by Qt's standard conversion.
+QString displayText(const QVariant &value);
+// The same for a date column: a stored ISO date text (how SQLite keeps a date value)
+// is shown in the short date form too; any other text stays as it is.
+QString displayDateText(const QVariant &value);
+
+} // namespace kelvory::database

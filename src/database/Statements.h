@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+// Every statement the program sends, in one place. Keyword case, the missing column
+// lists and the order of values are what the club's shared database and its web site
+// have always seen; values travel as bound parameters in place of the "?".
+namespace kelvory::database::sql {
+
+inline const QString kSelectMembers = QStringLiteral("Select * from members order by name");
+inline const QString kMaxRecordId = QStringLiteral("Select max(recordid) from members");
+inline const QString kInsertMember = QStringLiteral("insert into members values (?,?,?,?,?,?)");
+inline const QString kUpdateMember =
+    QStringLiteral("Update members set name = ?,address = ?,city= ?,phone= ?,comment= ? Where recordid = ?");
+inline const QString kDeleteMember = QStringLiteral("delete from members where recordid = ?");
+inline const QString kInsertJournal = QStringLiteral("insert into changeHistory values (?,?,?)");
+inline const QString kSelectJournal = QStringLiteral("Select * from changehistory order by date desc");
+inline const QString kSelectStatus = QStringLiteral("Select status from memberstatus where member = ?");
+inline const QString kInsertStatus = QStringLiteral("insert into memberstatus values (?,?,?)");
+inline const QString kSelectVersion = QStringLiteral("select ver from hitcounters");
+
+} // namespace kelvory::database::sql

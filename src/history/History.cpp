@@ -1,0 +1,86 @@
+#include "history/History.h"
+
+#include "database/DateText.h"
+#include "database/Statements.h"
+#include "roster/CommandButton.h"
+#include "roster/FlexGrid.h"
+#include "roster/GridFill.h"
+#include "roster/Units.h"
+#include "startup/Module1.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QScreen>
+
+namespace kelvory::history {
+
+using roster::placeInTwips;
+
+History::History(Module1 &module) : QWidget(nullptr), m_module(module)
+{
+    setObjectName(QStringLiteral("History"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("Transaction History"));
+    setWindowIcon(QIcon(roster::picture(QStringLiteral("kelvory"), 32)));
+
+    Grid1 = new roster::FlexGrid(3, 2, this);
+    Grid1->setObjectName(QStringLiteral("Grid1"));
+    QFont gridFont(QStringLiteral("Times New Roman"));
+    gridFont.setPointSize(12);
+    Grid1->setFont(gridFont);
+    Grid1->verticalHeader()->setDefaultSectionSize(Grid1->fontMetrics().height() + 4);
+    placeInTwips(Grid1, 90, 840, 12855, 5865);
+
+    Command4 = new roster::CommandButton(QStringLiteral("EXIT"), Qt::white, this);
+    Command4->setObjectName(QStringLiteral("Command4"));
+    Command4->setPicture(QStringLiteral("exit"), 32);
+    placeInTwips(Command4, 0, 0, 885, 765);
+    connect(Command4, &QToolButton::clicked, this, &History::Command4_Click);
+
+    Label2 = new QLabel(QStringLiteral(" Transaction History"), this);
+    QFont titleFont(QStringLiteral("Times New Roman"));
+    titleFont.setPointSize(18);
+    titleFont.setBold(true);
+    titleFont.setItalic(true);
+    Label2->setFont(titleFont);
+    QPalette black = Label2->palette();
+    black.setColor(QPalette::WindowText, Qt::black);
+    Label2->setPalette(black);
+    placeInTwips(Label2, 4530, 210, 3705, 435);
+
+    QWidget::setTabOrder(Grid1, Command4);
+    Grid1->setFocus(Qt::OtherFocusReason);
+
+    setFixedSize(roster::twipsRect(0, 0, 13155, 6825, logicalDpiX()).size());
+    if (const QScreen *screen = QApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+History::~History() = default;
+
+void History::Form_Load()
+{
+    Grid1->setColWidth(0, 1200);
+    Grid1->setColWidth(1, 1200);
+    Grid1->setColWidth(2, 10000);
+    Grid1->setTextMatrix(0, 0, QStringLiteral("Date"));
+    Grid1->setTextMatrix(0, 1, QStringLiteral("Person"));
+    Grid1->setTextMatrix(0, 2, QStringLiteral("Transaction"));
+    FillHistory();
+}
+
+void History::FillHistory()
+{
+    roster::GridFillOptions options;
+    options.alignedColumns = 3;
+    options.cellText = {database::displayDateText};
+    roster::fillGridFromQuery(m_module.connection, database::sql::kSelectJournal, *Grid1, options);
+}
+
+void History::Command4_Click()
+{
+    close();
+}
+
+} // namespace kelvory::history

@@ -1,0 +1,37 @@
+#include "deployment.h"
+#include "output/PrinterQueue.h"
+#include "roster/Fonts.h"
+#include "startup/Module1.h"
+#include "version.h"
+
+#include <QApplication>
+#include <QDir>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    using namespace kelvory;
+    const QString title = QString::fromUtf8(built::kTitle);
+    QApplication::setApplicationName(title);
+    roster::installFontSubstitutes();
+
+    Deployment deployment;
+    deployment.title = title;
+    deployment.server = {QString::fromUtf8(built::kServer), QString::fromUtf8(built::kDatabase),
+                         QString::fromUtf8(built::kUid), QString::fromUtf8(built::kPwd)};
+    deployment.updatePage = QString::fromUtf8(built::kUpdatePage);
+    deployment.programFolder = QCoreApplication::applicationDirPath();
+    deployment.lockFilePath = QDir(QDir::tempPath()).filePath(title + QStringLiteral(".lock"));
+    deployment.versionMajor = kVersionMajor;
+    deployment.versionMinor = kVersionMinor;
+    deployment.versionRevision = kVersionRevision;
+
+    QtDialogs dialogs;
+    DesktopShell shell;
+    output::SystemPrinterQueue printers;
+    ImmediateEnd processEnd;
+    Module1 module(deployment, {&dialogs, &shell, &printers, &processEnd});
+    if (!module.Main())
+        return 1;
+    return QApplication::exec();
+}

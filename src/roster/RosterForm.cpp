@@ -1,0 +1,374 @@
+#include "roster/RosterForm.h"
+
+#include "changes/MemberChanges.h"
+#include "database/Statements.h"
+#include "roster/CommandButton.h"
+#include "roster/FlexGrid.h"
+#include "roster/GridFill.h"
+#include "roster/Units.h"
+#include "startup/Admission.h"
+#include "startup/Module1.h"
+#include "startup/VersionCheck.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QRadioButton>
+#include <QScreen>
+#include <QTextBoundaryFinder>
+
+namespace kelvory::roster {
+
+namespace {
+
+constexpr std::uint32_t kDarkGreen = 0x00008000;
+constexpr std::uint32_t kWhite = 0x00FFFFFF;
+constexpr std::uint32_t kLightGreen = 0x00C0FFC0;
+constexpr std::uint32_t kLightRed = 0x008080FF;
+constexpr std::uint32_t kGrey = 0x00C0C0C0;
+constexpr std::uint32_t kRed = 0x000000FF;
+
+constexpr int kClientWidth = 12915;
+constexpr int kClientHeight = 9900;
+
+QFont timesNewRoman(double points, bool bold = false, bool italic = false)
+{
+    QFont font(QStringLiteral("Times New Roman"));
+    font.setPointSizeF(points);
+    font.setBold(bold);
+    font.setItalic(italic);
+    return font;
+}
+
+QFont msSansSerif()
+{
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setPointSizeF(8.25);
+    return font;
+}
+
+void setTextColor(QWidget *widget, QColor color)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, color);
+    widget->setPalette(palette);
+}
+
+// Counted as the operator sees them: a letter with its accents, or an emoji, is one.
+int visibleCharacters(const QString &text)
+{
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    int count = 0;
+    while (finder.toNextBoundary() != -1)
+        ++count;
+    return count;
+}
+
+struct LabelSpec
+{
+    const char *text;
+    int left, top, width, height;
+};
+
+} // namespace
+
+RosterForm::RosterForm(Module1 &module) : QWidget(nullptr), m_module(module)
+{
+    setObjectName(QStringLiteral("RosterForm"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("Calvessa Senior Citizens Cluub Members"));
+    setWindowIcon(QIcon(picture(QStringLiteral("kelvory"), 32)));
+    setFont(timesNewRoman(9.75));
+    QPalette palette = QApplication::palette();
+    palette.setColor(QPalette::Window, bgrColor(kDarkGreen));
+    palette.setColor(QPalette::WindowText, bgrColor(kWhite));
+    setPalette(palette);
+    setAutoFillBackground(true);
+
+    buildControls();
+    setTabOrderByIndex();
+
+    const QSize client = twipsRect(0, 0, kClientWidth, kClientHeight, logicalDpiX()).size();
+    setFixedSize(client);
+    if (const QScreen *screen = QApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+RosterForm::~RosterForm() = default;
+
+void RosterForm::buildControls()
+{
+    const QPalette standard = QApplication::palette();
+
+    Command4 = new CommandButton(QStringLiteral("EXIT"), bgrColor(kWhite), this);
+    Command4->setFont(msSansSerif());
+    Command4->setPicture(QStringLiteral("exit"), 32);
+    placeInTwips(Command4, 150, 120, 885, 765);
+
+    Label8 = new QLabel(QStringLiteral("Calvessa Senior Citizens Club "), this);
+    Label8->setFont(timesNewRoman(21.75, true, true));
+    placeInTwips(Label8, 1530, 60, 6945, 525);
+
+    Label2 = new QLabel(QLatin1Char(' ') + m_module.deployment().title, this);
+    Label2->setFont(timesNewRoman(18, true, true));
+    placeInTwips(Label2, 2940, 570, 3705, 345);
+
+    auto optionButton = [&](const QString &text, int top) {
+        auto *option = new QRadioButton(text, this);
+        QPalette palette = standard;
+        palette.setColor(QPalette::Window, bgrColor(kWhite));
+        palette.setColor(QPalette::WindowText, Qt::black);
+        option->setPalette(palette);
+        option->setAutoFillBackground(true);
+        placeInTwips(option, 8400, top, 1245, 315);
+        return option;
+    };
+    Option1 = optionButton(QStringLiteral("With Lines"), 660);
+    Option2 = optionButton(QStringLiteral("No Lines"), 960);
+    Option1->setChecked(true);
+
+    Command5 = new CommandButton(QStringLiteral("PRINT"), bgrColor(kWhite), this);
+    Command5->setPicture(QStringLiteral("print"), 56);
+    placeInTwips(Command5, 9690, 60, 1515, 1245);
+
+    Command12 = new CommandButton(QStringLiteral("Xcel Export"), bgrColor(kWhite), this);
+    Command12->setFont(timesNewRoman(12, true));
+    Command12->setPicture(QStringLiteral("export"), 67);
+    placeInTwips(Command12, 11220, 60, 1455, 1245);
+
+    Grid1 = new FlexGrid(6, 2, this);
+    Grid1->setObjectName(QStringLiteral("Grid1"));
+    Grid1->setPalette(standard);
+    Grid1->setFont(timesNewRoman(12));
+    Grid1->verticalHeader()->setDefaultSectionSize(Grid1->fontMetrics().height() + 4);
+    placeInTwips(Grid1, 420, 1350, 12285, 5865);
+
+    Command8 = new CommandButton(QStringLiteral("Refresh"), bgrColor(kWhite), this);
+    placeInTwips(Command8, 11340, 7230, 1035, 285);
+
+    const LabelSpec captions[9] = {
+        {"Name", 360, 7350, 1035, 285},
+        {"Address", 2670, 7350, 1035, 285},
+        {"City, State, ZIP", 5970, 7350, 2085, 285},
+        {"Phone", 8280, 7350, 1035, 285},
+        {"Comment", 9660, 7350, 1455, 285},
+        {"Click on a row to update", 1380, 9120, 2985, 315},
+        {"Record ID", 7740, 8460, 1485, 285},
+        {"Kelvory \xC2\xB7 made for the club by its volunteers", 8430, 9600, 3795, 315},
+        {"If the number of characters turns red it will force 2 lines on priint out", 1350, 9600, 5625, 255},
+    };
+    for (int i = 0; i < 9; ++i) {
+        const LabelSpec &spec = captions[i];
+        Label1[i] = new QLabel(QString::fromUtf8(spec.text), this);
+        Label1[i]->setObjectName(QStringLiteral("Label1_%1").arg(i));
+        Label1[i]->setFont(timesNewRoman(14.25));
+        setTextColor(Label1[i], inactiveBorderColor());
+        placeInTwips(Label1[i], spec.left, spec.top, spec.width, spec.height);
+    }
+    Label1[7]->setFont(timesNewRoman(9));
+    Label1[8]->setFont(font());
+    QPalette hint = Label1[8]->palette();
+    hint.setColor(QPalette::WindowText, bgrColor(kRed));
+    hint.setColor(QPalette::Window, bgrColor(kLightGreen));
+    Label1[8]->setPalette(hint);
+    Label1[8]->setAutoFillBackground(true);
+
+    auto counter = [&](int left) {
+        auto *label = new QLabel(this);
+        label->setFont(timesNewRoman(14.25, true));
+        placeInTwips(label, left, 7380, 645, 255);
+        return label;
+    };
+    NameCnt = counter(1230);
+    NameCnt->setObjectName(QStringLiteral("NameCnt"));
+    Addcnt = counter(3990);
+    Addcnt->setObjectName(QStringLiteral("Addcnt"));
+
+    const int boxes[6][4] = {
+        {210, 7650, 2385, 330}, {2580, 7650, 3255, 330}, {5880, 7650, 2295, 330},
+        {8220, 7650, 1305, 330}, {9600, 7650, 3015, 330}, {7290, 8460, 405, 330},
+    };
+    for (int k = 0; k < 6; ++k) {
+        Text1[k] = new QLineEdit(this);
+        Text1[k]->setObjectName(QStringLiteral("Text1_%1").arg(k));
+        Text1[k]->setPalette(standard);
+        placeInTwips(Text1[k], boxes[k][0], boxes[k][1], boxes[k][2], boxes[k][3]);
+        connect(Text1[k], &QLineEdit::textChanged, this, [this, k] { Text1_Change(k); });
+    }
+    // The record id comes from the grid or from Add New, never from the keyboard.
+    Text1[5]->setReadOnly(true);
+    QPalette grey = standard;
+    grey.setColor(QPalette::Base, bgrColor(kGrey));
+    Text1[5]->setPalette(grey);
+
+    Command1 = new CommandButton(QStringLiteral("CLEAR"), bgrColor(kWhite), this);
+    Command1->setFont(msSansSerif());
+    Command1->setPicture(QStringLiteral("clear"), 60);
+    placeInTwips(Command1, 11550, 8010, 1095, 1035);
+
+    Command3 = new CommandButton(QStringLiteral("Add New"), bgrColor(kLightGreen), this);
+    Command3->setFont(timesNewRoman(14.25));
+    placeInTwips(Command3, 240, 8430, 1395, 525);
+
+    Command2 = new CommandButton(QStringLiteral("Update"), bgrColor(kLightGreen), this);
+    Command2->setFont(timesNewRoman(14.25));
+    placeInTwips(Command2, 2160, 8430, 1245, 525);
+
+    Command6 = new CommandButton(QStringLiteral("DELETE"), bgrColor(kLightRed), this);
+    Command6->setFont(timesNewRoman(14.25));
+    placeInTwips(Command6, 4800, 8430, 1485, 525);
+
+    Command7 = new CommandButton(QStringLiteral("Transaction History"), bgrColor(kWhite), this);
+    placeInTwips(Command7, 10590, 9180, 2025, 375);
+
+    Label3 = new QLabel(QStringLiteral("Label3"), this);
+    placeInTwips(Label3, 120, 9600, 1275, 255);
+
+    const std::pair<CommandButton *, const char *> names[] = {
+        {Command1, "Command1"}, {Command2, "Command2"}, {Command3, "Command3"},
+        {Command4, "Command4"}, {Command5, "Command5"}, {Command6, "Command6"},
+        {Command7, "Command7"}, {Command8, "Command8"}, {Command12, "Command12"},
+    };
+    for (const auto &[button, name] : names)
+        button->setObjectName(QString::fromLatin1(name));
+
+    connect(Grid1, &FlexGrid::Click, this, &RosterForm::Grid1_Click);
+    connect(Command1, &QToolButton::clicked, this, &RosterForm::Command1_Click);
+    connect(Command2, &QToolButton::clicked, this, &RosterForm::Command2_Click);
+    connect(Command3, &QToolButton::clicked, this, &RosterForm::Command3_Click);
+    connect(Command4, &QToolButton::clicked, this, &RosterForm::Command4_Click);
+    connect(Command5, &QToolButton::clicked, this, &RosterForm::Command5_Click);
+    connect(Command6, &QToolButton::clicked, this, &RosterForm::Command6_Click);
+    connect(Command7, &QToolButton::clicked, this, &RosterForm::Command7_Click);
+    connect(Command8, &QToolButton::clicked, this, &RosterForm::Command8_Click);
+    connect(Command12, &QToolButton::clicked, this, &RosterForm::Command12_Click);
+}
+
+void RosterForm::setTabOrderByIndex()
+{
+    // Tab indexes 0, 2, 6 .. 14, 21, 23, 24, 26, 27, 29, 31; labels and lines take no focus.
+    QWidget *const order[] = {Command4, Command12, Grid1,    Text1[0], Text1[1], Text1[2], Text1[3],
+                              Text1[4], Text1[5],  Command5, Command6, Option1,  Option2,  Command7, Command8};
+    // Command1 (7), Command2 (8) and Command3 (9) come between the grid and the edit boxes.
+    QWidget *const chain[] = {order[0], order[1], order[2], Command1, Command2, Command3, order[3],
+                              order[4], order[5], order[6], order[7], order[8], order[9], order[10],
+                              order[11], order[12], order[13], order[14]};
+    for (std::size_t i = 1; i < std::size(chain); ++i)
+        QWidget::setTabOrder(chain[i - 1], chain[i]);
+    Command4->setFocus(Qt::OtherFocusReason);
+}
+
+void RosterForm::paintEvent(QPaintEvent *event)
+{
+    QWidget::paintEvent(event);
+    QPainter painter(this);
+    painter.setPen(QPen(bgrColor(kLightGreen), 4));
+    const int dpi = logicalDpiX();
+    painter.drawLine(twipsToPixels(210, dpi), twipsToPixels(8250, dpi), twipsToPixels(11250, dpi),
+                     twipsToPixels(8250, dpi)); // Line1
+    painter.drawLine(twipsToPixels(210, dpi), twipsToPixels(9120, dpi), twipsToPixels(12540, dpi),
+                     twipsToPixels(9120, dpi)); // Line2
+}
+
+void RosterForm::Form_Load()
+{
+    admission::admitOperator(m_module);
+
+    const Deployment &d = m_module.deployment();
+    Label3->setText(QStringLiteral("Version %1.%2.%3").arg(d.versionMajor).arg(d.versionMinor).arg(d.versionRevision));
+
+    const int widths[6] = {2000, 2600, 2500, 1800, 3000, 4};
+    for (int c = 0; c < 6; ++c)
+        Grid1->setColWidth(c, widths[c]);
+    const char *const headings[5] = {"Name", "Address", "City, State, Zip", "Phone", "Comment"};
+    for (int c = 0; c < 5; ++c)
+        Grid1->setTextMatrix(0, c, QString::fromLatin1(headings[c]));
+
+    version::versionCheck(m_module, d.versionMajor, [this] { FillRoster(); });
+}
+
+void RosterForm::FillRoster()
+{
+    GridFillOptions options;
+    options.alignedColumns = 5; // the hidden record id column is never aligned
+    fillGridFromQuery(m_module.connection, database::sql::kSelectMembers, *Grid1, options);
+}
+
+QString RosterForm::boxText(int index) const
+{
+    return Text1.at(index)->text();
+}
+
+void RosterForm::setBoxText(int index, const QString &text)
+{
+    Text1.at(index)->setText(text);
+}
+
+void RosterForm::Grid1_Click()
+{
+    m_module.guarded([&] {
+        for (int k = 0; k < 6; ++k) {
+            Grid1->setCol(k);
+            Text1[k]->setText(Grid1->TextMatrix(Grid1->Row(), Grid1->Col()));
+        }
+    });
+}
+
+void RosterForm::Text1_Change(int Index)
+{
+    QLabel *counterLabel = Index == 0 ? NameCnt : (Index == 1 ? Addcnt : nullptr);
+    if (!counterLabel)
+        return;
+    const int limit = Index == 0 ? kNameLimit : kAddressLimit;
+    counterLabel->setText(QString::number(visibleCharacters(Text1[Index]->text())));
+    const bool over = counterLabel->text().toInt() > limit;
+    setTextColor(counterLabel, bgrColor(over ? kRed : kWhite));
+}
+
+void RosterForm::Command1_Click()
+{
+    for (QLineEdit *box : Text1)
+        box->setText(QString());
+}
+
+void RosterForm::Command2_Click()
+{
+    m_module.guarded([&] { changes::updateMember(m_module, *this); });
+}
+
+void RosterForm::Command3_Click()
+{
+    m_module.guarded([&] { changes::addMember(m_module, *this); });
+}
+
+void RosterForm::Command4_Click()
+{
+    close();
+}
+
+void RosterForm::Command5_Click()
+{
+}
+
+void RosterForm::Command6_Click()
+{
+    m_module.guarded([&] { changes::deleteMember(m_module, *this); });
+}
+
+void RosterForm::Command7_Click()
+{
+    m_module.guarded([&] { m_module.showHistory(); });
+}
+
+void RosterForm::Command8_Click()
+{
+    m_module.guarded([&] { FillRoster(); });
+}
+
+void RosterForm::Command12_Click()
+{
+}
+
+} // namespace kelvory::roster

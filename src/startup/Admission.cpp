@@ -1,0 +1,149 @@
+#include "startup/Admission.h"
+
+#include "database/Connection.h"
+#include "database/Statements.h"
+#include "startup/Module1.h"
+#include "startup/NumberText.h"
+
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+namespace kelvory::admission {
+
+std::optional<QString> firstItem(QStringView text)
+{
+    qsizetype i = 0;
+    while (i < text.size() && (text[i] == QLatin1Char(' ') || text[i] == QLatin1Char('\t')))
+        ++i;
+    if (i == text.size())
+        return std::nullopt;
+    if (text[i] == QLatin1Char('"')) {
+        const qsizetype start = i + 1;
+        qsizetype end = start;
+        while (end < text.size() && text[end] != QLatin1Char('"') && text[end] != QLatin1Char('\r')
+               && text[end] != QLatin1Char('\n'))
+            ++end;
+        return text.mid(start, end - start).toString();
+    }
+    qsizetype end = i;
+    while (end < text.size() && text[end] != QLatin1Char(',') && text[end] != QLatin1Char('\r')
+           && text[end] != QLatin1Char('\n'))
+        ++end;
+    return text.mid(i, end - i).toString();
+}
+
+QByteArray userFileContent(const QString &firstName)
+{
+    QStringEncoder encode(QStringConverter::System);
+    return encode(QLatin1Char('"') + firstName + QLatin1Char('"') + QLatin1String("\r\n"));
+}
+
+std::optional<QString> firstNameFromContent(const QByteArray &content)
+{
+    QStringDecoder decode(QStringConverter::System);
+    const QString text = decode(content);
+    std::optional<QString> name = firstItem(text);
+    // An empty first item is no name to journal under, whatever wrote it.
+    if (name && name->isEmpty())
+        return std::nullopt;
+    return name;
+}
+
+bool statusBars(const QVariant &status)
+{
+    if (status.isNull())
+        return false;
+    switch (status.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Double:
+    case QMetaType::Float:
+    case QMetaType::Bool:
+        return status.toDouble() == 0.0;
+    default: {
+        // A status text that is not a number does not bar: only an administrator's 0 does.
+        const std::optional<double> value = readWholeNumber(status.toString());
+        return value && *value == 0.0;
+    }
+    }
+}
+
+QString notAuthorizedMessage()
+{
+    return QStringLiteral("You are not authorized to use this software.") + kCrLf
+        + QStringLiteral("If you believe you received this message in error contact your administrator.");
+}
+
+QString firstRunPrompt()
+{
+    return QStringLiteral("Before running the program for the first time, ") + kCrLf
+        + QStringLiteral("We need to know your First name?");
+}
+
+namespace {
+
+[[noreturn]] void unusableUserFile(Module1 &module, const QString &path)
+{
+    module.MsgBox(QStringLiteral("The file that remembers your first name cannot be used:") + kCrLf
+                      + QDir::toNativeSeparators(path) + kCrLf + kCrLf
+                      + QStringLiteral("It is empty or cannot be read. Delete this file and start the program "
+                                       "again; it will then ask for your first name."),
+                  MB_OK | MB_ICONERROR);
+    module.End(1);
+}
+
+void writeUserFile(const QString &path, const QString &firstName)
+{
+    // Written whole or not at all, so that a failed write cannot leave an empty file.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(userFileContent(firstName)) < 0 || !file.commit())
+        throw database::Failure(QStringLiteral("75"),
+                                QStringLiteral("Path/File access error: %1 cannot be written (%2)")
+                                    .arg(QDir::toNativeSeparators(path), file.errorString()));
+}
+
+} // namespace
+
+void admitOperator(Module1 &module)
+{
+    const QString path = module.userFilePath();
+
+    if (QFileInfo::exists(path)) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            unusableUserFile(module, path);
+        const std::optional<QString> name = firstNameFromContent(file.readAll());
+        if (!name)
+            unusableUserFile(module, path);
+        file.close();
+        module.OperatorFirstName = *name;
+
+        database::ResultSet status = module.connection.query(database::sql::kSelectStatus, {module.OperatorFirstName});
+        if (!status.eof() && statusBars(status.field(0))) {
+            module.MsgBox(notAuthorizedMessage(), MB_OK | MB_ICONERROR);
+            module.End(0);
+        }
+        return;
+    }
+
+    const QString answer = module.InputBox(firstRunPrompt()).value_or(QString());
+    if (answer.isEmpty()) {
+        module.MsgBox(kNoNameMessage, MB_OK | MB_ICONERROR);
+        module.End(0);
+    }
+    module.OperatorFirstName = answer;
+    writeUserFile(path, answer);
+    module.connection.execute(database::sql::kInsertStatus,
+                              {module.OperatorFirstName, QStringLiteral("1"), QDate::currentDate()});
+}
+
+} // namespace kelvory::admission

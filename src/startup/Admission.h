@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringView>
+#include <QVariant>
+
+#include <optional>
+
+namespace kelvory {
+
+class Module1;
+
+namespace admission {
+
+inline const QString kFileName = QStringLiteral("User.txt");
+
+// The first item of User.txt: after leading blanks, a quoted text up to the next double
+// quote, or else the text up to the first comma or the end of the line. Nothing when
+// the file holds no such item.
+std::optional<QString> firstItem(QStringView text);
+
+// User.txt as the first run writes it: the name between double quotes, then CR LF, in
+// the system's encoding for text files.
+QByteArray userFileContent(const QString &firstName);
+// The first name that User.txt holds, read back from its bytes; nothing when it holds none.
+std::optional<QString> firstNameFromContent(const QByteArray &content);
+
+// Only a status that is the number 0 (a numeric 0, or a text that reads as 0) bars.
+bool statusBars(const QVariant &status);
+
+QString notAuthorizedMessage();
+QString firstRunPrompt();
+inline const QString kNoNameMessage = QStringLiteral("You must enter your first name");
+
+// Admits the operator by first name, or ends the process. Sets OperatorFirstName.
+void admitOperator(Module1 &module);
+
+} // namespace admission
+} // namespace kelvory

@@ -1,0 +1,119 @@
+#include "startup/Module1.h"
+
+#include "history/History.h"
+#include "roster/RosterForm.h"
+
+#include <QDir>
+
+#include <cstdlib>
+
+namespace kelvory {
+
+QString alreadyRunningMessage(const QString &title)
+{
+    return QStringLiteral("You Already have a previous instance of ") + title + QStringLiteral(" running") + kCrLf
+        + QStringLiteral("You cannot start another.");
+}
+
+Module1::Module1(Deployment deployment, Services services)
+    : m_deployment(std::move(deployment)), m_services(services)
+{
+}
+
+Module1::~Module1()
+{
+    // The windows refer to this module; they go first.
+    delete m_history.data();
+    delete m_rosterForm.data();
+}
+
+QString Module1::userFilePath() const
+{
+    return QDir(m_deployment.programFolder).filePath(QStringLiteral("User.txt"));
+}
+
+QString Module1::exportFilePath() const
+{
+    return QDir(m_deployment.programFolder).filePath(QStringLiteral("ExcelExport.csv"));
+}
+
+QString Module1::databaseFilePath() const
+{
+    return QDir(m_deployment.programFolder).filePath(QStringLiteral("Kelvory.db"));
+}
+
+int Module1::MsgBox(const QString &prompt, int style, const QString &title)
+{
+    return m_services.dialogs->messageBox(prompt, style, title.isEmpty() ? m_deployment.title : title);
+}
+
+std::optional<QString> Module1::InputBox(const QString &prompt, const QString &title)
+{
+    return m_services.dialogs->inputBox(prompt, title.isEmpty() ? m_deployment.title : title);
+}
+
+void Module1::End(int exitCode)
+{
+    m_services.processEnd->end(exitCode);
+    // An end that returns would let the program run on past a point it must not pass.
+    std::abort();
+}
+
+void Module1::reportFailure(const database::Failure &failure)
+{
+    MsgBox(QStringLiteral("Run-time error '%1':").arg(failure.number()) + kCrLf + kCrLf + failure.description(),
+           MB_OK | MB_ICONERROR);
+    End(1);
+}
+
+void Module1::failWith(const std::exception &error)
+{
+    reportFailure(database::Failure(QStringLiteral("-1"), QString::fromLocal8Bit(error.what())));
+}
+
+bool Module1::Main()
+{
+    bool shown = false;
+    guarded([&] {
+        if (!m_instanceGuard.acquire(m_deployment.lockFilePath)) {
+            MsgBox(alreadyRunningMessage(m_deployment.title), MB_OK);
+            End(0);
+        }
+        connection.setConnectionTimeout(10);
+        connection.setCommandTimeout(10);
+        if (m_deployment.server.server.isEmpty())
+            connection.openEmbedded(databaseFilePath());
+        else
+            connection.openServer(m_deployment.server);
+
+        m_rosterForm = new roster::RosterForm(*this);
+        m_rosterForm->Form_Load();
+        m_rosterForm->show();
+        shown = true;
+    });
+    return shown;
+}
+
+roster::RosterForm *Module1::rosterForm() const
+{
+    return m_rosterForm.data();
+}
+
+history::History *Module1::historyWindow() const
+{
+    return m_history.data();
+}
+
+void Module1::showHistory()
+{
+    if (!m_history) {
+        auto *window = new history::History(*this);
+        m_history = window;
+        window->Form_Load();
+    }
+    m_history->show();
+    m_history->raise();
+    m_history->activateWindow();
+}
+
+} // namespace kelvory

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QStringView>
+
+#include <optional>
+
+namespace kelvory {
+
+// Reads the number at the start of a text the way the club's version number has always
+// been read: blanks, tabs and line feeds anywhere are ignored; an optional sign, digits
+// with at most one "." as the decimal point whatever the locale, and an optional exponent
+// (E or D, optional sign, digits); "&H" or "&O" makes the rest a hexadecimal or octal
+// whole number. Reading stops at the first character that cannot continue the number;
+// a text that does not begin with a number reads 0.
+double readLeadingNumber(QStringView text);
+
+// The value of a text that is a number as a whole, blanks around it allowed
+// ("0", " 0", "1.5e3", "&H10"); nothing for any other text ("abc", "1 5", "0x").
+std::optional<double> readWholeNumber(QStringView text);
+
+} // namespace kelvory

@@ -1,0 +1,83 @@
+#include "startup/Platform.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace kelvory {
+
+QString screenText(const QString &text)
+{
+    QString shown = text;
+    shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return shown;
+}
+
+int QtDialogs::messageBox(const QString &text, int style, const QString &title)
+{
+    QMessageBox box(messageIcon(style) == MB_ICONERROR ? QMessageBox::Critical : QMessageBox::NoIcon, title,
+                    screenText(text));
+    box.setTextFormat(Qt::PlainText);
+    QList<QPair<QAbstractButton *, int>> answers;
+    auto add = [&](QMessageBox::StandardButton button, int answer) {
+        answers.append({box.addButton(button), answer});
+    };
+    switch (messageButtons(style)) {
+    case MB_OKCANCEL:
+        add(QMessageBox::Ok, IDOK);
+        add(QMessageBox::Cancel, IDCANCEL);
+        box.setEscapeButton(QMessageBox::Cancel);
+        break;
+    case MB_YESNO:
+        add(QMessageBox::Yes, IDYES);
+        add(QMessageBox::No, IDNO);
+        box.setEscapeButton(QMessageBox::No);
+        break;
+    default:
+        add(QMessageBox::Ok, IDOK);
+        box.setEscapeButton(QMessageBox::Ok);
+        break;
+    }
+    const int defaultIndex = (style & MB_DEFBUTTON2) ? 1 : 0;
+    if (defaultIndex < answers.size())
+        box.setDefaultButton(qobject_cast<QPushButton *>(answers[defaultIndex].first));
+    box.exec();
+    for (const auto &[button, answer] : answers) {
+        if (box.clickedButton() == button)
+            return answer;
+    }
+    return messageButtons(style) == MB_YESNO ? IDNO : (messageButtons(style) == MB_OKCANCEL ? IDCANCEL : IDOK);
+}
+
+std::optional<QString> QtDialogs::inputBox(const QString &prompt, const QString &title)
+{
+    bool ok = false;
+    const QString answer = QInputDialog::getText(nullptr, title, screenText(prompt), QLineEdit::Normal, QString(), &ok);
+    if (!ok)
+        return std::nullopt;
+    return answer;
+}
+
+bool DesktopShell::openUrl(const QUrl &address)
+{
+    return QDesktopServices::openUrl(address);
+}
+
+bool DesktopShell::openFile(const QString &path)
+{
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+void ImmediateEnd::end(int exitCode)
+{
+    std::fflush(nullptr);
+    std::_Exit(exitCode);
+}
+
+} // namespace kelvory

@@ -1,0 +1,59 @@
+#include "Fakes.h"
+
+namespace kelvory::test {
+
+int ScriptedDialogs::messageBox(const QString &text, int style, const QString &title)
+{
+    messages.append({text, style, title});
+    if (!m_answers.empty()) {
+        const int reply = m_answers.front();
+        m_answers.pop_front();
+        return reply;
+    }
+    switch (messageButtons(style)) {
+    case MB_OK:
+        return IDOK;
+    case MB_YESNO:
+        ++unscripted;
+        return IDNO;
+    default:
+        ++unscripted;
+        return IDCANCEL;
+    }
+}
+
+std::optional<QString> ScriptedDialogs::inputBox(const QString &prompt, const QString &title)
+{
+    inputPrompts.append({prompt, 0, title});
+    if (m_inputs.empty()) {
+        ++unscripted;
+        return std::nullopt;
+    }
+    const bool cancelled = !m_inputs.front().has_value();
+    const QString text = m_inputs.front().value_or(QString());
+    m_inputs.pop_front();
+    if (cancelled)
+        return std::nullopt;
+    return text;
+}
+
+QStringList ScriptedDialogs::texts() const
+{
+    QStringList all;
+    for (const Message &message : messages)
+        all.append(message.text);
+    return all;
+}
+
+std::unique_ptr<QPrinter> PdfPrinterQueue::defaultPrinter()
+{
+    if (!available)
+        return nullptr;
+    ++jobs;
+    auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    printer->setOutputFormat(QPrinter::PdfFormat);
+    printer->setOutputFileName(pdfPath);
+    return printer;
+}
+
+} // namespace kelvory::test

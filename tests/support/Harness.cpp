@@ -1,0 +1,217 @@
+#include "Harness.h"
+
+#include "database/EmbeddedSchema.h"
+#include "roster/Fonts.h"
+#include "roster/RosterForm.h"
+#include "startup/Admission.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QLocale>
+#include <QRegularExpression>
+#include <QtTest>
+
+namespace kelvory::test {
+
+namespace {
+
+QString env(const char *name)
+{
+    return qEnvironmentVariable(name);
+}
+
+// One database per test program, so that test programs can run side by side.
+QString postgresDatabaseName()
+{
+    QString name = QCoreApplication::applicationName().toLower();
+    name.replace(QRegularExpression(QStringLiteral("[^a-z0-9_]")), QStringLiteral("_"));
+    return QStringLiteral("kelvory_") + name;
+}
+
+void ensurePostgresDatabase()
+{
+    static bool done = false;
+    if (done)
+        return;
+    database::ServerSettings settings = postgresSettings();
+    settings.database = QStringLiteral("postgres");
+    database::Connection server;
+    server.openServer(settings);
+    const QString name = postgresDatabaseName();
+    database::ResultSet existing =
+        server.query(QStringLiteral("select 1 from pg_database where datname = ?"), {name});
+    if (existing.eof())
+        server.execute(QStringLiteral("create database ") + name);
+    done = true;
+}
+
+const QStringList &postgresSchema()
+{
+    static const QStringList statements = {
+        QStringLiteral("drop table if exists members, changehistory, memberstatus, hitcounters"),
+        QStringLiteral("create table members (name varchar, address varchar, city varchar, phone varchar, "
+                       "comment varchar, recordid integer)"),
+        QStringLiteral("create table changeHistory (date date, person varchar, description varchar)"),
+        QStringLiteral("create table memberstatus (member varchar, status varchar, created date)"),
+        QStringLiteral("create table hitcounters (ver varchar)"),
+        QStringLiteral("insert into hitcounters values ('1')"),
+    };
+    return statements;
+}
+
+} // namespace
+
+QString backendName(Backend backend)
+{
+    return backend == Backend::Sqlite ? QStringLiteral("sqlite") : QStringLiteral("postgres-odbc");
+}
+
+database::ServerSettings postgresSettings()
+{
+    return {env("KELVORY_TEST_PG_SERVER"), postgresDatabaseName(), env("KELVORY_TEST_PG_UID"),
+            env("KELVORY_TEST_PG_PWD")};
+}
+
+bool postgresRequired()
+{
+    return env("KELVORY_TEST_PG_REQUIRED") == QLatin1String("1");
+}
+
+std::vector<Backend> backends()
+{
+    std::vector<Backend> all{Backend::Sqlite};
+    if (!env("KELVORY_TEST_PG_SERVER").isEmpty() || postgresRequired())
+        all.push_back(Backend::Postgres);
+    else
+        qWarning("KELVORY_TEST_PG_SERVER is not set: the PostgreSQL runs are left out");
+    return all;
+}
+
+void prepareApplication()
+{
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    roster::installFontSubstitutes();
+}
+
+Harness::Harness(Backend backend) : backend(backend)
+{
+    deployment.title = QStringLiteral("Kelvory");
+    deployment.updatePage = QStringLiteral("https://club.example.org/kelvory/update.html");
+    deployment.programFolder = folder.path();
+    deployment.lockFilePath = QDir(folder.path()).filePath(QStringLiteral("Kelvory.lock"));
+    if (backend == Backend::Postgres) {
+        if (env("KELVORY_TEST_PG_SERVER").isEmpty())
+            qFatal("KELVORY_TEST_PG_REQUIRED is set, but KELVORY_TEST_PG_SERVER names no server");
+        deployment.server = postgresSettings();
+    }
+}
+
+Harness::~Harness()
+{
+    module.reset();
+    m_admin.reset();
+}
+
+database::Connection &Harness::admin()
+{
+    if (!m_admin) {
+        m_admin = std::make_unique<database::Connection>();
+        if (backend == Backend::Sqlite) {
+            m_admin->openEmbedded(QDir(folder.path()).filePath(QStringLiteral("Kelvory.db")));
+        } else {
+            ensurePostgresDatabase();
+            m_admin->openServer(deployment.server);
+        }
+    }
+    return *m_admin;
+}
+
+void Harness::prepareDatabase()
+{
+    database::Connection &connection = admin(); // on SQLite, opening creates the tables
+    if (backend == Backend::Postgres) {
+        for (const QString &statement : postgresSchema())
+            connection.execute(statement);
+    }
+}
+
+void Harness::writeUserFile(const QString &firstName)
+{
+    QFile file(userFilePath());
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(admission::userFileContent(firstName));
+}
+
+QString Harness::userFilePath() const
+{
+    return QDir(folder.path()).filePath(QStringLiteral("User.txt"));
+}
+
+bool Harness::start()
+{
+    if (!module)
+        module = std::make_unique<Module1>(deployment, Services{&dialogs, &shell, &printers, &end});
+    return module->Main();
+}
+
+void Harness::restart()
+{
+    module.reset();
+    end.ended = false;
+    end.code = -1;
+}
+
+roster::RosterForm &Harness::form() const
+{
+    roster::RosterForm *form = module ? module->rosterForm() : nullptr;
+    if (!form)
+        qFatal("the main window is not loaded");
+    return *form;
+}
+
+qint64 Harness::exec(const QString &sql, const QVariantList &values)
+{
+    return admin().execute(sql, values);
+}
+
+QList<QVariantList> Harness::rows(const QString &sql, const QVariantList &values)
+{
+    QList<QVariantList> all;
+    database::ResultSet result = admin().query(sql, values);
+    while (!result.eof()) {
+        QVariantList row;
+        for (int i = 0; i < result.fieldCount(); ++i)
+            row.append(result.field(i));
+        all.append(row);
+        result.moveNext();
+    }
+    return all;
+}
+
+void Harness::addMember(const QString &name, const QString &address, const QString &city, const QString &phone,
+                        const QString &comment, qint64 recordId)
+{
+    exec(QStringLiteral("insert into members values (?,?,?,?,?,?)"), {name, address, city, phone, comment, recordId});
+}
+
+} // namespace kelvory::test
+
+namespace kelvory::test {
+
+void addManyMembers(Harness &harness, int n)
+{
+    if (harness.backend == Backend::Sqlite) {
+        harness.exec(QStringLiteral(
+                         "with recursive g(x) as (select 1 union all select x + 1 from g where x < ?) "
+                         "insert into members select printf('Member %05d', x), x || ' Elm St', "
+                         "'Springfield, IL 62701', '555-' || x, '', x from g"),
+                     {n});
+    } else {
+        harness.exec(QStringLiteral("insert into members select 'Member ' || lpad(g::text, 5, '0'), g || ' Elm St', "
+                                    "'Springfield, IL 62701', '555-' || g, '', g from generate_series(1, ?) g"),
+                     {n});
+    }
+}
+
+} // namespace kelvory::test

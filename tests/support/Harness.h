@@ -1,0 +1,104 @@
+#pragma once
+
+#include "Fakes.h"
+#include "database/Connection.h"
+#include "startup/Module1.h"
+
+#include <QList>
+#include <QTemporaryDir>
+#include <QVariantList>
+
+#include <memory>
+#include <vector>
+
+namespace kelvory::roster {
+class RosterForm;
+}
+
+namespace kelvory::test {
+
+enum class Backend { Sqlite, Postgres };
+
+QString backendName(Backend backend);
+// SQLite always; PostgreSQL through ODBC when the test environment names a server.
+std::vector<Backend> backends();
+// The PostgreSQL server of the test environment, by the deployment's four pieces.
+database::ServerSettings postgresSettings();
+bool postgresRequired();
+
+// A program folder, a fresh club database and scripted answers: everything a test needs
+// to run the real program code on a real database.
+class Harness
+{
+public:
+    explicit Harness(Backend backend);
+    ~Harness();
+
+    Backend backend;
+    QTemporaryDir folder;
+    ScriptedDialogs dialogs;
+    RecordingShell shell;
+    PdfPrinterQueue printers;
+    RecordingEnd end;
+    Deployment deployment;
+    std::unique_ptr<Module1> module;
+
+    // Creates the four tables (and the hitcounters row with ver 1), empty. On SQLite the
+    // program would create them itself at its first start; tests that seed data first
+    // create them here.
+    void prepareDatabase();
+    // User.txt as a previous first run left it, so that start() admits without a prompt.
+    void writeUserFile(const QString &firstName);
+    // Runs the program's start-up; true when the main window is shown.
+    bool start();
+    // A new Module1 for a second start on the same folder and database.
+    void restart();
+
+    roster::RosterForm &form() const;
+
+    // Direct access for seeding and checking, on a connection of the test's own.
+    qint64 exec(const QString &sql, const QVariantList &values = {});
+    QList<QVariantList> rows(const QString &sql, const QVariantList &values = {});
+    void addMember(const QString &name, const QString &address, const QString &city, const QString &phone,
+                   const QString &comment, qint64 recordId);
+    QString userFilePath() const;
+
+private:
+    database::Connection &admin();
+    std::unique_ptr<database::Connection> m_admin;
+};
+
+// Sets what every test expects: United States dates, the design's fonts.
+void prepareApplication();
+
+} // namespace kelvory::test
+
+// Runs a test class once per backend; the class takes the backend in its constructor.
+#define KELVORY_BACKEND_TEST_MAIN(TestClass)                                                                          \
+    int main(int argc, char *argv[])                                                                                   \
+    {                                                                                                                  \
+        QApplication app(argc, argv);                                                                                  \
+        kelvory::test::prepareApplication();                                                                           \
+        int failures = 0;                                                                                              \
+        for (kelvory::test::Backend backend : kelvory::test::backends()) {                                             \
+            qInfo("=== backend: %s", qPrintable(kelvory::test::backendName(backend)));                                 \
+            TestClass test(backend);                                                                                   \
+            failures += QTest::qExec(&test, argc, argv);                                                               \
+        }                                                                                                              \
+        return failures;                                                                                               \
+    }
+
+#define KELVORY_TEST_MAIN(TestClass)                                                                                   \
+    int main(int argc, char *argv[])                                                                                   \
+    {                                                                                                                  \
+        QApplication app(argc, argv);                                                                                  \
+        kelvory::test::prepareApplication();                                                                           \
+        TestClass test;                                                                                                \
+        return QTest::qExec(&test, argc, argv);                                                                        \
+    }
+
+namespace kelvory::test {
+// Stores n members named "Member 00001" .. in one statement, address "<i> Elm St",
+// city "Springfield, IL 62701", phone "555-<i>", comment empty, record ids 1 .. n.
+void addManyMembers(Harness &harness, int n);
+} // namespace kelvory::test

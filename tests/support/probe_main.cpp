@@ -1,0 +1,80 @@
+// kelvory_probe <program folder> [answer ...]
+// Runs the real start-up of the program on the embedded database in <program folder>,
+// printing every message box as one line "MSG <style> <title>|<text>" and answering
+// them from the arguments (numbers; missing answers are OK/No). When the main window is
+// shown it prints "SHOWN" and keeps running until it is killed.
+#include "Fakes.h"
+#include "roster/Fonts.h"
+#include "startup/Module1.h"
+
+#include <QApplication>
+#include <QDir>
+
+#include <cstdio>
+
+namespace {
+
+class PrintingDialogs final : public kelvory::OperatorDialogs
+{
+public:
+    explicit PrintingDialogs(QStringList answers) : m_answers(std::move(answers)) {}
+
+    int messageBox(const QString &text, int style, const QString &title) override
+    {
+        QString line = text;
+        line.replace(QLatin1String("\r\n"), QLatin1String("\\r\\n"));
+        std::printf("MSG %d %s|%s\n", style, qPrintable(title), qPrintable(line));
+        std::fflush(stdout);
+        if (!m_answers.isEmpty())
+            return m_answers.takeFirst().toInt();
+        return kelvory::messageButtons(style) == kelvory::MB_YESNO ? kelvory::IDNO : kelvory::IDOK;
+    }
+    std::optional<QString> inputBox(const QString &, const QString &) override
+    {
+        std::printf("INPUT\n");
+        std::fflush(stdout);
+        return std::nullopt;
+    }
+
+private:
+    QStringList m_answers;
+};
+
+class PrintingEnd final : public kelvory::ProcessEnd
+{
+public:
+    [[noreturn]] void end(int exitCode) override
+    {
+        std::printf("END %d\n", exitCode);
+        std::fflush(stdout);
+        std::_Exit(exitCode);
+    }
+};
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    kelvory::roster::installFontSubstitutes();
+    QStringList arguments = QCoreApplication::arguments().mid(1);
+    if (arguments.isEmpty())
+        return 2;
+    const QString folder = arguments.takeFirst();
+
+    kelvory::Deployment deployment;
+    deployment.title = QStringLiteral("Kelvory");
+    deployment.programFolder = folder;
+    deployment.lockFilePath = QDir(folder).filePath(QStringLiteral("Kelvory.lock"));
+
+    PrintingDialogs dialogs(arguments);
+    kelvory::test::RecordingShell shell;
+    kelvory::test::PdfPrinterQueue printers;
+    PrintingEnd processEnd;
+    kelvory::Module1 module(deployment, {&dialogs, &shell, &printers, &processEnd});
+    if (!module.Main())
+        return 1;
+    std::printf("SHOWN\n");
+    std::fflush(stdout);
+    return QApplication::exec();
+}

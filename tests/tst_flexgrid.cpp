@@ -1,0 +1,157 @@
+#include "Harness.h"
+#include "database/Failure.h"
+#include "roster/FlexGrid.h"
+#include "roster/GridCells.h"
+
+#include <QHeaderView>
+#include <QtTest>
+
+using namespace kelvory;
+using roster::FlexGrid;
+using roster::GridCells;
+
+class TestFlexGrid : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void designTimeGridHasHeadingAndOneEmptyRow();
+    void rowsGrowAndShrinkFromTheBottom();
+    void cellsKeepTheirNeighboursWhenRewritten();
+    void headingRowIsTheViewsHeader();
+    void columnWidthsInTwips();
+    void alignment();
+    void bulkLoadReplacesEveryDataRow();
+    void outOfRangeIsAFailure();
+};
+
+void TestFlexGrid::designTimeGridHasHeadingAndOneEmptyRow()
+{
+    FlexGrid grid(6, 2);
+    QCOMPARE(grid.Rows(), 2);
+    QCOMPARE(grid.Cols(), 6);
+    QCOMPARE(grid.model()->rowCount(), 1);
+    for (int c = 0; c < 6; ++c) {
+        QCOMPARE(grid.TextMatrix(0, c), QString());
+        QCOMPARE(grid.TextMatrix(1, c), QString());
+    }
+}
+
+void TestFlexGrid::rowsGrowAndShrinkFromTheBottom()
+{
+    FlexGrid grid(3, 2);
+    grid.setRows(4);
+    grid.setTextMatrix(1, 0, QStringLiteral("first"));
+    grid.setTextMatrix(2, 1, QStringLiteral("second"));
+    grid.setTextMatrix(3, 2, QStringLiteral("third"));
+    grid.setRows(3);
+    QCOMPARE(grid.Rows(), 3);
+    QCOMPARE(grid.TextMatrix(1, 0), QStringLiteral("first"));
+    QCOMPARE(grid.TextMatrix(2, 1), QStringLiteral("second"));
+    grid.setRows(5);
+    QCOMPARE(grid.model()->rowCount(), 4);
+    QCOMPARE(grid.TextMatrix(3, 2), QString()); // the dropped row does not come back
+    QCOMPARE(grid.TextMatrix(4, 0), QString());
+}
+
+void TestFlexGrid::cellsKeepTheirNeighboursWhenRewritten()
+{
+    GridCells cells(4);
+    const QString row[4] = {QStringLiteral("Adams"), QStringLiteral("1 Elm"), QString(), QStringLiteral("555")};
+    cells.appendRow(row, 4, 0);
+    cells.setCell(0, 1, u"12 Main St, Apt 4");
+    cells.setCell(0, 2, u"Springfield");
+    cells.setCell(0, 0, u"");
+    QCOMPARE(cells.cell(0, 0), u"");
+    QCOMPARE(cells.cell(0, 1), u"12 Main St, Apt 4");
+    QCOMPARE(cells.cell(0, 2), u"Springfield");
+    QCOMPARE(cells.cell(0, 3), u"555");
+    cells.setCell(0, 1, u"x");
+    QCOMPARE(cells.cell(0, 2), u"Springfield");
+    QCOMPARE(cells.cell(0, 3), u"555");
+
+    // A short row leaves its trailing cells empty; extra cells are not kept.
+    const QString longRow[6] = {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"),
+                                QStringLiteral("d"), QStringLiteral("e"), QStringLiteral("f")};
+    cells.appendRow(longRow, 1, 0);
+    cells.appendRow(longRow, 6, 0);
+    QCOMPARE(cells.cell(1, 0), u"a");
+    QCOMPARE(cells.cell(1, 3), u"");
+    QCOMPARE(cells.cell(2, 3), u"d");
+}
+
+void TestFlexGrid::headingRowIsTheViewsHeader()
+{
+    FlexGrid grid(2, 2);
+    grid.setTextMatrix(0, 0, QStringLiteral("Name"));
+    QCOMPARE(grid.model()->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("Name"));
+    QCOMPARE(grid.model()->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), QString());
+    grid.setTextMatrix(1, 1, QStringLiteral("cell"));
+    QCOMPARE(grid.model()->data(grid.model()->index(0, 1)).toString(), QStringLiteral("cell"));
+}
+
+void TestFlexGrid::columnWidthsInTwips()
+{
+    FlexGrid grid(6, 2);
+    grid.setColWidth(0, 2000);
+    grid.setColWidth(5, 4);
+    QCOMPARE(grid.ColWidth(0), 2000);
+    QCOMPARE(grid.ColWidth(5), 4);
+    const int dpi = grid.logicalDpiX();
+    QCOMPARE(grid.horizontalHeader()->sectionSize(0), qRound(2000.0 * dpi / 1440));
+    // 4 twips is less than half a pixel: present, but not seen.
+    QCOMPARE(grid.horizontalHeader()->sectionSize(5), qRound(4.0 * dpi / 1440));
+    QVERIFY(grid.horizontalHeader()->sectionSize(5) <= 1);
+}
+
+void TestFlexGrid::alignment()
+{
+    FlexGrid grid(2, 2);
+    grid.setTextMatrix(1, 0, QStringLiteral("17"));
+    grid.setTextMatrix(1, 1, QStringLiteral("17"));
+    grid.setRow(1);
+    grid.setCol(0);
+    grid.setCellAlignment(roster::flexAlignLeftCenter);
+    auto alignment = [&](int col) {
+        return grid.model()->data(grid.model()->index(0, col), Qt::TextAlignmentRole).value<Qt::Alignment>();
+    };
+    QCOMPARE(alignment(0), Qt::AlignLeft | Qt::AlignVCenter);
+    QCOMPARE(alignment(1), Qt::AlignRight | Qt::AlignVCenter); // a number in the general alignment
+}
+
+void TestFlexGrid::bulkLoadReplacesEveryDataRow()
+{
+    FlexGrid grid(2, 2);
+    grid.setRows(6);
+    grid.setTextMatrix(5, 1, QStringLiteral("stale"));
+    QSignalSpy resets(grid.model(), &QAbstractItemModel::modelReset);
+    QSignalSpy changes(grid.model(), &QAbstractItemModel::dataChanged);
+
+    GridCells rows(2);
+    const QString a[2] = {QStringLiteral("A"), QStringLiteral("1")};
+    const QString b[2] = {QStringLiteral("B"), QStringLiteral("2")};
+    rows.appendRow(a, 2, 1);
+    rows.appendRow(b, 2, 1);
+    grid.replaceDataRows(std::move(rows));
+    QCOMPARE(resets.count(), 1);
+    QCOMPARE(changes.count(), 0);
+    QCOMPARE(grid.Rows(), 3);
+    QCOMPARE(grid.TextMatrix(2, 0), QStringLiteral("B"));
+    QCOMPARE(grid.TextMatrix(2, 1), QStringLiteral("2"));
+
+    grid.replaceDataRows(GridCells(2));
+    QCOMPARE(grid.Rows(), 2);
+    QCOMPARE(grid.TextMatrix(1, 0), QString());
+}
+
+void TestFlexGrid::outOfRangeIsAFailure()
+{
+    FlexGrid grid(2, 2);
+    QVERIFY_THROWS_EXCEPTION(database::Failure, grid.TextMatrix(2, 0));
+    QVERIFY_THROWS_EXCEPTION(database::Failure, grid.setTextMatrix(0, 2, QString()));
+    QVERIFY_THROWS_EXCEPTION(database::Failure, grid.setRows(0));
+    QVERIFY_THROWS_EXCEPTION(database::Failure, grid.setRow(-1));
+    QVERIFY_THROWS_EXCEPTION(database::Failure, grid.setColWidth(3, 10));
+}
+
+KELVORY_TEST_MAIN(TestFlexGrid)
+#include "tst_flexgrid.moc"

@@ -1,0 +1,157 @@
+#include "Harness.h"
+#include "roster/CommandButton.h"
+#include "roster/FlexGrid.h"
+#include "roster/RosterForm.h"
+
+#include <QtTest>
+
+using namespace kelvory;
+using namespace kelvory::test;
+
+class TestRosterFill : public QObject
+{
+    Q_OBJECT
+public:
+    explicit TestRosterFill(Backend backend) : m_backend(backend) {}
+
+private Q_SLOTS:
+    void init();
+    void cleanup() { h.reset(); }
+    void membersInNameOrderWithHiddenRecordId();
+    void refreshWithUnchangedTableRewritesTheSameGrid();
+    void rowsOfAnEarlierLongerRosterAreDropped();
+    void emptyTableShowsHeadingAndOneEmptyRow();
+    void nullValuesShowAsEmptyText();
+    void everyMemberIsShownBeyondTheOldLimit();
+    void lostTableEndsInTheErrorReport();
+
+private:
+    roster::FlexGrid &grid() { return *h->form().Grid1; }
+    QStringList column(int c)
+    {
+        QStringList texts;
+        for (int r = 1; r < grid().Rows(); ++r)
+            texts.append(grid().TextMatrix(r, c));
+        return texts;
+    }
+
+    Backend m_backend;
+    std::unique_ptr<Harness> h;
+};
+
+void TestRosterFill::init()
+{
+    h = std::make_unique<Harness>(m_backend);
+    h->prepareDatabase();
+    h->writeUserFile(QStringLiteral("Bob"));
+}
+
+void TestRosterFill::membersInNameOrderWithHiddenRecordId()
+{
+    h->addMember(QStringLiteral("Baker"), QStringLiteral("2 Oak"), QStringLiteral("Salem, OR"), QStringLiteral("555-2"),
+                 QStringLiteral("b"), 2);
+    h->addMember(QStringLiteral("Adams"), QStringLiteral("1 Elm"), QStringLiteral("Salem, OR"), QStringLiteral("555-1"),
+                 QString(), 17);
+    h->addMember(QStringLiteral("Clark"), QStringLiteral("3 Ash"), QStringLiteral("Salem, OR"), QStringLiteral("555-3"),
+                 QStringLiteral("c"), 3);
+    QVERIFY(h->start());
+
+    QCOMPARE(grid().Rows(), 4);
+    QCOMPARE(column(0), QStringList({"Adams", "Baker", "Clark"}));
+    QCOMPARE(column(5), QStringList({"17", "2", "3"}));
+    QCOMPARE(grid().TextMatrix(1, 1), QStringLiteral("1 Elm"));
+    QCOMPARE(grid().TextMatrix(1, 4), QString());
+    QCOMPARE(grid().Row(), 3);
+    QCOMPARE(grid().Col(), 4);
+    for (int c = 0; c < 5; ++c)
+        QVERIFY(grid().dataRows().leftAligned(1, c));
+    QVERIFY(!grid().dataRows().leftAligned(1, 5));
+}
+
+void TestRosterFill::refreshWithUnchangedTableRewritesTheSameGrid()
+{
+    addManyMembers(*h, 5);
+    QVERIFY(h->start());
+    QStringList before;
+    for (int c = 0; c < 6; ++c)
+        before += column(c);
+    QTest::mouseClick(h->form().Command8, Qt::LeftButton);
+    QStringList after;
+    for (int c = 0; c < 6; ++c)
+        after += column(c);
+    QCOMPARE(after, before);
+    QCOMPARE(grid().Rows(), 6);
+    QVERIFY(h->dialogs.messages.isEmpty());
+}
+
+void TestRosterFill::rowsOfAnEarlierLongerRosterAreDropped()
+{
+    addManyMembers(*h, 4);
+    QVERIFY(h->start());
+    QCOMPARE(grid().Rows(), 5);
+    h->exec(QStringLiteral("delete from members where recordid = 4"));
+    h->form().Command8_Click();
+    QCOMPARE(grid().Rows(), 4);
+    QCOMPARE(column(0), QStringList({"Member 00001", "Member 00002", "Member 00003"}));
+}
+
+void TestRosterFill::emptyTableShowsHeadingAndOneEmptyRow()
+{
+    h->addMember(QStringLiteral("Last"), QStringLiteral("1 Elm"), QStringLiteral("x"), QStringLiteral("1"), QString(), 1);
+    QVERIFY(h->start());
+    QCOMPARE(grid().TextMatrix(1, 0), QStringLiteral("Last"));
+    h->exec(QStringLiteral("delete from members"));
+    h->form().Command8_Click();
+    QCOMPARE(grid().Rows(), 2);
+    for (int c = 0; c < 6; ++c)
+        QCOMPARE(grid().TextMatrix(1, c), QString());
+    QCOMPARE(grid().TextMatrix(0, 0), QStringLiteral("Name"));
+}
+
+void TestRosterFill::nullValuesShowAsEmptyText()
+{
+    h->exec(QStringLiteral("insert into members values ('Nulls', NULL, NULL, '555', NULL, 9)"));
+    QVERIFY(h->start());
+    QCOMPARE(grid().Rows(), 2);
+    QCOMPARE(grid().TextMatrix(1, 0), QStringLiteral("Nulls"));
+    QCOMPARE(grid().TextMatrix(1, 1), QString());
+    QCOMPARE(grid().TextMatrix(1, 2), QString());
+    QCOMPARE(grid().TextMatrix(1, 3), QStringLiteral("555"));
+    QCOMPARE(grid().TextMatrix(1, 5), QStringLiteral("9"));
+}
+
+void TestRosterFill::everyMemberIsShownBeyondTheOldLimit()
+{
+    addManyMembers(*h, 40000);
+    QVERIFY(h->start());
+    QCOMPARE(grid().Rows(), 40001);
+    QCOMPARE(grid().TextMatrix(1, 0), QStringLiteral("Member 00001"));
+    QCOMPARE(grid().TextMatrix(32766, 0), QStringLiteral("Member 32766"));
+    QCOMPARE(grid().TextMatrix(32767, 0), QStringLiteral("Member 32767"));
+    QCOMPARE(grid().TextMatrix(40000, 0), QStringLiteral("Member 40000"));
+    QCOMPARE(grid().TextMatrix(40000, 5), QStringLiteral("40000"));
+    QCOMPARE(grid().TextMatrix(40000, 1), QStringLiteral("40000 Elm St"));
+    QCOMPARE(grid().Row(), 40000);
+    QCOMPARE(grid().model()->rowCount(), 40000);
+}
+
+void TestRosterFill::lostTableEndsInTheErrorReport()
+{
+    addManyMembers(*h, 2);
+    QVERIFY(h->start());
+    h->exec(QStringLiteral("drop table members"));
+    h->form().Command8_Click();
+    QVERIFY(h->end.ended);
+    QCOMPARE(h->end.code, 1);
+    QCOMPARE(h->dialogs.messages.size(), 1);
+    const Message report = h->dialogs.messages.last();
+    QVERIFY2(report.text.startsWith(QStringLiteral("Run-time error '")), qPrintable(report.text));
+    QVERIFY2(report.text.contains(QStringLiteral("members"), Qt::CaseInsensitive), qPrintable(report.text));
+    QCOMPARE(report.style, MB_OK | MB_ICONERROR);
+    QCOMPARE(report.title, QStringLiteral("Kelvory"));
+    // The grid keeps what it showed.
+    QCOMPARE(grid().Rows(), 3);
+}
+
+KELVORY_BACKEND_TEST_MAIN(TestRosterFill)
+#include "tst_rosterfill.moc"
