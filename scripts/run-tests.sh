@@ -1,18 +1,42 @@
 #!/usr/bin/env bash
-# Runs the whole test suite against the build in $1 (default: build), with the
-# PostgreSQL server it needs. The server tests are mandatory here: no server, red run.
+# Runs the whole test suite against the build in $1 (default: build), with the servers
+# it needs. The PostgreSQL tests are mandatory here: no server, red run.
+#
+# Every scripts/test-services/*.sh is sourced before the tests, in name order: each
+# starts what its tests need, exports what they must know, and registers its clean-up
+# with on_exit. Every scripts/test-stages/*.sh runs after the main suite, with the
+# build folder as its argument; a stage that fails makes the run fail.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=$(realpath "${1:-$here/build}")
+
+cleanups=()
+on_exit() { cleanups+=("$1"); }
+run_cleanups() {
+  local i
+  for ((i = ${#cleanups[@]} - 1; i >= 0; i--)); do eval "${cleanups[i]}" || true; done
+}
+trap run_cleanups EXIT
+
 pgdir=$build/pg-test-server
-
-"$here/scripts/pg-test-server.sh" start "$pgdir"
-trap '"$here/scripts/pg-test-server.sh" stop "$pgdir"' EXIT
-
+if [ "$("$here/scripts/pg-test-server.sh" start "$pgdir")" != reused ]; then
+  on_exit "'$here/scripts/pg-test-server.sh' stop '$pgdir'"
+fi
 export KELVORY_TEST_PG_SERVER=127.0.0.1
 export KELVORY_TEST_PG_UID=kelvory
 export KELVORY_TEST_PG_PWD=kelvory99
 export KELVORY_TEST_PG_REQUIRED=1
-export KELVORY_TEST_PG_DIR=$pgdir
+
+shopt -s nullglob
+for service in "$here"/scripts/test-services/*.sh; do
+  # shellcheck source=/dev/null
+  source "$service"
+done
+
 cd "$build"
 ctest --output-on-failure -j "$(nproc)" --timeout 900
+
+for stage in "$here"/scripts/test-stages/*.sh; do
+  echo "=== stage: $(basename "$stage")"
+  "$stage" "$build"
+done

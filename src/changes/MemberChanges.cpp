@@ -4,6 +4,7 @@
 #include "database/Connection.h"
 #include "database/DateText.h"
 #include "database/Statements.h"
+#include "database/StorableText.h"
 #include "startup/Module1.h"
 #include "startup/NumberText.h"
 
@@ -18,6 +19,21 @@ namespace kelvory::changes {
 namespace {
 
 enum Box { Name = 0, Address = 1, City = 2, Phone = 3, Comment = 4, RecordId = 5 };
+
+// Text that the database cannot store exactly is refused before anything is sent, so
+// that a change never takes effect without its journal row.
+bool boxesStorable(Module1 &module, const EditTarget &boxes)
+{
+    static const char *const names[5] = {"Name", "Address", "City, State, ZIP", "Phone", "Comment"};
+    for (int k = Name; k <= Comment; ++k) {
+        const QString problem = database::unstorableCharacter(boxes.boxText(k));
+        if (!problem.isEmpty()) {
+            module.MsgBox(unstorableMessage(QString::fromLatin1(names[k]), problem));
+            return false;
+        }
+    }
+    return true;
+}
 
 QVariantList memberFields(const EditTarget &boxes)
 {
@@ -43,6 +59,12 @@ void reportNoSuchMember(Module1 &module, EditTarget &boxes)
 }
 
 } // namespace
+
+QString unstorableMessage(const QString &boxName, const QString &problem)
+{
+    return QStringLiteral("The %1 box holds %2, which cannot be stored. Remove it and try again; nothing was changed.")
+        .arg(boxName, problem);
+}
 
 QString noMemberPickedMessage(const QString &command)
 {
@@ -114,6 +136,8 @@ void addMember(Module1 &module, EditTarget &boxes)
             return;
         }
     }
+    if (!boxesStorable(module, boxes))
+        return;
 
     database::ResultSet largest = module.connection.query(database::sql::kMaxRecordId);
     if (!largest.eof())
@@ -136,7 +160,7 @@ void updateMember(Module1 &module, EditTarget &boxes)
         return;
     }
     const std::optional<qint64> id = pickedRecordId(module, boxes, QStringLiteral("Update"));
-    if (!id)
+    if (!id || !boxesStorable(module, boxes))
         return;
 
     QVariantList values = memberFields(boxes);
@@ -158,7 +182,7 @@ void deleteMember(Module1 &module, EditTarget &boxes)
         return;
     }
     const std::optional<qint64> id = pickedRecordId(module, boxes, QStringLiteral("DELETE"));
-    if (!id)
+    if (!id || !boxesStorable(module, boxes))
         return;
 
     const int answer = module.MsgBox(QStringLiteral("Are you sure you want to Delete ") + boxes.boxText(Name), MB_YESNO,

@@ -34,6 +34,7 @@ void updateMember(Module1 &module, EditTarget &boxes);
 void deleteMember(Module1 &module, EditTarget &boxes);
 
 QString noMemberPickedMessage(const QString &command);
+QString unstorableMessage(const QString &boxName, const QString &problem);
 QString noSuchMemberMessage(const QString &recordId);
 
 } // namespace kelvory::changes

@@ -2,6 +2,7 @@
 
 #include "database/Connection.h"
 #include "database/Statements.h"
+#include "database/StorableText.h"
 #include "startup/Module1.h"
 #include "startup/NumberText.h"
 
@@ -138,6 +139,14 @@ void admitOperator(Module1 &module)
     const QString answer = module.InputBox(firstRunPrompt()).value_or(QString());
     if (answer.isEmpty()) {
         module.MsgBox(kNoNameMessage, MB_OK | MB_ICONERROR);
+        module.End(0);
+    }
+    const QString problem = database::unstorableCharacter(answer);
+    if (!problem.isEmpty()) {
+        module.MsgBox(QStringLiteral("Your first name holds %1, which cannot be stored. Start the program again "
+                                     "and type your first name without it.")
+                          .arg(problem),
+                      MB_OK | MB_ICONERROR);
         module.End(0);
     }
     module.OperatorFirstName = answer;

@@ -21,12 +21,15 @@ QString env(const char *name)
     return qEnvironmentVariable(name);
 }
 
-// One database per test program, so that test programs can run side by side.
+// One database per test program and build folder, so that test programs, and builds
+// of the same program, can run side by side on one server.
 QString postgresDatabaseName()
 {
     QString name = QCoreApplication::applicationName().toLower();
     name.replace(QRegularExpression(QStringLiteral("[^a-z0-9_]")), QStringLiteral("_"));
-    return QStringLiteral("kelvory_") + name;
+    const QByteArray folder = QCoreApplication::applicationDirPath().toUtf8();
+    const QString tag = QString::number(qHash(folder) % 100000);
+    return QStringLiteral("kelvory_") + name + QLatin1Char('_') + tag;
 }
 
 void ensurePostgresDatabase()
