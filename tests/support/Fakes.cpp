@@ -5,6 +5,8 @@ namespace kelvory::test {
 int ScriptedDialogs::messageBox(const QString &text, int style, const QString &title)
 {
     messages.append({text, style, title});
+    if (onShow)
+        onShow(messages.last());
     if (!m_answers.empty()) {
         const int reply = m_answers.front();
         m_answers.pop_front();
@@ -25,6 +27,8 @@ int ScriptedDialogs::messageBox(const QString &text, int style, const QString &t
 std::optional<QString> ScriptedDialogs::inputBox(const QString &prompt, const QString &title)
 {
     inputPrompts.append({prompt, 0, title});
+    if (onShow)
+        onShow(inputPrompts.last());
     if (m_inputs.empty()) {
         ++unscripted;
         return std::nullopt;

@@ -9,6 +9,7 @@
 #include <QUrl>
 
 #include <deque>
+#include <functional>
 #include <optional>
 
 namespace kelvory::test {
@@ -36,6 +37,8 @@ public:
     QList<Message> messages;
     QList<Message> inputPrompts;
     int unscripted = 0;
+    // Called as each box appears, before it is answered.
+    std::function<void(const Message &)> onShow;
 
     QStringList texts() const;
     void clear() { messages.clear(); inputPrompts.clear(); }

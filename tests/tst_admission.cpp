@@ -1,0 +1,275 @@
+#include "Harness.h"
+#include "roster/FlexGrid.h"
+#include "roster/RosterForm.h"
+#include "startup/Admission.h"
+
+#include <QDate>
+#include <QFile>
+#include <QtTest>
+
+using namespace kelvory;
+using namespace kelvory::test;
+
+namespace {
+const QString kPrompt = QStringLiteral("Before running the program for the first time, \r\nWe need to know your First name?");
+const QString kNotAuthorized = QStringLiteral("You are not authorized to use this software.\r\nIf you believe you "
+                                              "received this message in error contact your administrator.");
+} // namespace
+
+class TestAdmission : public QObject
+{
+    Q_OBJECT
+public:
+    explicit TestAdmission(Backend backend) : m_backend(backend) {}
+
+private Q_SLOTS:
+    void init();
+    void cleanup() { h.reset(); }
+    void firstRunRegistersTheTypedName_data();
+    void firstRunRegistersTheTypedName();
+    void firstRunWithoutANameEndsAndWritesNothing_data();
+    void firstRunWithoutANameEndsAndWritesNothing();
+    void laterRunAdmitsOrBars_data();
+    void laterRunAdmitsOrBars();
+    void numericStatus_data();
+    void numericStatus();
+    void nameWithADoubleQuoteIsReadBackUpToIt();
+    void userFileReading_data();
+    void userFileReading();
+    void unusableUserFileEndsWithAClearMessage_data();
+    void unusableUserFileEndsWithAClearMessage();
+
+private:
+    QByteArray userFile() const
+    {
+        QFile file(h->userFilePath());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    // Every dialog must appear while the main window is still hidden.
+    void watchWindowDuringDialogs()
+    {
+        h->dialogs.onShow = [this](const Message &) {
+            roster::RosterForm *form = h->module ? h->module->rosterForm() : nullptr;
+            if (form && form->isVisible())
+                ++m_dialogsOverVisibleWindow;
+        };
+    }
+
+    Backend m_backend;
+    std::unique_ptr<Harness> h;
+    int m_dialogsOverVisibleWindow = 0;
+};
+
+void TestAdmission::init()
+{
+    h = std::make_unique<Harness>(m_backend);
+    h->prepareDatabase();
+    m_dialogsOverVisibleWindow = 0;
+    watchWindowDuringDialogs();
+}
+
+void TestAdmission::firstRunRegistersTheTypedName_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("plain") << "Bob";
+    QTest::newRow("blanks only") << "   ";
+    QTest::newRow("single quote") << "O'Brien";
+    QTest::newRow("accents") << QString::fromUtf8("Inés");
+    QTest::newRow("statement text") << "x'); delete from memberstatus; --";
+}
+
+void TestAdmission::firstRunRegistersTheTypedName()
+{
+    QFETCH(QString, name);
+    h->dialogs.type(name);
+    QVERIFY(h->start());
+    QCOMPARE(h->dialogs.inputPrompts.size(), 1);
+    QCOMPARE(h->dialogs.inputPrompts.first().text, kPrompt);
+    QCOMPARE(h->dialogs.inputPrompts.first().title, QStringLiteral("Kelvory"));
+    QVERIFY(h->dialogs.messages.isEmpty());
+    QCOMPARE(m_dialogsOverVisibleWindow, 0);
+    QCOMPARE(h->module->OperatorFirstName, name);
+    QCOMPARE(userFile(), QByteArray("\"") + name.toUtf8() + QByteArray("\"\r\n"));
+
+    const QList<QVariantList> rows = h->rows(QStringLiteral("select member, status, created from memberstatus"));
+    QCOMPARE(rows.size(), 1);
+    QCOMPARE(rows.first().at(0).toString(), name);
+    QCOMPARE(rows.first().at(1).toString(), QStringLiteral("1"));
+    const QVariant created = rows.first().at(2);
+    const QDate day = created.typeId() == QMetaType::QDate ? created.toDate()
+                                                            : QDate::fromString(created.toString(), Qt::ISODate);
+    QCOMPARE(day, QDate::currentDate());
+
+    // The next start reads the name back and asks nothing.
+    h->restart();
+    h->dialogs.clear();
+    QVERIFY(h->start());
+    QVERIFY(h->dialogs.inputPrompts.isEmpty());
+    QCOMPARE(h->module->OperatorFirstName, name);
+    QCOMPARE(h->rows(QStringLiteral("select member from memberstatus")).size(), 1);
+}
+
+void TestAdmission::firstRunWithoutANameEndsAndWritesNothing_data()
+{
+    QTest::addColumn<bool>("cancel");
+    QTest::newRow("cancel") << true;
+    QTest::newRow("empty answer") << false;
+}
+
+void TestAdmission::firstRunWithoutANameEndsAndWritesNothing()
+{
+    QFETCH(bool, cancel);
+    h->dialogs.type(cancel ? std::nullopt : std::optional<QString>(QString()));
+    QVERIFY(!h->start());
+    QVERIFY(h->end.ended);
+    QCOMPARE(h->end.code, 0);
+    QCOMPARE(h->dialogs.messages.size(), 1);
+    QCOMPARE(h->dialogs.messages.first().text, QStringLiteral("You must enter your first name"));
+    QCOMPARE(h->dialogs.messages.first().style, MB_OK | MB_ICONERROR);
+    QCOMPARE(h->dialogs.messages.first().title, QStringLiteral("Kelvory"));
+    QVERIFY(!QFile::exists(h->userFilePath()));
+    QVERIFY(h->rows(QStringLiteral("select * from memberstatus")).isEmpty());
+    QVERIFY(!h->module->rosterForm()->isVisible());
+    QCOMPARE(m_dialogsOverVisibleWindow, 0);
+}
+
+void TestAdmission::laterRunAdmitsOrBars_data()
+{
+    QTest::addColumn<QVariant>("status"); // an invalid QVariant means: no row at all
+    QTest::addColumn<bool>("admitted");
+    QTest::newRow("text 1") << QVariant(QStringLiteral("1")) << true;
+    QTest::newRow("text 2") << QVariant(QStringLiteral("2")) << true;
+    QTest::newRow("NULL") << QVariant(QMetaType::fromType<QString>()) << true;
+    QTest::newRow("no row") << QVariant() << true;
+    QTest::newRow("word") << QVariant(QStringLiteral("abc")) << true;
+    QTest::newRow("empty text") << QVariant(QStringLiteral("")) << true;
+    QTest::newRow("text 0") << QVariant(QStringLiteral("0")) << false;
+    QTest::newRow("text blank 0") << QVariant(QStringLiteral(" 0")) << false;
+    QTest::newRow("text 0.0") << QVariant(QStringLiteral("0.0")) << false;
+}
+
+void TestAdmission::laterRunAdmitsOrBars()
+{
+    QFETCH(QVariant, status);
+    QFETCH(bool, admitted);
+    h->writeUserFile(QStringLiteral("Bob"));
+    if (status.isValid() && status.isNull()) {
+        h->exec(QStringLiteral("insert into memberstatus values ('Bob', NULL, ?)"), {QDate(2026, 1, 5)});
+        QVERIFY(h->rows(QStringLiteral("select status from memberstatus")).first().first().isNull());
+    } else if (status.isValid()) {
+        h->exec(QStringLiteral("insert into memberstatus values (?, ?, ?)"), {QStringLiteral("Bob"), status, QDate(2026, 1, 5)});
+    }
+    // Another operator's bar does not touch Bob.
+    h->exec(QStringLiteral("insert into memberstatus values ('Alice', '0', ?)"), {QDate(2026, 1, 5)});
+
+    QCOMPARE(h->start(), admitted);
+    QCOMPARE(m_dialogsOverVisibleWindow, 0);
+    QVERIFY(h->dialogs.inputPrompts.isEmpty());
+    if (admitted) {
+        QVERIFY(h->dialogs.messages.isEmpty());
+        QCOMPARE(h->module->OperatorFirstName, QStringLiteral("Bob"));
+        QVERIFY(h->form().isVisible());
+    } else {
+        QCOMPARE(h->dialogs.messages.size(), 1);
+        QCOMPARE(h->dialogs.messages.first().text, kNotAuthorized);
+        QCOMPARE(h->dialogs.messages.first().style, MB_OK | MB_ICONERROR);
+        QVERIFY(h->end.ended);
+        QCOMPARE(h->end.code, 0);
+        QVERIFY(!h->module->rosterForm()->isVisible());
+    }
+    // A later start never writes the operator table or the file.
+    QCOMPARE(h->rows(QStringLiteral("select * from memberstatus")).size(), status.isValid() ? 2 : 1);
+    QCOMPARE(userFile(), QByteArray("\"Bob\"\r\n"));
+}
+
+void TestAdmission::numericStatus_data()
+{
+    QTest::addColumn<int>("status");
+    QTest::addColumn<bool>("admitted");
+    QTest::newRow("0") << 0 << false;
+    QTest::newRow("1") << 1 << true;
+    QTest::newRow("2") << 2 << true;
+}
+
+void TestAdmission::numericStatus()
+{
+    QFETCH(int, status);
+    QFETCH(bool, admitted);
+    // Some club databases keep the status as a number.
+    h->exec(QStringLiteral("drop table memberstatus"));
+    h->exec(QStringLiteral("create table memberstatus (member varchar(50), status integer, created date)"));
+    h->exec(QStringLiteral("insert into memberstatus values ('Bob', ?, ?)"), {status, QDate(2026, 2, 1)});
+    h->writeUserFile(QStringLiteral("Bob"));
+    QCOMPARE(h->start(), admitted);
+    QCOMPARE(h->end.ended, !admitted);
+}
+
+void TestAdmission::nameWithADoubleQuoteIsReadBackUpToIt()
+{
+    h->dialogs.type(QStringLiteral("Bo\"b"));
+    QVERIFY(h->start());
+    QCOMPARE(h->module->OperatorFirstName, QStringLiteral("Bo\"b"));
+    QCOMPARE(userFile(), QByteArray("\"Bo\"b\"\r\n"));
+    h->restart();
+    QVERIFY(h->start());
+    QCOMPARE(h->module->OperatorFirstName, QStringLiteral("Bo"));
+}
+
+void TestAdmission::userFileReading_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("quoted") << QByteArray("\"Bob\"\r\n") << "Bob";
+    QTest::newRow("quoted with comma inside") << QByteArray("\"Bob, Jr.\"\r\n") << "Bob, Jr.";
+    QTest::newRow("leading blanks skipped") << QByteArray("   \"Bob\"\r\n") << "Bob";
+    QTest::newRow("unquoted up to comma") << QByteArray("Bob,Smith\r\n") << "Bob";
+    QTest::newRow("unquoted to end of line") << QByteArray("  Bob Smith\r\nAlice\r\n") << "Bob Smith";
+    QTest::newRow("no line end") << QByteArray("\"Bob\"") << "Bob";
+    QTest::newRow("unclosed quote ends at line end") << QByteArray("\"Bob\r\nx\"") << "Bob";
+    QTest::newRow("only the first line counts") << QByteArray("\"Bob\"\r\n\"Alice\"\r\n") << "Bob";
+    QTest::newRow("utf-8") << QByteArray("\"In\xC3\xA9s\"\r\n") << QString::fromUtf8("Inés");
+}
+
+void TestAdmission::userFileReading()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, name);
+    const std::optional<QString> read = admission::firstNameFromContent(content);
+    QVERIFY(read.has_value());
+    QCOMPARE(*read, name);
+}
+
+void TestAdmission::unusableUserFileEndsWithAClearMessage_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::newRow("empty file") << QByteArray();
+    QTest::newRow("blank lines") << QByteArray("\r\n\r\n");
+    QTest::newRow("empty quotes") << QByteArray("\"\"\r\n");
+    QTest::newRow("comma first") << QByteArray(",Bob\r\n");
+}
+
+void TestAdmission::unusableUserFileEndsWithAClearMessage()
+{
+    QFETCH(QByteArray, content);
+    {
+        QFile file(h->userFilePath());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+    QVERIFY(!h->start());
+    QVERIFY(h->end.ended);
+    QCOMPARE(h->end.code, 1);
+    QCOMPARE(h->dialogs.messages.size(), 1);
+    const Message message = h->dialogs.messages.first();
+    QVERIFY2(message.text.contains(QDir::toNativeSeparators(h->userFilePath())), qPrintable(message.text));
+    QVERIFY2(message.text.contains(QStringLiteral("Delete this file")), qPrintable(message.text));
+    QVERIFY(!message.text.startsWith(QStringLiteral("Run-time error")));
+    QCOMPARE(message.style, MB_OK | MB_ICONERROR);
+    QVERIFY(h->dialogs.inputPrompts.isEmpty());
+    QCOMPARE(userFile(), content);
+    QVERIFY(h->rows(QStringLiteral("select * from memberstatus")).isEmpty());
+    QVERIFY(!h->module->rosterForm()->isVisible());
+}
+
+KELVORY_BACKEND_TEST_MAIN(TestAdmission)
+#include "tst_admission.moc"
