@@ -2,6 +2,8 @@
 
 #include "changes/MemberChanges.h"
 #include "database/Statements.h"
+#include "output/Export.h"
+#include "output/Printout.h"
 #include "roster/CommandButton.h"
 #include "roster/FlexGrid.h"
 #include "roster/GridFill.h"
@@ -350,6 +352,7 @@ void RosterForm::Command4_Click()
 
 void RosterForm::Command5_Click()
 {
+    m_module.guarded([&] { output::PrintRoster(m_module, *Grid1, Option1->isChecked()); });
 }
 
 void RosterForm::Command6_Click()
@@ -369,6 +372,7 @@ void RosterForm::Command8_Click()
 
 void RosterForm::Command12_Click()
 {
+    m_module.guarded([&] { output::exportRoster(m_module, *Grid1); });
 }
 
 } // namespace kelvory::roster

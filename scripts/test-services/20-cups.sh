@@ -1,0 +1,131 @@
+# Sourced by scripts/run-tests.sh (bash, set -euo pipefail, $build set, on_exit defined).
+#
+# A print queue of our own, so that PRINT reaches a real default printer end to end:
+# a cupsd on loopback with its configuration, spool and logs in the build folder (the
+# system's /etc/cups and port 631 stay untouched), and one cups-pdf queue made the
+# default. It needs no init system and runs as whoever runs the tests (root in CI).
+#
+# Exports CUPS_SERVER for the tests, KELVORY_TEST_CUPS_QUEUE and KELVORY_TEST_CUPS_PAGE_LOG
+# so that a test can prove a job landed, and KELVORY_TEST_CUPS_REQUIRED=1, so that the
+# print queue test fails, instead of skipping, when the queue could not be set up.
+
+kelvory_cups_start() {
+  local dir=$build/cups-test-server
+  local queue=Kelvory-PDF
+  local ppd=/usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd
+  local started
+  started=$(date +%s%N)
+
+  if ! command -v cupsd >/dev/null || ! command -v lpadmin >/dev/null || [ ! -x /usr/lib/cups/backend/cups-pdf ] \
+    || [ ! -f "$ppd" ]; then
+    echo "20-cups.sh: cups, cups-client or printer-driver-cups-pdf is missing (scripts/install-deps.sh)" >&2
+    return 1
+  fi
+
+  # A scheduler left behind by an interrupted run of this build folder goes first.
+  if [ -f "$dir/cupsd.pid" ]; then
+    local old
+    old=$(cat "$dir/cupsd.pid")
+    if [ -n "$old" ] && grep -qs "$dir/cupsd.conf" "/proc/$old/cmdline"; then
+      kill "$old" 2>/dev/null || true
+      for _ in $(seq 1 50); do kill -0 "$old" 2>/dev/null || break; sleep 0.1; done
+    fi
+  fi
+  rm -rf "$dir"
+  mkdir -p "$dir/ppd" "$dir/spool" "$dir/cache" "$dir/state" "$dir/log"
+  # Filters run as lp and need somewhere to write.
+  mkdir -m 1777 "$dir/tmp"
+
+  local user group
+  user=lp
+  group=lp
+  if [ "$(id -u)" -ne 0 ]; then
+    user=$(id -un)
+    group=$(id -gn)
+  fi
+  cat >"$dir/cups-files.conf" <<EOF
+ServerRoot $dir
+RequestRoot $dir/spool
+CacheDir $dir/cache
+StateDir $dir/state
+TempDir $dir/tmp
+ErrorLog $dir/log/error_log
+AccessLog $dir/log/access_log
+PageLog $dir/log/page_log
+ServerBin /usr/lib/cups
+DataDir /usr/share/cups
+User $user
+Group $group
+SystemGroup root
+EOF
+
+  # Ports in use (another build's queue, a system cupsd) are passed over.
+  local port pid="" ready=""
+  for port in $(seq 6310 6329); do
+    if (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then
+      continue
+    fi
+    cat >"$dir/cupsd.conf" <<EOF
+Listen 127.0.0.1:$port
+LogLevel warn
+Browsing No
+DefaultShared No
+WebInterface No
+DefaultAuthType None
+<Location />
+  Order allow,deny
+  Allow from 127.0.0.1
+</Location>
+<Policy default>
+  JobPrivateAccess all
+  JobPrivateValues none
+  SubscriptionPrivateAccess all
+  SubscriptionPrivateValues none
+  <Limit All>
+    Order deny,allow
+    Allow from 127.0.0.1
+  </Limit>
+</Policy>
+EOF
+    cupsd -f -c "$dir/cupsd.conf" -s "$dir/cups-files.conf" >"$dir/log/cupsd.out" 2>&1 &
+    pid=$!
+    echo "$pid" >"$dir/cupsd.pid"
+    # Bounded: a scheduler that is not up within five seconds is not coming.
+    for _ in $(seq 1 100); do
+      if ! kill -0 "$pid" 2>/dev/null; then
+        break
+      fi
+      if CUPS_SERVER=127.0.0.1:$port lpstat -r 2>/dev/null | grep -q 'is running'; then
+        ready=1
+        break
+      fi
+      sleep 0.05
+    done
+    [ -n "$ready" ] && break
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+    pid=""
+    # Only a port taken since the check is worth another try; anything else would fail again.
+    grep -qs 'Address already in use' "$dir/log/error_log" "$dir/log/cupsd.out" || break
+  done
+  if [ -z "$ready" ]; then
+    echo "20-cups.sh: the test print server did not start; see $dir/log" >&2
+    return 1
+  fi
+  on_exit "kill $pid 2>/dev/null; wait $pid 2>/dev/null"
+
+  export CUPS_SERVER=127.0.0.1:$port
+  if ! lpadmin -p "$queue" -E -v cups-pdf:/ -P "$ppd" 2>"$dir/log/lpadmin.err" \
+    || ! lpadmin -d "$queue" 2>>"$dir/log/lpadmin.err"; then
+    cat "$dir/log/lpadmin.err" >&2
+    echo "20-cups.sh: the cups-pdf queue could not be added" >&2
+    return 1
+  fi
+  export KELVORY_TEST_CUPS_QUEUE=$queue
+  export KELVORY_TEST_CUPS_PAGE_LOG=$dir/log/page_log
+  echo "20-cups.sh: print queue $queue on $CUPS_SERVER, ready after $((($(date +%s%N) - started) / 1000000)) ms"
+}
+
+export KELVORY_TEST_CUPS_REQUIRED=1
+kelvory_cups_start || echo "20-cups.sh: continuing without a print queue; the print queue test will fail" >&2
+unset -f kelvory_cups_start

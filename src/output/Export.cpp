@@ -1,0 +1,102 @@
+#include "output/Export.h"
+
+#include "roster/FlexGrid.h"
+#include "startup/Module1.h"
+
+#include <QDir>
+#include <QSaveFile>
+#include <QStringEncoder>
+
+namespace kelvory::output {
+
+void appendExportField(QString &line, QStringView cell)
+{
+    qsizetype from = 0;
+    for (qsizetype comma = cell.indexOf(u','); comma >= 0; comma = cell.indexOf(u',', from)) {
+        line.append(cell.sliced(from, comma - from));
+        from = comma + 1;
+    }
+    line.append(cell.sliced(from));
+    line.append(u',');
+}
+
+QString exportText(const CellGrid &grid)
+{
+    const int rows = grid.rows();
+    const int cols = grid.cols();
+    qsizetype length = 0;
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < cols; ++c)
+            length += grid.cell(r, c).size() + 1;
+        length += 2;
+    }
+    QString text;
+    text.reserve(length);
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < cols; ++c)
+            appendExportField(text, grid.cell(r, c));
+        text.append(u'\r');
+        text.append(u'\n');
+    }
+    return text;
+}
+
+QByteArray exportBytes(const CellGrid &grid)
+{
+    // The system's encoding for text files, as the spreadsheet program expects of a
+    // .csv it is given without any other hint.
+    QStringEncoder encode(QStringConverter::System);
+    return encode(exportText(grid));
+}
+
+std::optional<QString> writeExportFile(const QString &path, const QByteArray &bytes)
+{
+    // The old export stays whole until the new one is complete: a folder that is
+    // read-only, a full disk or a file the spreadsheet program holds open then leaves
+    // the last good export in place instead of an empty or half-written one.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return file.errorString();
+    if (file.write(bytes) != bytes.size()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        return reason;
+    }
+    if (!file.commit())
+        return file.errorString();
+    return std::nullopt;
+}
+
+QString exportReadyMessage(const QString &nativePath)
+{
+    return QStringLiteral("  DATA IS READY ") + QStringLiteral("\r\r")
+        + QStringLiteral("On the next Xcel screen click the Logo in upper left then") + QStringLiteral("\r")
+        + QStringLiteral("select EXCELEXPORT.CVS from Recent Documents List") + kCrLf + kCrLf
+        + QStringLiteral("If you do not see the file in the list it`s because you have not previously opened it. "
+                         "Click OPEN and navigate to ")
+        + nativePath;
+}
+
+QString exportFailedMessage(const QString &nativePath, const QString &reason)
+{
+    return QStringLiteral("The roster was not exported: the file") + kCrLf + nativePath + kCrLf
+        + QStringLiteral("cannot be written (%1).").arg(reason) + kCrLf + kCrLf
+        + QStringLiteral("If the spreadsheet program has this file open, close it there, then press "
+                         "Xcel Export again. An earlier export, if there is one, is unchanged.");
+}
+
+void exportRoster(Module1 &module, const roster::FlexGrid &grid)
+{
+    const QString path = module.exportFilePath();
+    const QString nativePath = QDir::toNativeSeparators(path);
+    const FlexGridCells cells(grid);
+    if (const std::optional<QString> problem = writeExportFile(path, exportBytes(cells))) {
+        module.MsgBox(exportFailedMessage(nativePath, *problem), MB_OK | MB_ICONERROR);
+        return;
+    }
+    if (module.MsgBox(exportReadyMessage(nativePath), MB_OKCANCEL) == IDCANCEL)
+        return;
+    module.services().shell->openFile(path);
+}
+
+} // namespace kelvory::output

@@ -1,0 +1,192 @@
+#include "output/Printout.h"
+
+#include "output/PrinterQueue.h"
+#include "roster/FlexGrid.h"
+#include "startup/Module1.h"
+
+#include <QDir>
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QPrinter>
+
+#include <algorithm>
+
+namespace kelvory::output {
+
+std::span<const PrintItem> PrintLayout::line(std::size_t index) const
+{
+    const std::size_t begin = index == 0 ? 0 : m_lineEnds[index - 1];
+    return std::span<const PrintItem>(m_items).subspan(begin, m_lineEnds[index] - begin);
+}
+
+void PrintLayout::add(int column, QString text)
+{
+    m_items.push_back({column, std::move(text)});
+}
+
+void PrintLayout::endLine()
+{
+    m_lineEnds.push_back(m_items.size());
+}
+
+QStringView trimBlanks(QStringView text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text[begin] == u' ')
+        ++begin;
+    while (end > begin && text[end - 1] == u' ')
+        --end;
+    return text.sliced(begin, end - begin);
+}
+
+PrintLayout layoutRoster(const CellGrid &grid, bool withLines, const TextWidth &width)
+{
+    static const QString rule(kRuleLength, u'_');
+    static const QString memberLine(kMemberLineLength, u'-');
+    constexpr int fieldCount = static_cast<int>(std::size(kPrintColumns));
+    const int fields = std::min(grid.cols(), fieldCount);
+
+    PrintLayout layout;
+    auto printRow = [&](int row) {
+        // The print position, in columns: where the next character would go.
+        double position = 1;
+        for (int f = 0; f < fieldCount; ++f) {
+            const int column = kPrintColumns[f];
+            // A field that would start inside text already printed goes to its column on
+            // the next line; the member's remaining fields follow it there.
+            if (position > column)
+                layout.endLine();
+            position = column;
+            if (f >= fields)
+                continue;
+            const QStringView text = trimBlanks(grid.cell(row, f));
+            if (text.isEmpty())
+                continue;
+            layout.add(column, text.toString());
+            // How far the last field reaches decides nothing, so it is not measured.
+            if (f + 1 < fieldCount)
+                position += width(text);
+        }
+        layout.endLine();
+    };
+
+    const int rows = grid.rows();
+    if (rows > 0)
+        printRow(0);
+    layout.add(1, rule);
+    layout.endLine();
+    for (int row = 1; row < rows; ++row) {
+        printRow(row);
+        if (withLines) {
+            layout.add(1, memberLine);
+            layout.endLine();
+        }
+    }
+    layout.endLine();
+    return layout;
+}
+
+namespace {
+
+QString printerLabel(const QPrinter &printer)
+{
+    const QString name = printer.outputFileName().isEmpty() ? printer.printerName()
+                                                            : QDir::toNativeSeparators(printer.outputFileName());
+    return QLatin1Char('"') + name + QLatin1Char('"');
+}
+
+QString jobNotStarted(const QPrinter &printer)
+{
+    return QStringLiteral("The roster was not printed: the printer %1 could not start the print job.")
+               .arg(printerLabel(printer))
+        + kCrLf + QStringLiteral("Check that the printer is ready, then press PRINT again.");
+}
+
+QString jobNotFinished(const QPrinter &printer)
+{
+    return QStringLiteral("The print job for the printer %1 could not be finished, so the roster may not "
+                          "have been printed.")
+               .arg(printerLabel(printer))
+        + kCrLf + QStringLiteral("Check the printer, then press PRINT again.");
+}
+
+} // namespace
+
+std::optional<QString> printRoster(QPrinter &printer, const CellGrid &grid, bool withLines)
+{
+    QPainter painter;
+    if (!painter.begin(&printer) || printer.printerState() == QPrinter::Error)
+        return jobNotStarted(printer);
+
+    // The typeface stays the printer's own; only the size is the roster's.
+    QFont font = painter.font();
+    font.setPointSize(kPrintPointSize);
+    painter.setFont(font);
+    const QFontMetricsF metrics(font, &printer);
+    const double column = metrics.averageCharWidth() > 0 ? metrics.averageCharWidth()
+                                                         : metrics.horizontalAdvance(QLatin1Char('x'));
+    const PrintLayout layout = layoutRoster(grid, withLines, [&](QStringView text) {
+        return metrics.horizontalAdvance(text.toString()) / column;
+    });
+
+    const double lineHeight = metrics.lineSpacing();
+    const double pageHeight = printer.height();
+    double top = 0;
+    // A page is started only when something is to be drawn on it, so that the closing
+    // empty line never costs a blank sheet.
+    bool pageOwed = false;
+    for (std::size_t i = 0; i < layout.lineCount(); ++i) {
+        if (top > 0 && top + lineHeight > pageHeight) {
+            pageOwed = true;
+            top = 0;
+        }
+        const std::span<const PrintItem> items = layout.line(i);
+        if (!items.empty()) {
+            if (pageOwed) {
+                if (!printer.newPage()) {
+                    painter.end();
+                    return jobNotFinished(printer);
+                }
+                pageOwed = false;
+            }
+            for (const PrintItem &item : items)
+                painter.drawText(QPointF((item.column - 1) * column, top + metrics.ascent()), item.text);
+        }
+        top += lineHeight;
+    }
+
+    if (!painter.end() || printer.printerState() == QPrinter::Error || printer.printerState() == QPrinter::Aborted)
+        return jobNotFinished(printer);
+    return std::nullopt;
+}
+
+QString printedMessage()
+{
+    return QStringLiteral("Data is being sent to printer.");
+}
+
+QString noPrinterMessage()
+{
+    return QStringLiteral("The roster was not printed: this computer has no default printer.") + kCrLf
+        + QStringLiteral("Set up a printer and make it the default one, then press PRINT again.");
+}
+
+void PrintRoster(Module1 &module, const roster::FlexGrid &grid, bool withLines)
+{
+    PrinterQueue *queue = module.services().printers;
+    const std::unique_ptr<QPrinter> printer = queue ? queue->defaultPrinter() : nullptr;
+    if (!printer) {
+        module.MsgBox(noPrinterMessage(), MB_OK | MB_ICONERROR);
+        return;
+    }
+    printer->setDocName(module.deployment().title);
+    const FlexGridCells cells(grid);
+    if (const std::optional<QString> problem = printRoster(*printer, cells, withLines)) {
+        module.MsgBox(*problem, MB_OK | MB_ICONERROR);
+        return;
+    }
+    module.MsgBox(printedMessage(), MB_OK);
+}
+
+} // namespace kelvory::output

@@ -1,0 +1,79 @@
+#pragma once
+
+#include "output/CellGrid.h"
+
+#include <QString>
+
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <span>
+#include <vector>
+
+class QPrinter;
+
+namespace kelvory {
+class Module1;
+}
+namespace kelvory::roster {
+class FlexGrid;
+}
+
+namespace kelvory::output {
+
+// The print columns (1-based) where name, address, city-state-ZIP, phone and comment start.
+inline constexpr int kPrintColumns[5] = {1, 28, 62, 93, 110};
+inline constexpr int kPrintPointSize = 10;
+inline constexpr int kRuleLength = 100;
+inline constexpr int kMemberLineLength = 170;
+
+// One piece of text on a printed line, starting at a print column.
+struct PrintItem
+{
+    int column = 1;
+    QString text;
+
+    friend bool operator==(const PrintItem &, const PrintItem &) = default;
+};
+
+// The printed lines, top to bottom. Kept in one flat array so that a roster of many
+// thousand members costs one allocation per field, not one per line.
+class PrintLayout
+{
+public:
+    std::size_t lineCount() const { return m_lineEnds.size(); }
+    // An empty line has no items.
+    std::span<const PrintItem> line(std::size_t index) const;
+
+    void add(int column, QString text);
+    void endLine();
+
+private:
+    std::vector<PrintItem> m_items;
+    std::vector<std::size_t> m_lineEnds;
+};
+
+// How many print columns a text occupies: one per character on a test's fixed grid, the
+// text's width in average characters of the printer font on paper.
+using TextWidth = std::function<double(QStringView)>;
+
+// The printout as lines, from the grid alone: the heading row, a rule of underscores,
+// one line per data row (two or more when a field reaches past the next field's column),
+// a line of hyphens under each member when `withLines`, and a closing empty line.
+// The record id column is never printed.
+PrintLayout layoutRoster(const CellGrid &grid, bool withLines, const TextWidth &width);
+
+// Blanks, and only blanks, are removed from both ends, as the printout always has.
+QStringView trimBlanks(QStringView text);
+
+// Paints the laid-out roster on the printer and ends the job. Returns what went wrong
+// when the printer did not take the job; nothing when it did.
+std::optional<QString> printRoster(QPrinter &printer, const CellGrid &grid, bool withLines);
+
+// PRINT: prints the roster grid on the default printer and says so, or says why not.
+void PrintRoster(Module1 &module, const roster::FlexGrid &grid, bool withLines);
+
+QString printedMessage();
+QString noPrinterMessage();
+
+} // namespace kelvory::output
