@@ -1,11 +1,12 @@
 # Two commands for a fresh Debian 12 machine:
 #   make run    installs what is missing, builds, starts Kelvory on the embedded database
 #   make test   installs what is missing, builds, runs the whole test suite
+# and one for the README: make screenshot regenerates its picture, docs/main-window.png
 BUILD ?= build
 BUILD_TYPE ?= RelWithDebInfo
 CMAKE_FLAGS ?=
 
-.PHONY: deps build run test bench clean
+.PHONY: deps build run test bench screenshot clean
 
 deps:
 	scripts/install-deps.sh
@@ -22,6 +23,9 @@ test: build
 
 bench: build
 	scripts/run-bench.sh $(BUILD)
+
+screenshot: build
+	scripts/screenshot.sh $(BUILD)
 
 clean:
 	rm -rf $(BUILD)

@@ -1,25 +1,59 @@
 // kelvory_screenshot <main.png> [<history.png>]
 // Renders the main window (and the history window) of the real program code, filled
 // from an embedded database with a few sample members, to PNG files. The README's
-// picture comes from here.
+// picture comes from here (make screenshot).
+//
+// The windows are shown as an operator would leave them: two changes made through the
+// window's own buttons (so the history has rows to list), then a member picked by a
+// click on its row, with its fields in the edit boxes.
 #include "Harness.h"
-#include "changes/MemberChanges.h"
 #include "history/History.h"
+#include "roster/CommandButton.h"
 #include "roster/FlexGrid.h"
 #include "roster/RosterForm.h"
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QTest>
 
 #include <cstdio>
+
+namespace {
+
+bool save(QWidget &window, const QString &path)
+{
+    QApplication::processEvents();
+    if (!window.grab().save(path, "PNG")) {
+        std::fprintf(stderr, "kelvory_screenshot: %s cannot be written\n", qPrintable(path));
+        return false;
+    }
+    std::printf("%s\n", qPrintable(path));
+    return true;
+}
+
+void typeInto(QLineEdit *box, const QString &text)
+{
+    box->selectAll();
+    QTest::keyClick(box, Qt::Key_Backspace);
+    QTest::keyClicks(box, text);
+}
+
+// Clicks the middle of the member row (1 = the first under the headings), as the operator does.
+void clickMemberRow(kelvory::roster::FlexGrid &grid, int row)
+{
+    const QModelIndex index = grid.model()->index(row - 1, 0);
+    QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, grid.visualRect(index).center());
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     kelvory::test::prepareApplication();
     const QStringList arguments = QCoreApplication::arguments().mid(1);
-    if (arguments.isEmpty()) {
+    if (arguments.isEmpty() || arguments.size() > 2) {
         std::fprintf(stderr, "usage: kelvory_screenshot <main.png> [<history.png>]\n");
         return 2;
     }
@@ -33,37 +67,51 @@ int main(int argc, char *argv[])
         {"Castillo, Inés", "77 Riverside Dr", "Salem, OR 97302", "503-555-0119", "Bridge club"},
         {"Delgado, Frank", "1500 Mission St SE", "Salem, OR 97302", "503-555-0166", "Drives on Tuesdays"},
         {"Eriksen, Margaret", "9 Willow Ct", "Calvessa, OR 97301", "503-555-0101", ""},
-        {"Fairbanks-Whitmore, Eleanor", "2210 Old Mill Road West", "Keizer, OR 97303", "503-555-0193", "Name prints on two lines"},
-        {"Nguyen, Van", "31 Cedar Ave", "Calvessa, OR 97301", "503-555-0128", "New member"},
+        {"Fairbanks-Whitmore, Eleanor", "2210 Old Mill Road West", "Keizer, OR 97303", "503-555-0193",
+         "Name prints on two lines"},
     };
     qint64 id = 1;
     for (const auto &m : members)
         h.addMember(QString::fromUtf8(m[0]), QString::fromUtf8(m[1]), QString::fromUtf8(m[2]),
                     QString::fromUtf8(m[3]), QString::fromUtf8(m[4]), id++);
     h.writeUserFile(QStringLiteral("Dorothy"));
-    if (!h.start())
+    if (!h.start()) {
+        std::fprintf(stderr, "kelvory_screenshot: the program did not start\n");
         return 1;
+    }
 
     roster::RosterForm &form = h.form();
-    form.Grid1->selectRow(1);
-    QTest::mouseClick(form.Grid1->viewport(), Qt::LeftButton, {},
-                      form.Grid1->visualRect(form.Grid1->model()->index(1, 0)).center());
+    // A new member, typed and added.
+    const char *const newcomer[5] = {"Nguyen, Van", "31 Cedar Ave", "Calvessa, OR 97301", "503-555-0128",
+                                     "New member"};
+    for (int k = 0; k < 5; ++k)
+        typeInto(form.Text1[k], QString::fromUtf8(newcomer[k]));
     h.dialogs.answer(IDOK);
-    form.Command2_Click(); // one journal row to show
-    QApplication::processEvents();
-    if (!form.grab().save(arguments.at(0)))
+    QTest::mouseClick(form.Command3, Qt::LeftButton);
+    // Baker has moved: picked, the address typed over, updated.
+    clickMemberRow(*form.Grid1, 2);
+    typeInto(form.Text1[1], QStringLiteral("1500 Mission St SE"));
+    h.dialogs.answer(IDOK);
+    QTest::mouseClick(form.Command2, Qt::LeftButton);
+    if (h.dialogs.texts() != QStringList{QStringLiteral("Record Added"), QStringLiteral("Record Updated")}) {
+        std::fprintf(stderr, "kelvory_screenshot: unexpected messages: %s\n",
+                     qPrintable(h.dialogs.texts().join(QStringLiteral(" | "))));
         return 1;
-    std::printf("%s\n", qPrintable(arguments.at(0)));
+    }
+    // Then the operator picks the next member to look at.
+    clickMemberRow(*form.Grid1, 3);
+    if (!save(form, arguments.at(0)))
+        return 1;
 
     if (arguments.size() > 1) {
-        form.Command7_Click();
+        QTest::mouseClick(form.Command7, Qt::LeftButton);
         history::History *history = h.module->historyWindow();
-        if (!history)
+        if (!history) {
+            std::fprintf(stderr, "kelvory_screenshot: the history window did not open\n");
             return 1;
-        QApplication::processEvents();
-        if (!history->grab().save(arguments.at(1)))
+        }
+        if (!save(*history, arguments.at(1)))
             return 1;
-        std::printf("%s\n", qPrintable(arguments.at(1)));
     }
     return 0;
 }
