@@ -1,0 +1,423 @@
+#include "Harness.h"
+#include "changes/MemberChanges.h"
+#include "roster/CommandButton.h"
+#include "roster/FlexGrid.h"
+#include "roster/RosterForm.h"
+
+#include <QDate>
+#include <QtTest>
+
+using namespace kelvory;
+using namespace kelvory::test;
+
+namespace {
+
+struct JournalRow
+{
+    QDate date;
+    QString person;
+    QString transaction;
+};
+
+} // namespace
+
+class TestChanges : public QObject
+{
+    Q_OBJECT
+public:
+    explicit TestChanges(Backend backend) : m_backend(backend) {}
+
+private Q_SLOTS:
+    void init();
+    void cleanup() { h.reset(); }
+
+    void addValidatesTheBoxesInOrder_data();
+    void addValidatesTheBoxesInOrder();
+    void addStoresUnderTheNextIdAndJournals();
+    void blanksCountAsContentAndAnEmptyCommentIsEmptyText();
+    void firstMemberOfAnEmptyRosterGetsId1AndAddsAreConsecutive();
+    void addNewOnAPickedMemberMakesASecondMember();
+    void updateWritesTheBoxesOverThePickedMember();
+    void updateNeedsAnAddressButNotAName();
+    void deleteAsksAndRemovesThePickedMember();
+    void deleteWithoutAPickedMemberOrAnsweredNoChangesNothing();
+    void updateOrDeleteWithoutAWholeNumberIdSendsNothing_data();
+    void updateOrDeleteWithoutAWholeNumberIdSendsNothing();
+    void updateOrDeleteOfAMemberThatIsGoneIsNotReportedAsDone();
+    void textsThatLookLikeStatementsAreStoredExactly_data();
+    void textsThatLookLikeStatementsAreStoredExactly();
+    void unstorableTextIsRefusedBeforeAnythingIsSent();
+
+private:
+    roster::RosterForm &form() { return h->form(); }
+    void type(int box, const QString &text)
+    {
+        form().Text1[box]->clear();
+        QTest::keyClicks(form().Text1[box], text);
+    }
+    void fill(const QStringList &five)
+    {
+        for (int k = 0; k < 5; ++k)
+            form().setBoxText(k, five.value(k));
+    }
+    void press(roster::CommandButton *button) { QTest::mouseClick(button, Qt::LeftButton); }
+    void clickRow(int row)
+    {
+        roster::FlexGrid *grid = form().Grid1;
+        const QModelIndex index = grid->model()->index(row - 1, 0);
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(index).center());
+    }
+    QStringList boxes()
+    {
+        QStringList texts;
+        for (int k = 0; k < 6; ++k)
+            texts.append(form().boxText(k));
+        return texts;
+    }
+    QList<QStringList> members()
+    {
+        QList<QStringList> all;
+        for (const QVariantList &row : h->rows(QStringLiteral("select * from members order by recordid"))) {
+            QStringList texts;
+            for (const QVariant &v : row)
+                texts.append(v.isNull() ? QStringLiteral("<NULL>") : v.toString());
+            all.append(texts);
+        }
+        return all;
+    }
+    QList<JournalRow> journal()
+    {
+        QList<JournalRow> all;
+        for (const QVariantList &row : h->rows(QStringLiteral("select * from changeHistory"))) {
+            const QVariant d = row.at(0);
+            all.append({d.typeId() == QMetaType::QDate ? d.toDate() : QDate::fromString(d.toString(), Qt::ISODate),
+                        row.at(1).toString(), row.at(2).toString()});
+        }
+        return all;
+    }
+    QStringList gridColumn(int c)
+    {
+        QStringList texts;
+        for (int r = 1; r < form().Grid1->Rows(); ++r)
+            texts.append(form().Grid1->TextMatrix(r, c));
+        return texts;
+    }
+    void startWithMembers()
+    {
+        h->addMember(QStringLiteral("Baker"), QStringLiteral("2 Oak"), QStringLiteral("Salem, OR"),
+                     QStringLiteral("555-2"), QStringLiteral("b"), 41);
+        h->addMember(QStringLiteral("Adams"), QStringLiteral("1 Elm"), QStringLiteral("Salem, OR"),
+                     QStringLiteral("555-1"), QString(), 17);
+        QVERIFY(h->start());
+    }
+
+    Backend m_backend;
+    std::unique_ptr<Harness> h;
+};
+
+void TestChanges::init()
+{
+    h = std::make_unique<Harness>(m_backend);
+    h->prepareDatabase();
+    h->writeUserFile(QStringLiteral("Dorothy"));
+}
+
+void TestChanges::addValidatesTheBoxesInOrder_data()
+{
+    QTest::addColumn<QStringList>("five");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("all empty") << QStringList{"", "", "", "", ""} << "Nothing to Add";
+    QTest::newRow("only comment") << QStringList{"", "", "", "", "note"} << "Nothing to Add";
+    QTest::newRow("no address") << QStringList{"Nguyen", "", "Salem", "555", ""} << "Address is required";
+    QTest::newRow("no city") << QStringList{"Nguyen", "1 Elm", "", "", ""} << "`City State ZIP` is required";
+    QTest::newRow("no phone") << QStringList{"Nguyen", "1 Elm", "Salem", "", "x"} << "Phone is required";
+}
+
+void TestChanges::addValidatesTheBoxesInOrder()
+{
+    QFETCH(QStringList, five);
+    QFETCH(QString, message);
+    startWithMembers();
+    fill(five);
+    const QStringList before = boxes();
+    press(form().Command3);
+    QCOMPARE(h->dialogs.texts(), QStringList{message});
+    QCOMPARE(h->dialogs.messages.first().style, MB_OK);
+    QCOMPARE(h->dialogs.messages.first().title, QStringLiteral("Kelvory"));
+    QCOMPARE(boxes(), before);
+    QCOMPARE(members().size(), 2);
+    QVERIFY(journal().isEmpty());
+}
+
+void TestChanges::addStoresUnderTheNextIdAndJournals()
+{
+    startWithMembers();
+    type(0, QStringLiteral("Castillo"));
+    type(1, QStringLiteral("77 Riverside Dr"));
+    type(2, QStringLiteral("Salem, OR 97302"));
+    type(3, QStringLiteral("503-555-0119"));
+    type(4, QStringLiteral("Bridge club"));
+    press(form().Command3);
+
+    QCOMPARE(h->dialogs.texts(), QStringList{"Record Added"});
+    QCOMPARE(form().boxText(5), QStringLiteral("42"));
+    QCOMPARE(boxes(), QStringList({"Castillo", "77 Riverside Dr", "Salem, OR 97302", "503-555-0119", "Bridge club", "42"}));
+    QCOMPARE(members().last(),
+             QStringList({"Castillo", "77 Riverside Dr", "Salem, OR 97302", "503-555-0119", "Bridge club", "42"}));
+    QCOMPARE(gridColumn(0), QStringList({"Adams", "Baker", "Castillo"}));
+    QCOMPARE(gridColumn(5), QStringList({"17", "41", "42"}));
+    const QList<JournalRow> rows = journal();
+    QCOMPARE(rows.size(), 1);
+    QCOMPARE(rows.first().date, QDate::currentDate());
+    QCOMPARE(rows.first().person, QStringLiteral("Dorothy"));
+    QCOMPARE(rows.first().transaction,
+             QStringLiteral("Added : Castillo: 77 Riverside Dr: Salem, OR 97302: 503-555-0119: Bridge club"));
+}
+
+void TestChanges::blanksCountAsContentAndAnEmptyCommentIsEmptyText()
+{
+    startWithMembers();
+    fill({" ", " ", " ", " ", ""});
+    press(form().Command3);
+    QCOMPARE(h->dialogs.texts(), QStringList{"Record Added"});
+    QCOMPARE(members().last(), QStringList({" ", " ", " ", " ", "", "42"}));
+    QCOMPARE(journal().last().transaction, QStringLiteral("Added :  :  :  :  : "));
+}
+
+void TestChanges::firstMemberOfAnEmptyRosterGetsId1AndAddsAreConsecutive()
+{
+    QVERIFY(h->start());
+    fill({"Adams", "1 Elm", "Salem", "555-1", ""});
+    press(form().Command3);
+    QCOMPARE(form().boxText(5), QStringLiteral("1"));
+    fill({"Baker", "2 Oak", "Salem", "555-2", ""});
+    press(form().Command3);
+    QCOMPARE(form().boxText(5), QStringLiteral("2"));
+    QCOMPARE(h->dialogs.texts(), QStringList({"Record Added", "Record Added"}));
+    QCOMPARE(members().size(), 2);
+    QCOMPARE(members().at(0).at(5), QStringLiteral("1"));
+    QCOMPARE(members().at(1).at(5), QStringLiteral("2"));
+    QCOMPARE(journal().size(), 2);
+}
+
+void TestChanges::addNewOnAPickedMemberMakesASecondMember()
+{
+    startWithMembers();
+    clickRow(1);
+    QCOMPARE(boxes(), QStringList({"Adams", "1 Elm", "Salem, OR", "555-1", "", "17"}));
+    press(form().Command3);
+    QCOMPARE(form().boxText(5), QStringLiteral("42"));
+    const QList<QStringList> all = members();
+    QCOMPARE(all.size(), 3);
+    QCOMPARE(all.at(0), QStringList({"Adams", "1 Elm", "Salem, OR", "555-1", "", "17"}));
+    QCOMPARE(all.at(2), QStringList({"Adams", "1 Elm", "Salem, OR", "555-1", "", "42"}));
+    QCOMPARE(gridColumn(0), QStringList({"Adams", "Adams", "Baker"}));
+}
+
+void TestChanges::updateWritesTheBoxesOverThePickedMember()
+{
+    startWithMembers();
+    clickRow(2); // Baker, 41
+    QCOMPARE(form().boxText(5), QStringLiteral("41"));
+    type(1, QStringLiteral("9 New Rd"));
+    type(4, QString());
+    press(form().Command2);
+
+    QCOMPARE(h->dialogs.texts(), QStringList{"Record Updated"});
+    QCOMPARE(members().at(1), QStringList({"Baker", "9 New Rd", "Salem, OR", "555-2", "", "41"}));
+    QCOMPARE(members().at(0), QStringList({"Adams", "1 Elm", "Salem, OR", "555-1", "", "17"}));
+    QCOMPARE(form().Grid1->TextMatrix(2, 1), QStringLiteral("9 New Rd"));
+    QCOMPARE(boxes(), QStringList({"Baker", "9 New Rd", "Salem, OR", "555-2", "", "41"}));
+    QCOMPARE(journal().size(), 1);
+    QCOMPARE(journal().first().transaction, QStringLiteral("Changed : Baker: 9 New Rd: Salem, OR: 555-2: "));
+    QCOMPARE(journal().first().person, QStringLiteral("Dorothy"));
+}
+
+void TestChanges::updateNeedsAnAddressButNotAName()
+{
+    startWithMembers();
+    clickRow(1); // Adams, 17
+    type(1, QString());
+    press(form().Command2);
+    QCOMPARE(h->dialogs.texts(), QStringList{"Nothing to update"});
+    QVERIFY(journal().isEmpty());
+
+    h->dialogs.clear();
+    type(0, QString());
+    type(1, QStringLiteral("5 Pine"));
+    press(form().Command2);
+    QCOMPARE(h->dialogs.texts(), QStringList{"Record Updated"});
+    QCOMPARE(members().at(0), QStringList({"", "5 Pine", "Salem, OR", "555-1", "", "17"}));
+    QCOMPARE(journal().size(), 1);
+}
+
+void TestChanges::deleteAsksAndRemovesThePickedMember()
+{
+    startWithMembers();
+    clickRow(2); // Baker, 41
+    h->dialogs.answer(IDYES);
+    press(form().Command6);
+
+    QCOMPARE(h->dialogs.messages.size(), 2);
+    const Message confirm = h->dialogs.messages.at(0);
+    QCOMPARE(confirm.text, QStringLiteral("Are you sure you want to Delete Baker"));
+    QCOMPARE(confirm.style, MB_YESNO); // Yes is the default button
+    QCOMPARE(confirm.title, QStringLiteral("DELETE"));
+    QCOMPARE(h->dialogs.messages.at(1).text, QStringLiteral("Record Deleted"));
+    QCOMPARE(members().size(), 1);
+    QCOMPARE(form().Grid1->Rows(), 2);
+    QCOMPARE(gridColumn(0), QStringList{"Adams"});
+    QCOMPARE(boxes(), QStringList({"Baker", "2 Oak", "Salem, OR", "555-2", "b", "41"}));
+    QCOMPARE(journal().size(), 1);
+    QCOMPARE(journal().first().transaction, QStringLiteral("Deleted : Baker: 2 Oak: Salem, OR: 555-2: b"));
+
+    // The last member: the grid falls back to its one empty row.
+    clickRow(1);
+    h->dialogs.answer(IDYES);
+    press(form().Command6);
+    QVERIFY(members().isEmpty());
+    QCOMPARE(form().Grid1->Rows(), 2);
+    QCOMPARE(form().Grid1->TextMatrix(1, 0), QString());
+    QCOMPARE(journal().size(), 2);
+}
+
+void TestChanges::deleteWithoutAPickedMemberOrAnsweredNoChangesNothing()
+{
+    startWithMembers();
+    fill({"Adams", "1 Elm", "x", "y", "z"});
+    press(form().Command6);
+    QCOMPARE(h->dialogs.texts(), QStringList{"Nothing to Delete"});
+
+    h->dialogs.clear();
+    clickRow(1);
+    form().setBoxText(0, QString());
+    h->dialogs.answer(IDNO);
+    press(form().Command6);
+    QCOMPARE(h->dialogs.texts(), QStringList{"Are you sure you want to Delete "});
+    QCOMPARE(members().size(), 2);
+    QCOMPARE(form().Grid1->Rows(), 3);
+    QVERIFY(journal().isEmpty());
+}
+
+void TestChanges::updateOrDeleteWithoutAWholeNumberIdSendsNothing_data()
+{
+    QTest::addColumn<bool>("update");
+    QTest::addColumn<QString>("id");
+    QTest::newRow("update, empty id") << true << "";
+    QTest::newRow("update, letters") << true << "abc";
+    QTest::newRow("update, statement") << true << "17 or 1=1";
+    QTest::newRow("update, decimal") << true << "17.5";
+    QTest::newRow("delete, letters") << false << "abc";
+    QTest::newRow("delete, statement") << false << "0; delete from members";
+    QTest::newRow("delete, blank") << false << " ";
+}
+
+void TestChanges::updateOrDeleteWithoutAWholeNumberIdSendsNothing()
+{
+    QFETCH(bool, update);
+    QFETCH(QString, id);
+    startWithMembers();
+    const QList<QStringList> before = members();
+    fill({"Zed", "1 Elm", "x", "y", "z"});
+    form().setBoxText(5, id);
+    h->dialogs.answer(IDYES);
+    press(update ? form().Command2 : form().Command6);
+    QCOMPARE(h->dialogs.messages.size(), 1);
+    QCOMPARE(h->dialogs.messages.first().text,
+             changes::noMemberPickedMessage(update ? QStringLiteral("Update") : QStringLiteral("DELETE")));
+    QVERIFY(!h->end.ended);
+    QCOMPARE(members(), before);
+    QVERIFY(journal().isEmpty());
+}
+
+void TestChanges::updateOrDeleteOfAMemberThatIsGoneIsNotReportedAsDone()
+{
+    startWithMembers();
+    clickRow(2); // Baker, 41
+    h->dialogs.answer(IDYES);
+    press(form().Command6);
+    QCOMPARE(journal().size(), 1);
+
+    // DELETE pressed again on the same boxes: asked again, but nothing is left to delete.
+    h->dialogs.clear();
+    h->dialogs.answer(IDYES);
+    press(form().Command6);
+    QCOMPARE(h->dialogs.texts(),
+             QStringList({"Are you sure you want to Delete Baker", changes::noSuchMemberMessage(QStringLiteral("41"))}));
+    QCOMPARE(journal().size(), 1);
+
+    // Another workstation deletes Adams while it is picked here.
+    clickRow(1);
+    h->exec(QStringLiteral("delete from members where recordid = 17"));
+    h->dialogs.clear();
+    type(1, QStringLiteral("8 Gone St"));
+    press(form().Command2);
+    QCOMPARE(h->dialogs.texts(), QStringList{changes::noSuchMemberMessage(QStringLiteral("17"))});
+    QCOMPARE(journal().size(), 1);
+    QVERIFY(members().isEmpty());
+    // The grid now shows the truth.
+    QCOMPARE(form().Grid1->Rows(), 2);
+    QCOMPARE(form().Grid1->TextMatrix(1, 0), QString());
+}
+
+void TestChanges::textsThatLookLikeStatementsAreStoredExactly_data()
+{
+    QTest::addColumn<QStringList>("five");
+    QTest::newRow("quotes") << QStringList{"O'Brien", "12 'Main' St", "Salem, \"OR\"", "555'1", "it's"};
+    QTest::newRow("statement in comment")
+        << QStringList{"Evans", "1 Elm", "Salem", "555-3", "'); delete from members; --"};
+    QTest::newRow("semicolon and comment marks")
+        << QStringList{"Ford; drop table members", "/* 1 */ Elm", "-- Salem", "555;1234", "\\'\\\\"};
+    QTest::newRow("non-ASCII") << QStringList{QString::fromUtf8("Zoë Ñúñez 李"), QString::fromUtf8("Straße 5"),
+                                              QString::fromUtf8("Ærø"), QString::fromUtf8("٥٥٥"), QString::fromUtf8("🙂")};
+    QTest::newRow("long address") << QStringList{"Long", QString(1000, QLatin1Char('A')), "Salem", "555", ""};
+}
+
+void TestChanges::textsThatLookLikeStatementsAreStoredExactly()
+{
+    QFETCH(QStringList, five);
+    startWithMembers();
+    fill(five);
+    press(form().Command3);
+    QCOMPARE(h->dialogs.texts(), QStringList{"Record Added"});
+    QCOMPARE(members().size(), 3);
+    QCOMPARE(members().last().mid(0, 5), five);
+    QCOMPARE(journal().last().transaction, QStringLiteral("Added : ") + five.join(QStringLiteral(": ")));
+
+    // Updating and deleting by the same boxes keeps them exact too, and touches no other member.
+    h->dialogs.answer(IDOK);
+    press(form().Command2);
+    QCOMPARE(members().last().mid(0, 5), five);
+    QCOMPARE(journal().last().transaction, QStringLiteral("Changed : ") + five.join(QStringLiteral(": ")));
+    h->dialogs.answer(IDYES);
+    press(form().Command6);
+    QCOMPARE(journal().last().transaction, QStringLiteral("Deleted : ") + five.join(QStringLiteral(": ")));
+    QCOMPARE(members().size(), 2);
+    QCOMPARE(journal().size(), 3);
+    QCOMPARE(h->rows(QStringLiteral("select * from hitcounters")).size(), 1);
+}
+
+void TestChanges::unstorableTextIsRefusedBeforeAnythingIsSent()
+{
+    startWithMembers();
+    fill({"Nul", QStringLiteral("1 Elm") + QChar(0) + QStringLiteral("x"), "Salem", "555", ""});
+    press(form().Command3);
+    QCOMPARE(h->dialogs.messages.size(), 1);
+    QVERIFY(h->dialogs.messages.first().text.contains(QStringLiteral("Address")));
+    QCOMPARE(members().size(), 2);
+    QVERIFY(journal().isEmpty());
+    QVERIFY(!h->end.ended);
+
+    clickRow(1);
+    form().setBoxText(4, QString(QChar(0xD800)));
+    h->dialogs.clear();
+    press(form().Command2);
+    press(form().Command6);
+    QCOMPARE(h->dialogs.messages.size(), 2);
+    QVERIFY(h->dialogs.messages.at(0).text.contains(QStringLiteral("Comment")));
+    QCOMPARE(members().size(), 2);
+    QVERIFY(journal().isEmpty());
+}
+
+KELVORY_BACKEND_TEST_MAIN(TestChanges)
+#include "tst_changes.moc"
