@@ -1,0 +1,200 @@
+#include "Harness.h"
+#include "history/History.h"
+#include "roster/CommandButton.h"
+#include "roster/FlexGrid.h"
+#include "roster/RosterForm.h"
+#include "roster/Units.h"
+
+#include <QDate>
+#include <QtTest>
+
+using namespace kelvory;
+using namespace kelvory::test;
+
+class TestHistory : public QObject
+{
+    Q_OBJECT
+public:
+    explicit TestHistory(Backend backend) : m_backend(backend) {}
+
+private Q_SLOTS:
+    void init();
+    void cleanup() { h.reset(); }
+    void windowLayout();
+    void emptyJournalShowsHeadingsAndOneEmptyRow();
+    void oneRowMakesExactlyTwoGridRows();
+    void newestFirstByTheActualDate();
+    void nullsShowAsEmptyCells();
+    void contentIsTheJournalAsItStoodWhenLoaded();
+    void everyJournalRowIsListedInOrder();
+
+private:
+    history::History *open()
+    {
+        QTest::mouseClick(h->form().Command7, Qt::LeftButton);
+        return h->module->historyWindow();
+    }
+    void journal(QDate date, const QString &person, const QString &text)
+    {
+        h->exec(QStringLiteral("insert into changeHistory values (?,?,?)"), {date, person, text});
+    }
+
+    Backend m_backend;
+    std::unique_ptr<Harness> h;
+};
+
+void TestHistory::init()
+{
+    h = std::make_unique<Harness>(m_backend);
+    h->prepareDatabase();
+    h->writeUserFile(QStringLiteral("Dorothy"));
+}
+
+void TestHistory::windowLayout()
+{
+    QVERIFY(h->start());
+    history::History *window = open();
+    QVERIFY(window);
+    QVERIFY(window->isVisible());
+    QVERIFY(!window->isModal());
+    QVERIFY(!window->parentWidget());
+    QCOMPARE(window->windowTitle(), QStringLiteral("Transaction History"));
+    const int dpi = window->logicalDpiX();
+    QCOMPARE(window->size(), roster::twipsRect(0, 0, 13155, 6825, dpi).size());
+    QCOMPARE(window->Grid1->geometry(), roster::twipsRect(90, 840, 12855, 5865, dpi));
+    QCOMPARE(window->Command4->geometry(), roster::twipsRect(0, 0, 885, 765, dpi));
+    QCOMPARE(window->Command4->text(), QStringLiteral("EXIT"));
+    QCOMPARE(window->Label2->text(), QStringLiteral(" Transaction History"));
+    QCOMPARE(window->Grid1->Cols(), 3);
+    const int widths[3] = {1200, 1200, 10000};
+    const QStringList headings = {"Date", "Person", "Transaction"};
+    for (int c = 0; c < 3; ++c) {
+        QCOMPARE(window->Grid1->ColWidth(c), widths[c]);
+        QCOMPARE(window->Grid1->TextMatrix(0, c), headings[c]);
+    }
+    // The main window stays usable while it is open.
+    QVERIFY(h->form().isEnabled());
+    h->form().Command8_Click();
+    QVERIFY(h->dialogs.messages.isEmpty());
+}
+
+void TestHistory::emptyJournalShowsHeadingsAndOneEmptyRow()
+{
+    QVERIFY(h->start());
+    history::History *window = open();
+    QCOMPARE(window->Grid1->Rows(), 2);
+    for (int c = 0; c < 3; ++c)
+        QCOMPARE(window->Grid1->TextMatrix(1, c), QString());
+    QVERIFY(h->dialogs.messages.isEmpty());
+}
+
+void TestHistory::oneRowMakesExactlyTwoGridRows()
+{
+    const QString text = QStringLiteral("Changed : Baker, Thomas: ") + QString(300, QLatin1Char('x'));
+    journal(QDate(2026, 12, 6), QStringLiteral("Bob"), text);
+    QVERIFY(h->start());
+    history::History *window = open();
+    QCOMPARE(window->Grid1->Rows(), 2);
+    QCOMPARE(window->Grid1->TextMatrix(1, 0), QStringLiteral("12/6/2026"));
+    QCOMPARE(window->Grid1->TextMatrix(1, 1), QStringLiteral("Bob"));
+    QCOMPARE(window->Grid1->TextMatrix(1, 2), text); // whole, however long
+}
+
+void TestHistory::newestFirstByTheActualDate()
+{
+    journal(QDate(2026, 12, 6), QStringLiteral("Bob"), QStringLiteral("middle"));
+    journal(QDate(2026, 9, 30), QStringLiteral("Bob"), QStringLiteral("oldest"));
+    journal(QDate(2027, 1, 2), QStringLiteral("Ann"), QStringLiteral("newest"));
+    QVERIFY(h->start());
+    history::History *window = open();
+    QCOMPARE(window->Grid1->Rows(), 4);
+    QCOMPARE(window->Grid1->TextMatrix(1, 0), QStringLiteral("1/2/2027"));
+    QCOMPARE(window->Grid1->TextMatrix(2, 0), QStringLiteral("12/6/2026"));
+    QCOMPARE(window->Grid1->TextMatrix(3, 0), QStringLiteral("9/30/2026"));
+    QCOMPARE(window->Grid1->TextMatrix(1, 2), QStringLiteral("newest"));
+    QCOMPARE(window->Grid1->TextMatrix(3, 2), QStringLiteral("oldest"));
+}
+
+void TestHistory::nullsShowAsEmptyCells()
+{
+    h->exec(QStringLiteral("insert into changeHistory values (NULL, NULL, 'written by the web site')"));
+    h->exec(QStringLiteral("insert into changeHistory values (?, 'Ann', NULL)"), {QDate(2026, 3, 4)});
+    QVERIFY(h->start());
+    history::History *window = open();
+    QCOMPARE(window->Grid1->Rows(), 3);
+    QStringList cells;
+    for (int r = 1; r <= 2; ++r)
+        for (int c = 0; c < 3; ++c)
+            cells.append(window->Grid1->TextMatrix(r, c));
+    // Where a backend sorts NULL dates is its own business; both rows are there, NULLs empty.
+    QVERIFY(cells.contains(QStringLiteral("written by the web site")));
+    QVERIFY(cells.contains(QStringLiteral("3/4/2026")));
+    QCOMPARE(cells.count(QString()), 3);
+}
+
+void TestHistory::contentIsTheJournalAsItStoodWhenLoaded()
+{
+    journal(QDate(2026, 1, 1), QStringLiteral("Ann"), QStringLiteral("first"));
+    h->addMember(QStringLiteral("Adams"), QStringLiteral("1 Elm"), QStringLiteral("S"), QStringLiteral("1"), QString(), 1);
+    QVERIFY(h->start());
+    QPointer<history::History> window = open();
+    QCOMPARE(window->Grid1->Rows(), 2);
+
+    // A change made while the window is open does not show in it ...
+    h->form().setBoxText(0, QStringLiteral("Baker"));
+    h->form().setBoxText(1, QStringLiteral("2 Oak"));
+    h->form().setBoxText(2, QStringLiteral("S"));
+    h->form().setBoxText(3, QStringLiteral("2"));
+    QTest::mouseClick(h->form().Command3, Qt::LeftButton);
+    QCOMPARE(h->dialogs.texts(), QStringList{"Record Added"});
+    QCOMPARE(window->Grid1->Rows(), 2);
+
+    // ... nor after a second press, which brings the same window forward without a new query.
+    QCOMPARE(open(), window.data());
+    QCOMPARE(window->Grid1->Rows(), 2);
+    int windows = 0;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        windows += qobject_cast<history::History *>(w) && w->isVisible() ? 1 : 0;
+    QCOMPARE(windows, 1);
+
+    // Closed and opened again, it lists the new row at the top.
+    QTest::mouseClick(window->Command4, Qt::LeftButton);
+    QTRY_VERIFY(!window);
+    history::History *again = open();
+    QCOMPARE(again->Grid1->Rows(), 3);
+    QCOMPARE(again->Grid1->TextMatrix(1, 2), QStringLiteral("Added : Baker: 2 Oak: S: 2: "));
+    QCOMPARE(again->Grid1->TextMatrix(1, 1), QStringLiteral("Dorothy"));
+    QCOMPARE(again->Grid1->TextMatrix(1, 0), QLocale().toString(QDate::currentDate(), QStringLiteral("M/d/yyyy")));
+}
+
+void TestHistory::everyJournalRowIsListedInOrder()
+{
+    const int n = 40000;
+    if (m_backend == Backend::Sqlite) {
+        h->exec(QStringLiteral("with recursive g(x) as (select 1 union all select x + 1 from g where x < ?) "
+                               "insert into changeHistory select date('2020-01-01', '+' || (x * 7919 % 2000) || ' days'), "
+                               "'Ann', 'row ' || x from g"),
+                {n});
+    } else {
+        h->exec(QStringLiteral("insert into changeHistory select date '2020-01-01' + (g * 7919 % 2000), 'Ann', "
+                               "'row ' || g from generate_series(1, ?) g"),
+                {n});
+    }
+    QVERIFY(h->start());
+    history::History *window = open();
+    roster::FlexGrid &grid = *window->Grid1;
+    QCOMPARE(grid.Rows(), n + 1);
+    QDate previous = QDate(9999, 12, 31);
+    QSet<QString> texts;
+    for (int r = 1; r <= n; ++r) {
+        const QDate date = QDate::fromString(grid.TextMatrix(r, 0), QStringLiteral("M/d/yyyy"));
+        QVERIFY2(date.isValid() && date <= previous, qPrintable(QStringLiteral("row %1").arg(r)));
+        previous = date;
+        texts.insert(grid.TextMatrix(r, 2));
+    }
+    QCOMPARE(texts.size(), n);
+    QCOMPARE(grid.Row(), n);
+}
+
+KELVORY_BACKEND_TEST_MAIN(TestHistory)
+#include "tst_history.moc"
