@@ -1,0 +1,378 @@
+#!/usr/bin/env bash
+# One operator's session with the real program, as a club volunteer lives it: the real
+# kelvory executable, copied into a program folder of its own, on the embedded database,
+# under an X server of its own (Xvfb), driven only by keystrokes and clicks (xdotool).
+# What the operator did is then read back from the files the program left behind.
+#
+# Environment (set by CTest): KELVORY_EXECUTABLE, KELVORY_GRAB_WINDOW (saves a window
+# as PNG), KELVORY_ARTIFACTS (screenshots and logs are kept there for CI).
+#
+# Every wait is a poll with a deadline; nothing waits without a bound.
+set -euo pipefail
+
+started=$SECONDS
+elapsed() { echo $((SECONDS - started)); }
+step() { echo "--- [$(elapsed)s] $*"; }
+fail() {
+  echo "FAIL [$(elapsed)s]: $*" >&2
+  exit 1
+}
+
+for tool in Xvfb xdotool sqlite3 cmp; do
+  command -v "$tool" > /dev/null || fail "$tool is not installed (scripts/install-deps.sh installs it)"
+done
+exe=${KELVORY_EXECUTABLE:?KELVORY_EXECUTABLE names the kelvory executable}
+grab=${KELVORY_GRAB_WINDOW:?KELVORY_GRAB_WINDOW names the window grabber}
+artifacts=${KELVORY_ARTIFACTS:?KELVORY_ARTIFACTS names the folder for screenshots}
+[ -x "$exe" ] || fail "no executable at $exe"
+[ -x "$grab" ] || fail "no window grabber at $grab"
+mkdir -p "$artifacts"
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/kelvory-e2e.XXXXXX")
+program=$work/program # the program folder: executable, Kelvory.db, User.txt, ExcelExport.csv
+mkdir -p "$program" "$work/tmp" "$work/bin" "$work/runtime"
+chmod 700 "$work/runtime"
+cp "$exe" "$program/kelvory"
+db=$program/Kelvory.db
+
+xvfb_pid=""
+pids=()
+cleanup() {
+  local status=$?
+  local pid
+  for pid in "${pids[@]}"; do kill -KILL "$pid" 2> /dev/null || true; done
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2> /dev/null || true
+  for pid in "${pids[@]}" $xvfb_pid; do wait "$pid" 2> /dev/null || true; done
+  cp "$work"/*.log "$artifacts/" 2> /dev/null || true
+  if [ "$status" -ne 0 ]; then
+    echo "logs kept in $artifacts (e2e-*.log)" >&2
+  fi
+  rm -rf "$work"
+  exit "$status"
+}
+trap cleanup EXIT
+
+# The program's surroundings: its own lock folder (the single-instance lock lives in the
+# temporary folder), the X platform, no desktop settings that would scale or move windows,
+# and an opener that only records what the program asked it to open.
+export TMPDIR=$work/tmp
+export XDG_RUNTIME_DIR=$work/runtime
+export QT_QPA_PLATFORM=xcb
+unset WAYLAND_DISPLAY QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS QT_AUTO_SCREEN_SCALE_FACTOR QT_FONT_DPI \
+  QT_ENABLE_HIGHDPI_SCALING XDG_CURRENT_DESKTOP DESKTOP_SESSION KDE_FULL_SESSION GNOME_DESKTOP_SESSION_ID
+cat > "$work/bin/xdg-open" << EOF
+#!/bin/sh
+printf '%s\n' "\$*" >> "$work/opened"
+EOF
+chmod +x "$work/bin/xdg-open"
+export PATH=$work/bin:$PATH
+lock=$TMPDIR/Kelvory.lock
+
+# poll SECONDS DESCRIPTION COMMAND...: runs COMMAND until it succeeds, at most SECONDS long.
+poll() {
+  local limit=$1 what=$2
+  shift 2
+  local deadline=$((SECONDS + limit))
+  until "$@"; do
+    [ "$SECONDS" -lt "$deadline" ] || fail "waited ${limit}s for: $what"
+    sleep 0.1
+  done
+}
+
+step "X server"
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -dpi 96 -nolisten tcp -noreset 3> "$work/display" \
+  > "$work/e2e-xvfb.log" 2>&1 &
+xvfb_pid=$!
+display_ready() { [ -s "$work/display" ] && grep -q '^[0-9]' "$work/display"; }
+poll 15 "Xvfb to name its display" display_ready
+export DISPLAY=:$(head -n 1 "$work/display")
+echo "display $DISPLAY"
+poll 10 "the X server to answer" xdotool getdisplaygeometry > /dev/null
+
+readonly MAIN_TITLE='^Calvessa Senior Citizens Cluub Members$'
+readonly APP_TITLE='^Kelvory$'
+
+# visible_window PID TITLE: the id of a visible window of that process with that title.
+visible_window() {
+  xdotool search --all --onlyvisible --pid "$1" --name "$2" 2> /dev/null | head -n 1
+}
+# wait_window PID TITLE SECONDS: the window's id, once it is visible.
+wait_window() {
+  local deadline=$((SECONDS + $3)) id
+  while true; do
+    id=$(visible_window "$1" "$2")
+    if [ -n "$id" ]; then
+      echo "$id"
+      return 0
+    fi
+    kill -0 "$1" 2> /dev/null || fail "kelvory (pid $1) ended while a window titled $2 was awaited"
+    [ "$SECONDS" -lt "$deadline" ] || fail "no window titled $2 of pid $1 within $3s"
+    sleep 0.1
+  done
+}
+window_gone() { ! xdotool search --onlyvisible --name '.' 2> /dev/null | grep -qx "$1"; }
+wait_gone() { poll "${2:-10}" "window $1 to close" window_gone "$1"; }
+
+# geometry WINDOW: sets X, Y, WIDTH, HEIGHT.
+geometry() { eval "$(xdotool getwindowgeometry --shell "$1")"; }
+
+# click WINDOW LEFT TOP WIDTH HEIGHT: clicks the middle of a control placed in twips
+# (1/1440 inch; 15 twips to the pixel at 96 dpi) in the window's client area.
+click() {
+  local x=$((($2 + $4 / 2) / 15)) y=$((($3 + $5 / 2) / 15))
+  xdotool mousemove --window "$1" "$x" "$y" click 1
+}
+
+# answer WINDOW KEY: gives the dialog the keyboard and presses KEY there.
+answer() {
+  xdotool windowfocus --sync "$1"
+  xdotool key "$2"
+  wait_gone "$1"
+}
+# answer_dialog PID TITLE KEY: waits for the process's dialog with that title and answers it.
+answer_dialog() {
+  local dialog
+  dialog=$(wait_window "$1" "$2" 15)
+  answer "$dialog" "$3"
+}
+
+# shot WINDOW NAME: keeps a screenshot of the window as an artifact.
+shot() {
+  local file=$artifacts/$2.png
+  "$grab" "$1" "$file" 2>> "$work/e2e-grab.log" || fail "screenshot $2 of window $1 failed"
+  screenshots+=("$file")
+}
+screenshots=()
+
+# png_size FILE: width x height from the PNG header.
+png_size() {
+  local hex
+  hex=$(od -An -tx1 -j16 -N8 "$1" | tr -d ' \n')
+  echo "$((16#${hex:0:8}))x$((16#${hex:8:8}))"
+}
+
+sql() { sqlite3 -cmd '.timeout 5000' "$db" "$@"; }
+
+# expect WHAT ACTUAL EXPECTED
+expect() {
+  [ "$2" == "$3" ] && return 0
+  echo "expected $1:" >&2
+  printf '%s\n' "$3" | sed 's/^/  | /' >&2
+  echo "found:" >&2
+  printf '%s\n' "$2" | sed 's/^/  | /' >&2
+  fail "$1 differs"
+}
+
+member_count() { sql 'select count(*) from members'; }
+journal_count() { sql 'select count(*) from changeHistory'; }
+count_is() { [ "$("$1")" == "$2" ]; }
+
+# Layout of the main window, in twips: Left Top Width Height.
+readonly -a TEXT1_0=(210 7650 2385 330) TEXT1_1=(2580 7650 3255 330) TEXT1_2=(5880 7650 2295 330)
+readonly -a TEXT1_3=(8220 7650 1305 330) TEXT1_4=(9600 7650 3015 330)
+readonly -a CLEAR=(11550 8010 1095 1035) ADD_NEW=(240 8430 1395 525) UPDATE=(2160 8430 1245 525)
+readonly -a DELETE=(4800 8430 1485 525) EXPORT=(11220 60 1455 1245) HISTORY=(10590 9180 2025 375)
+readonly -a REFRESH=(11340 7230 1035 285) EXIT=(150 120 885 765) GRID=(420 1350 12285 5865)
+readonly -a HISTORY_EXIT=(0 0 885 765)
+
+# type_into WINDOW BOX TEXT: replaces the box's text by typing, as the operator does.
+type_into() {
+  local window=$1 text=$3
+  local -n box=$2
+  click "$window" "${box[@]}"
+  xdotool key --clearmodifiers ctrl+a BackSpace
+  [ -z "$text" ] || xdotool type --delay 8 -- "$text"
+}
+
+# pick_row WINDOW N: clicks member row N (1 = first under the headings) of the roster grid.
+# The heading row and the member rows are one Times New Roman 12 line (plus margins) high.
+readonly HEADING_PX=22 ROW_PX=21
+pick_row() {
+  local x=$(((GRID[0] + 600) / 15)) y=$((GRID[1] / 15 + HEADING_PX + ($2 - 1) * ROW_PX + ROW_PX / 2))
+  xdotool mousemove --window "$1" "$x" "$y" click 1
+}
+
+today=$(date +%F)
+
+# ---------------------------------------------------------------------------------------
+step "first start: the name prompt comes before the main window"
+"$program/kelvory" > "$work/e2e-kelvory-first.log" 2>&1 &
+first=$!
+pids+=("$first")
+prompt=$(wait_window "$first" "$APP_TITLE" 30)
+[ -z "$(visible_window "$first" "$MAIN_TITLE")" ] || fail "the main window shows before the name prompt is answered"
+[ ! -e "$program/User.txt" ] || fail "User.txt exists before a name was typed"
+shot "$prompt" e2e-first-run-prompt
+xdotool windowfocus --sync "$prompt"
+xdotool type --delay 8 -- "Margaret"
+answer "$prompt" Return
+
+main=$(wait_window "$first" "$MAIN_TITLE" 30)
+printf '"Margaret"\r\n' > "$work/User.expected"
+cmp "$program/User.txt" "$work/User.expected" || fail "User.txt does not hold the typed name as one quoted CR LF line"
+expect "memberstatus" "$(sql "select member, status, created from memberstatus")" "Margaret|1|$today"
+expect "members at first start" "$(member_count)" 0
+
+geometry "$main"
+expect "main window size in pixels" "${WIDTH}x${HEIGHT}" "861x660"
+screen=$(xdotool getdisplaygeometry)
+sx=$(((${screen% *} - WIDTH) / 2))
+sy=$(((${screen#* } - HEIGHT) / 2))
+if [ $((X - sx)) -gt 2 ] || [ $((sx - X)) -gt 2 ] || [ $((Y - sy)) -gt 2 ] || [ $((sy - Y)) -gt 2 ]; then
+  fail "main window at $X,$Y, not centred on the ${screen/ /x} screen ($sx,$sy)"
+fi
+
+# ---------------------------------------------------------------------------------------
+step "adding members"
+# add_member NAME ADDRESS CITY PHONE COMMENT
+add_member() {
+  local before
+  before=$(member_count)
+  xdotool windowfocus --sync "$main"
+  click "$main" "${CLEAR[@]}"
+  type_into "$main" TEXT1_0 "$1"
+  type_into "$main" TEXT1_1 "$2"
+  type_into "$main" TEXT1_2 "$3"
+  type_into "$main" TEXT1_3 "$4"
+  type_into "$main" TEXT1_4 "$5"
+  click "$main" "${ADD_NEW[@]}"
+  answer_dialog "$first" "$APP_TITLE" Return # "Record Added"
+  poll 10 "member $1 to be stored" count_is member_count $((before + 1))
+}
+add_member "Abbott, Helen" "12 Main St, Apt 4" "Calvessa, OR 97301" "503-555-0142" "Bridge club"
+add_member "Carter, June" "77 Riverside Dr" "Keizer, OR 97303" "503-555-0119" "Drives on Tuesdays"
+add_member "Brown, Walter" "408 Orchard Lane" "Salem, OR 97302" "503-555-0187" ""
+add_member "O'Brien, Kate" "9 Willow Ct" "Calvessa, OR 97301" "503-555-0101" "New member"
+expect "members after adding" "$(sql 'select recordid, name from members order by recordid')" \
+  "1|Abbott, Helen
+2|Carter, June
+3|Brown, Walter
+4|O'Brien, Kate"
+
+# ---------------------------------------------------------------------------------------
+step "picking Brown (second row in name order) and updating"
+xdotool windowfocus --sync "$main"
+click "$main" "${CLEAR[@]}"
+pick_row "$main" 2
+type_into "$main" TEXT1_1 "1500 Mission St SE"
+type_into "$main" TEXT1_3 "503-555-0100"
+type_into "$main" TEXT1_4 "Moved in May"
+shot "$main" e2e-main-window
+click "$main" "${UPDATE[@]}"
+answer_dialog "$first" "$APP_TITLE" Return # "Record Updated"
+poll 10 "the update to be journalled" count_is journal_count 5
+expect "updated member" "$(sql 'select * from members where recordid = 3')" \
+  "Brown, Walter|1500 Mission St SE|Salem, OR 97302|503-555-0100|Moved in May|3"
+
+# ---------------------------------------------------------------------------------------
+step "picking Carter (third row) and deleting: No first, then Yes"
+pick_row "$main" 3
+click "$main" "${DELETE[@]}"
+answer_dialog "$first" '^DELETE$' Escape # No: nothing changes, no message
+click "$main" "${DELETE[@]}"
+confirm=$(wait_window "$first" '^DELETE$' 15) # the No above left no message behind
+expect "members after answering No" "$(member_count)" 4
+answer "$confirm" Return # Yes is the default button
+answer_dialog "$first" "$APP_TITLE" Return # "Record Deleted"
+poll 10 "Carter to be deleted" count_is member_count 3
+expect "journal rows after the delete" "$(journal_count)" 6
+
+# ---------------------------------------------------------------------------------------
+step "Xcel Export, answered with Cancel"
+expected_csv() {
+  printf '%s\r\n' \
+    'Name,Address,City State Zip,Phone,Comment,,' \
+    'Abbott Helen,12 Main St Apt 4,Calvessa OR 97301,503-555-0142,Bridge club,1,' \
+    'Brown Walter,1500 Mission St SE,Salem OR 97302,503-555-0100,Moved in May,3,' \
+    "O'Brien Kate,9 Willow Ct,Calvessa OR 97301,503-555-0101,New member,4," \
+    "$@"
+}
+click "$main" "${EXPORT[@]}"
+answer_dialog "$first" "$APP_TITLE" Escape # OK/Cancel: Cancel
+[ -f "$program/ExcelExport.csv" ] || fail "no ExcelExport.csv in the program folder"
+expected_csv > "$work/export.expected"
+cmp "$program/ExcelExport.csv" "$work/export.expected" || {
+  od -c "$program/ExcelExport.csv" | head -40 >&2
+  fail "ExcelExport.csv differs from the roster"
+}
+[ ! -e "$work/opened" ] || fail "Cancel still opened: $(cat "$work/opened")"
+
+# ---------------------------------------------------------------------------------------
+step "Transaction History"
+click "$main" "${HISTORY[@]}"
+history=$(wait_window "$first" '^Transaction History$' 15)
+geometry "$history"
+expect "history window size in pixels" "${WIDTH}x${HEIGHT}" "877x455"
+shot "$history" e2e-history-window
+click "$history" "${HISTORY_EXIT[@]}"
+wait_gone "$history"
+[ -n "$(visible_window "$first" "$MAIN_TITLE")" ] || fail "closing the history window closed the main window"
+
+# ---------------------------------------------------------------------------------------
+step "a second start while the first runs"
+"$program/kelvory" > "$work/e2e-kelvory-second.log" 2>&1 &
+second=$!
+pids+=("$second")
+refusal=$(wait_window "$second" "$APP_TITLE" 30)
+[ -z "$(visible_window "$second" "$MAIN_TITLE")" ] || fail "the second start shows a main window"
+shot "$refusal" e2e-second-instance
+answer "$refusal" Return
+second_ended() { ! kill -0 "$second" 2> /dev/null; }
+poll 10 "the second start to end" second_ended
+status=0
+wait "$second" || status=$?
+expect "exit status of the second start" "$status" 0
+
+step "the first goes on working: a member stored elsewhere appears after Refresh, and OK opens the export"
+sql "insert into members values ('Zimmer, Paul','31 Cedar Ave','Salem, OR 97302','503-555-0128','',5)"
+xdotool windowfocus --sync "$main"
+click "$main" "${REFRESH[@]}"
+click "$main" "${EXPORT[@]}"
+answer_dialog "$first" "$APP_TITLE" Return # OK: the file goes to the opener, here one that only records it
+expected_csv 'Zimmer Paul,31 Cedar Ave,Salem OR 97302,503-555-0128,,5,' > "$work/export.expected"
+cmp "$program/ExcelExport.csv" "$work/export.expected" || fail "after Refresh the export does not list Zimmer"
+opened() { [ -s "$work/opened" ]; }
+poll 10 "OK to hand the export to the opener" opened
+expect "what OK opened" "$(cat "$work/opened")" "file://$(realpath "$program/ExcelExport.csv")"
+kill -0 "$first" 2> /dev/null || fail "the first instance ended"
+
+# ---------------------------------------------------------------------------------------
+step "the first is killed; its lock does not block the next start"
+kill -KILL "$first"
+wait "$first" 2> /dev/null || true
+[ -e "$lock" ] || fail "no lock file left at $lock by the killed instance (nothing to prove)"
+"$program/kelvory" > "$work/e2e-kelvory-third.log" 2>&1 &
+third=$!
+pids+=("$third")
+main3=$(wait_window "$third" "$MAIN_TITLE" 30)
+click "$main3" "${EXIT[@]}"
+third_ended() { ! kill -0 "$third" 2> /dev/null; }
+poll 10 "EXIT to end the program" third_ended
+status=0
+wait "$third" || status=$?
+expect "exit status after EXIT" "$status" 0
+
+# ---------------------------------------------------------------------------------------
+step "what the session left behind"
+expect "members" "$(sql 'select * from members order by recordid')" \
+  "Abbott, Helen|12 Main St, Apt 4|Calvessa, OR 97301|503-555-0142|Bridge club|1
+Brown, Walter|1500 Mission St SE|Salem, OR 97302|503-555-0100|Moved in May|3
+O'Brien, Kate|9 Willow Ct|Calvessa, OR 97301|503-555-0101|New member|4
+Zimmer, Paul|31 Cedar Ave|Salem, OR 97302|503-555-0128||5"
+expect "journal" "$(sql 'select person, description from changeHistory order by rowid')" \
+  "Margaret|Added : Abbott, Helen: 12 Main St, Apt 4: Calvessa, OR 97301: 503-555-0142: Bridge club
+Margaret|Added : Carter, June: 77 Riverside Dr: Keizer, OR 97303: 503-555-0119: Drives on Tuesdays
+Margaret|Added : Brown, Walter: 408 Orchard Lane: Salem, OR 97302: 503-555-0187: 
+Margaret|Added : O'Brien, Kate: 9 Willow Ct: Calvessa, OR 97301: 503-555-0101: New member
+Margaret|Changed : Brown, Walter: 1500 Mission St SE: Salem, OR 97302: 503-555-0100: Moved in May
+Margaret|Deleted : Carter, June: 77 Riverside Dr: Keizer, OR 97303: 503-555-0119: Drives on Tuesdays"
+expect "journal dates" "$(sql "select count(*) from changeHistory where date = '$today'")" 6
+expect "memberstatus after three starts" "$(sql 'select member, status from memberstatus')" "Margaret|1"
+cmp "$program/User.txt" "$work/User.expected" || fail "User.txt changed after the first start"
+
+for file in "${screenshots[@]}"; do
+  echo "screenshot: $file ($(png_size "$file"))"
+done
+expect "main window screenshot size" "$(png_size "$artifacts/e2e-main-window.png")" "861x660"
+expect "history window screenshot size" "$(png_size "$artifacts/e2e-history-window.png")" "877x455"
+echo "e2e operator session passed in $(elapsed)s"
