@@ -41,7 +41,7 @@ cleanup() {
   local status=$?
   local pid
   for pid in "${pids[@]}"; do kill -KILL "$pid" 2> /dev/null || true; done
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2> /dev/null || true
+  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2> /dev/null || true; fi
   for pid in "${pids[@]}" $xvfb_pid; do wait "$pid" 2> /dev/null || true; done
   cp "$work"/*.log "$artifacts/" 2> /dev/null || true
   if [ "$status" -ne 0 ]; then
@@ -79,13 +79,19 @@ poll() {
   done
 }
 
+# No window manager: without one, Qt gives the keyboard to each window it activates (the
+# name prompt, every message box) and to the main window on a click, and windows keep
+# exactly the size and place the program gives them. Before keys are sent, the window
+# that must receive them is given the focus explicitly (xdotool windowfocus --sync), and
+# keys and clicks then go through XTEST like a real keyboard and mouse.
 step "X server"
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -dpi 96 -nolisten tcp -noreset 3> "$work/display" \
   > "$work/e2e-xvfb.log" 2>&1 &
 xvfb_pid=$!
 display_ready() { [ -s "$work/display" ] && grep -q '^[0-9]' "$work/display"; }
 poll 15 "Xvfb to name its display" display_ready
-export DISPLAY=:$(head -n 1 "$work/display")
+DISPLAY=:$(head -n 1 "$work/display")
+export DISPLAY
 echo "display $DISPLAY"
 poll 10 "the X server to answer" xdotool getdisplaygeometry > /dev/null
 
@@ -167,8 +173,11 @@ member_count() { sql 'select count(*) from members'; }
 journal_count() { sql 'select count(*) from changeHistory'; }
 count_is() { [ "$("$1")" == "$2" ]; }
 
-# Layout of the main window, in twips: Left Top Width Height.
+# Layout of the main window, in twips: Left Top Width Height. The edit boxes are named
+# by type_into through a reference.
+# shellcheck disable=SC2034
 readonly -a TEXT1_0=(210 7650 2385 330) TEXT1_1=(2580 7650 3255 330) TEXT1_2=(5880 7650 2295 330)
+# shellcheck disable=SC2034
 readonly -a TEXT1_3=(8220 7650 1305 330) TEXT1_4=(9600 7650 3015 330)
 readonly -a CLEAR=(11550 8010 1095 1035) ADD_NEW=(240 8430 1395 525) UPDATE=(2160 8430 1245 525)
 readonly -a DELETE=(4800 8430 1485 525) EXPORT=(11220 60 1455 1245) HISTORY=(10590 9180 2025 375)
