@@ -113,19 +113,45 @@ QString jobNotFinished(const QPrinter &printer)
 
 } // namespace
 
+QFont printerFont()
+{
+    // The roster's columns, and its lines of 170 hyphens, were measured for the face a
+    // Windows printer starts with, Arial: the comment column then starts about 6.7 inches
+    // in, and the hyphens just fill the printable width. A Qt printer has no face of its
+    // own and would take the window's, in which the comment barely reaches the paper.
+    // Liberation Sans has Arial's widths where Arial itself is missing.
+    QFont font(QStringLiteral("Arial"));
+    font.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
+    font.setPointSize(kPrintPointSize);
+    return font;
+}
+
+double averageCharacterWidth(const QFontMetricsF &metrics)
+{
+    // The average as Windows gives it for a printer font, and as the OS/2 font table first
+    // defined it: the small letters and the blank, weighted by how often they occur in
+    // English text. Qt reads the font's own figure, which newer fonts (Liberation Sans
+    // among them) average over every glyph; it comes out a third wider than Arial's and
+    // pushes the comment column off the paper.
+    static constexpr int letterWeights[26] = {64, 14, 27, 35, 100, 20, 14, 42, 63, 3, 6,  35, 20,
+                                              56, 56, 17, 4,  49, 56,  71, 31, 10, 18, 3, 18, 2};
+    constexpr int blankWeight = 166;
+    double sum = blankWeight * metrics.horizontalAdvance(QLatin1Char(' '));
+    for (int i = 0; i < 26; ++i)
+        sum += letterWeights[i] * metrics.horizontalAdvance(QChar(u'a' + i));
+    return sum / 1000.0;
+}
+
 std::optional<QString> printRoster(QPrinter &printer, const CellGrid &grid, bool withLines)
 {
     QPainter painter;
     if (!painter.begin(&printer) || printer.printerState() == QPrinter::Error)
         return jobNotStarted(printer);
 
-    // The typeface stays the printer's own; only the size is the roster's.
-    QFont font = painter.font();
-    font.setPointSize(kPrintPointSize);
+    const QFont font = printerFont();
     painter.setFont(font);
     const QFontMetricsF metrics(font, &printer);
-    const double column = metrics.averageCharWidth() > 0 ? metrics.averageCharWidth()
-                                                         : metrics.horizontalAdvance(QLatin1Char('x'));
+    const double column = averageCharacterWidth(metrics);
     const PrintLayout layout = layoutRoster(grid, withLines, [&](QStringView text) {
         return metrics.horizontalAdvance(text.toString()) / column;
     });

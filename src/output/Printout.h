@@ -2,6 +2,7 @@
 
 #include "output/CellGrid.h"
 
+#include <QFont>
 #include <QString>
 
 #include <cstddef>
@@ -10,6 +11,7 @@
 #include <span>
 #include <vector>
 
+class QFontMetricsF;
 class QPrinter;
 
 namespace kelvory {
@@ -65,6 +67,12 @@ PrintLayout layoutRoster(const CellGrid &grid, bool withLines, const TextWidth &
 
 // Blanks, and only blanks, are removed from both ends, as the printout always has.
 QStringView trimBlanks(QStringView text);
+
+// The font the roster is printed in, at 10 points.
+QFont printerFont();
+
+// The width of one print column, in the metrics' units: the font's average character.
+double averageCharacterWidth(const QFontMetricsF &metrics);
 
 // Paints the laid-out roster on the printer and ends the job. Returns what went wrong
 // when the printer did not take the job; nothing when it did.
