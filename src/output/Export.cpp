@@ -55,10 +55,16 @@ std::optional<QString> writeExportFile(const QString &path, const QByteArray &by
     // read-only, a full disk or a file the spreadsheet program holds open then leaves
     // the last good export in place instead of an empty or half-written one.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    // Unbuffered, so that a write the disk takes only in part shows here: commit() in
+    // Qt 6.4 overlooks a failure of the final flush and would put a cut-off file in place.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return file.errorString();
-    if (file.write(bytes) != bytes.size()) {
-        const QString reason = file.errorString();
+    const qint64 written = file.write(bytes);
+    if (written != bytes.size()) {
+        const QString reason = written < 0 ? file.errorString()
+                                           : QStringLiteral("only %1 of its %2 bytes could be written")
+                                                 .arg(written)
+                                                 .arg(bytes.size());
         file.cancelWriting();
         return reason;
     }

@@ -1,0 +1,289 @@
+#include "Harness.h"
+#include "output/Export.h"
+#include "roster/CommandButton.h"
+#include "roster/FlexGrid.h"
+#include "roster/RosterForm.h"
+
+#include <QDir>
+#include <QFile>
+#include <QScopeGuard>
+#include <QStringEncoder>
+#include <QtTest>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <unistd.h>
+
+using namespace kelvory;
+using namespace kelvory::test;
+
+namespace {
+
+const QString kHeadingLine = QStringLiteral("Name,Address,City State Zip,Phone,Comment,,\r\n");
+
+QByteArray systemEncoded(const QString &text)
+{
+    QStringEncoder encode(QStringConverter::System);
+    return encode(text);
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArrayLiteral("<cannot be read>");
+    return file.readAll();
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+} // namespace
+
+class TestExport : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup() { h.reset(); }
+
+    void fieldsLoseTheirCommasAndNothingElse();
+    void everyCellIsExportedAsTheGridHoldsIt();
+    void theDesignTimeEmptyRowIsSixCommas();
+    void aSecondExportReplacesTheFirst();
+    void okOpensTheFileCancelOpensNothing();
+    void anExportThatCannotReplaceItsTargetChangesNothing();
+    void aWriteThatFailsPartwayLeavesTheOldExportWhole();
+    void aReadOnlyFolderKeepsTheOldExport();
+    void aFolderThatIsAFileIsReported();
+
+private:
+    QString exportPath() const { return QDir(h->folder.path()).filePath(QStringLiteral("ExcelExport.csv")); }
+    QString readyMessage() const;
+    void press(QAbstractButton *button) { QTest::mouseClick(button, Qt::LeftButton); }
+    void pressExport(int answer)
+    {
+        h->dialogs.answer(answer);
+        press(h->form().Command12);
+    }
+    // The failure report and nothing after it: no ready message, nothing opened, no end.
+    void checkFailureReported();
+
+    std::unique_ptr<Harness> h;
+};
+
+void TestExport::init()
+{
+    h = std::make_unique<Harness>(Backend::Sqlite);
+    h->prepareDatabase();
+    h->writeUserFile(QStringLiteral("Bob"));
+}
+
+QString TestExport::readyMessage() const
+{
+    return QStringLiteral("  DATA IS READY \r\rOn the next Xcel screen click the Logo in upper left then\r"
+                          "select EXCELEXPORT.CVS from Recent Documents List\r\n\r\n"
+                          "If you do not see the file in the list it`s because you have not previously opened it. "
+                          "Click OPEN and navigate to ")
+        + QDir::toNativeSeparators(exportPath());
+}
+
+void TestExport::checkFailureReported()
+{
+    QCOMPARE(h->dialogs.messages.size(), 1);
+    const Message &message = h->dialogs.messages[0];
+    QVERIFY2(message.text.contains(QDir::toNativeSeparators(exportPath())), qPrintable(message.text));
+    QVERIFY(message.text.contains(QLatin1String("cannot be written")));
+    QVERIFY(!message.text.contains(QLatin1String("DATA IS READY")));
+    QCOMPARE(message.style, int(MB_OK | MB_ICONERROR));
+    QCOMPARE(message.title, QStringLiteral("Kelvory"));
+    QVERIFY(h->shell.files.isEmpty());
+    QVERIFY(!h->end.ended);
+    QVERIFY(h->form().isVisible());
+}
+
+void TestExport::fieldsLoseTheirCommasAndNothingElse()
+{
+    auto field = [](const QString &cell) {
+        QString line;
+        output::appendExportField(line, cell);
+        return line;
+    };
+    QCOMPARE(field(QString()), QStringLiteral(","));
+    QCOMPARE(field(QStringLiteral(",,,")), QStringLiteral(","));
+    QCOMPARE(field(QStringLiteral(",a,,b,")), QStringLiteral("ab,"));
+    QCOMPARE(field(QStringLiteral(" \"x\"; y\t")), QStringLiteral(" \"x\"; y\t,"));
+
+    // A grid with no columns still has its lines.
+    QCOMPARE(output::exportText(output::TableCells({{}, {}}, 0)), QStringLiteral("\r\n\r\n"));
+    const output::TableCells ragged({{"a,b", "c"}, {"d"}}, 3);
+    QCOMPARE(output::exportText(ragged), QStringLiteral("ab,c,,\r\nd,,,\r\n"));
+}
+
+void TestExport::everyCellIsExportedAsTheGridHoldsIt()
+{
+    h->addMember("Adams, Ann", "12 Main St, Apt 4", "Salem, OR 97301", "555-0101", "said \"hi\"; left early", 7);
+    h->addMember("Brontë, Zoë", "  3 Élysée Rd  ", "", ",,,", "Łódź; 日本", 12);
+    h->addMember("Clark", "", "", "", "", 3);
+    QVERIFY(h->start());
+
+    pressExport(IDCANCEL);
+
+    const QString expected = kHeadingLine + QStringLiteral("Adams Ann,12 Main St Apt 4,Salem OR 97301,555-0101,"
+                                                           "said \"hi\"; left early,7,\r\n"
+                                                           "Brontë Zoë,  3 Élysée Rd  ,,,Łódź; 日本,12,\r\n"
+                                                           "Clark,,,,,3,\r\n");
+    const QByteArray bytes = readAll(exportPath());
+    QCOMPARE(bytes, systemEncoded(expected));
+#ifndef Q_OS_WIN
+    // The system's encoding for text files is UTF-8 here.
+    QVERIFY(bytes.contains("Bront\xC3\xAB Zo\xC3\xAB"));
+#endif
+    QCOMPARE(h->dialogs.messages.size(), 1);
+    QCOMPARE(h->dialogs.messages[0].text, readyMessage());
+    QCOMPARE(h->dialogs.messages[0].style, int(MB_OKCANCEL));
+    QCOMPARE(h->dialogs.messages[0].title, QStringLiteral("Kelvory"));
+}
+
+void TestExport::theDesignTimeEmptyRowIsSixCommas()
+{
+    QVERIFY(h->start());
+    pressExport(IDCANCEL);
+    QCOMPARE(readAll(exportPath()), systemEncoded(kHeadingLine + QStringLiteral(",,,,,,\r\n")));
+}
+
+void TestExport::aSecondExportReplacesTheFirst()
+{
+    addManyMembers(*h, 3);
+    QVERIFY(h->start());
+    pressExport(IDCANCEL);
+    QCOMPARE(readAll(exportPath()).count("\r\n"), 4);
+
+    // The export takes the grid as it is now, not the database.
+    h->exec(QStringLiteral("delete from members where recordid <> 2"));
+    pressExport(IDCANCEL);
+    QCOMPARE(readAll(exportPath()).count("\r\n"), 4);
+    press(h->form().Command8);
+    pressExport(IDCANCEL);
+    QCOMPARE(readAll(exportPath()),
+             systemEncoded(kHeadingLine + QStringLiteral("Member 00002,2 Elm St,Springfield IL 62701,555-2,,2,\r\n")));
+    // No temporary file is left beside it.
+    const QStringList left = QDir(h->folder.path()).entryList({QStringLiteral("ExcelExport*")}, QDir::AllEntries);
+    QCOMPARE(left, QStringList({QStringLiteral("ExcelExport.csv")}));
+}
+
+void TestExport::okOpensTheFileCancelOpensNothing()
+{
+    addManyMembers(*h, 2);
+    QVERIFY(h->start());
+
+    pressExport(IDCANCEL);
+    QVERIFY(QFile::exists(exportPath()));
+    QVERIFY(h->shell.files.isEmpty());
+
+    pressExport(IDOK);
+    QCOMPARE(h->shell.files, QStringList({h->module->exportFilePath()}));
+    // Whatever the shell answers, nothing follows.
+    h->shell.succeed = false;
+    pressExport(IDOK);
+    QCOMPARE(h->shell.files.size(), 2);
+    QCOMPARE(h->dialogs.texts(), QStringList(3, readyMessage()));
+    QCOMPARE(h->dialogs.unscripted, 0);
+}
+
+void TestExport::anExportThatCannotReplaceItsTargetChangesNothing()
+{
+    // A folder where the export belongs cannot be replaced by a file, not even by root.
+    addManyMembers(*h, 2);
+    QVERIFY(h->start());
+    QVERIFY(QDir(h->folder.path()).mkdir(QStringLiteral("ExcelExport.csv")));
+    const QString inside = QDir(exportPath()).filePath(QStringLiteral("keep.txt"));
+    writeFile(inside, "kept\r\n");
+
+    pressExport(IDOK);
+
+    checkFailureReported();
+    QVERIFY(QFileInfo(exportPath()).isDir());
+    QCOMPARE(readAll(inside), QByteArray("kept\r\n"));
+    QCOMPARE(QDir(h->folder.path()).entryList({QStringLiteral("ExcelExport*")}, QDir::AllEntries),
+             QStringList({QStringLiteral("ExcelExport.csv")}));
+
+    // Once the way is clear the export works again.
+    QVERIFY(QDir(exportPath()).removeRecursively());
+    h->dialogs.clear();
+    pressExport(IDCANCEL);
+    QCOMPARE(h->dialogs.texts(), QStringList({readyMessage()}));
+    QCOMPARE(readAll(exportPath()).count("\r\n"), 3);
+}
+
+void TestExport::aWriteThatFailsPartwayLeavesTheOldExportWhole()
+{
+    // A file size limit makes the write fail after its first bytes, as a full disk would,
+    // whoever runs the test.
+    addManyMembers(*h, 50);
+    QVERIFY(h->start());
+    const QByteArray old = "Name,Address,City State Zip,Phone,Comment,,\r\nOld,,,,,1,\r\n";
+    writeFile(exportPath(), old);
+
+    rlimit limit{};
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &limit), 0);
+    const rlimit saved = limit;
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    auto restore = qScopeGuard([&] {
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, previousHandler);
+    });
+    limit.rlim_cur = 256;
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);
+
+    pressExport(IDOK);
+
+    restore.dismiss();
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+    checkFailureReported();
+    QCOMPARE(readAll(exportPath()), old);
+    QCOMPARE(QDir(h->folder.path()).entryList({QStringLiteral("ExcelExport*")}, QDir::AllEntries),
+             QStringList({QStringLiteral("ExcelExport.csv")}));
+}
+
+void TestExport::aReadOnlyFolderKeepsTheOldExport()
+{
+    if (geteuid() == 0)
+        QSKIP("root writes into a read-only folder; the other failure cases stand in for it");
+    addManyMembers(*h, 2);
+    QVERIFY(h->start());
+    const QByteArray old = "an earlier export\r\n";
+    writeFile(exportPath(), old);
+    const QFileDevice::Permissions writable = QFileInfo(h->folder.path()).permissions();
+    QVERIFY(QFile::setPermissions(h->folder.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    auto restore = qScopeGuard([&] { QFile::setPermissions(h->folder.path(), writable); });
+
+    pressExport(IDOK);
+
+    checkFailureReported();
+    QCOMPARE(readAll(exportPath()), old);
+}
+
+void TestExport::aFolderThatIsAFileIsReported()
+{
+    const QString notAFolder = QDir(h->folder.path()).filePath(QStringLiteral("program"));
+    writeFile(notAFolder, "a file\n");
+    const QString path = QDir(notAFolder).filePath(QStringLiteral("ExcelExport.csv"));
+
+    const std::optional<QString> problem = output::writeExportFile(path, "x,\r\n");
+
+    QVERIFY(problem.has_value());
+    QVERIFY(!problem->isEmpty());
+    QCOMPARE(readAll(notAFolder), QByteArray("a file\n"));
+    QVERIFY(output::exportFailedMessage(QDir::toNativeSeparators(path), *problem)
+                .contains(QDir::toNativeSeparators(path)));
+}
+
+KELVORY_TEST_MAIN(TestExport)
+#include "tst_export.moc"
