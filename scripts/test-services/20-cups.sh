@@ -5,9 +5,10 @@
 # system's /etc/cups and port 631 stay untouched), and one cups-pdf queue made the
 # default. It needs no init system and runs as whoever runs the tests (root in CI).
 #
-# Exports CUPS_SERVER for the tests, KELVORY_TEST_CUPS_QUEUE and KELVORY_TEST_CUPS_PAGE_LOG
-# so that a test can prove a job landed, and KELVORY_TEST_CUPS_REQUIRED=1, so that the
-# print queue test fails, instead of skipping, when the queue could not be set up.
+# Exports CUPS_SERVER for the tests; KELVORY_TEST_CUPS_QUEUE, KELVORY_TEST_CUPS_PAGE_LOG and
+# KELVORY_TEST_CUPS_PDF_DIR (where cups-pdf writes) so that a test can prove a job landed;
+# and KELVORY_TEST_CUPS_REQUIRED=1, so that the print queue test fails, instead of
+# skipping, when the queue could not be set up.
 
 kelvory_cups_start() {
   local dir=$build/cups-test-server
@@ -123,6 +124,14 @@ EOF
   fi
   export KELVORY_TEST_CUPS_QUEUE=$queue
   export KELVORY_TEST_CUPS_PAGE_LOG=$dir/log/page_log
+  # Where cups-pdf puts the jobs of the user who runs the tests, from its own settings.
+  local out home
+  out=$(sed -n 's/^[[:space:]]*Out[[:space:]]\+//p' /etc/cups/cups-pdf.conf 2>/dev/null | tail -n 1)
+  home=$(getent passwd "$(id -un)" | cut -d: -f6)
+  out=${out:-'${HOME}/PDF'}
+  out=${out//'${HOME}'/$home}
+  out=${out//'${USER}'/$(id -un)}
+  export KELVORY_TEST_CUPS_PDF_DIR=$out
   echo "20-cups.sh: print queue $queue on $CUPS_SERVER, ready after $((($(date +%s%N) - started) / 1000000)) ms"
 }
 
