@@ -47,6 +47,7 @@ History::History(Module1 &module) : QWidget(nullptr), m_module(module)
     QPalette black = Label2->palette();
     black.setColor(QPalette::WindowText, Qt::black);
     Label2->setPalette(black);
+    Label2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     placeInTwips(Label2, 4530, 210, 3705, 435);
 
     QWidget::setTabOrder(Grid1, Command4);

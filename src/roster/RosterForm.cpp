@@ -91,6 +91,10 @@ RosterForm::RosterForm(Module1 &module) : QWidget(nullptr), m_module(module)
 
     buildControls();
     setTabOrderByIndex();
+    // Labels hold their text at their top edge, so that a face taller than its label
+    // (18 point in 345 twips) loses nothing above and as little as possible below.
+    for (QLabel *label : findChildren<QLabel *>())
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     const QSize client = twipsRect(0, 0, kClientWidth, kClientHeight, logicalDpiX()).size();
     setFixedSize(client);
@@ -123,6 +127,8 @@ void RosterForm::buildControls()
         palette.setColor(QPalette::Window, bgrColor(kWhite));
         palette.setColor(QPalette::WindowText, Qt::black);
         option->setPalette(palette);
+        // A button fills with its Button colour unless told to use its Window colour.
+        option->setBackgroundRole(QPalette::Window);
         option->setAutoFillBackground(true);
         placeInTwips(option, 8400, top, 1245, 315);
         return option;
