@@ -36,7 +36,7 @@ QStringList describe(const PrintLayout &layout)
     for (std::size_t i = 0; i < layout.lineCount(); ++i) {
         QStringList items;
         for (const output::PrintItem &item : layout.line(i))
-            items.append(QString::number(item.column) + u':' + item.text);
+            items.append(QString::number(item.column) + u':' + item.text.toString());
         lines.append(items.join(u'|'));
     }
     return lines;
@@ -60,7 +60,8 @@ QStringList layOut(const std::vector<QStringList> &members, bool withLines)
 {
     std::vector<QStringList> rows{kHeadings};
     rows.insert(rows.end(), members.begin(), members.end());
-    const PrintLayout layout = output::layoutRoster(TableCells(rows, 6), withLines, oneColumnPerCharacter);
+    const TableCells grid(rows, 6);
+    const PrintLayout layout = output::layoutRoster(grid, withLines, oneColumnPerCharacter);
     if (piecesOverlap(layout))
         return QStringList{QStringLiteral("pieces overlap:")} + describe(layout);
     return describe(layout);

@@ -19,9 +19,15 @@ std::span<const PrintItem> PrintLayout::line(std::size_t index) const
     return std::span<const PrintItem>(m_items).subspan(begin, m_lineEnds[index] - begin);
 }
 
-void PrintLayout::add(int column, QString text)
+void PrintLayout::add(int column, QStringView text)
 {
-    m_items.push_back({column, std::move(text)});
+    m_items.push_back({column, text});
+}
+
+void PrintLayout::reserve(std::size_t items, std::size_t lines)
+{
+    m_items.reserve(items);
+    m_lineEnds.reserve(lines);
 }
 
 void PrintLayout::endLine()
@@ -48,6 +54,9 @@ PrintLayout layoutRoster(const CellGrid &grid, bool withLines, const TextWidth &
     const int fields = std::min(grid.cols(), fieldCount);
 
     PrintLayout layout;
+    const int rows = grid.rows();
+    layout.reserve(static_cast<std::size_t>(std::max(rows, 0)) * (fieldCount + 1) + 2,
+                   static_cast<std::size_t>(std::max(rows, 0)) * 2 + 3);
     auto printRow = [&](int row) {
         // The print position, in columns: where the next character would go.
         double position = 1;
@@ -63,7 +72,7 @@ PrintLayout layoutRoster(const CellGrid &grid, bool withLines, const TextWidth &
             const QStringView text = trimBlanks(grid.cell(row, f));
             if (text.isEmpty())
                 continue;
-            layout.add(column, text.toString());
+            layout.add(column, text);
             // How far the last field reaches decides nothing, so it is not measured.
             if (f + 1 < fieldCount)
                 position += width(text);
@@ -71,7 +80,6 @@ PrintLayout layoutRoster(const CellGrid &grid, bool withLines, const TextWidth &
         layout.endLine();
     };
 
-    const int rows = grid.rows();
     if (rows > 0)
         printRow(0);
     layout.add(1, rule);
@@ -177,7 +185,7 @@ std::optional<QString> printRoster(QPrinter &printer, const CellGrid &grid, bool
                 pageOwed = false;
             }
             for (const PrintItem &item : items)
-                painter.drawText(QPointF((item.column - 1) * column, top + metrics.ascent()), item.text);
+                painter.drawText(QPointF((item.column - 1) * column, top + metrics.ascent()), item.text.toString());
         }
         top += lineHeight;
     }

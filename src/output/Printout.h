@@ -29,17 +29,18 @@ inline constexpr int kPrintPointSize = 10;
 inline constexpr int kRuleLength = 100;
 inline constexpr int kMemberLineLength = 170;
 
-// One piece of text on a printed line, starting at a print column.
+// One piece of text on a printed line, starting at a print column. The text is a view
+// into the grid's cell (or into a rule that lives as long as the program).
 struct PrintItem
 {
     int column = 1;
-    QString text;
+    QStringView text;
 
     friend bool operator==(const PrintItem &, const PrintItem &) = default;
 };
 
-// The printed lines, top to bottom. Kept in one flat array so that a roster of many
-// thousand members costs one allocation per field, not one per line.
+// The printed lines, top to bottom, in one flat array of views: laying out a roster of
+// many thousand members copies no text and allocates nothing per field or line.
 class PrintLayout
 {
 public:
@@ -47,8 +48,9 @@ public:
     // An empty line has no items.
     std::span<const PrintItem> line(std::size_t index) const;
 
-    void add(int column, QString text);
+    void add(int column, QStringView text);
     void endLine();
+    void reserve(std::size_t items, std::size_t lines);
 
 private:
     std::vector<PrintItem> m_items;
@@ -59,7 +61,7 @@ private:
 // text's width in average characters of the printer font on paper.
 using TextWidth = std::function<double(QStringView)>;
 
-// The printout as lines, from the grid alone: the heading row, a rule of underscores,
+// The printout as lines, from the grid alone, valid while the grid stays as it is: the heading row, a rule of underscores,
 // one line per data row (two or more when a field reaches past the next field's column),
 // a line of hyphens under each member when `withLines`, and a closing empty line.
 // The record id column is never printed.
