@@ -10,6 +10,7 @@
 # and KELVORY_TEST_CUPS_REQUIRED=1, so that the print queue test fails, instead of
 # skipping, when the queue could not be set up.
 
+# shellcheck disable=SC2154 # $build comes from run-tests.sh
 kelvory_cups_start() {
   local dir=$build/cups-test-server
   local queue=Kelvory-PDF
@@ -38,8 +39,8 @@ kelvory_cups_start() {
   mkdir -m 1777 "$dir/tmp"
 
   local user group
-  user=lp
-  group=lp
+  user="lp"
+  group="lp"
   if [ "$(id -u)" -ne 0 ]; then
     user=$(id -un)
     group=$(id -gn)
@@ -128,8 +129,11 @@ EOF
   local out home
   out=$(sed -n 's/^[[:space:]]*Out[[:space:]]\+//p' /etc/cups/cups-pdf.conf 2>/dev/null | tail -n 1)
   home=$(getent passwd "$(id -un)" | cut -d: -f6)
+  # shellcheck disable=SC2016 # cups-pdf's own variables, replaced here literally
   out=${out:-'${HOME}/PDF'}
+  # shellcheck disable=SC2016
   out=${out//'${HOME}'/$home}
+  # shellcheck disable=SC2016
   out=${out//'${USER}'/$(id -un)}
   export KELVORY_TEST_CUPS_PDF_DIR=$out
   echo "20-cups.sh: print queue $queue on $CUPS_SERVER, ready after $((($(date +%s%N) - started) / 1000000)) ms"
