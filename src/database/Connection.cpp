@@ -82,6 +82,13 @@ void Connection::openServer(const ServerSettings &settings)
         throw Failure(QStringLiteral("3706"), QStringLiteral("The ODBC database driver of Qt is not installed."));
     db.setDatabaseName(connectionString(settings));
     db.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1").arg(m_connectionTimeout));
+    // FreeTDS, the "SQL Server" driver on Linux, keeps to the login time-out only with a
+    // fixed protocol version; left to guess it waits on a silent server for ever. With
+    // "Server=" in the connection string it reads no freetds.conf, only its environment,
+    // so the version is pinned here (7.4: SQL Server 2012 and later), unless the
+    // workstation pins one itself. Other drivers do not look at this variable.
+    if (!qEnvironmentVariableIsSet("TDSVER"))
+        qputenv("TDSVER", "7.4");
     // The user id and password travel in the connection string; the separate arguments stay empty.
     if (!db.open(QString(), QString()))
         throw Failure::fromSqlError(db.lastError());

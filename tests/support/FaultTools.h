@@ -1,0 +1,112 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <atomic>
+#include <memory>
+#include <thread>
+#include <vector>
+
+namespace kelvory::roster {
+class FlexGrid;
+}
+
+// What the fault tests need beyond the harness: servers that are not there or do not
+// answer, a PostgreSQL server of their own that they may stop, and a way to tell that a
+// file was left exactly as it was.
+namespace kelvory::test {
+
+// A loopback port on which nothing listens: connecting to it is refused at once.
+quint16 closedLoopbackPort();
+
+// A loopback listener that accepts every connection and never sends a byte, as a
+// server does that has hung after the network let the client in.
+class SilentListener
+{
+public:
+    SilentListener();
+    ~SilentListener();
+    SilentListener(const SilentListener &) = delete;
+    SilentListener &operator=(const SilentListener &) = delete;
+
+    quint16 port() const { return m_port; }
+    int accepted() const { return m_accepted.load(); }
+
+private:
+    int m_socket = -1;
+    quint16 m_port = 0;
+    std::atomic<int> m_accepted{0};
+    std::atomic<bool> m_stop{false};
+    std::vector<int> m_clients;
+    std::thread m_thread;
+};
+
+// Ends the whole test program with a message when a step has not returned in time: a
+// call blocked inside a driver cannot be interrupted from the thread that made it.
+class Watchdog
+{
+public:
+    Watchdog(int seconds, QByteArray what);
+    ~Watchdog();
+    Watchdog(const Watchdog &) = delete;
+    Watchdog &operator=(const Watchdog &) = delete;
+
+private:
+    std::atomic<bool> m_done{false};
+    std::thread m_thread;
+};
+
+// A file's bytes and modification time, or its absence.
+struct FileSnapshot
+{
+    bool exists = false;
+    QByteArray bytes;
+    QDateTime modified;
+
+    static FileSnapshot of(const QString &path);
+    bool operator==(const FileSnapshot &other) const
+    {
+        return exists == other.exists && bytes == other.bytes && modified == other.modified;
+    }
+};
+
+// A PostgreSQL cluster of the test's own, in a scratch folder, listening on a loopback
+// address of its own and the default port 5432 (the program's connection string names
+// no port), with the role kelvory / kelvory99 and the database kelvory_faults. It can be
+// stopped under a running program and started again on the same data.
+class ThrowawayPostgres
+{
+public:
+    ThrowawayPostgres();
+    ~ThrowawayPostgres();
+    ThrowawayPostgres(const ThrowawayPostgres &) = delete;
+    ThrowawayPostgres &operator=(const ThrowawayPostgres &) = delete;
+
+    // initdb, start, role and database. Empty on success, else why it failed.
+    QString create();
+    // Empty on success, else why it failed.
+    QString start();
+    // "fast" ends every session with a notice, "immediate" drops them as a crash would.
+    QString stop(const QString &mode = QStringLiteral("fast"));
+
+    QString address() const { return m_address; }
+    static QString databaseName() { return QStringLiteral("kelvory_faults"); }
+
+private:
+    QString run(const QString &program, const QStringList &arguments, int timeoutMs = 60000);
+
+    QTemporaryDir m_dir;
+    QString m_bin;
+    QString m_address;
+    bool m_running = false;
+};
+
+// Clicks the grid cell as the operator does: scrolled into view, one mouse click.
+void clickGridCell(roster::FlexGrid &grid, int row, int col = 0);
+// The grid row whose hidden record id column holds id; -1 when none does.
+int gridRowOfRecord(const roster::FlexGrid &grid, qint64 id);
+
+} // namespace kelvory::test

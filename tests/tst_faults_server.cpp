@@ -1,0 +1,203 @@
+// The club's server cannot be reached at start, through FreeTDS registered as the
+// "SQL Server" driver by scripts/register-sqlserver-driver.sh, as on a workstation (on
+// test-only files). The connection string names no port; for such a string FreeTDS
+// takes the port from its environment (TDSPORT), which is how the test points it at a
+// port of its own.
+#include "FaultTools.h"
+#include "Harness.h"
+#include "roster/RosterForm.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QtTest>
+
+using namespace kelvory;
+using namespace kelvory::test;
+
+namespace {
+
+// What the workstation's freetds.conf holds before the script: Debian's own [global].
+const QByteArray kDebianConf = "[global]\n\t# TDS protocol version\n\ttds version = auto\n\n"
+                               "[egServer73]\n\thost = ntmachine.domain.com\n\tport = 1433\n\ttds version = 7.3\n";
+
+struct Registration
+{
+    QString folder;
+    QByteArray firstRun;
+    QByteArray secondRun;
+    QByteArray registryAfterFirst;
+    QByteArray confAfterFirst;
+    bool ran = false;
+};
+Registration registration;
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QByteArray runScript(const QString &script)
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("ODBCSYSINI"), registration.folder);
+    environment.insert(QStringLiteral("FREETDSCONF"), registration.folder + QStringLiteral("/freetds.conf"));
+    process.setProcessEnvironment(environment);
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(QStringLiteral("bash"), {script});
+    if (!process.waitForFinished(30000) || process.exitCode() != 0)
+        return "FAILED: " + process.readAll();
+    return process.readAll();
+}
+
+// Registers the driver the way a workstation's administrator does, twice, on files of
+// the test's own. unixODBC reads its driver registry once per process, so this runs
+// before the first ODBC call of the program.
+void registerDriver(const QString &folder)
+{
+    registration.folder = folder;
+    QFile conf(folder + QStringLiteral("/freetds.conf"));
+    if (!conf.open(QIODevice::WriteOnly))
+        return;
+    conf.write(kDebianConf);
+    conf.close();
+    const QString script = QFINDTESTDATA("../scripts/register-sqlserver-driver.sh");
+    if (script.isEmpty())
+        return;
+    registration.firstRun = runScript(script);
+    registration.registryAfterFirst = readAll(folder + QStringLiteral("/odbcinst.ini"));
+    registration.confAfterFirst = readAll(conf.fileName());
+    registration.secondRun = runScript(script);
+    registration.ran = true;
+
+    qputenv("ODBCSYSINI", QFile::encodeName(folder));
+    qputenv("ODBCINI", QFile::encodeName(folder + QStringLiteral("/odbc.ini")));
+    qputenv("FREETDSCONF", QFile::encodeName(conf.fileName()));
+    // Nothing else of the machine's FreeTDS set-up may reach the test; the protocol
+    // version is the program's own business.
+    for (const char *name : {"TDSPORT", "TDSVER", "TDSHOST", "FREETDS"})
+        qunsetenv(name);
+}
+
+} // namespace
+
+class TestServerUnreachable : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void cleanup() { h.reset(); }
+    void scriptRegistersFreeTdsAsSqlServer();
+    void unreachableServerEndsBeforeAnything_data();
+    void unreachableServerEndsBeforeAnything();
+
+private:
+    std::unique_ptr<Harness> h;
+};
+
+void TestServerUnreachable::scriptRegistersFreeTdsAsSqlServer()
+{
+    QVERIFY2(registration.ran, "scripts/register-sqlserver-driver.sh was not found");
+    QVERIFY2(!registration.firstRun.startsWith("FAILED"), registration.firstRun.constData());
+    QVERIFY2(!registration.secondRun.startsWith("FAILED"), registration.secondRun.constData());
+
+    const QByteArray registry = registration.registryAfterFirst;
+    QVERIFY2(registry.contains("[SQL Server]"), registry.constData());
+    QVERIFY2(registry.contains("libtdsodbc.so\n"), registry.constData());
+    const QByteArray conf = registration.confAfterFirst;
+    QVERIFY2(conf.startsWith("[global]\n\ttds version = 7.4\n\tclient charset = UTF-8\n"), conf.constData());
+    QVERIFY2(!conf.contains("tds version = auto"), conf.constData());
+    // The other sections stay as they were.
+    QVERIFY(conf.contains("[egServer73]\n\thost = ntmachine.domain.com\n\tport = 1433\n\ttds version = 7.3\n"));
+
+    // Idempotent: a second run changes neither file.
+    QCOMPARE(readAll(registration.folder + QStringLiteral("/odbcinst.ini")), registry);
+    QCOMPARE(readAll(registration.folder + QStringLiteral("/freetds.conf")), conf);
+    QVERIFY2(registration.secondRun.contains("already"), registration.secondRun.constData());
+}
+
+void TestServerUnreachable::unreachableServerEndsBeforeAnything_data()
+{
+    QTest::addColumn<bool>("answers");
+    QTest::addColumn<bool>("userFile");
+    QTest::addColumn<int>("minMs");
+    QTest::addColumn<int>("maxMs");
+    QTest::newRow("closed port, known operator") << false << true << 0 << 3000;
+    QTest::newRow("closed port, first run") << false << false << 0 << 3000;
+    // The 10-second connect time-out, with room for a slow machine on either side.
+    QTest::newRow("silent listener, known operator") << true << true << 8000 << 20000;
+    QTest::newRow("silent listener, first run") << true << false << 8000 << 20000;
+}
+
+void TestServerUnreachable::unreachableServerEndsBeforeAnything()
+{
+    QFETCH(bool, answers);
+    QFETCH(bool, userFile);
+    QFETCH(int, minMs);
+    QFETCH(int, maxMs);
+    QVERIFY(registration.ran);
+
+    std::unique_ptr<SilentListener> listener;
+    const quint16 port = answers ? (listener = std::make_unique<SilentListener>())->port() : closedLoopbackPort();
+    qputenv("TDSPORT", QByteArray::number(port));
+
+    h = std::make_unique<Harness>(Backend::Sqlite);
+    h->deployment.server = {QStringLiteral("127.0.0.1"), QStringLiteral("club"), QStringLiteral("webuser"),
+                            QStringLiteral("secret999")};
+    if (userFile) {
+        QFile file(h->userFilePath());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("\"Dorothy\"\r\n");
+        // An old time stamp, so that even a rewrite with the same bytes would show.
+        QVERIFY(file.setFileTime(QDateTime(QDate(2020, 1, 2), QTime(3, 4, 5)), QFileDevice::FileModificationTime));
+        file.close();
+    }
+    const FileSnapshot before = FileSnapshot::of(h->userFilePath());
+
+    QElapsedTimer timer;
+    timer.start();
+    bool shown = false;
+    {
+        Watchdog watchdog(60, "the start against an unreachable server");
+        shown = h->start();
+    }
+    const qint64 elapsed = timer.elapsed();
+    qInfo("port %u: the start ended after %lld ms", port, elapsed);
+
+    QVERIFY(!shown);
+    QVERIFY2(elapsed >= minMs && elapsed <= maxMs, qPrintable(QStringLiteral("%1 ms").arg(elapsed)));
+    if (listener)
+        QVERIFY2(listener->accepted() >= 1, "FreeTDS never reached the listener");
+
+    QVERIFY(h->end.ended);
+    QCOMPARE(h->end.code, 1);
+    QCOMPARE(h->dialogs.messages.size(), 1);
+    const Message &report = h->dialogs.messages.first();
+    QVERIFY2(report.text.startsWith(QStringLiteral("Run-time error '")), qPrintable(report.text));
+    QVERIFY2(report.text.contains(QStringLiteral("[FreeTDS]")), qPrintable(report.text));
+    QCOMPARE(report.style, MB_OK | MB_ICONERROR);
+    QCOMPARE(report.title, QStringLiteral("Kelvory"));
+
+    QVERIFY(!h->module->rosterForm());
+    for (QWidget *widget : QApplication::topLevelWidgets())
+        QVERIFY2(!widget->isVisible(), qPrintable(widget->objectName()));
+    QVERIFY(h->dialogs.inputPrompts.isEmpty());
+    QVERIFY(FileSnapshot::of(h->userFilePath()) == before);
+    QVERIFY(!QFile::exists(h->module->databaseFilePath()));
+}
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    prepareApplication();
+    QTemporaryDir config;
+    registerDriver(config.path());
+    TestServerUnreachable test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_faults_server.moc"
