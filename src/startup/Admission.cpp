@@ -105,8 +105,11 @@ namespace {
 void writeUserFile(const QString &path, const QString &firstName)
 {
     // Written whole or not at all, so that a failed write cannot leave an empty file.
+    // Unbuffered, because a buffered QSaveFile (Qt 6.4) commits even when its last flush fails.
+    const QByteArray content = userFileContent(firstName);
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(userFileContent(firstName)) < 0 || !file.commit())
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || file.write(content) != content.size()
+        || !file.commit())
         throw database::Failure(QStringLiteral("75"),
                                 QStringLiteral("Path/File access error: %1 cannot be written (%2)")
                                     .arg(QDir::toNativeSeparators(path), file.errorString()));
