@@ -1,0 +1,216 @@
+// The connection to the club's server is lost while the main window is open: the
+// PostgreSQL server (through ODBC, under the "SQL Server" driver name) is stopped under
+// the running program. The next command that needs the database ends in the standard
+// error report, and every change made before it is in the database with its journal row.
+#include "FaultTools.h"
+#include "Harness.h"
+#include "OperatorDriver.h"
+#include "history/History.h"
+#include "roster/CommandButton.h"
+#include "roster/FlexGrid.h"
+#include "roster/RosterForm.h"
+
+#include <QApplication>
+#include <QDate>
+#include <QtTest>
+
+using namespace kelvory;
+using namespace kelvory::test;
+
+namespace {
+
+using Row = QStringList;
+
+const QStringList kSchema = {
+    QStringLiteral("drop table if exists members, changehistory, memberstatus, hitcounters"),
+    QStringLiteral("create table members (name varchar, address varchar, city varchar, phone varchar, "
+                   "comment varchar, recordid integer)"),
+    QStringLiteral("create table changeHistory (date date, person varchar, description varchar)"),
+    QStringLiteral("create table memberstatus (member varchar, status varchar, created date)"),
+    QStringLiteral("create table hitcounters (ver varchar)"),
+    QStringLiteral("insert into hitcounters values ('1')"),
+    QStringLiteral("insert into memberstatus values ('Dorothy', '1', '2024-03-01')"),
+    QStringLiteral("insert into members values ('Adams, Ann', '1 Elm St', 'Salem, OR 97301', '555-0101', '', 1), "
+                   "('Baker, Bob', '2 Oak St', 'Salem, OR 97301', '555-0102', 'board', 2), "
+                   "('Clark, Cy', '3 Ash St', 'Salem, OR 97302', '555-0103', '', 3)"),
+};
+
+// What the operator did before the server went away, and what must be stored after.
+const QList<Row> kMembersAfter = {
+    {"Adams, Ann", "1 Elm St", "Salem, OR 97301", "555-0101", "", "1"},
+    {"Baker, Bob", "77 New Rd", "Salem, OR 97301", "555-0102", "board", "2"},
+    {"Dunn, Dee", "4 Fir St", "Keizer, OR 97303", "555-0104", "joined today", "4"},
+};
+const QList<Row> kJournalAfter = {
+    {"Dorothy", "Added : Dunn, Dee: 4 Fir St: Keizer, OR 97303: 555-0104: joined today"},
+    {"Dorothy", "Changed : Baker, Bob: 77 New Rd: Salem, OR 97301: 555-0102: board"},
+    {"Dorothy", "Deleted : Clark, Cy: 3 Ash St: Salem, OR 97302: 555-0103: "},
+};
+
+} // namespace
+
+class TestConnectionLost : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void cleanup();
+    void nextCommandReportsAndNothingIsLost_data();
+    void nextCommandReportsAndNothingIsLost();
+
+private:
+    database::ServerSettings settings() const
+    {
+        return {m_server->address(), ThrowawayPostgres::databaseName(), QStringLiteral("kelvory"),
+                QStringLiteral("kelvory99")};
+    }
+    QList<Row> rows(const QString &sql);
+    void changeBeforeTheFault(roster::RosterForm &form);
+
+    std::unique_ptr<ThrowawayPostgres> m_server;
+    std::unique_ptr<Harness> h;
+};
+
+void TestConnectionLost::initTestCase()
+{
+    m_server = std::make_unique<ThrowawayPostgres>();
+    const QString problem = m_server->create();
+    if (!problem.isEmpty()) {
+        // Under the test command and in CI the PostgreSQL runs are mandatory.
+        if (postgresRequired())
+            QFAIL(qPrintable(QStringLiteral("cannot start a PostgreSQL server of the test's own: ") + problem));
+        QSKIP(qPrintable(QStringLiteral("no PostgreSQL server of the test's own: ") + problem));
+    }
+    qInfo("throwaway PostgreSQL server on %s:5432", qPrintable(m_server->address()));
+}
+
+void TestConnectionLost::cleanup()
+{
+    h.reset();
+}
+
+QList<Row> TestConnectionLost::rows(const QString &sql)
+{
+    database::Connection admin;
+    admin.openServer(settings());
+    QList<Row> all;
+    for (database::ResultSet result = admin.query(sql); !result.eof(); result.moveNext()) {
+        Row row;
+        for (int i = 0; i < result.fieldCount(); ++i)
+            row.append(result.field(i).toString());
+        all.append(row);
+    }
+    return all;
+}
+
+void TestConnectionLost::changeBeforeTheFault(roster::RosterForm &form)
+{
+    pasteMember(form, {"Dunn, Dee", "4 Fir St", "Keizer, OR 97303", "555-0104", "joined today"});
+    press(form.Command3);
+    QVERIFY(pickMember(form, 2));
+    typeInto(form, 1, QStringLiteral("77 New Rd"));
+    press(form.Command2);
+    QVERIFY(pickMember(form, 3));
+    h->dialogs.answer(IDYES);
+    press(form.Command6);
+    QCOMPARE(h->dialogs.texts(), QStringList({"Record Added", "Record Updated", "Are you sure you want to Delete Clark, Cy",
+                                              "Record Deleted"}));
+}
+
+void TestConnectionLost::nextCommandReportsAndNothingIsLost_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("stop");
+    QTest::newRow("Refresh, server shut down") << "Refresh" << "fast";
+    QTest::newRow("Add New, server crashed") << "Add New" << "immediate";
+    QTest::newRow("Update, server shut down") << "Update" << "fast";
+    QTest::newRow("DELETE, server crashed") << "DELETE" << "immediate";
+    QTest::newRow("Transaction History, server shut down") << "Transaction History" << "fast";
+}
+
+void TestConnectionLost::nextCommandReportsAndNothingIsLost()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, stop);
+
+    {
+        database::Connection admin;
+        admin.openServer(settings());
+        for (const QString &statement : kSchema)
+            admin.execute(statement);
+    }
+    h = std::make_unique<Harness>(Backend::Sqlite);
+    h->deployment.server = settings();
+    h->writeUserFile(QStringLiteral("Dorothy"));
+    QVERIFY(h->start());
+    roster::RosterForm &form = h->form();
+    changeBeforeTheFault(form);
+    if (QTest::currentTestFailed())
+        return;
+
+    // The grid is the program's own copy; picking a member still works without a server.
+    if (command == QLatin1String("Update") || command == QLatin1String("DELETE"))
+        QVERIFY(pickMember(form, 1));
+    const QString stopped = m_server->stop(stop);
+    QVERIFY2(stopped.isEmpty(), qPrintable(stopped));
+    h->dialogs.clear();
+
+    Watchdog watchdog(60, qPrintable(command + QStringLiteral(" without a server")));
+    if (command == QLatin1String("Refresh")) {
+        press(form.Command8);
+    } else if (command == QLatin1String("Add New")) {
+        pasteMember(form, {"Evans, Eve", "5 Elm St", "Salem, OR 97301", "555-0105", ""});
+        press(form.Command3);
+    } else if (command == QLatin1String("Update")) {
+        typeInto(form, 3, QStringLiteral("555-9999"));
+        press(form.Command2);
+    } else if (command == QLatin1String("DELETE")) {
+        h->dialogs.answer(IDYES);
+        press(form.Command6);
+    } else {
+        press(form.Command7);
+    }
+
+    const QString started = m_server->start();
+    QVERIFY2(started.isEmpty(), qPrintable(started));
+
+    QVERIFY(h->end.ended);
+    QCOMPARE(h->end.code, 1);
+    QVERIFY(!h->dialogs.messages.isEmpty());
+    const Message report = h->dialogs.messages.last();
+    qInfo("%s", qPrintable(report.text.simplified()));
+    QVERIFY2(report.text.startsWith(QStringLiteral("Run-time error '")), qPrintable(report.text));
+    QCOMPARE(report.style, MB_OK | MB_ICONERROR);
+    for (const Message &message : h->dialogs.messages)
+        QVERIFY2(!message.text.startsWith(QStringLiteral("Record ")), qPrintable(message.text));
+    QVERIFY(!h->module->historyWindow() || !h->module->historyWindow()->isVisible());
+
+    // Nothing lost, nothing half done: exactly the changes made before, each journalled.
+    QCOMPARE(rows(QStringLiteral("select * from members order by recordid")), kMembersAfter);
+    QList<Row> journal = rows(QStringLiteral("select person, description from changehistory"));
+    std::sort(journal.begin(), journal.end());
+    QList<Row> expected = kJournalAfter;
+    std::sort(expected.begin(), expected.end());
+    QCOMPARE(journal, expected);
+    QCOMPARE(rows(QStringLiteral("select distinct date from changehistory")),
+             QList<Row>({{QDate::currentDate().toString(Qt::ISODate)}}));
+    QCOMPARE(rows(QStringLiteral("select member, status from memberstatus")), QList<Row>({{"Dorothy", "1"}}));
+
+    // The operator starts the program again: it works on, with every member listed.
+    h->restart();
+    h->dialogs.clear();
+    QVERIFY(h->start());
+    QCOMPARE(h->form().Grid1->Rows(), 1 + int(kMembersAfter.size()));
+    QCOMPARE(h->form().Grid1->TextMatrix(2, 1), QStringLiteral("77 New Rd"));
+}
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    prepareApplication();
+    TestConnectionLost test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_faults_session.moc"
