@@ -1,0 +1,181 @@
+#include "BareRead.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+#include <sqlite3.h>
+#include <sql.h>
+#include <sqlext.h>
+
+#include <stdexcept>
+
+namespace kelvory::bench {
+
+namespace {
+
+class QtDriverReader final : public BareReader
+{
+public:
+    explicit QtDriverReader(QSqlDatabase database) : m_database(std::move(database)) {}
+
+    QString name() const override { return QStringLiteral("Qt SQL driver alone (QSqlQuery forward-only, QStrings)"); }
+
+    std::size_t read(const QString &sql) override
+    {
+        m_values.clear();
+        QSqlQuery query(m_database);
+        query.setForwardOnly(true);
+        if (!query.exec(sql))
+            throw std::runtime_error(query.lastError().text().toStdString());
+        const int cols = query.record().count();
+        while (query.next()) {
+            for (int k = 0; k < cols; ++k)
+                m_values.push_back(query.value(k).toString());
+        }
+        return m_values.size();
+    }
+
+private:
+    QSqlDatabase m_database;
+    std::vector<QString> m_values;
+};
+
+class SqliteReader final : public BareReader
+{
+public:
+    explicit SqliteReader(const QString &file)
+    {
+        if (sqlite3_open_v2(file.toUtf8().constData(), &m_db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
+            throw std::runtime_error("sqlite3_open_v2 failed");
+    }
+    ~SqliteReader() override { sqlite3_close(m_db); }
+
+    QString name() const override { return QStringLiteral("SQLite C API (prepare/step/column_text16, QStrings)"); }
+
+    std::size_t read(const QString &sql) override
+    {
+        m_values.clear();
+        sqlite3_stmt *statement = nullptr;
+        if (sqlite3_prepare16_v2(m_db, sql.utf16(), -1, &statement, nullptr) != SQLITE_OK)
+            throw std::runtime_error(sqlite3_errmsg(m_db));
+        const int cols = sqlite3_column_count(statement);
+        int rc;
+        while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
+            for (int k = 0; k < cols; ++k) {
+                const auto *text = static_cast<const QChar *>(sqlite3_column_text16(statement, k));
+                const int bytes = sqlite3_column_bytes16(statement, k);
+                m_values.emplace_back(text, bytes / 2);
+            }
+        }
+        sqlite3_finalize(statement);
+        if (rc != SQLITE_DONE)
+            throw std::runtime_error(sqlite3_errmsg(m_db));
+        return m_values.size();
+    }
+
+private:
+    sqlite3 *m_db = nullptr;
+    std::vector<QString> m_values;
+};
+
+QString odbcDiagnostic(SQLSMALLINT type, SQLHANDLE handle)
+{
+    SQLWCHAR state[8] = {};
+    SQLWCHAR message[1024] = {};
+    SQLINTEGER native = 0;
+    SQLSMALLINT length = 0;
+    if (SQL_SUCCEEDED(SQLGetDiagRecW(type, handle, 1, state, &native, message, 1023, &length)))
+        return QString::fromUtf16(reinterpret_cast<const char16_t *>(message), length);
+    return QStringLiteral("no diagnostic");
+}
+
+class OdbcReader final : public BareReader
+{
+public:
+    explicit OdbcReader(const QString &connectionString)
+    {
+        SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &m_env);
+        SQLSetEnvAttr(m_env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+        SQLAllocHandle(SQL_HANDLE_DBC, m_env, &m_dbc);
+        SQLSMALLINT outLength = 0;
+        SQLWCHAR outText[1024];
+        const SQLRETURN rc = SQLDriverConnectW(
+            m_dbc, nullptr, reinterpret_cast<SQLWCHAR *>(const_cast<ushort *>(connectionString.utf16())),
+            static_cast<SQLSMALLINT>(connectionString.size()), outText, 1023, &outLength, SQL_DRIVER_NOPROMPT);
+        if (!SQL_SUCCEEDED(rc))
+            throw std::runtime_error(odbcDiagnostic(SQL_HANDLE_DBC, m_dbc).toStdString());
+    }
+    ~OdbcReader() override
+    {
+        SQLDisconnect(m_dbc);
+        SQLFreeHandle(SQL_HANDLE_DBC, m_dbc);
+        SQLFreeHandle(SQL_HANDLE_ENV, m_env);
+    }
+
+    QString name() const override { return QStringLiteral("ODBC C API (SQLExecDirect/SQLFetch/SQLGetData wide, QStrings)"); }
+
+    std::size_t read(const QString &sql) override
+    {
+        m_values.clear();
+        SQLHSTMT statement = SQL_NULL_HSTMT;
+        SQLAllocHandle(SQL_HANDLE_STMT, m_dbc, &statement);
+        SQLRETURN rc = SQLExecDirectW(statement, reinterpret_cast<SQLWCHAR *>(const_cast<ushort *>(sql.utf16())),
+                                      static_cast<SQLINTEGER>(sql.size()));
+        if (!SQL_SUCCEEDED(rc)) {
+            const QString why = odbcDiagnostic(SQL_HANDLE_STMT, statement);
+            SQLFreeHandle(SQL_HANDLE_STMT, statement);
+            throw std::runtime_error(why.toStdString());
+        }
+        SQLSMALLINT cols = 0;
+        SQLNumResultCols(statement, &cols);
+        std::vector<SQLWCHAR> buffer(512);
+        while (SQL_SUCCEEDED(rc = SQLFetch(statement))) {
+            for (SQLUSMALLINT k = 1; k <= cols; ++k) {
+                QString value;
+                // A long value arrives in pieces; each piece but the last fills the buffer.
+                for (;;) {
+                    SQLLEN indicator = 0;
+                    rc = SQLGetData(statement, k, SQL_C_WCHAR, buffer.data(),
+                                    static_cast<SQLLEN>(buffer.size() * sizeof(SQLWCHAR)), &indicator);
+                    if (!SQL_SUCCEEDED(rc) || indicator == SQL_NULL_DATA)
+                        break;
+                    const qsizetype available = static_cast<qsizetype>(buffer.size()) - 1;
+                    const qsizetype chars = indicator == SQL_NO_TOTAL || indicator / 2 > available
+                        ? available
+                        : static_cast<qsizetype>(indicator / 2);
+                    value.append(reinterpret_cast<const QChar *>(buffer.data()), chars);
+                    if (rc == SQL_SUCCESS)
+                        break;
+                }
+                m_values.push_back(std::move(value));
+            }
+        }
+        SQLFreeHandle(SQL_HANDLE_STMT, statement);
+        return m_values.size();
+    }
+
+private:
+    SQLHENV m_env = SQL_NULL_HENV;
+    SQLHDBC m_dbc = SQL_NULL_HDBC;
+    std::vector<QString> m_values;
+};
+
+} // namespace
+
+std::unique_ptr<BareReader> qtDriverReader(const QSqlDatabase &database)
+{
+    return std::make_unique<QtDriverReader>(database);
+}
+
+std::unique_ptr<BareReader> sqliteReader(const QString &file)
+{
+    return std::make_unique<SqliteReader>(file);
+}
+
+std::unique_ptr<BareReader> odbcReader(const QString &connectionString)
+{
+    return std::make_unique<OdbcReader>(connectionString);
+}
+
+} // namespace kelvory::bench

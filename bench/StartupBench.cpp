@@ -1,0 +1,74 @@
+// Start-up of the real program in a fresh process against fresh processes that only
+// connect and read the same rows.
+#include "Benches.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+
+#include <cstdio>
+
+namespace kelvory::bench {
+
+namespace {
+
+// Runs a program to its end and checks that it said what it should.
+void runToEnd(const QString &program, const QStringList &arguments, const QByteArray &expected)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+        std::fprintf(stderr, "%s failed: %s%s\n", qPrintable(program), process.readAllStandardOutput().constData(),
+                     process.readAllStandardError().constData());
+        std::exit(4);
+    }
+    const QByteArray output = process.readAllStandardOutput();
+    if (!output.contains(expected)) {
+        std::fprintf(stderr, "%s said \"%s\", expected \"%s\"\n", qPrintable(program), output.constData(),
+                     expected.constData());
+        std::exit(4);
+    }
+}
+
+} // namespace
+
+int benchStartup(const Options &options)
+{
+    const int members = options.startupMembers;
+    printHeader(QStringLiteral("Start-up with %1 members on the embedded default, fresh processes")
+                    .arg(withThousands(members)));
+    WorkFolder folder(options, QStringLiteral("startup"));
+    seedDatabase(Backend::Sqlite, folder.path(), members, 0);
+    writeUserFile(folder.path());
+    const QString here = QCoreApplication::applicationDirPath() + QLatin1Char('/');
+    const QString database = folder.file(QStringLiteral("Kelvory.db"));
+    const QByteArray read = "READ " + QByteArray::number(members);
+
+    const std::vector<Stats> s = measureInterleaved(options.reps, {
+        [&] {
+            // The front end ends at once when the window is up; its lock is cleared here so
+            // that no start has to look into a stale one.
+            QFile::remove(folder.file(QStringLiteral("Kelvory.lock")));
+            runToEnd(here + QStringLiteral("kelvory_bench_start"), {folder.path()},
+                     "SHOWN " + QByteArray::number(members));
+        },
+        [&] { runToEnd(here + QStringLiteral("kelvory_bench_bare_qt"), {database}, read); },
+        [&] { runToEnd(here + QStringLiteral("kelvory_bench_bare_sqlite"), {database}, read); },
+    });
+    const QString what = QStringLiteral("process start to the main window shown and painted with %1 members "
+                                        "(the real Module1::Main: lock, connect, admission, version check, "
+                                        "FillRoster)")
+                             .arg(withThousands(members));
+    printFigure(QStringLiteral("startup.qt-driver"), what, s[0],
+                QStringLiteral("(a) process start to end: Qt's SQLite driver connects and reads the same rows into "
+                               "QStrings"),
+                s[1]);
+    printFigure(QStringLiteral("startup.native"), what, s[0],
+                QStringLiteral("(b) process start to end: the SQLite C API connects and reads the same rows into "
+                               "UTF-16 strings, no Qt"),
+                s[2]);
+    return 0;
+}
+
+} // namespace kelvory::bench
