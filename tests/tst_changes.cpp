@@ -61,12 +61,7 @@ private:
             form().setBoxText(k, five.value(k));
     }
     void press(roster::CommandButton *button) { QTest::mouseClick(button, Qt::LeftButton); }
-    void clickRow(int row)
-    {
-        roster::FlexGrid *grid = form().Grid1;
-        const QModelIndex index = grid->model()->index(row - 1, 0);
-        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(index).center());
-    }
+    void clickRow(int row) { clickGridRow(*form().Grid1, row); }
     QStringList boxes()
     {
         QStringList texts;
@@ -95,13 +90,7 @@ private:
         }
         return all;
     }
-    QStringList gridColumn(int c)
-    {
-        QStringList texts;
-        for (int r = 1; r < form().Grid1->Rows(); ++r)
-            texts.append(form().Grid1->TextMatrix(r, c));
-        return texts;
-    }
+    QStringList gridColumn(int c) { return test::gridColumn(*form().Grid1, c); }
     void startWithMembers()
     {
         h->addMember(QStringLiteral("Baker"), QStringLiteral("2 Oak"), QStringLiteral("Salem, OR"),

@@ -27,13 +27,7 @@ private Q_SLOTS:
 
 private:
     roster::FlexGrid &grid() { return *h->form().Grid1; }
-    QStringList column(int c)
-    {
-        QStringList texts;
-        for (int r = 1; r < grid().Rows(); ++r)
-            texts.append(grid().TextMatrix(r, c));
-        return texts;
-    }
+    QStringList column(int c) { return gridColumn(grid(), c); }
 
     Backend m_backend;
     std::unique_ptr<Harness> h;

@@ -26,12 +26,7 @@ private Q_SLOTS:
 
 private:
     roster::RosterForm &form() { return h->form(); }
-    void clickRow(int row, int col = 0)
-    {
-        roster::FlexGrid *grid = form().Grid1;
-        const QModelIndex index = grid->model()->index(row - 1, col);
-        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(index).center());
-    }
+    void clickRow(int row, int col = 0) { clickGridRow(*form().Grid1, row, col); }
     QColor color(QLabel *label) { return label->palette().color(QPalette::WindowText); }
 
     std::unique_ptr<Harness> h;

@@ -1,6 +1,7 @@
 #include "Harness.h"
 
 #include "database/EmbeddedSchema.h"
+#include "roster/FlexGrid.h"
 #include "roster/Fonts.h"
 #include "roster/RosterForm.h"
 #include "startup/Admission.h"
@@ -95,6 +96,20 @@ void prepareApplication()
 {
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     roster::installFontSubstitutes();
+}
+
+void clickGridRow(roster::FlexGrid &grid, int row, int col)
+{
+    const QModelIndex index = grid.model()->index(row - 1, col);
+    QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, grid.visualRect(index).center());
+}
+
+QStringList gridColumn(const roster::FlexGrid &grid, int col)
+{
+    QStringList texts;
+    for (int r = 1; r < grid.Rows(); ++r)
+        texts.append(grid.TextMatrix(r, col));
+    return texts;
 }
 
 Harness::Harness(Backend backend) : backend(backend)

@@ -12,8 +12,9 @@
 #include <vector>
 
 namespace kelvory::roster {
+class FlexGrid;
 class RosterForm;
-}
+} // namespace kelvory::roster
 
 namespace kelvory::test {
 
@@ -70,6 +71,11 @@ private:
 
 // Sets what every test expects: United States dates, the design's fonts.
 void prepareApplication();
+
+// A mouse click on a cell of a grid's data row (rows count from 1, as in TextMatrix).
+void clickGridRow(roster::FlexGrid &grid, int row, int col = 0);
+// The texts of one column of a grid's data rows, top to bottom.
+QStringList gridColumn(const roster::FlexGrid &grid, int col);
 
 } // namespace kelvory::test
 
