@@ -3,6 +3,7 @@
 #include "database/EmbeddedSchema.h"
 
 #include <QAtomicInteger>
+#include <QDir>
 #include <QFileInfo>
 #include <QSqlDriver>
 #include <QSqlRecord>
@@ -48,6 +49,38 @@ QVariant bindable(const QVariant &value)
     if (value.typeId() == QMetaType::QString && value.toString().isNull())
         return QVariant(QString(QLatin1String("")));
     return value;
+}
+
+// SQLite's own words ("database is locked", "file is not a database") tell a club
+// volunteer neither which file nor what to do; the file is named, and the way out.
+Failure embeddedFileFailure(const Failure &failure, const QString &file, int waitSeconds)
+{
+    const QString path = QDir::toNativeSeparators(QFileInfo(file).absoluteFilePath());
+    const QString cause = QStringLiteral("\r\n\r\n(") + failure.description() + QLatin1Char(')');
+    const int code = failure.number().toInt();
+    if (code == 5 || code == 6) // SQLITE_BUSY, SQLITE_LOCKED
+        return Failure(failure.number(),
+                       QStringLiteral("The club's database file %1 is in use by another program, which kept it locked "
+                                      "for more than %2 seconds. Nothing was changed. Close the other program, or wait "
+                                      "until it has finished, then start this program again.")
+                               .arg(path)
+                               .arg(waitSeconds)
+                           + cause);
+    if (code == 26) // SQLITE_NOTADB
+        return Failure(failure.number(),
+                       QStringLiteral("The file %1 is not a Kelvory database, so the program cannot use it. Nothing "
+                                      "was changed. Ask whoever looks after this computer to put the club's database "
+                                      "back in its place from a copy.")
+                               .arg(path)
+                           + cause);
+    if (code == 11) // SQLITE_CORRUPT
+        return Failure(failure.number(),
+                       QStringLiteral("The club's database file %1 is damaged, so the program cannot use it. Nothing "
+                                      "was changed. Ask whoever looks after this computer to put the club's database "
+                                      "back in its place from a copy.")
+                               .arg(path)
+                           + cause);
+    return failure;
 }
 
 } // namespace
@@ -104,9 +137,10 @@ void Connection::openEmbedded(const QString &file)
     db.setDatabaseName(file);
     // SQLite has no login; what can keep a statement waiting is another process's lock,
     // so the time-out bounds that wait.
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(qMax(m_connectionTimeout, m_commandTimeout) * 1000));
+    const int waitSeconds = qMax(m_connectionTimeout, m_commandTimeout);
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(waitSeconds * 1000));
     if (!db.open())
-        throw Failure::fromSqlError(db.lastError());
+        throw embeddedFileFailure(Failure::fromSqlError(db.lastError()), file, waitSeconds);
     m_backend = Backend::Embedded;
     if (!existed) {
         try {
@@ -120,7 +154,11 @@ void Connection::openEmbedded(const QString &file)
         // SQLite reads the file lazily; reading its catalogue now makes a file that is
         // not a database, or one locked past the time-out, fail here, before anything
         // else of the program runs, and without writing to the file.
-        query(QStringLiteral("select count(*) from sqlite_master"));
+        try {
+            query(QStringLiteral("select count(*) from sqlite_master"));
+        } catch (const Failure &failure) {
+            throw embeddedFileFailure(failure, file, waitSeconds);
+        }
     }
 }
 
