@@ -92,9 +92,10 @@ void TestEmbeddedFaults::fileThatIsNotADatabase_data()
     {
         database::Connection connection;
         connection.openEmbedded(whole);
-        connection.execute(QStringLiteral("with recursive g(x) as (select 1 union all select x + 1 from g where x < 3000) "
-                                          "insert into members select 'Member ' || x, x || ' Elm St', 'Salem', '555', "
-                                          "'', x from g"));
+        connection.execute(
+            QStringLiteral("with recursive g(x) as (select 1 union all select x + 1 from g where x < 3000) "
+                           "insert into members select 'Member ' || x, x || ' Elm St', 'Salem', '555', "
+                           "'', x from g"));
     }
     QFile file(whole);
     QVERIFY(file.open(QIODevice::ReadOnly));

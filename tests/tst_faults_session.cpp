@@ -14,6 +14,8 @@
 #include <QDate>
 #include <QtTest>
 
+#include <algorithm>
+
 using namespace kelvory;
 using namespace kelvory::test;
 
@@ -114,8 +116,8 @@ void TestConnectionLost::changeBeforeTheFault(roster::RosterForm &form)
     QVERIFY(pickMember(form, 3));
     h->dialogs.answer(IDYES);
     press(form.Command6);
-    QCOMPARE(h->dialogs.texts(), QStringList({"Record Added", "Record Updated", "Are you sure you want to Delete Clark, Cy",
-                                              "Record Deleted"}));
+    QCOMPARE(h->dialogs.texts(),
+        QStringList({"Record Added", "Record Updated", "Are you sure you want to Delete Clark, Cy", "Record Deleted"}));
 }
 
 void TestConnectionLost::nextCommandReportsAndNothingIsLost_data()

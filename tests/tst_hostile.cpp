@@ -17,6 +17,8 @@
 #include <QLineEdit>
 #include <QtTest>
 
+#include <algorithm>
+
 using namespace kelvory;
 using namespace kelvory::test;
 
@@ -56,8 +58,9 @@ private:
     // The bytes the server holds, as the server itself writes them out in hexadecimal.
     QString hexOf(const QString &column) const
     {
-        return m_backend == Backend::Sqlite ? QStringLiteral("hex(%1)").arg(column)
-                                            : QStringLiteral("upper(encode(convert_to(%1, 'UTF8'), 'hex'))").arg(column);
+        return m_backend == Backend::Sqlite
+            ? QStringLiteral("hex(%1)").arg(column)
+            : QStringLiteral("upper(encode(convert_to(%1, 'UTF8'), 'hex'))").arg(column);
     }
     QList<Row> stored(const QString &sql);
     QList<Row> members();
@@ -115,7 +118,8 @@ void TestHostileInput::seed()
                  QStringLiteral("555-0103"), QStringLiteral("likes 'quotes'"), 3);
     h->exec(QStringLiteral("insert into changeHistory values (?,?,?)"),
             {QDate(2024, 3, 1), QStringLiteral("Ed"), QStringLiteral("Added : O'Hara, Cy: 3 Ash St: Keizer: 555: x")});
-    h->exec(QStringLiteral("insert into memberstatus values (?,?,?)"), {kOperator, QStringLiteral("1"), QDate(2024, 1, 1)});
+    h->exec(
+        QStringLiteral("insert into memberstatus values (?,?,?)"), {kOperator, QStringLiteral("1"), QDate(2024, 1, 1)});
     // A barred operator: a first name that rewrote the status query could let itself in.
     h->exec(QStringLiteral("insert into memberstatus values (?,?,?)"),
             {QStringLiteral("Mallory"), QStringLiteral("0"), QDate(2024, 1, 1)});
@@ -137,9 +141,10 @@ QList<Row> TestHostileInput::stored(const QString &sql)
 
 QList<Row> TestHostileInput::members()
 {
-    return stored(QStringLiteral("select %1, %2, %3, %4, %5, recordid from members order by recordid")
-                      .arg(hexOf(QStringLiteral("name")), hexOf(QStringLiteral("address")), hexOf(QStringLiteral("city")),
-                           hexOf(QStringLiteral("phone")), hexOf(QStringLiteral("comment"))));
+    return stored(
+        QStringLiteral("select %1, %2, %3, %4, %5, recordid from members order by recordid")
+            .arg(hexOf(QStringLiteral("name")), hexOf(QStringLiteral("address")), hexOf(QStringLiteral("city")),
+                hexOf(QStringLiteral("phone")), hexOf(QStringLiteral("comment"))));
 }
 
 QList<Row> TestHostileInput::journal()
@@ -306,8 +311,8 @@ void TestHostileInput::idBoxThatIsNoWholeNumberSendsNothing()
     const QList<Row> journalBefore = journal();
     // The id box takes no typing; what could still reach it must not reach a statement.
     const QStringList ids = {"2 or 1=1", "2; delete from members; --", "2 --", "' or ''='", "2/* */",
-                             QString::fromUtf8("\xEF\xBC\x92"), QString::fromUtf8("\xD9\xA2"),
-                             "99999999999999999999", "0x2", "2e0", " 2", "2 ", "2\t", QString(100000, QLatin1Char('2'))};
+        QString::fromUtf8("\xEF\xBC\x92"), QString::fromUtf8("\xD9\xA2"), "99999999999999999999", "0x2", "2e0", " 2",
+        "2 ", "2\t", QString(100000, QLatin1Char('2'))};
     for (const QString &id : ids) {
         for (const bool update : {true, false}) {
             form().Command1->click();
@@ -316,9 +321,9 @@ void TestHostileInput::idBoxThatIsNoWholeNumberSendsNothing()
             h->dialogs.clear();
             press(update ? form().Command2 : form().Command6);
             QCOMPARE(h->dialogs.texts(),
-                     QStringList{QStringLiteral("No member is picked. Click on the member's row in the list first, then "
-                                                "press %1.")
-                                     .arg(update ? QStringLiteral("Update") : QStringLiteral("DELETE"))});
+                QStringList {QStringLiteral("No member is picked. Click on the member's row in the list first, then "
+                                            "press %1.")
+                                 .arg(update ? QStringLiteral("Update") : QStringLiteral("DELETE"))});
             QCOMPARE(members(), m_bystanders);
             QCOMPARE(journal(), journalBefore);
             count(5);
@@ -350,9 +355,10 @@ void TestHostileInput::firstNameIsStoredJournalledAndReadBack()
     QCOMPARE(h->dialogs.inputPrompts.size(), 1);
     if (!problem.isEmpty()) {
         QVERIFY(!shown);
-        QCOMPARE(h->dialogs.texts(), QStringList{QStringLiteral("Your first name holds %1, which cannot be stored. Start "
-                                                                "the program again and type your first name without it.")
-                                                     .arg(problem)});
+        QCOMPARE(h->dialogs.texts(),
+            QStringList {QStringLiteral("Your first name holds %1, which cannot be stored. Start "
+                                        "the program again and type your first name without it.")
+                             .arg(problem)});
         QCOMPARE(h->dialogs.messages.first().style, MB_OK | MB_ICONERROR);
         QVERIFY(h->end.ended);
         QVERIFY(!QFile::exists(h->userFilePath()));
@@ -376,8 +382,9 @@ void TestHostileInput::firstNameIsStoredJournalledAndReadBack()
     pasteMember(form(), {"Nguyen, Van", "31 Cedar Ave", "Salem, OR 97301", "503-555-0128", ""});
     press(form().Command3);
     QCOMPARE(h->dialogs.texts(), QStringList{QStringLiteral("Record Added")});
-    expectedJournal.append(Row{today, hex(name), hex(QStringLiteral("Added : Nguyen, Van: 31 Cedar Ave: Salem, OR 97301: "
-                                                                     "503-555-0128: "))});
+    expectedJournal.append(Row {today, hex(name),
+        hex(QStringLiteral("Added : Nguyen, Van: 31 Cedar Ave: Salem, OR 97301: "
+                           "503-555-0128: "))});
     std::sort(expectedJournal.begin(), expectedJournal.end());
     QCOMPARE(journal(), expectedJournal);
 
@@ -408,8 +415,8 @@ void TestHostileInput::firstNameIsStoredJournalledAndReadBack()
     pasteMember(form(), {"Ortiz, Ana", "5 Pine St", "Salem, OR 97301", "503-555-0199", ""});
     press(form().Command3);
     QCOMPARE(h->dialogs.texts(), QStringList{QStringLiteral("Record Added")});
-    expectedJournal.append(
-        Row{today, hex(readBack), hex(QStringLiteral("Added : Ortiz, Ana: 5 Pine St: Salem, OR 97301: 503-555-0199: "))});
+    expectedJournal.append(Row {
+        today, hex(readBack), hex(QStringLiteral("Added : Ortiz, Ana: 5 Pine St: Salem, OR 97301: 503-555-0199: "))});
     std::sort(expectedJournal.begin(), expectedJournal.end());
     QCOMPARE(journal(), expectedJournal);
     QCOMPARE(everythingElse(), expectedStatus);

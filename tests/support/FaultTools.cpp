@@ -10,6 +10,7 @@
 #include <QProcess>
 #include <QtTest>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -143,7 +144,8 @@ QStringList candidateAddresses()
     const qint64 pid = QCoreApplication::applicationPid();
     for (int attempt = 0; attempt < 8; ++attempt) {
         const qint64 n = pid * 8 + attempt;
-        addresses.append(QStringLiteral("127.%1.%2.%3").arg(100 + (n >> 16) % 100).arg((n >> 8) % 256).arg(2 + n % 250));
+        addresses.append(QStringLiteral("127.%1.%2.%3").arg(100 + (n >> 16) % 100).arg((n >> 8) % 256)
+                             .arg(2 + n % 250));
     }
     return addresses;
 }
@@ -163,7 +165,8 @@ ThrowawayPostgres::ThrowawayPostgres()
 {
     QDir lib(QStringLiteral("/usr/lib/postgresql"));
     QStringList versions = lib.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    std::sort(versions.begin(), versions.end(), [](const QString &a, const QString &b) { return a.toInt() < b.toInt(); });
+    std::sort(versions.begin(), versions.end(),
+              [](const QString &a, const QString &b) { return a.toInt() < b.toInt(); });
     for (const QString &version : versions) {
         const QString bin = lib.filePath(version + QStringLiteral("/bin"));
         if (QFileInfo(bin + QStringLiteral("/initdb")).isExecutable())
@@ -243,9 +246,9 @@ QString ThrowawayPostgres::create()
     psql.setProcessEnvironment(environment);
     psql.setProcessChannelMode(QProcess::MergedChannels);
     psql.start(m_bin + QStringLiteral("/psql"),
-               {QStringLiteral("-q"), QStringLiteral("-h"), m_address, QStringLiteral("-U"), QStringLiteral("kelvory"),
-                QStringLiteral("-d"), QStringLiteral("postgres"), QStringLiteral("-v"), QStringLiteral("ON_ERROR_STOP=1"),
-                QStringLiteral("-c"), QStringLiteral("create database ") + databaseName()});
+        {QStringLiteral("-q"), QStringLiteral("-h"), m_address, QStringLiteral("-U"), QStringLiteral("kelvory"),
+            QStringLiteral("-d"), QStringLiteral("postgres"), QStringLiteral("-v"), QStringLiteral("ON_ERROR_STOP=1"),
+            QStringLiteral("-c"), QStringLiteral("create database ") + databaseName()});
     if (!psql.waitForFinished(30000) || psql.exitCode() != 0)
         return QStringLiteral("cannot create the database: ") + QString::fromLocal8Bit(psql.readAll());
     return QString();
@@ -255,12 +258,12 @@ QString ThrowawayPostgres::start()
 {
     const QString data = m_dir.path() + QStringLiteral("/data");
     const QString problem = run(QStringLiteral("pg_ctl"),
-                                {QStringLiteral("-D"), data, QStringLiteral("-l"), m_dir.path() + QStringLiteral("/server.log"),
-                                 QStringLiteral("-w"), QStringLiteral("-t"), QStringLiteral("60"), QStringLiteral("-o"),
-                                 QStringLiteral("-c listen_addresses=%1 -c port=5432 -c unix_socket_directories=%2 "
-                                                "-c fsync=off -c max_connections=10 -c shared_buffers=1MB")
-                                     .arg(m_address, m_dir.path()),
-                                 QStringLiteral("start")});
+        {QStringLiteral("-D"), data, QStringLiteral("-l"), m_dir.path() + QStringLiteral("/server.log"),
+            QStringLiteral("-w"), QStringLiteral("-t"), QStringLiteral("60"), QStringLiteral("-o"),
+            QStringLiteral("-c listen_addresses=%1 -c port=5432 -c unix_socket_directories=%2 "
+                           "-c fsync=off -c max_connections=10 -c shared_buffers=1MB")
+                .arg(m_address, m_dir.path()),
+            QStringLiteral("start")});
     if (problem.isEmpty()) {
         m_running = true;
         return problem;
