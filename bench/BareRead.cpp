@@ -151,6 +151,11 @@ public:
                 m_values.push_back(std::move(value));
             }
         }
+        if (rc != SQL_NO_DATA) {
+            const QString why = odbcDiagnostic(SQL_HANDLE_STMT, statement);
+            SQLFreeHandle(SQL_HANDLE_STMT, statement);
+            throw std::runtime_error("SQLFetch: " + why.toStdString());
+        }
         SQLFreeHandle(SQL_HANDLE_STMT, statement);
         return m_values.size();
     }

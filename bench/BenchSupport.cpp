@@ -251,7 +251,9 @@ std::optional<database::ServerSettings> postgresServer()
 {
     if (postgresUnavailableReason())
         return std::nullopt;
-    return database::ServerSettings{qEnvironmentVariable("KELVORY_TEST_PG_SERVER"), QStringLiteral("kelvory_bench"),
+    // One database per build folder, so that two builds can run their benchmarks on one server.
+    const QString tag = QString::number(qHash(QCoreApplication::applicationDirPath().toUtf8()) % 100000);
+    return database::ServerSettings{qEnvironmentVariable("KELVORY_TEST_PG_SERVER"), QStringLiteral("kelvory_bench_") + tag,
                                     qEnvironmentVariable("KELVORY_TEST_PG_UID"),
                                     qEnvironmentVariable("KELVORY_TEST_PG_PWD")};
 }

@@ -92,7 +92,7 @@ std::optional<QString> postgresUnavailableReason();
 
 // A club database holding `members` generated members (about 85 characters each) and
 // `journal` journal rows. On SQLite it is a Kelvory.db in `folder`; on PostgreSQL it is
-// the database kelvory_bench on the test server, its tables made anew.
+// the database kelvory_bench_<build tag> on the test server, its tables made anew.
 void seedDatabase(Backend backend, const QString &folder, int members, int journal);
 
 // A program folder ready for the real start-up: User.txt admitting the bench operator.
