@@ -47,6 +47,7 @@ private Q_SLOTS:
     void textsThatLookLikeStatementsAreStoredExactly_data();
     void textsThatLookLikeStatementsAreStoredExactly();
     void unstorableTextIsRefusedBeforeAnythingIsSent();
+    void longStoredTextSurvivesPickAndUpdate();
 
 private:
     roster::RosterForm &form() { return h->form(); }
@@ -406,6 +407,22 @@ void TestChanges::unstorableTextIsRefusedBeforeAnythingIsSent()
     QVERIFY(h->dialogs.messages.at(0).text.contains(QStringLiteral("Comment")));
     QCOMPARE(members().size(), 2);
     QVERIFY(journal().isEmpty());
+}
+
+void TestChanges::longStoredTextSurvivesPickAndUpdate()
+{
+    // Stored by the web site, longer than an edit box holds by default.
+    const QString comment = QString(40000, QLatin1Char('c'));
+    h->addMember(QStringLiteral("Long, Lee"), QStringLiteral("9 Elm St"), QStringLiteral("Salem"),
+                 QStringLiteral("555"), comment, 9);
+    QVERIFY(h->start());
+    clickRow(1);
+    QCOMPARE(form().boxText(4).size(), comment.size());
+    type(3, QStringLiteral("555-0199"));
+    press(form().Command2);
+    QCOMPARE(h->dialogs.texts(), QStringList{"Record Updated"});
+    QCOMPARE(members().first(), QStringList({"Long, Lee", "9 Elm St", "Salem", "555-0199", comment, "9"}));
+    QCOMPARE(journal().first().transaction, QStringLiteral("Changed : Long, Lee: 9 Elm St: Salem: 555-0199: ") + comment);
 }
 
 KELVORY_BACKEND_TEST_MAIN(TestChanges)

@@ -14,6 +14,14 @@
 #include <QProcess>
 #include <QtTest>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <thread>
+
 using namespace kelvory;
 using namespace kelvory::test;
 
@@ -94,6 +102,7 @@ private Q_SLOTS:
     void scriptRegistersFreeTdsAsSqlServer();
     void unreachableServerEndsBeforeAnything_data();
     void unreachableServerEndsBeforeAnything();
+    void withoutAPortFreeTdsGoesToTheSqlServerPort();
 
 private:
     std::unique_ptr<Harness> h;
@@ -188,6 +197,52 @@ void TestServerUnreachable::unreachableServerEndsBeforeAnything()
     QVERIFY(h->dialogs.inputPrompts.isEmpty());
     QVERIFY(FileSnapshot::of(h->userFilePath()) == before);
     QVERIFY(!QFile::exists(h->module->databaseFilePath()));
+}
+
+void TestServerUnreachable::withoutAPortFreeTdsGoesToTheSqlServerPort()
+{
+    QVERIFY(registration.ran);
+    qunsetenv("TDSPORT");
+    // A listener on SQL Server's port that hangs up at once: the start fails quickly, and
+    // the listener tells whether FreeTDS came to it at all.
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    QVERIFY(listener >= 0);
+    const int yes = 1;
+    ::setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(1433);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::bind(listener, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 || ::listen(listener, 4) != 0) {
+        ::close(listener);
+        if (qEnvironmentVariable("KELVORY_TEST_PG_REQUIRED") == QLatin1String("1") && ::geteuid() == 0)
+            QFAIL("port 1433 on 127.0.0.1 is taken");
+        QSKIP("port 1433 cannot be taken here (it needs root)");
+    }
+    std::atomic<int> accepted{0};
+    std::thread acceptor([&] {
+        const int client = ::accept(listener, nullptr, nullptr);
+        if (client >= 0) {
+            ++accepted;
+            ::close(client);
+        }
+    });
+
+    h = std::make_unique<Harness>(Backend::Sqlite);
+    h->deployment.server = {QStringLiteral("127.0.0.1"), QStringLiteral("club"), QStringLiteral("webuser"),
+                            QStringLiteral("secret999")};
+    bool shown = false;
+    {
+        Watchdog watchdog(60, "the start against port 1433");
+        shown = h->start();
+    }
+    ::shutdown(listener, SHUT_RDWR);
+    ::close(listener);
+    acceptor.join();
+    QVERIFY(!shown);
+    QCOMPARE(accepted.load(), 1);
+    QCOMPARE(qgetenv("TDSPORT"), QByteArray("1433"));
+    QCOMPARE(h->end.code, 1);
 }
 
 int main(int argc, char *argv[])

@@ -122,6 +122,10 @@ void Connection::openServer(const ServerSettings &settings)
     // workstation pins one itself. Other drivers do not look at this variable.
     if (!qEnvironmentVariableIsSet("TDSVER"))
         qputenv("TDSVER", "7.4");
+    // For the same reason FreeTDS knows no port for "Server=<host>" and does not even try
+    // to connect; SQL Server's own default port is what the Windows driver uses.
+    if (!qEnvironmentVariableIsSet("TDSPORT"))
+        qputenv("TDSPORT", "1433");
     // The user id and password travel in the connection string; the separate arguments stay empty.
     if (!db.open(QString(), QString()))
         throw Failure::fromSqlError(db.lastError());

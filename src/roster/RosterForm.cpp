@@ -21,6 +21,8 @@
 #include <QScreen>
 #include <QTextBoundaryFinder>
 
+#include <limits>
+
 namespace kelvory::roster {
 
 namespace {
@@ -202,6 +204,8 @@ void RosterForm::buildControls()
         Text1[k] = new QLineEdit(this);
         Text1[k]->setObjectName(QStringLiteral("Text1_%1").arg(k));
         Text1[k]->setPalette(standard);
+        // No length limit: a longer text stored by the web site must survive a pick and an Update.
+        Text1[k]->setMaxLength(std::numeric_limits<int>::max());
         placeInTwips(Text1[k], boxes[k][0], boxes[k][1], boxes[k][2], boxes[k][3]);
         connect(Text1[k], &QLineEdit::textChanged, this, [this, k] { Text1_Change(k); });
     }
