@@ -111,20 +111,29 @@ void TestAdmission::firstRunRegistersTheTypedName()
 
 void TestAdmission::firstRunWithoutANameEndsAndWritesNothing_data()
 {
-    QTest::addColumn<bool>("cancel");
-    QTest::newRow("cancel") << true;
-    QTest::newRow("empty answer") << false;
+    QTest::addColumn<std::optional<QString>>("answer");
+    QTest::addColumn<QString>("message");
+    const QString noName = QStringLiteral("You must enter your first name");
+    const QString unreadable = QStringLiteral("Your first name cannot begin with a double quote or hold a line break. "
+                                              "Start the program again and type your first name.");
+    QTest::newRow("cancel") << std::optional<QString>() << noName;
+    QTest::newRow("empty answer") << std::optional<QString>(QString()) << noName;
+    // The file could not give these back at the next start.
+    QTest::newRow("leading double quote") << std::optional<QString>(QStringLiteral("\"Bob")) << unreadable;
+    QTest::newRow("line break") << std::optional<QString>(QStringLiteral("Bob\nSmith")) << unreadable;
+    QTest::newRow("carriage return") << std::optional<QString>(QStringLiteral("Bob\r")) << unreadable;
 }
 
 void TestAdmission::firstRunWithoutANameEndsAndWritesNothing()
 {
-    QFETCH(bool, cancel);
-    h->dialogs.type(cancel ? std::nullopt : std::optional<QString>(QString()));
+    QFETCH(std::optional<QString>, answer);
+    QFETCH(QString, message);
+    h->dialogs.type(answer);
     QVERIFY(!h->start());
     QVERIFY(h->end.ended);
     QCOMPARE(h->end.code, 0);
     QCOMPARE(h->dialogs.messages.size(), 1);
-    QCOMPARE(h->dialogs.messages.first().text, QStringLiteral("You must enter your first name"));
+    QCOMPARE(h->dialogs.messages.first().text, message);
     QCOMPARE(h->dialogs.messages.first().style, MB_OK | MB_ICONERROR);
     QCOMPARE(h->dialogs.messages.first().title, QStringLiteral("Kelvory"));
     QVERIFY(!QFile::exists(h->userFilePath()));

@@ -152,6 +152,16 @@ void admitOperator(Module1 &module)
                       MB_OK | MB_ICONERROR);
         module.End(0);
     }
+    // A name that the file could not give back at the next start (one that begins with a
+    // double quote, or holds a line break) would shut the operator out or change who the
+    // journal names; it is refused before anything is written.
+    if (!firstNameFromContent(userFileContent(answer)) || answer.contains(QLatin1Char('\r'))
+        || answer.contains(QLatin1Char('\n'))) {
+        module.MsgBox(QStringLiteral("Your first name cannot begin with a double quote or hold a line break. Start "
+                                     "the program again and type your first name."),
+                      MB_OK | MB_ICONERROR);
+        module.End(0);
+    }
     module.OperatorFirstName = answer;
     writeUserFile(path, answer);
     module.connection.execute(database::sql::kInsertStatus,
