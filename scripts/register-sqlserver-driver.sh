@@ -70,7 +70,7 @@ fi
 
 cat <<'EOF'
 Note: for the program's connection string (Driver={SQL Server};Server=...) FreeTDS reads
-no freetds.conf; the program pins the protocol version itself. FreeTDS finds no port
-on its own either: build Kelvory with the server as "host,1433" (KELVORY_SERVER), the
-form Microsoft's driver understands too.
+no freetds.conf; Kelvory itself tells FreeTDS the protocol version (7.4) and SQL
+Server's port (1433) through TDSVER and TDSPORT, unless the workstation sets them. For a
+server on another port, build Kelvory with the server as "host,port" (KELVORY_SERVER).
 EOF
