@@ -17,6 +17,8 @@ packages=(
   xvfb xdotool x11-utils poppler-utils
   cups cups-client cups-bsd printer-driver-cups-pdf
   sqlite3 clang libclang-rt-14-dev
+  # llvm-symbolizer, so that sanitizer and fuzzer reports name functions, files and lines
+  llvm
   # benchmarks (built with the program): the SQLite C API for the bare-driver baseline,
   # valgrind for the profiles that explain a figure
   libsqlite3-dev valgrind
