@@ -111,6 +111,19 @@ std::vector<Stats> measureInterleaved(int reps, const std::vector<std::function<
     return stats;
 }
 
+std::vector<Stats> measureInterleavedSelfTimed(int reps, const std::vector<std::function<double()>> &tasks)
+{
+    std::vector<Stats> stats(tasks.size());
+    for (int round = -1; round < reps; ++round) {
+        for (std::size_t t = 0; t < tasks.size(); ++t) {
+            const double ms = tasks[t]();
+            if (round >= 0)
+                stats[t].samples.push_back(ms);
+        }
+    }
+    return stats;
+}
+
 // ---- reporting --------------------------------------------------------------------------
 
 namespace {
