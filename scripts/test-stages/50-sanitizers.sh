@@ -27,11 +27,10 @@ command -v clang++ >/dev/null || { echo "50-sanitizers.sh: clang++ is missing (s
 
 started=$(date +%s%N)
 mkdir -p "$build"
-# Only what the tests need: no benchmarks, no fuzz targets; Qt's headers precompiled.
+# Only what the tests need: no benchmarks, no fuzz targets.
 if ! cmake -S "$here" -B "$build" -G Ninja \
   -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Release "-DCMAKE_CXX_FLAGS_RELEASE=-O1 -gline-tables-only" \
   -DKELVORY_SANITIZE=ON -DKELVORY_BUILD_TESTS=ON -DKELVORY_BUILD_BENCH=OFF -DKELVORY_FUZZ=OFF \
-  -DCMAKE_PROJECT_INCLUDE="$here/tests/sanitizers/precompiled-qt.cmake" \
   >"$build/stage-configure.log" 2>&1; then
   cat "$build/stage-configure.log" >&2
   exit 1

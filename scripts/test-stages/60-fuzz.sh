@@ -23,11 +23,10 @@ command -v clang++ >/dev/null || { echo "60-fuzz.sh: clang++ is missing (scripts
 
 started=$(date +%s%N)
 mkdir -p "$build"
-# The library and the fuzz targets only: no program, no tests, no benchmarks; Qt's headers precompiled.
+# The library and the fuzz targets only: no program, no tests, no benchmarks.
 if ! cmake -S "$here" -B "$build" -G Ninja \
   -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Release "-DCMAKE_CXX_FLAGS_RELEASE=-O1 -gline-tables-only" \
   -DKELVORY_FUZZ=ON -DKELVORY_SANITIZE=ON -DKELVORY_BUILD_TESTS=OFF -DKELVORY_BUILD_BENCH=OFF \
-  -DCMAKE_PROJECT_INCLUDE="$here/tests/sanitizers/precompiled-qt.cmake" \
   >"$build/stage-configure.log" 2>&1; then
   cat "$build/stage-configure.log" >&2
   exit 1
