@@ -8,6 +8,8 @@
 #include <QVariant>
 #include <QVariantList>
 
+#include <vector>
+
 namespace kelvory::database {
 
 enum class Backend { None, Embedded, Odbc };
@@ -71,20 +73,37 @@ private:
 class ResultSet
 {
 public:
-    explicit ResultSet(QSqlQuery query);
+    // With readsOdbc, rows of text, whole-number and date columns are read from the
+    // ODBC statement directly (see Connection.cpp); the values are those Qt would give.
+    explicit ResultSet(QSqlQuery query, bool readsOdbc = false);
 
     bool eof() const { return m_eof; }
     int fieldCount() const { return m_fieldCount; }
-    QVariant field(int position) const { return m_query.value(position); }
+    QVariant field(int position) const
+    {
+        if (!m_statement)
+            return m_query.value(position);
+        return position >= 0 && position < m_fieldCount ? m_row[static_cast<std::size_t>(position)] : QVariant();
+    }
     // Moves to the next row; a failure to read it raises Failure.
     void moveNext();
     // Moves to the next row; returns false at the end and also when the row cannot be read.
     bool tryMoveNext();
 
 private:
+    // One row further; false at the end or when the row cannot be read (then m_failure says why).
+    bool next();
+    bool fetchOdbcRow();
+
     QSqlQuery m_query;
     int m_fieldCount = 0;
     bool m_eof = true;
+    void *m_statement = nullptr; // the ODBC statement read directly, or null
+    std::vector<short> m_types;
+    std::vector<QVariant> m_row;
+    std::vector<char16_t> m_buffer;
+    QString m_failureNumber;
+    QString m_failure;
 };
 
 } // namespace kelvory::database

@@ -7,9 +7,19 @@ namespace kelvory::database {
 
 QString shortDateFormat(const QLocale &locale)
 {
+    // A journal of a million rows shows a date on each: the format is made once per
+    // locale, not once per date (making it compiles a regular expression).
+    static thread_local QLocale lastLocale;
+    static thread_local QString lastFormat;
+    if (!lastFormat.isNull() && locale == lastLocale)
+        return lastFormat;
     QString format = locale.dateFormat(QLocale::ShortFormat);
-    if (!format.contains(QLatin1String("yyyy")))
-        format.replace(QRegularExpression(QStringLiteral("y+")), QStringLiteral("yyyy"));
+    if (!format.contains(QLatin1String("yyyy"))) {
+        static const QRegularExpression years(QStringLiteral("y+"));
+        format.replace(years, QStringLiteral("yyyy"));
+    }
+    lastLocale = locale;
+    lastFormat = format;
     return format;
 }
 

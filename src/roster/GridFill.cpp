@@ -18,13 +18,25 @@ int fillGridFromQuery(database::Connection &connection, const QString &sql, Flex
     const std::uint32_t mask = options.alignedColumns >= 32 ? ~0U : ((1U << options.alignedColumns) - 1U);
     QVarLengthArray<QString, 8> cells(cols);
     GridCells rows(cols);
+    // A column with a conversion of its own (the journal's dates) arrives sorted by that
+    // column, so most rows repeat the value of the row before: that text is kept, and the
+    // conversion runs once per run of equal values instead of once per row.
+    QVarLengthArray<QVariant, 8> converted(cols);
+    QVarLengthArray<bool, 8> custom(cols);
+    for (int k = 0; k < cols; ++k)
+        custom[k] = k < static_cast<int>(options.cellText.size()) && options.cellText[k];
 
     int count = 0;
     while (!result.eof()) {
         for (int k = 0; k < fields; ++k) {
             const QVariant value = result.field(k);
-            const bool custom = k < static_cast<int>(options.cellText.size()) && options.cellText[k];
-            cells[k] = custom ? options.cellText[k](value) : database::displayText(value);
+            if (!custom[k]) {
+                cells[k] = database::displayText(value);
+            } else if (count == 0 || value.typeId() != converted[k].typeId() || value.isNull() != converted[k].isNull()
+                       || value != converted[k]) {
+                cells[k] = options.cellText[k](value);
+                converted[k] = value;
+            }
         }
         rows.appendRow(cells.data(), fields, mask);
         ++count;
