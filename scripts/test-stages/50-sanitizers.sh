@@ -3,7 +3,7 @@
 # UndefinedBehaviorSanitizer, in <build>-san beside the main build, against the same test
 # servers (scripts/run-tests.sh runs it with them up and their variables exported).
 #
-# clang, not the main build's gcc: the suite's sources compile in about a third less time
+# clang, whatever compiler the main build uses: the suite's sources compile in about a third less time
 # with clang (measured on tst_flexgrid.cpp: 6.4-6.7 s against 8.9-9.9 s of CPU), the fuzz
 # stage needs clang and its sanitizer runtime anyway, and clang's UndefinedBehaviorSanitizer
 # also checks calls through mistyped function pointers. -O1 keeps the run quick; asserts stay on.

@@ -70,7 +70,7 @@ int visibleCharacters(const QString &text)
     return count;
 }
 
-struct LabelSpec
+struct LabelPlacing
 {
     const char *text;
     int left, top, width, height;
@@ -158,7 +158,7 @@ void RosterForm::buildControls()
     Command8 = new CommandButton(QStringLiteral("Refresh"), bgrColor(kWhite), this);
     placeInTwips(Command8, 11340, 7230, 1035, 285);
 
-    const LabelSpec captions[9] = {
+    const LabelPlacing captions[9] = {
         {"Name", 360, 7350, 1035, 285},
         {"Address", 2670, 7350, 1035, 285},
         {"City, State, ZIP", 5970, 7350, 2085, 285},
@@ -170,12 +170,12 @@ void RosterForm::buildControls()
         {"If the number of characters turns red it will force 2 lines on priint out", 1350, 9600, 5625, 255},
     };
     for (int i = 0; i < 9; ++i) {
-        const LabelSpec &spec = captions[i];
-        Label1[i] = new QLabel(QString::fromUtf8(spec.text), this);
+        const LabelPlacing &caption = captions[i];
+        Label1[i] = new QLabel(QString::fromUtf8(caption.text), this);
         Label1[i]->setObjectName(QStringLiteral("Label1_%1").arg(i));
         Label1[i]->setFont(timesNewRoman(14.25));
         setTextColor(Label1[i], inactiveBorderColor());
-        placeInTwips(Label1[i], spec.left, spec.top, spec.width, spec.height);
+        placeInTwips(Label1[i], caption.left, caption.top, caption.width, caption.height);
     }
     Label1[7]->setFont(timesNewRoman(9));
     Label1[8]->setFont(font());
