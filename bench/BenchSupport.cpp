@@ -1,5 +1,6 @@
 #include "BenchSupport.h"
 
+#include "PostgresSchema.h"
 #include "roster/RosterForm.h"
 #include "startup/Admission.h"
 
@@ -355,20 +356,6 @@ QString journalInsert(Backend backend)
         + QStringLiteral(" from ") + d.rows;
 }
 
-const QStringList &postgresSchema()
-{
-    static const QStringList statements = {
-        QStringLiteral("drop table if exists members, changehistory, memberstatus, hitcounters"),
-        QStringLiteral("create table members (name varchar, address varchar, city varchar, phone varchar, "
-                       "comment varchar, recordid integer)"),
-        QStringLiteral("create table changeHistory (date date, person varchar, description varchar)"),
-        QStringLiteral("create table memberstatus (member varchar, status varchar, created date)"),
-        QStringLiteral("create table hitcounters (ver varchar)"),
-        QStringLiteral("insert into hitcounters values ('1')"),
-    };
-    return statements;
-}
-
 } // namespace
 
 void seedDatabase(Backend backend, const QString &folder, int members, int journal)
@@ -393,7 +380,7 @@ void seedDatabase(Backend backend, const QString &folder, int members, int journ
                 adminConnection.execute(QStringLiteral("create database ") + server->database);
         }
         connection.openServer(*server);
-        for (const QString &statement : postgresSchema())
+        for (const QString &statement : test::postgresSchema())
             connection.execute(statement);
     }
     if (members > 0)

@@ -5,6 +5,7 @@
 #include "FaultTools.h"
 #include "Harness.h"
 #include "OperatorDriver.h"
+#include "PostgresSchema.h"
 #include "history/History.h"
 #include "roster/CommandButton.h"
 #include "roster/FlexGrid.h"
@@ -23,14 +24,8 @@ namespace {
 
 using Row = QStringList;
 
-const QStringList kSchema = {
-    QStringLiteral("drop table if exists members, changehistory, memberstatus, hitcounters"),
-    QStringLiteral("create table members (name varchar, address varchar, city varchar, phone varchar, "
-                   "comment varchar, recordid integer)"),
-    QStringLiteral("create table changeHistory (date date, person varchar, description varchar)"),
-    QStringLiteral("create table memberstatus (member varchar, status varchar, created date)"),
-    QStringLiteral("create table hitcounters (ver varchar)"),
-    QStringLiteral("insert into hitcounters values ('1')"),
+// The schema, and the operator and members the session starts with.
+const QStringList kSchema = postgresSchema() + QStringList{
     QStringLiteral("insert into memberstatus values ('Dorothy', '1', '2024-03-01')"),
     QStringLiteral("insert into members values ('Adams, Ann', '1 Elm St', 'Salem, OR 97301', '555-0101', '', 1), "
                    "('Baker, Bob', '2 Oak St', 'Salem, OR 97301', '555-0102', 'board', 2), "

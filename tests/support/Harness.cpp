@@ -1,4 +1,5 @@
 #include "Harness.h"
+#include "PostgresSchema.h"
 
 #include "database/EmbeddedSchema.h"
 #include "roster/FlexGrid.h"
@@ -48,20 +49,6 @@ void ensurePostgresDatabase()
     if (existing.eof())
         server.execute(QStringLiteral("create database ") + name);
     done = true;
-}
-
-const QStringList &postgresSchema()
-{
-    static const QStringList statements = {
-        QStringLiteral("drop table if exists members, changehistory, memberstatus, hitcounters"),
-        QStringLiteral("create table members (name varchar, address varchar, city varchar, phone varchar, "
-                       "comment varchar, recordid integer)"),
-        QStringLiteral("create table changeHistory (date date, person varchar, description varchar)"),
-        QStringLiteral("create table memberstatus (member varchar, status varchar, created date)"),
-        QStringLiteral("create table hitcounters (ver varchar)"),
-        QStringLiteral("insert into hitcounters values ('1')"),
-    };
-    return statements;
 }
 
 } // namespace
