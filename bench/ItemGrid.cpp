@@ -2,24 +2,16 @@
 
 #include "database/Connection.h"
 #include "database/DateText.h"
+#include "roster/FlexGrid.h"
 
-#include <QHeaderView>
 
 namespace kelvory::bench {
 
 ItemGrid::ItemGrid(QWidget *parent) : QTableWidget(1, 6, parent)
 {
-    // Configured as the program's own grid is, so that only the way cells are stored and
+    // Set up as the program's own grid is, so that only the way cells are stored and
     // written differs.
-    setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setSelectionBehavior(QAbstractItemView::SelectRows);
-    setSelectionMode(QAbstractItemView::SingleSelection);
-    setWordWrap(false);
-    setTextElideMode(Qt::ElideNone);
-    setAutoScroll(false);
-    verticalHeader()->hide();
-    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    roster::setUpGridView(*this);
     setHorizontalHeaderLabels({QStringLiteral("Name"), QStringLiteral("Address"), QStringLiteral("City, State, Zip"),
                                QStringLiteral("Phone"), QStringLiteral("Comment"), QString()});
 }

@@ -65,25 +65,31 @@ QVariant FlexGridModel::headerData(int section, Qt::Orientation orientation, int
     return {};
 }
 
+void setUpGridView(QTableView &view)
+{
+    view.setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view.setSelectionBehavior(QAbstractItemView::SelectRows);
+    view.setSelectionMode(QAbstractItemView::SingleSelection);
+    view.setWordWrap(false);
+    view.setTextElideMode(Qt::ElideNone);
+    // The current cell set by code must not scroll the view away from where the operator looks.
+    view.setAutoScroll(false);
+    view.verticalHeader()->hide();
+    view.verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    QHeaderView &headings = *view.horizontalHeader();
+    headings.setSectionResizeMode(QHeaderView::Fixed);
+    headings.setMinimumSectionSize(0);
+    headings.setStretchLastSection(false);
+    headings.setHighlightSections(false);
+    headings.setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+}
+
 FlexGrid::FlexGrid(int cols, int rows, QWidget *parent)
     : QTableView(parent), m_model(*this), m_cells(cols), m_headings(cols), m_widths(cols, 0)
 {
     m_cells.resize(qMax(rows - 1, 1));
     setModel(&m_model);
-    setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setSelectionBehavior(QAbstractItemView::SelectRows);
-    setSelectionMode(QAbstractItemView::SingleSelection);
-    setWordWrap(false);
-    setTextElideMode(Qt::ElideNone);
-    // The current cell set by code must not scroll the view away from where the operator looks.
-    setAutoScroll(false);
-    verticalHeader()->hide();
-    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    horizontalHeader()->setMinimumSectionSize(0);
-    horizontalHeader()->setStretchLastSection(false);
-    horizontalHeader()->setHighlightSections(false);
-    horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    setUpGridView(*this);
     connect(this, &QAbstractItemView::clicked, this, &FlexGrid::onViewClicked);
 }
 

@@ -14,6 +14,10 @@ inline constexpr int flexAlignLeftCenter = 1;
 
 class FlexGrid;
 
+// How the program's grids look and answer the operator, whatever holds their cells: whole
+// rows selected, nothing edited in place, no wrapping or eliding, fixed rows and columns.
+void setUpGridView(QTableView &view);
+
 // Serves the view only the cells it asks for; row 0 of the grid (the fixed heading
 // row) is the view's horizontal header.
 class FlexGridModel : public QAbstractTableModel
