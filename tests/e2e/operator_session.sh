@@ -118,6 +118,14 @@ wait_window() {
 }
 window_gone() { ! xdotool search --onlyvisible --name '.' 2> /dev/null | grep -qx "$1"; }
 wait_gone() { poll "${2:-10}" "window $1 to close" window_gone "$1"; }
+process_gone() { ! kill -0 "$1" 2> /dev/null; }
+# expect_exit <pid> <what ends it> <status>: the process ends within 10 s, with that status.
+expect_exit() {
+  poll 10 "$2 to end the program" process_gone "$1"
+  local status=0
+  wait "$1" || status=$?
+  expect "exit status after $2" "$status" "$3"
+}
 
 # geometry WINDOW: sets X, Y, WIDTH, HEIGHT.
 geometry() { eval "$(xdotool getwindowgeometry --shell "$1")"; }
@@ -326,11 +334,7 @@ refusal=$(wait_window "$second" "$APP_TITLE" 30)
 [ -z "$(visible_window "$second" "$MAIN_TITLE")" ] || fail "the second start shows a main window"
 shot "$refusal" e2e-second-instance
 answer "$refusal" Return
-second_ended() { ! kill -0 "$second" 2> /dev/null; }
-poll 10 "the second start to end" second_ended
-status=0
-wait "$second" || status=$?
-expect "exit status of the second start" "$status" 0
+expect_exit "$second" "OK on the refusal" 0
 
 step "the first goes on working: a member stored elsewhere appears after Refresh, and OK opens the export"
 sql "insert into members values ('Zimmer, Paul','31 Cedar Ave','Salem, OR 97302','503-555-0128','',5)"
@@ -355,11 +359,7 @@ third=$!
 pids+=("$third")
 main3=$(wait_window "$third" "$MAIN_TITLE" 30)
 click "$main3" "${EXIT[@]}"
-third_ended() { ! kill -0 "$third" 2> /dev/null; }
-poll 10 "EXIT to end the program" third_ended
-status=0
-wait "$third" || status=$?
-expect "exit status after EXIT" "$status" 0
+expect_exit "$third" EXIT 0
 
 # ---------------------------------------------------------------------------------------
 step "what the session left behind"
