@@ -4,6 +4,7 @@
 #include "database/Statements.h"
 #include "roster/CommandButton.h"
 #include "roster/FlexGrid.h"
+#include "roster/Fonts.h"
 #include "roster/GridFill.h"
 #include "roster/Units.h"
 #include "startup/Module1.h"
@@ -26,9 +27,7 @@ History::History(Module1 &module) : QWidget(nullptr), m_module(module)
 
     Grid1 = new roster::FlexGrid(3, 2, this);
     Grid1->setObjectName(QStringLiteral("Grid1"));
-    QFont gridFont(QStringLiteral("Times New Roman"));
-    gridFont.setPointSize(12);
-    Grid1->setFont(gridFont);
+    Grid1->setFont(roster::timesNewRoman(12));
     Grid1->verticalHeader()->setDefaultSectionSize(Grid1->fontMetrics().height() + 4);
     placeInTwips(Grid1, 90, 840, 12855, 5865);
 
@@ -39,11 +38,7 @@ History::History(Module1 &module) : QWidget(nullptr), m_module(module)
     connect(Command4, &QToolButton::clicked, this, &History::Command4_Click);
 
     Label2 = new QLabel(QStringLiteral(" Transaction History"), this);
-    QFont titleFont(QStringLiteral("Times New Roman"));
-    titleFont.setPointSize(18);
-    titleFont.setBold(true);
-    titleFont.setItalic(true);
-    Label2->setFont(titleFont);
+    Label2->setFont(roster::timesNewRoman(18, true, true));
     QPalette black = Label2->palette();
     black.setColor(QPalette::WindowText, Qt::black);
     Label2->setPalette(black);

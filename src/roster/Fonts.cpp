@@ -11,4 +11,13 @@ void installFontSubstitutes()
     QFont::insertSubstitution(QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"));
 }
 
+QFont timesNewRoman(double points, bool bold, bool italic)
+{
+    QFont font(QStringLiteral("Times New Roman"));
+    font.setPointSizeF(points);
+    font.setBold(bold);
+    font.setItalic(italic);
+    return font;
+}
+
 } // namespace kelvory::roster

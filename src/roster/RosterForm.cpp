@@ -6,6 +6,7 @@
 #include "output/Printout.h"
 #include "roster/CommandButton.h"
 #include "roster/FlexGrid.h"
+#include "roster/Fonts.h"
 #include "roster/GridFill.h"
 #include "roster/Units.h"
 #include "startup/Admission.h"
@@ -36,15 +37,6 @@ constexpr std::uint32_t kRed = 0x000000FF;
 
 constexpr int kClientWidth = 12915;
 constexpr int kClientHeight = 9900;
-
-QFont timesNewRoman(double points, bool bold = false, bool italic = false)
-{
-    QFont font(QStringLiteral("Times New Roman"));
-    font.setPointSizeF(points);
-    font.setBold(bold);
-    font.setItalic(italic);
-    return font;
-}
 
 QFont msSansSerif()
 {
@@ -260,13 +252,10 @@ void RosterForm::buildControls()
 
 void RosterForm::setTabOrderByIndex()
 {
-    // Tab indexes 0, 2, 6 .. 14, 21, 23, 24, 26, 27, 29, 31; labels and lines take no focus.
-    QWidget *const order[] = {Command4, Command12, Grid1,    Text1[0], Text1[1], Text1[2], Text1[3],
-                              Text1[4], Text1[5],  Command5, Command6, Option1,  Option2,  Command7, Command8};
-    // Command1 (7), Command2 (8) and Command3 (9) come between the grid and the edit boxes.
-    QWidget *const chain[] = {order[0], order[1], order[2], Command1, Command2, Command3, order[3],
-                              order[4], order[5], order[6], order[7], order[8], order[9], order[10],
-                              order[11], order[12], order[13], order[14]};
+    // In tab index order; labels and lines take no focus.
+    QWidget *const chain[] = {Command4, Command12, Grid1,    Command1, Command2, Command3,
+                              Text1[0], Text1[1],  Text1[2], Text1[3], Text1[4], Text1[5],
+                              Command5, Command6,  Option1,  Option2,  Command7, Command8};
     for (std::size_t i = 1; i < std::size(chain); ++i)
         QWidget::setTabOrder(chain[i - 1], chain[i]);
     Command4->setFocus(Qt::OtherFocusReason);
@@ -334,9 +323,9 @@ void RosterForm::Text1_Change(int Index)
     if (!counterLabel)
         return;
     const int limit = Index == 0 ? kNameLimit : kAddressLimit;
-    counterLabel->setText(QString::number(visibleCharacters(Text1[Index]->text())));
-    const bool over = counterLabel->text().toInt() > limit;
-    setTextColor(counterLabel, bgrColor(over ? kRed : kWhite));
+    const int count = visibleCharacters(Text1[Index]->text());
+    counterLabel->setText(QString::number(count));
+    setTextColor(counterLabel, bgrColor(count > limit ? kRed : kWhite));
 }
 
 void RosterForm::Command1_Click()

@@ -118,6 +118,13 @@ wait_window() {
 }
 window_gone() { ! xdotool search --onlyvisible --name '.' 2> /dev/null | grep -qx "$1"; }
 wait_gone() { poll "${2:-10}" "window $1 to close" window_gone "$1"; }
+# start_kelvory <name>: starts the program folder's kelvory in the background, its output
+# in e2e-kelvory-<name>.log; its pid is in $started, and the cleanup ends it.
+start_kelvory() {
+  "$program/kelvory" > "$work/e2e-kelvory-$1.log" 2>&1 &
+  started=$!
+  pids+=("$started")
+}
 process_gone() { ! kill -0 "$1" 2> /dev/null; }
 # expect_exit <pid> <what ends it> <status>: the process ends within 10 s, with that status.
 expect_exit() {
@@ -213,9 +220,8 @@ today=$(date +%F)
 
 # ---------------------------------------------------------------------------------------
 step "first start: the name prompt comes before the main window"
-"$program/kelvory" > "$work/e2e-kelvory-first.log" 2>&1 &
-first=$!
-pids+=("$first")
+start_kelvory first
+first=$started
 prompt=$(wait_window "$first" "$APP_TITLE" 30)
 [ -z "$(visible_window "$first" "$MAIN_TITLE")" ] || fail "the main window shows before the name prompt is answered"
 [ ! -e "$program/User.txt" ] || fail "User.txt exists before a name was typed"
@@ -327,9 +333,8 @@ wait_gone "$history"
 
 # ---------------------------------------------------------------------------------------
 step "a second start while the first runs"
-"$program/kelvory" > "$work/e2e-kelvory-second.log" 2>&1 &
-second=$!
-pids+=("$second")
+start_kelvory second
+second=$started
 refusal=$(wait_window "$second" "$APP_TITLE" 30)
 [ -z "$(visible_window "$second" "$MAIN_TITLE")" ] || fail "the second start shows a main window"
 shot "$refusal" e2e-second-instance
@@ -354,9 +359,8 @@ step "the first is killed; its lock does not block the next start"
 kill -KILL "$first"
 wait "$first" 2> /dev/null || true
 [ -e "$lock" ] || fail "no lock file left at $lock by the killed instance (nothing to prove)"
-"$program/kelvory" > "$work/e2e-kelvory-third.log" 2>&1 &
-third=$!
-pids+=("$third")
+start_kelvory third
+third=$started
 main3=$(wait_window "$third" "$MAIN_TITLE" 30)
 click "$main3" "${EXIT[@]}"
 expect_exit "$third" EXIT 0
