@@ -33,6 +33,7 @@ private Q_SLOTS:
     void laterRunAdmitsOrBars();
     void numericStatus_data();
     void numericStatus();
+    void statusRowIsFoundWithoutRegardToCase();
     void nameWithADoubleQuoteIsReadBackUpToIt();
     void userFileReading_data();
     void userFileReading();
@@ -189,6 +190,14 @@ void TestAdmission::laterRunAdmitsOrBars()
     // A later start never writes the operator table or the file.
     QCOMPARE(h->rows(QStringLiteral("select * from memberstatus")).size(), status.isValid() ? 2 : 1);
     QCOMPARE(userFile(), QByteArray("\"Bob\"\r\n"));
+}
+
+void TestAdmission::statusRowIsFoundWithoutRegardToCase()
+{
+    h->writeUserFile(QStringLiteral("Bob"));
+    h->exec(QStringLiteral("insert into memberstatus values ('BOB', '0', ?)"), {QDate(2026, 1, 5)});
+    QVERIFY(!h->start());
+    QCOMPARE(h->dialogs.texts(), QStringList{kNotAuthorized});
 }
 
 void TestAdmission::numericStatus_data()

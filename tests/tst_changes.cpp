@@ -5,6 +5,7 @@
 #include "roster/RosterForm.h"
 
 #include <QDate>
+#include <QFile>
 #include <QtTest>
 
 using namespace kelvory;
@@ -48,6 +49,13 @@ private Q_SLOTS:
     void textsThatLookLikeStatementsAreStoredExactly();
     void unstorableTextIsRefusedBeforeAnythingIsSent();
     void longStoredTextSurvivesPickAndUpdate();
+    void refusedJournalRowLeavesTheMembersAsTheyWere_data();
+    void refusedJournalRowLeavesTheMembersAsTheyWere();
+    void sharedRecordIdIsNeitherChangedNorDeleted();
+    void recordIdsHeldAsTextAreNeverReusedOrGuessed();
+    void realLargestIdBeyondWholeNumbersIsAnOverflow();
+    void datesTakeTheFormTheirColumnKeeps_data();
+    void datesTakeTheFormTheirColumnKeeps();
 
 private:
     roster::RosterForm &form() { return h->form(); }
@@ -99,6 +107,25 @@ private:
         h->addMember(QStringLiteral("Adams"), QStringLiteral("1 Elm"), QStringLiteral("Salem, OR"),
                      QStringLiteral("555-1"), QString(), 17);
         QVERIFY(h->start());
+    }
+
+    // The members table as another program may have made it: any type for the record id,
+    // and no guarantee that ids are unique.
+    void remakeMembers(const QString &recordIdType)
+    {
+        h->exec(QStringLiteral("drop table members"));
+        h->exec(QStringLiteral("create table members (name varchar(50), address varchar(50), city varchar(50), "
+                               "phone varchar(50), comment varchar(50), recordid %1)")
+                    .arg(recordIdType));
+    }
+    void pickUpdateAndDelete()
+    {
+        clickRow(1);
+        type(1, QStringLiteral("9 New St"));
+        press(form().Command2);
+        clickRow(1);
+        h->dialogs.answer(IDYES);
+        press(form().Command6);
     }
 
     Backend m_backend;
@@ -314,7 +341,8 @@ void TestChanges::updateOrDeleteWithoutAWholeNumberIdSendsNothing()
     press(update ? form().Command2 : form().Command6);
     QCOMPARE(h->dialogs.messages.size(), 1);
     QCOMPARE(h->dialogs.messages.first().text,
-             changes::noMemberPickedMessage(update ? QStringLiteral("Update") : QStringLiteral("DELETE")));
+             id.isEmpty() ? changes::noMemberPickedMessage(update ? QStringLiteral("Update") : QStringLiteral("DELETE"))
+                          : changes::recordIdNotWholeMessage(id));
     QVERIFY(!h->end.ended);
     QCOMPARE(members(), before);
     QVERIFY(journal().isEmpty());
@@ -423,6 +451,146 @@ void TestChanges::longStoredTextSurvivesPickAndUpdate()
     QCOMPARE(h->dialogs.texts(), QStringList{"Record Updated"});
     QCOMPARE(members().first(), QStringList({"Long, Lee", "9 Elm St", "Salem", "555-0199", comment, "9"}));
     QCOMPARE(journal().first().transaction, QStringLiteral("Changed : Long, Lee: 9 Elm St: Salem: 555-0199: ") + comment);
+}
+
+void TestChanges::refusedJournalRowLeavesTheMembersAsTheyWere_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::newRow("Add New") << "add";
+    QTest::newRow("Update") << "update";
+    QTest::newRow("DELETE") << "delete";
+}
+
+void TestChanges::refusedJournalRowLeavesTheMembersAsTheyWere()
+{
+    QFETCH(QString, command);
+    if (m_backend == Backend::Sqlite) {
+        h->exec(QStringLiteral("create trigger refuse_journal before insert on changeHistory "
+                               "begin select raise(abort, 'the journal is closed'); end"));
+    } else {
+        h->exec(QStringLiteral("create or replace function refuse_journal() returns trigger language plpgsql as "
+                               "$$ begin raise exception 'the journal is closed'; end $$"));
+        h->exec(QStringLiteral("create trigger refuse_journal before insert on changeHistory "
+                               "for each row execute function refuse_journal()"));
+    }
+    startWithMembers();
+    const QList<QStringList> before = members();
+    clickRow(1);
+    type(1, QStringLiteral("9 New St"));
+    h->dialogs.answer(IDYES);
+    press(command == QLatin1String("add") ? form().Command3
+                                          : (command == QLatin1String("update") ? form().Command2 : form().Command6));
+    verifyErrorReport(*h, QStringLiteral("the journal is closed"));
+    QCOMPARE(members(), before);
+    QVERIFY(journal().isEmpty());
+}
+
+void TestChanges::sharedRecordIdIsNeitherChangedNorDeleted()
+{
+    remakeMembers(QStringLiteral("integer"));
+    h->addMember(QStringLiteral("Adams"), QStringLiteral("1 Elm"), QStringLiteral("Salem"), QStringLiteral("555-1"),
+                 QString(), 7);
+    h->addMember(QStringLiteral("Baker"), QStringLiteral("2 Oak"), QStringLiteral("Salem"), QStringLiteral("555-2"),
+                 QString(), 7);
+    QVERIFY(h->start());
+    const QList<QStringList> before = members();
+    pickUpdateAndDelete();
+    QCOMPARE(h->dialogs.texts(),
+             QStringList({changes::sharedRecordIdMessage(7, 2), "Are you sure you want to Delete Adams",
+                          changes::sharedRecordIdMessage(7, 2)}));
+    QVERIFY(!h->end.ended);
+    QCOMPARE(members(), before);
+    QVERIFY(journal().isEmpty());
+}
+
+void TestChanges::recordIdsHeldAsTextAreNeverReusedOrGuessed()
+{
+    remakeMembers(QStringLiteral("varchar(20)"));
+    for (const QString &id : {"9", "10", "abc", "2.5", "1e+25"})
+        h->exec(QStringLiteral("insert into members values (?,?,?,?,?,?)"),
+                {QStringLiteral("Member ") + id, QStringLiteral("1 Elm"), QStringLiteral("Salem"),
+                 QStringLiteral("555"), QString(), id});
+    QVERIFY(h->start());
+
+    // A picked member whose id is no whole number is named, not mistaken for no pick at all.
+    for (const QString &id : {QStringLiteral("abc"), QStringLiteral("2.5"), QStringLiteral("1e+25")}) {
+        const int row = gridColumn(5).indexOf(id) + 1;
+        QVERIFY2(row > 0, qPrintable(id));
+        for (const bool update : {true, false}) {
+            h->dialogs.clear();
+            clickRow(row);
+            press(update ? form().Command2 : form().Command6);
+            QCOMPARE(h->dialogs.texts(), QStringList{changes::recordIdNotWholeMessage(id)});
+        }
+    }
+    QCOMPARE(members().size(), 5);
+
+    // With '9' and '10' left, the largest by text order is '9': its successor is in use.
+    h->exec(QStringLiteral("delete from members where recordid in ('abc', '2.5', '1e+25')"));
+    h->dialogs.clear();
+    fill({"Castillo", "7 Pine", "Salem", "555-7", ""});
+    form().setBoxText(5, QStringLiteral("keep"));
+    press(form().Command3);
+    QCOMPARE(h->dialogs.texts(), QStringList{changes::recordIdTakenMessage(10)});
+    QCOMPARE(form().boxText(5), QStringLiteral("keep"));
+    QCOMPARE(members().size(), 2);
+    QVERIFY(journal().isEmpty());
+    QVERIFY(!h->end.ended);
+}
+
+void TestChanges::realLargestIdBeyondWholeNumbersIsAnOverflow()
+{
+    remakeMembers(QStringLiteral("double precision"));
+    h->exec(QStringLiteral("insert into members values ('Big', '1 Elm', 'Salem', '555', '', 1e25)"));
+    QVERIFY(h->start());
+    fill({"Castillo", "7 Pine", "Salem", "555-7", ""});
+    press(form().Command3);
+    verifyErrorReport(*h, QStringLiteral("Overflow"));
+    QVERIFY(h->dialogs.messages.first().text.startsWith(QStringLiteral("Run-time error '6'")));
+    QCOMPARE(members().size(), 1);
+    QVERIFY(journal().isEmpty());
+}
+
+void TestChanges::datesTakeTheFormTheirColumnKeeps_data()
+{
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<bool>("text");
+    QTest::newRow("date") << "date" << false;
+    QTest::newRow("timestamp") << "timestamp" << false;
+    QTest::newRow("varchar") << "varchar(10)" << true;
+    QTest::newRow("char") << "char(10)" << true;
+    QTest::newRow("text") << "text" << true;
+}
+
+void TestChanges::datesTakeTheFormTheirColumnKeeps()
+{
+    QFETCH(QString, type);
+    QFETCH(bool, text);
+    h->exec(QStringLiteral("drop table changeHistory"));
+    h->exec(QStringLiteral("create table changeHistory (date %1, person varchar(50), description varchar(500))").arg(type));
+    h->exec(QStringLiteral("drop table memberstatus"));
+    h->exec(QStringLiteral("create table memberstatus (member varchar(50), status varchar(5), created %1)").arg(type));
+    QFile::remove(h->userFilePath());
+    h->dialogs.type(QStringLiteral("Dorothy"));
+    QVERIFY(h->start());
+    fill({"Castillo", "7 Pine", "Salem", "555-7", ""});
+    press(form().Command3);
+    QCOMPARE(h->dialogs.texts(), QStringList{"Record Added"});
+
+    // What was stored, as the form it was stored in: a date value, or the text the club's older copies write.
+    const auto storedForm = [](const QVariant &stored) {
+        if (stored.typeId() == QMetaType::QDate || stored.typeId() == QMetaType::QDateTime)
+            return QStringLiteral("date ") + stored.toDate().toString(Qt::ISODate);
+        const QString value = stored.toString().trimmed(); // char(10) pads
+        if (QDate::fromString(value, Qt::ISODate).isValid())
+            return QStringLiteral("date ") + value;
+        return QStringLiteral("text ") + value;
+    };
+    const QDate today = QDate::currentDate();
+    const QString expected = text ? QStringLiteral("text %1/%2/%3").arg(today.month()).arg(today.day()).arg(today.year())
+                                  : QStringLiteral("date ") + today.toString(Qt::ISODate);
+    QCOMPARE(storedForm(h->rows(QStringLiteral("select date from changeHistory")).value(0).value(0)), expected);
+    QCOMPARE(storedForm(h->rows(QStringLiteral("select created from memberstatus")).value(0).value(0)), expected);
 }
 
 KELVORY_BACKEND_TEST_MAIN(TestChanges)

@@ -6,6 +6,7 @@
 #include "Harness.h"
 #include "HostileTexts.h"
 #include "OperatorDriver.h"
+#include "changes/MemberChanges.h"
 #include "roster/CommandButton.h"
 #include "roster/FlexGrid.h"
 #include "roster/RosterForm.h"
@@ -319,10 +320,7 @@ void TestHostileInput::idBoxThatIsNoWholeNumberSendsNothing()
             form().Text1[5]->setText(id);
             h->dialogs.clear();
             press(update ? form().Command2 : form().Command6);
-            QCOMPARE(h->dialogs.texts(),
-                QStringList {QStringLiteral("No member is picked. Click on the member's row in the list first, then "
-                                            "press %1.")
-                                 .arg(update ? QStringLiteral("Update") : QStringLiteral("DELETE"))});
+            QCOMPARE(h->dialogs.texts(), QStringList{changes::recordIdNotWholeMessage(id)});
             QCOMPARE(members(), m_bystanders);
             QCOMPARE(journal(), journalBefore);
             count(5);

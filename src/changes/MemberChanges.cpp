@@ -41,21 +41,55 @@ QVariantList memberFields(const EditTarget &boxes)
             boxes.boxText(Comment)};
 }
 
-// The id of the picked member, or a message and nothing when no member is picked.
+// The id of the picked member, or a message and nothing when there is none to use.
 std::optional<qint64> pickedRecordId(Module1 &module, const EditTarget &boxes, const QString &command)
 {
-    const std::optional<qint64> id = recordIdFrom(boxes.boxText(RecordId));
-    if (!id)
+    const QString text = boxes.boxText(RecordId);
+    if (text.isEmpty()) {
         module.MsgBox(noMemberPickedMessage(command));
+        return std::nullopt;
+    }
+    const std::optional<qint64> id = recordIdFrom(text);
+    if (!id)
+        module.MsgBox(recordIdNotWholeMessage(text));
     return id;
 }
 
-// Another workstation may have deleted the member since it was picked; nothing was
-// changed, so nothing is journalled, and the grid is brought up to date.
-void reportNoSuchMember(Module1 &module, EditTarget &boxes)
+// Whether a member holds the id. Bound as text, so that a server comparing it with a
+// text column holding other texts too does not fail on converting them.
+bool recordIdHeld(Module1 &module, qint64 id)
 {
-    boxes.FillRoster();
-    module.MsgBox(noSuchMemberMessage(boxes.boxText(RecordId)));
+    return module.connection.query(database::sql::kCountRecordId, {QString::number(id)}).field(0).toLongLong() > 0;
+}
+
+// Runs the statement that changes the picked member, refills the roster and writes the
+// journal row as one transaction, so that a change is never stored without its journal
+// row. True when exactly that member was changed. Otherwise nothing is: another
+// workstation may have deleted the member since it was picked (the grid is brought up to
+// date), or several members hold the id and a change would hit them all.
+bool changePickedMember(Module1 &module, EditTarget &boxes, const QString &statement, const QVariantList &values,
+                        qint64 id, const QString &action)
+{
+    qint64 affected = 0;
+    {
+        database::Transaction change(module.connection);
+        affected = module.connection.execute(statement, values);
+        if (affected != 0 && affected <= 1) {
+            boxes.FillRoster();
+            writeJournal(module, action, boxes);
+            change.commit();
+            return true;
+        }
+    }
+    // Rolled back: the message is shown only now, so that no lock is held while the
+    // operator reads it.
+    if (affected == 0) {
+        boxes.FillRoster();
+        module.MsgBox(noSuchMemberMessage(boxes.boxText(RecordId)));
+    } else {
+        module.MsgBox(sharedRecordIdMessage(id, affected));
+    }
+    return false;
 }
 
 } // namespace
@@ -70,6 +104,31 @@ QString noMemberPickedMessage(const QString &command)
 {
     return QStringLiteral("No member is picked. Click on the member's row in the list first, then press %1.")
         .arg(command);
+}
+
+QString recordIdNotWholeMessage(const QString &recordId)
+{
+    return QStringLiteral("The record id of this member, \"%1\", is not a whole number, so the member cannot be "
+                          "changed or deleted here. Nothing was changed. Ask the administrator of the club's "
+                          "database to give the member a whole-number record id.")
+        .arg(recordId);
+}
+
+QString sharedRecordIdMessage(qint64 recordId, qint64 members)
+{
+    return QStringLiteral("The record id %1 is shared by %2 members, so the program cannot tell them apart. Nothing "
+                          "was changed. The administrator of the club's database must give each of these members a "
+                          "record id of its own.")
+        .arg(recordId)
+        .arg(members);
+}
+
+QString recordIdTakenMessage(qint64 recordId)
+{
+    return QStringLiteral("The new member was not stored: the record id %1, the one after the largest record id "
+                          "found, is held by a member already. Nothing was changed. Ask the administrator of the "
+                          "club's database to look at the record ids (they may be stored as text).")
+        .arg(recordId);
 }
 
 QString noSuchMemberMessage(const QString &recordId)
@@ -88,8 +147,10 @@ QString transactionText(const QString &action, const EditTarget &boxes)
 
 void writeJournal(Module1 &module, const QString &action, const EditTarget &boxes)
 {
+    const QVariant date = module.connection.dateValue(database::sql::kJournalTable, database::sql::kJournalDateColumn,
+                                                      QDate::currentDate());
     module.connection.execute(database::sql::kInsertJournal,
-                              {QDate::currentDate(), module.OperatorFirstName, transactionText(action, boxes)});
+                              {date, module.OperatorFirstName, transactionText(action, boxes)});
 }
 
 std::optional<qint64> recordIdFrom(const QString &text)
@@ -108,17 +169,24 @@ qint64 nextRecordId(const QVariant &largestStored)
 {
     if (largestStored.isNull())
         return 1;
+    const auto overflow = [&] {
+        return database::Failure(QStringLiteral("6"), QStringLiteral("Overflow: the largest record id is %1")
+                                                          .arg(database::displayText(largestStored)));
+    };
     bool ok = false;
-    qint64 largest = largestStored.toLongLong(&ok);
+    // A real number converts to a whole one without a word even far beyond its range; it
+    // goes the way of a text instead.
+    qint64 largest = largestStored.typeId() == QMetaType::Double || largestStored.typeId() == QMetaType::Float
+        ? 0
+        : largestStored.toLongLong(&ok);
     if (!ok) {
         const double value = readLeadingNumber(database::displayText(largestStored));
         if (!std::isfinite(value) || std::abs(value) >= 9.0e18)
-            throw database::Failure(QStringLiteral("6"), QStringLiteral("Overflow: the largest record id is %1")
-                                                             .arg(database::displayText(largestStored)));
+            throw overflow();
         largest = static_cast<qint64>(std::floor(value));
     }
     if (largest == std::numeric_limits<qint64>::max())
-        throw database::Failure(QStringLiteral("6"), QStringLiteral("Overflow: the largest record id is %1").arg(largest));
+        throw overflow();
     return largest + 1;
 }
 
@@ -139,17 +207,34 @@ void addMember(Module1 &module, EditTarget &boxes)
     if (!boxesStorable(module, boxes))
         return;
 
-    database::ResultSet largest = module.connection.query(database::sql::kMaxRecordId);
-    if (!largest.eof())
-        boxes.setBoxText(RecordId, QString::number(nextRecordId(largest.field(0))));
+    std::optional<qint64> taken;
+    {
+        database::Transaction change(module.connection);
+        std::optional<qint64> newId;
+        {
+            database::ResultSet largest = module.connection.query(database::sql::kMaxRecordId);
+            if (!largest.eof())
+                newId = nextRecordId(largest.field(0));
+        }
+        if (newId && recordIdHeld(module, *newId)) {
+            taken = newId;
+        } else {
+            if (newId)
+                boxes.setBoxText(RecordId, QString::number(*newId));
+            QVariantList values = memberFields(boxes);
+            const std::optional<qint64> id = recordIdFrom(boxes.boxText(RecordId));
+            values.append(id ? QVariant(*id) : QVariant(boxes.boxText(RecordId)));
+            module.connection.execute(database::sql::kInsertMember, values);
 
-    QVariantList values = memberFields(boxes);
-    const std::optional<qint64> id = recordIdFrom(boxes.boxText(RecordId));
-    values.append(id ? QVariant(*id) : QVariant(boxes.boxText(RecordId)));
-    module.connection.execute(database::sql::kInsertMember, values);
-
-    boxes.FillRoster();
-    writeJournal(module, kAdded, boxes);
+            boxes.FillRoster();
+            writeJournal(module, kAdded, boxes);
+            change.commit();
+        }
+    }
+    if (taken) {
+        module.MsgBox(recordIdTakenMessage(*taken));
+        return;
+    }
     module.MsgBox(QStringLiteral("Record Added"));
 }
 
@@ -165,14 +250,8 @@ void updateMember(Module1 &module, EditTarget &boxes)
 
     QVariantList values = memberFields(boxes);
     values.append(*id);
-    if (module.connection.execute(database::sql::kUpdateMember, values) == 0) {
-        reportNoSuchMember(module, boxes);
-        return;
-    }
-
-    boxes.FillRoster();
-    writeJournal(module, kChanged, boxes);
-    module.MsgBox(QStringLiteral("Record Updated"));
+    if (changePickedMember(module, boxes, database::sql::kUpdateMember, values, *id, kChanged))
+        module.MsgBox(QStringLiteral("Record Updated"));
 }
 
 void deleteMember(Module1 &module, EditTarget &boxes)
@@ -190,14 +269,8 @@ void deleteMember(Module1 &module, EditTarget &boxes)
     if (answer != IDYES)
         return;
 
-    if (module.connection.execute(database::sql::kDeleteMember, {*id}) == 0) {
-        reportNoSuchMember(module, boxes);
-        return;
-    }
-
-    boxes.FillRoster();
-    writeJournal(module, kDeleted, boxes);
-    module.MsgBox(QStringLiteral("Record Deleted"));
+    if (changePickedMember(module, boxes, database::sql::kDeleteMember, {*id}, *id, kDeleted))
+        module.MsgBox(QStringLiteral("Record Deleted"));
 }
 
 } // namespace kelvory::changes

@@ -29,6 +29,8 @@ std::optional<qint64> recordIdFrom(const QString &text);
 // The id after the largest stored one; an empty roster starts at 1.
 qint64 nextRecordId(const QVariant &largestStored);
 
+// Add New, Update and DELETE. Each stores its change and its journal row in one
+// transaction, with the roster refilled between them: both are stored, or neither.
 void addMember(Module1 &module, EditTarget &boxes);
 void updateMember(Module1 &module, EditTarget &boxes);
 void deleteMember(Module1 &module, EditTarget &boxes);
@@ -36,5 +38,8 @@ void deleteMember(Module1 &module, EditTarget &boxes);
 QString noMemberPickedMessage(const QString &command);
 QString unstorableMessage(const QString &boxName, const QString &problem);
 QString noSuchMemberMessage(const QString &recordId);
+QString recordIdNotWholeMessage(const QString &recordId);
+QString sharedRecordIdMessage(qint64 recordId, qint64 members);
+QString recordIdTakenMessage(qint64 recordId);
 
 } // namespace kelvory::changes

@@ -1,5 +1,6 @@
 #include "database/Connection.h"
 
+#include "database/DateText.h"
 #include "database/EmbeddedSchema.h"
 
 #include <QAtomicInteger>
@@ -178,7 +179,7 @@ void Connection::applyCommandTimeout(QSqlQuery &query) const
         SQLSetStmtAttr(statement, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(m_commandTimeout)), 0);
 }
 
-QSqlQuery Connection::run(const QString &sql, const QVariantList &values)
+QSqlQuery Connection::run(const QString &sql, const QVariantList &values, bool readFailureAllowed)
 {
     QSqlDatabase db = database();
     if (!db.isOpen())
@@ -190,8 +191,15 @@ QSqlQuery Connection::run(const QString &sql, const QVariantList &values)
     applyCommandTimeout(query);
     for (const QVariant &value : values)
         query.addBindValue(bindable(value));
-    if (!query.exec())
-        throw Failure::fromSqlError(query.lastError());
+    if (!query.exec()) {
+        if (!readFailureAllowed || m_backend != Backend::Embedded)
+            throw Failure::fromSqlError(query.lastError());
+        // SQLite finds a table gone only as the statement runs; one that still compiles
+        // against the schema as it is now failed on its first row.
+        QSqlQuery check(db);
+        if (!check.prepare(sql))
+            throw Failure::fromSqlError(check.lastError());
+    }
     return query;
 }
 
@@ -201,9 +209,82 @@ qint64 Connection::execute(const QString &sql, const QVariantList &values)
     return query.numRowsAffected();
 }
 
+ResultSet Connection::openQuery(const QString &sql, const QVariantList &values)
+{
+    return ResultSet(run(sql, values, true), m_backend == Backend::Odbc);
+}
+
 ResultSet Connection::query(const QString &sql, const QVariantList &values)
 {
-    return ResultSet(run(sql, values), m_backend == Backend::Odbc);
+    ResultSet result = openQuery(sql, values);
+    result.raiseFailure();
+    return result;
+}
+
+void Connection::transactionStep(const QString &sqliteStatement, bool (QSqlDatabase::*odbcStep)())
+{
+    if (m_backend == Backend::Embedded) {
+        execute(sqliteStatement);
+        return;
+    }
+    QSqlDatabase db = database();
+    if (!(db.*odbcStep)())
+        throw Failure::fromSqlError(db.lastError());
+}
+
+void Connection::beginTransaction()
+{
+    transactionStep(QStringLiteral("BEGIN IMMEDIATE"), &QSqlDatabase::transaction);
+}
+
+void Connection::commitTransaction()
+{
+    transactionStep(QStringLiteral("COMMIT"), &QSqlDatabase::commit);
+}
+
+void Connection::rollbackTransaction() noexcept
+{
+    try {
+        transactionStep(QStringLiteral("ROLLBACK"), &QSqlDatabase::rollback);
+    } catch (const Failure &) {
+        // The failure that led here is the one the operator is told of.
+    }
+}
+
+bool Connection::columnHoldsText(const QString &table, int position)
+{
+    const QString key = table.toLower() + QLatin1Char('/') + QString::number(position);
+    const auto known = m_textColumns.constFind(key);
+    if (known != m_textColumns.cend())
+        return *known;
+    bool text = false;
+    if (m_backend == Backend::Embedded) {
+        // SQLite keeps any value in any column; what decides how a value is stored is the
+        // column's declared type, by SQLite's rules of type affinity.
+        QSqlQuery columns = run(QStringLiteral("PRAGMA table_info(%1)").arg(table), {});
+        while (columns.next()) {
+            if (columns.value(0).toInt() != position)
+                continue;
+            const QString type = columns.value(2).toString().toUpper();
+            text = !type.contains(QLatin1String("INT"))
+                && (type.contains(QLatin1String("CHAR")) || type.contains(QLatin1String("CLOB"))
+                    || type.contains(QLatin1String("TEXT")));
+        }
+    } else {
+        // The driver describes the column: char, varchar, nchar, nvarchar and text come as text.
+        const QSqlQuery columns = run(QStringLiteral("select * from %1 where 1 = 0").arg(table), {});
+        const QSqlRecord record = columns.record();
+        text = position < record.count() && record.field(position).metaType().id() == QMetaType::QString;
+    }
+    m_textColumns.insert(key, text);
+    return text;
+}
+
+QVariant Connection::dateValue(const QString &table, int position, QDate date)
+{
+    if (columnHoldsText(table, position))
+        return shortDateText(date);
+    return date;
 }
 
 namespace {
@@ -264,7 +345,7 @@ ResultSet::ResultSet(QSqlQuery query, bool readsOdbc) : m_query(std::move(query)
             m_buffer.resize(256);
         }
     }
-    moveNext();
+    advance();
 }
 
 bool ResultSet::next()
@@ -279,13 +360,11 @@ bool ResultSet::fetchOdbcRow()
         SQLWCHAR message[1024] = {};
         SQLINTEGER native = 0;
         SQLSMALLINT length = 0;
-        if (SQL_SUCCEEDED(SQLGetDiagRecW(SQL_HANDLE_STMT, m_statement, 1, state, &native, message, 1023, &length))) {
-            m_failureNumber = QString::number(native);
-            m_failure = QString::fromUtf16(reinterpret_cast<const char16_t *>(message), length).trimmed();
-        } else {
-            m_failureNumber = QStringLiteral("-1");
-            m_failure = QStringLiteral("The next row could not be read.");
-        }
+        if (SQL_SUCCEEDED(SQLGetDiagRecW(SQL_HANDLE_STMT, m_statement, 1, state, &native, message, 1023, &length)))
+            m_failure.emplace(QString::number(native),
+                              QString::fromUtf16(reinterpret_cast<const char16_t *>(message), length).trimmed());
+        else
+            m_failure.emplace(QStringLiteral("-1"), QStringLiteral("The next row could not be read."));
         return false;
     };
     const SQLRETURN fetched = SQLFetch(m_statement);
@@ -355,22 +434,23 @@ bool ResultSet::fetchOdbcRow()
     return true;
 }
 
+void ResultSet::advance()
+{
+    m_failure.reset();
+    m_eof = !next();
+    if (m_eof && !m_statement && m_query.lastError().isValid())
+        m_failure = Failure::fromSqlError(m_query.lastError());
+}
+
 void ResultSet::moveNext()
 {
-    if (next()) {
-        m_eof = false;
-        return;
-    }
-    m_eof = true;
-    if (m_statement && !m_failure.isEmpty())
-        throw Failure(m_failureNumber, m_failure);
-    if (!m_statement && m_query.lastError().isValid())
-        throw Failure::fromSqlError(m_query.lastError());
+    advance();
+    raiseFailure();
 }
 
 bool ResultSet::tryMoveNext()
 {
-    m_eof = !next();
+    advance();
     return !m_eof;
 }
 

@@ -2,12 +2,15 @@
 
 #include "database/Failure.h"
 
+#include <QDate>
+#include <QHash>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
 #include <QVariant>
 #include <QVariantList>
 
+#include <optional>
 #include <vector>
 
 namespace kelvory::database {
@@ -56,14 +59,39 @@ public:
     // Runs a statement; returns the number of rows it affected, or -1 when the driver cannot tell.
     qint64 execute(const QString &sql, const QVariantList &values = {});
     // Opens a forward-only, read-only result set positioned on its first row (if any).
+    // A first row that cannot be read raises Failure, as a query that cannot be opened does.
     ResultSet query(const QString &sql, const QVariantList &values = {});
+    // The same, but a first row that cannot be read only leaves the result set at its
+    // end, with failure() saying why: for a reader that goes on without the rows it
+    // cannot read.
+    ResultSet openQuery(const QString &sql, const QVariantList &values = {});
+
+    // A transaction on this connection; see Transaction. On SQLite it takes the write
+    // lock at once, so that what it reads (the largest record id) stays true until it ends.
+    void beginTransaction();
+    void commitTransaction();
+    // Never fails: a connection that is gone has dropped the transaction already.
+    void rollbackTransaction() noexcept;
+
+    // The value to store today's date (or any date) in column `position` of `table`:
+    // a date value for a column of a date type; the workstation's short date text for a
+    // text column, the form that older copies of the program and the club's web site
+    // keep there. The column's type is looked up once per connection.
+    QVariant dateValue(const QString &table, int position, QDate date);
 
 private:
-    QSqlQuery run(const QString &sql, const QVariantList &values);
+    // With readFailureAllowed, a query that SQLite compiles but cannot run is given back
+    // failed: its driver reads the first row as the query runs, so it is that row that
+    // could not be read.
+    QSqlQuery run(const QString &sql, const QVariantList &values, bool readFailureAllowed = false);
     void applyCommandTimeout(QSqlQuery &query) const;
+
+    bool columnHoldsText(const QString &table, int position);
+    void transactionStep(const QString &sqliteStatement, bool (QSqlDatabase::*odbcStep)());
 
     QString m_name;
     Backend m_backend = Backend::None;
+    QHash<QString, bool> m_textColumns;
     int m_connectionTimeout = 15;
     int m_commandTimeout = 30;
 };
@@ -89,10 +117,18 @@ public:
     void moveNext();
     // Moves to the next row; returns false at the end and also when the row cannot be read.
     bool tryMoveNext();
+    // Why the last move (or the first row) could not be read, if it could not.
+    const std::optional<Failure> &failure() const { return m_failure; }
+    void raiseFailure() const
+    {
+        if (m_failure)
+            throw *m_failure;
+    }
 
 private:
     // One row further; false at the end or when the row cannot be read (then m_failure says why).
     bool next();
+    void advance();
     bool fetchOdbcRow();
 
     QSqlQuery m_query;
@@ -102,8 +138,32 @@ private:
     std::vector<short> m_types;
     std::vector<QVariant> m_row;
     std::vector<char16_t> m_buffer;
-    QString m_failureNumber;
-    QString m_failure;
+    std::optional<Failure> m_failure;
+};
+
+// Statements that stand or fall together: whatever is not committed when the
+// Transaction goes (a failure thrown past it, or a return before commit()) is rolled back.
+class Transaction
+{
+public:
+    explicit Transaction(Connection &connection) : m_connection(connection) { m_connection.beginTransaction(); }
+    ~Transaction()
+    {
+        if (m_open)
+            m_connection.rollbackTransaction();
+    }
+    Transaction(const Transaction &) = delete;
+    Transaction &operator=(const Transaction &) = delete;
+
+    void commit()
+    {
+        m_connection.commitTransaction();
+        m_open = false;
+    }
+
+private:
+    Connection &m_connection;
+    bool m_open = true;
 };
 
 } // namespace kelvory::database

@@ -19,4 +19,13 @@ inline const QString kSelectStatus = QStringLiteral("Select status from memberst
 inline const QString kInsertStatus = QStringLiteral("insert into memberstatus values (?,?,?)");
 inline const QString kSelectVersion = QStringLiteral("select ver from hitcounters");
 
+// Ours, beside the club's statements: whether a record id is held already.
+inline const QString kCountRecordId = QStringLiteral("select count(*) from members where recordid = ?");
+
+// The tables whose date columns take the form the column keeps, with the column's position.
+inline const QString kJournalTable = QStringLiteral("changeHistory");
+inline constexpr int kJournalDateColumn = 0;
+inline const QString kStatusTable = QStringLiteral("memberstatus");
+inline constexpr int kStatusDateColumn = 2;
+
 } // namespace kelvory::database::sql

@@ -71,6 +71,8 @@ void History::FillHistory()
     roster::GridFillOptions options;
     options.alignedColumns = 3;
     options.cellText = {database::displayDateText};
+    // A journal shown in part would pass for the whole of it.
+    options.raiseReadFailures = true;
     roster::fillGridFromQuery(m_module.connection, database::sql::kSelectJournal, *Grid1, options);
 }
 

@@ -11,7 +11,7 @@ namespace kelvory::roster {
 int fillGridFromQuery(database::Connection &connection, const QString &sql, FlexGrid &grid,
                       const GridFillOptions &options)
 {
-    database::ResultSet result = connection.query(sql);
+    database::ResultSet result = connection.openQuery(sql);
 
     const int cols = grid.Cols();
     const int fields = qMin(cols, result.fieldCount());
@@ -43,6 +43,8 @@ int fillGridFromQuery(database::Connection &connection, const QString &sql, Flex
         if (!result.tryMoveNext())
             break;
     }
+    if (options.raiseReadFailures)
+        result.raiseFailure();
 
     grid.replaceDataRows(std::move(rows));
     if (count > 0) {

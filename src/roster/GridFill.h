@@ -22,14 +22,17 @@ struct GridFillOptions
     int alignedColumns = 0;
     // How the value of a column becomes cell text; columns without one use displayText().
     std::vector<CellText> cellText;
+    // A row that cannot be read raises Failure; otherwise it ends the fill with the rows
+    // read before it.
+    bool raiseReadFailures = false;
 };
 
 // Fills the data rows of a grid from a query, in one load: row r holds the r-th row
 // of the result, column k its field k. Every row of the result is shown; NULL shows
 // as empty text; an empty result leaves the heading row and one empty data row.
 // Afterwards the current cell is the last row, last aligned column. Returns the
-// number of rows read. A query that cannot be opened raises Failure; once it is
-// open, a row that cannot be read ends the fill with the rows read so far.
+// number of rows read. A query that cannot be opened raises Failure; what a row that
+// cannot be read does is for the options to say.
 int fillGridFromQuery(database::Connection &connection, const QString &sql, FlexGrid &grid,
                       const GridFillOptions &options);
 

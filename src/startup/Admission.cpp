@@ -164,8 +164,9 @@ void admitOperator(Module1 &module)
     }
     module.OperatorFirstName = answer;
     writeUserFile(path, answer);
-    module.connection.execute(database::sql::kInsertStatus,
-                              {module.OperatorFirstName, QStringLiteral("1"), QDate::currentDate()});
+    const QVariant today = module.connection.dateValue(database::sql::kStatusTable, database::sql::kStatusDateColumn,
+                                                       QDate::currentDate());
+    module.connection.execute(database::sql::kInsertStatus, {module.OperatorFirstName, QStringLiteral("1"), today});
 }
 
 } // namespace kelvory::admission

@@ -85,6 +85,18 @@ void prepareApplication()
     roster::installFontSubstitutes();
 }
 
+void verifyErrorReport(const Harness &harness, const QString &mentions)
+{
+    QVERIFY(harness.end.ended);
+    QCOMPARE(harness.end.code, 1);
+    QVERIFY(!harness.dialogs.messages.isEmpty());
+    const Message &report = harness.dialogs.messages.last();
+    QVERIFY2(report.text.startsWith(QStringLiteral("Run-time error '")), qPrintable(report.text));
+    QVERIFY2(report.text.contains(mentions, Qt::CaseInsensitive), qPrintable(report.text));
+    QCOMPARE(report.style, MB_OK | MB_ICONERROR);
+    QCOMPARE(report.title, harness.deployment.title);
+}
+
 void clickGridRow(roster::FlexGrid &grid, int row, int col)
 {
     const QModelIndex index = grid.model()->index(row - 1, col);

@@ -72,6 +72,10 @@ private:
 // Sets what every test expects: United States dates, the design's fonts.
 void prepareApplication();
 
+// The standard error report has ended the run: one message, its number and description
+// (the description holding `mentions`), the error icon and the application title.
+void verifyErrorReport(const Harness &harness, const QString &mentions = QString());
+
 // A mouse click on a cell of a grid's data row (rows count from 1, as in TextMatrix).
 void clickGridRow(roster::FlexGrid &grid, int row, int col = 0);
 // The texts of one column of a grid's data rows, top to bottom.

@@ -1,14 +1,20 @@
-// kelvory_probe <program folder> [answer ...]
-// Runs the real start-up of the program on the embedded database in <program folder>,
-// printing every message box as one line "MSG <style> <title>|<text>" and answering
-// them from the arguments (numbers; missing answers are OK/No). When the main window is
-// shown it prints "SHOWN" and keeps running until it is killed.
+// kelvory_probe [--pg <database>] [--add <name|address|city|phone|comment>] <program folder> [answer ...]
+// Runs the real start-up of the program on the embedded database in <program folder>
+// (or, with --pg, on that database of the PostgreSQL test server that KELVORY_TEST_PG_*
+// name), printing every message box as one line "MSG <style> <title>|<text>" and
+// answering them from the arguments (numbers; missing answers are OK/No). When the main
+// window is shown it prints "SHOWN"; with --add it then types the member into the edit
+// boxes, prints "ADDING" and presses Add New. It keeps running until it is killed.
 #include "Fakes.h"
+#include "roster/CommandButton.h"
 #include "roster/Fonts.h"
+#include "roster/RosterForm.h"
 #include "startup/Module1.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QLineEdit>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -58,6 +64,17 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     kelvory::roster::installFontSubstitutes();
     QStringList arguments = QCoreApplication::arguments().mid(1);
+    QString database;
+    QStringList member;
+    while (arguments.size() >= 2 && arguments.first().startsWith(QLatin1String("--"))) {
+        const QString option = arguments.takeFirst();
+        if (option == QLatin1String("--pg"))
+            database = arguments.takeFirst();
+        else if (option == QLatin1String("--add"))
+            member = arguments.takeFirst().split(QLatin1Char('|'));
+        else
+            return 2;
+    }
     if (arguments.isEmpty())
         return 2;
     const QString folder = arguments.takeFirst();
@@ -66,6 +83,9 @@ int main(int argc, char *argv[])
     deployment.title = QStringLiteral("Kelvory");
     deployment.programFolder = folder;
     deployment.lockFilePath = QDir(folder).filePath(QStringLiteral("Kelvory.lock"));
+    if (!database.isEmpty())
+        deployment.server = {qEnvironmentVariable("KELVORY_TEST_PG_SERVER"), database,
+                             qEnvironmentVariable("KELVORY_TEST_PG_UID"), qEnvironmentVariable("KELVORY_TEST_PG_PWD")};
 
     PrintingDialogs dialogs(arguments);
     kelvory::test::RecordingShell shell;
@@ -76,5 +96,15 @@ int main(int argc, char *argv[])
         return 1;
     std::printf("SHOWN\n");
     std::fflush(stdout);
+    if (!member.isEmpty()) {
+        QTimer::singleShot(0, [&] {
+            kelvory::roster::RosterForm &form = *module.rosterForm();
+            for (int k = 0; k < 5; ++k)
+                form.Text1[k]->setText(member.value(k));
+            std::printf("ADDING\n");
+            std::fflush(stdout);
+            form.Command3->click();
+        });
+    }
     return QApplication::exec();
 }

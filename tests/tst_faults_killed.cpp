@@ -1,0 +1,97 @@
+// The program is killed while it adds a member to a large roster: before the insert,
+// during the refill that follows it, or after the journal row. Whatever the moment, the
+// database holds the new member with its journal row, or neither.
+#include "Harness.h"
+
+#include <QProcess>
+#include <QThread>
+#include <QtTest>
+
+#include <csignal>
+
+using namespace kelvory;
+using namespace kelvory::test;
+
+namespace {
+
+// Waits until the process has printed a line that begins with `start`.
+bool waitForLine(QProcess &process, const QString &start, int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!deadline.hasExpired()) {
+        while (process.canReadLine()) {
+            if (QString::fromUtf8(process.readLine()).startsWith(start))
+                return true;
+        }
+        if (process.state() != QProcess::Running)
+            return false;
+        process.waitForReadyRead(50);
+    }
+    return false;
+}
+
+} // namespace
+
+class TestKilledMidChange : public QObject
+{
+    Q_OBJECT
+public:
+    explicit TestKilledMidChange(Backend backend) : m_backend(backend) {}
+
+private Q_SLOTS:
+    void aChangeIsStoredWithItsJournalRowOrNotAtAll();
+
+private:
+    Backend m_backend;
+};
+
+void TestKilledMidChange::aChangeIsStoredWithItsJournalRowOrNotAtAll()
+{
+    Harness h(m_backend);
+    h.prepareDatabase();
+    addManyMembers(h, 100000);
+    h.writeUserFile(QStringLiteral("Dorothy"));
+    const QString probe = qEnvironmentVariable("KELVORY_PROBE");
+    QVERIFY2(QFile::exists(probe), "KELVORY_PROBE names no program");
+
+    // Milliseconds after Add New is pressed; -1: once "Record Added" is shown.
+    const int delays[] = {0, 20, 50, 80, 120, 170, 230, 300, 400, 600, -1};
+    int stored = 0;
+    int notStored = 0;
+    for (std::size_t run = 0; run < std::size(delays); ++run) {
+        const QString name = QStringLiteral("Killed, Kim %1").arg(run);
+        QStringList arguments = {QStringLiteral("--add"), name + QStringLiteral("|1 Elm St|Salem, OR|555-0100|")};
+        if (m_backend == Backend::Postgres)
+            arguments = QStringList{QStringLiteral("--pg"), h.deployment.server.database} + arguments;
+        QProcess program;
+        program.start(probe, arguments + QStringList{h.folder.path()});
+        QVERIFY(program.waitForStarted());
+        QVERIFY2(waitForLine(program, QStringLiteral("ADDING"), 60000), "the probe never pressed Add New");
+        if (delays[run] >= 0)
+            QThread::msleep(static_cast<unsigned long>(delays[run]));
+        else
+            QVERIFY2(waitForLine(program, QStringLiteral("MSG 0 Kelvory|Record Added"), 60000), "no Record Added");
+        ::kill(static_cast<pid_t>(program.processId()), SIGKILL);
+        QVERIFY(program.waitForFinished(10000));
+
+        const qint64 members =
+            h.rows(QStringLiteral("select count(*) from members where name = ?"), {name}).value(0).value(0).toLongLong();
+        const qint64 journalRows = h.rows(QStringLiteral("select count(*) from changeHistory where description = ?"),
+                                          {QStringLiteral("Added : ") + name + QStringLiteral(": 1 Elm St: Salem, OR: 555-0100: ")})
+                                       .value(0)
+                                       .value(0)
+                                       .toLongLong();
+        QVERIFY2(members == journalRows, qPrintable(QStringLiteral("killed %1 ms after Add New: %2 member(s), %3 journal row(s)")
+                                                        .arg(delays[run])
+                                                        .arg(members)
+                                                        .arg(journalRows)));
+        (members ? stored : notStored)++;
+    }
+    // Both sides of the moment the change is committed were hit.
+    QVERIFY(stored > 0);
+    QVERIFY(notStored > 0);
+    qInfo("%d runs stored the member with its journal row, %d stored neither", stored, notStored);
+}
+
+KELVORY_BACKEND_TEST_MAIN(TestKilledMidChange)
+#include "tst_faults_killed.moc"
