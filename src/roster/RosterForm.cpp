@@ -5,6 +5,7 @@
 #include "output/Export.h"
 #include "output/Printout.h"
 #include "roster/CommandButton.h"
+#include "roster/FindByTyping.h"
 #include "roster/FlexGrid.h"
 #include "roster/Fonts.h"
 #include "roster/GridFill.h"
@@ -85,6 +86,7 @@ RosterForm::RosterForm(Module1 &module) : QWidget(nullptr), m_module(module)
 
     buildControls();
     setTabOrderByIndex();
+    addGridCommands();
     // Labels hold their text at their top edge, so that a face taller than its label
     // (18 point in 345 twips) loses nothing above and as little as possible below.
     for (QLabel *label : findChildren<QLabel *>())
@@ -259,6 +261,12 @@ void RosterForm::setTabOrderByIndex()
     for (std::size_t i = 1; i < std::size(chain); ++i)
         QWidget::setTabOrder(chain[i - 1], chain[i]);
     Command4->setFocus(Qt::OtherFocusReason);
+}
+
+void RosterForm::addGridCommands()
+{
+    auto *find = new FindByTyping(*Grid1, 0, this);
+    connect(find, &FindByTyping::Picked, this, &RosterForm::Grid1_Click);
 }
 
 void RosterForm::paintEvent(QPaintEvent *event)

@@ -79,6 +79,8 @@ protected:
 private:
     void buildControls();
     void setTabOrderByIndex();
+    // Finding a member by typing in the grid.
+    void addGridCommands();
 
     Module1 &m_module;
 };
