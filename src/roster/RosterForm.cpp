@@ -3,6 +3,8 @@
 #include "changes/MemberChanges.h"
 #include "database/Statements.h"
 #include "output/Export.h"
+#include "output/LabelTexts.h"
+#include "output/LabelsDialog.h"
 #include "output/Printout.h"
 #include "roster/CommandButton.h"
 #include "roster/FindByTyping.h"
@@ -14,6 +16,7 @@
 #include "startup/Module1.h"
 #include "startup/VersionCheck.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QHeaderView>
 #include <QLabel>
@@ -267,6 +270,14 @@ void RosterForm::addGridCommands()
 {
     auto *find = new FindByTyping(*Grid1, 0, this);
     connect(find, &FindByTyping::Picked, this, &RosterForm::Grid1_Click);
+
+    auto *mnuMailingLabels = new QAction(output::labeltexts::printMailingLabelsCommand(), this);
+    mnuMailingLabels->setObjectName(QStringLiteral("mnuMailingLabels"));
+    mnuMailingLabels->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    mnuMailingLabels->setShortcutContext(Qt::WindowShortcut);
+    Grid1->addAction(mnuMailingLabels);
+    Grid1->setContextMenuPolicy(Qt::ActionsContextMenu);
+    connect(mnuMailingLabels, &QAction::triggered, this, &RosterForm::mnuMailingLabels_Click);
 }
 
 void RosterForm::paintEvent(QPaintEvent *event)
@@ -380,6 +391,13 @@ void RosterForm::Command8_Click()
 void RosterForm::Command12_Click()
 {
     m_module.guarded([&] { output::exportRoster(m_module, *Grid1); });
+}
+
+void RosterForm::mnuMailingLabels_Click()
+{
+    m_module.guarded([&] {
+        output::openMailingLabels(m_module, *Grid1, Text1[0]->text(), Text1[1]->text(), Text1[2]->text(), this);
+    });
 }
 
 } // namespace kelvory::roster
