@@ -165,4 +165,9 @@ QString labelsNotSaved(const QString &nativePath, const QString &reason)
         + QStringLiteral("Choose another folder or name, then press Save as PDF again.");
 }
 
+QString pdfNotMade()
+{
+    return QStringLiteral("the PDF document could not be made");
+}
+
 } // namespace kelvory::output::labeltexts

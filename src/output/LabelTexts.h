@@ -37,5 +37,6 @@ QString pdfFileFilter();
 QString suggestedPdfName();
 QString labelsSaved(int labels, const QString &nativePath);
 QString labelsNotSaved(const QString &nativePath, const QString &reason);
+QString pdfNotMade(); // the reason given when the document itself could not be made
 
 } // namespace kelvory::output::labeltexts

@@ -130,7 +130,7 @@ bool saveLabelsAsPdf(Module1 &module, const LabelJob &job)
 
     const std::optional<QByteArray> pdf = labelsPdf(job, module.deployment().title);
     if (!pdf) {
-        module.MsgBox(labeltexts::labelsNotSaved(nativePath, QStringLiteral("the PDF could not be made")),
+        module.MsgBox(labeltexts::labelsNotSaved(nativePath, labeltexts::pdfNotMade()),
                       MB_OK | MB_ICONERROR);
         return false;
     }
