@@ -108,6 +108,11 @@ class BenchDialogs final : public OperatorDialogs
 public:
     int messageBox(const QString &text, int style, const QString &title) override;
     std::optional<QString> inputBox(const QString &prompt, const QString &title) override;
+    // The benchmarks save nothing.
+    std::optional<QString> saveFileName(const QString &, const QString &, const QString &) override
+    {
+        return std::nullopt;
+    }
     int messages = 0;
 };
 

@@ -19,8 +19,8 @@ packages=(
   sqlite3 clang libclang-rt-14-dev
   # llvm-symbolizer, so that sanitizer and fuzzer reports name functions, files and lines
   llvm
-  # benchmarks (built with the program): the SQLite C API for the bare-driver baseline,
-  # valgrind for the profiles that explain a figure
+  # the SQLite C API: the daily backup of the embedded database, and the benchmarks'
+  # bare-driver baseline; valgrind for the profiles that explain a figure
   libsqlite3-dev valgrind
 )
 

@@ -95,14 +95,14 @@ PrintLayout layoutRoster(const CellGrid &grid, bool withLines, const TextWidth &
     return layout;
 }
 
-namespace {
-
 QString printerLabel(const QPrinter &printer)
 {
     const QString name = printer.outputFileName().isEmpty() ? printer.printerName()
                                                             : QDir::toNativeSeparators(printer.outputFileName());
     return QLatin1Char('"') + name + QLatin1Char('"');
 }
+
+namespace {
 
 QString jobNotStarted(const QPrinter &printer)
 {

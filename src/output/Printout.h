@@ -83,6 +83,9 @@ std::optional<QString> printRoster(QPrinter &printer, const CellGrid &grid, bool
 // PRINT: prints the roster grid on the default printer and says so, or says why not.
 void PrintRoster(Module1 &module, const roster::FlexGrid &grid, bool withLines);
 
+// The printer as a message names it: its name, or the file a PDF printer writes, in quotes.
+QString printerLabel(const QPrinter &printer);
+
 QString printedMessage();
 QString noPrinterMessage();
 

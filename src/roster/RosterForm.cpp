@@ -3,8 +3,11 @@
 #include "changes/MemberChanges.h"
 #include "database/Statements.h"
 #include "output/Export.h"
+#include "output/LabelTexts.h"
+#include "output/LabelsDialog.h"
 #include "output/Printout.h"
 #include "roster/CommandButton.h"
+#include "roster/FindByTyping.h"
 #include "roster/FlexGrid.h"
 #include "roster/Fonts.h"
 #include "roster/GridFill.h"
@@ -13,6 +16,7 @@
 #include "startup/Module1.h"
 #include "startup/VersionCheck.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QHeaderView>
 #include <QLabel>
@@ -85,6 +89,7 @@ RosterForm::RosterForm(Module1 &module) : QWidget(nullptr), m_module(module)
 
     buildControls();
     setTabOrderByIndex();
+    addGridCommands();
     // Labels hold their text at their top edge, so that a face taller than its label
     // (18 point in 345 twips) loses nothing above and as little as possible below.
     for (QLabel *label : findChildren<QLabel *>())
@@ -261,6 +266,20 @@ void RosterForm::setTabOrderByIndex()
     Command4->setFocus(Qt::OtherFocusReason);
 }
 
+void RosterForm::addGridCommands()
+{
+    auto *find = new FindByTyping(*Grid1, 0, this);
+    connect(find, &FindByTyping::Picked, this, &RosterForm::Grid1_Click);
+
+    auto *mnuMailingLabels = new QAction(output::labeltexts::printMailingLabelsCommand(), this);
+    mnuMailingLabels->setObjectName(QStringLiteral("mnuMailingLabels"));
+    mnuMailingLabels->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    mnuMailingLabels->setShortcutContext(Qt::WindowShortcut);
+    Grid1->addAction(mnuMailingLabels);
+    Grid1->setContextMenuPolicy(Qt::ActionsContextMenu);
+    connect(mnuMailingLabels, &QAction::triggered, this, &RosterForm::mnuMailingLabels_Click);
+}
+
 void RosterForm::paintEvent(QPaintEvent *event)
 {
     QWidget::paintEvent(event);
@@ -372,6 +391,13 @@ void RosterForm::Command8_Click()
 void RosterForm::Command12_Click()
 {
     m_module.guarded([&] { output::exportRoster(m_module, *Grid1); });
+}
+
+void RosterForm::mnuMailingLabels_Click()
+{
+    m_module.guarded([&] {
+        output::openMailingLabels(m_module, *Grid1, Text1[0]->text(), Text1[1]->text(), Text1[2]->text(), this);
+    });
 }
 
 } // namespace kelvory::roster

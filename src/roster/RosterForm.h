@@ -72,6 +72,8 @@ public Q_SLOTS:
     void Command7_Click();
     void Command8_Click();
     void Command12_Click();
+    // The grid's menu item "Print Mailing Labels..." (also Ctrl+L).
+    void mnuMailingLabels_Click();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -79,6 +81,8 @@ protected:
 private:
     void buildControls();
     void setTabOrderByIndex();
+    // Finding a member by typing in the grid, and the grid's menu.
+    void addGridCommands();
 
     Module1 &m_module;
 };

@@ -2,6 +2,7 @@
 
 #include "history/History.h"
 #include "roster/RosterForm.h"
+#include "startup/DailyBackup.h"
 
 #include <QDir>
 
@@ -88,6 +89,7 @@ bool Module1::Main()
 
         m_rosterForm = new roster::RosterForm(*this);
         m_rosterForm->Form_Load();
+        backup::dailyBackup(*this);
         m_rosterForm->show();
         shown = true;
     });

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -62,6 +63,15 @@ std::optional<QString> QtDialogs::inputBox(const QString &prompt, const QString 
     if (!ok)
         return std::nullopt;
     return answer;
+}
+
+std::optional<QString> QtDialogs::saveFileName(const QString &title, const QString &suggestedPath,
+                                              const QString &filter)
+{
+    const QString chosen = QFileDialog::getSaveFileName(nullptr, title, suggestedPath, filter);
+    if (chosen.isEmpty())
+        return std::nullopt;
+    return chosen;
 }
 
 bool DesktopShell::openUrl(const QUrl &address)

@@ -35,6 +35,10 @@ public:
     virtual int messageBox(const QString &text, int style, const QString &title) = 0;
     // A modal input box with OK and Cancel; Cancel answers nothing.
     virtual std::optional<QString> inputBox(const QString &prompt, const QString &title) = 0;
+    // A modal question for the name of a file to write, offering `suggestedPath`; the
+    // filter names the kind of file ("PDF files (*.pdf)"). Cancel answers nothing.
+    virtual std::optional<QString> saveFileName(const QString &title, const QString &suggestedPath,
+                                                const QString &filter) = 0;
 };
 
 class Shell
@@ -67,6 +71,8 @@ class QtDialogs final : public OperatorDialogs
 public:
     int messageBox(const QString &text, int style, const QString &title) override;
     std::optional<QString> inputBox(const QString &prompt, const QString &title) override;
+    std::optional<QString> saveFileName(const QString &title, const QString &suggestedPath,
+                                        const QString &filter) override;
 };
 
 class DesktopShell final : public Shell

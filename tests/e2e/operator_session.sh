@@ -18,7 +18,7 @@ fail() {
   exit 1
 }
 
-for tool in Xvfb xdotool sqlite3 cmp; do
+for tool in Xvfb xdotool sqlite3 cmp pdftotext; do
   command -v "$tool" > /dev/null || fail "$tool is not installed (scripts/install-deps.sh installs it)"
 done
 exe=${KELVORY_EXECUTABLE:?KELVORY_EXECUTABLE names the kelvory executable}
@@ -245,6 +245,20 @@ if [ $((X - sx)) -gt 2 ] || [ $((sx - X)) -gt 2 ] || [ $((Y - sy)) -gt 2 ] || [ 
   fail "main window at $X,$Y, not centred on the ${screen/ /x} screen ($sx,$sy)"
 fi
 
+# backup_ok FILE: the copy passes SQLite's integrity check and holds the members the
+# program's database holds.
+backup_ok() {
+  [ -f "$1" ] || fail "no backup $1"
+  expect "integrity of $(basename "$1")" "$(sqlite3 "$1" 'pragma integrity_check')" ok
+  expect "members in $(basename "$1")" "$(sqlite3 "$1" 'select * from members order by recordid')" \
+    "$(sql 'select * from members order by recordid')"
+}
+backups=$program/Backups
+step "the day's backup, made after admission"
+backup_ok "$backups/Kelvory-$today.db"
+expect "operator in the backup" "$(sqlite3 "$backups/Kelvory-$today.db" 'select member from memberstatus')" Margaret
+expect "files in Backups" "$(ls "$backups")" "Kelvory-$today.db"
+
 # ---------------------------------------------------------------------------------------
 step "adding members"
 # add_member NAME ADDRESS CITY PHONE COMMENT
@@ -355,13 +369,81 @@ expect "what OK opened" "$(cat "$work/opened")" "file://$(realpath "$program/Exc
 kill -0 "$first" 2> /dev/null || fail "the first instance ended"
 
 # ---------------------------------------------------------------------------------------
+# save_labels PDF: in the open labels dialog, Save as PDF under that name, and OK on the
+# message that says where it went.
+save_labels() {
+  local dialog files
+  dialog=$(wait_window "$first" '^Print Mailing Labels$' 15)
+  xdotool windowfocus --sync "$dialog"
+  xdotool key alt+s
+  files=$(wait_window "$first" '^Save Mailing Labels as PDF$' 15)
+  xdotool windowfocus --sync "$files"
+  xdotool key --clearmodifiers ctrl+a BackSpace
+  xdotool type --delay 8 -- "$1"
+  answer "$files" Return
+  answer_dialog "$first" "$APP_TITLE" Return # "... mailing labels were saved to ..."
+  wait_gone "$dialog"
+  [ -s "$1" ] || fail "no labels in $1"
+}
+# label_lines PDF: the text of the labels, in the order they were printed.
+label_lines() { pdftotext -raw -enc UTF-8 "$1" - | sed '/^\f*$/d; s/^\f//'; }
+
+step "typing in the grid finds a member without her accent; Enter picks her for one label"
+sql "insert into members values ('Émond, Lucie','5 Birch Ln','Salem, OR 97304','503-555-0150','',6)"
+sql "insert into members values ('Nobody, Noaddress','','Salem, OR 97304','','',7)"
+xdotool windowfocus --sync "$main"
+click "$main" "${CLEAR[@]}"
+click "$main" "${REFRESH[@]}"
+# A click on the grid below its last row gives it the keyboard and picks nobody.
+xdotool mousemove --window "$main" "$(((GRID[0] + 600) / 15))" "$(((GRID[1] + GRID[3]) / 15 - 30))" click 1
+xdotool type --delay 60 -- "emo"
+xdotool key Return
+xdotool key ctrl+l
+labels_dialog=$(wait_window "$first" '^Print Mailing Labels$' 15)
+xdotool windowfocus --sync "$labels_dialog"
+xdotool key alt+o # only the member in the boxes
+save_labels "$work/one-label.pdf"
+expect "the one label" "$(label_lines "$work/one-label.pdf")" "Émond, Lucie
+5 Birch Ln
+Salem, OR 97304"
+
+step "labels for all members to a PDF, the one without an address left out"
+xdotool windowfocus --sync "$main"
+xdotool key ctrl+l
+labels_dialog=$(wait_window "$first" '^Print Mailing Labels$' 15)
+shot "$labels_dialog" e2e-labels-dialog
+save_labels "$work/labels.pdf"
+expect "labels in label order" "$(label_lines "$work/labels.pdf")" "Abbott, Helen
+12 Main St, Apt 4
+Calvessa, OR 97301
+Brown, Walter
+1500 Mission St SE
+Salem, OR 97302
+O'Brien, Kate
+9 Willow Ct
+Calvessa, OR 97301
+Zimmer, Paul
+31 Cedar Ave
+Salem, OR 97302
+Émond, Lucie
+5 Birch Ln
+Salem, OR 97304"
+kill -0 "$first" 2> /dev/null || fail "the first instance ended"
+
+# ---------------------------------------------------------------------------------------
 step "the first is killed; its lock does not block the next start"
 kill -KILL "$first"
 wait "$first" 2> /dev/null || true
 [ -e "$lock" ] || fail "no lock file left at $lock by the killed instance (nothing to prove)"
+# As if the day's copy were yesterday's: this start is the first of a new day.
+mv "$backups/Kelvory-$today.db" "$backups/Kelvory-2000-01-01.db"
 start_kelvory third
 third=$started
 main3=$(wait_window "$third" "$MAIN_TITLE" 30)
+step "the new day's backup holds every member"
+backup_ok "$backups/Kelvory-$today.db"
+expect "files in Backups" "$(ls "$backups")" "Kelvory-2000-01-01.db
+Kelvory-$today.db"
 click "$main3" "${EXIT[@]}"
 expect_exit "$third" EXIT 0
 
@@ -371,7 +453,9 @@ expect "members" "$(sql 'select * from members order by recordid')" \
   "Abbott, Helen|12 Main St, Apt 4|Calvessa, OR 97301|503-555-0142|Bridge club|1
 Brown, Walter|1500 Mission St SE|Salem, OR 97302|503-555-0100|Moved in May|3
 O'Brien, Kate|9 Willow Ct|Calvessa, OR 97301|503-555-0101|New member|4
-Zimmer, Paul|31 Cedar Ave|Salem, OR 97302|503-555-0128||5"
+Zimmer, Paul|31 Cedar Ave|Salem, OR 97302|503-555-0128||5
+Émond, Lucie|5 Birch Ln|Salem, OR 97304|503-555-0150||6
+Nobody, Noaddress||Salem, OR 97304|||7"
 expect "journal" "$(sql 'select person, description from changeHistory order by rowid')" \
   "Margaret|Added : Abbott, Helen: 12 Main St, Apt 4: Calvessa, OR 97301: 503-555-0142: Bridge club
 Margaret|Added : Carter, June: 77 Riverside Dr: Keizer, OR 97303: 503-555-0119: Drives on Tuesdays

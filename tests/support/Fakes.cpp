@@ -41,6 +41,19 @@ std::optional<QString> ScriptedDialogs::inputBox(const QString &prompt, const QS
     return text;
 }
 
+std::optional<QString> ScriptedDialogs::saveFileName(const QString &title, const QString &suggestedPath,
+                                                     const QString &)
+{
+    fileQuestions.append({suggestedPath, 0, title});
+    if (m_fileNames.empty()) {
+        ++unscripted;
+        return std::nullopt;
+    }
+    std::optional<QString> chosen = std::move(m_fileNames.front());
+    m_fileNames.pop_front();
+    return chosen;
+}
+
 QStringList ScriptedDialogs::texts() const
 {
     QStringList all;

@@ -28,14 +28,20 @@ class ScriptedDialogs final : public OperatorDialogs
 public:
     int messageBox(const QString &text, int style, const QString &title) override;
     std::optional<QString> inputBox(const QString &prompt, const QString &title) override;
+    std::optional<QString> saveFileName(const QString &title, const QString &suggestedPath,
+                                        const QString &filter) override;
 
     // The next answers, in order; a box without a scripted answer gets OK (for an OK
     // box) or Cancel/No, and is counted as unscripted.
     void answer(int reply) { m_answers.push_back(reply); }
     void type(std::optional<QString> text) { m_inputs.push_back(std::move(text)); }
+    // The next file names chosen; nothing is Cancel, as is a question without one.
+    void chooseFile(std::optional<QString> path) { m_fileNames.push_back(std::move(path)); }
 
     QList<Message> messages;
     QList<Message> inputPrompts;
+    // Each file question, its suggested path as the text.
+    QList<Message> fileQuestions;
     int unscripted = 0;
     // Called as each box appears, before it is answered.
     std::function<void(const Message &)> onShow;
@@ -46,6 +52,7 @@ public:
 private:
     std::deque<int> m_answers;
     std::deque<std::optional<QString>> m_inputs;
+    std::deque<std::optional<QString>> m_fileNames;
 };
 
 class RecordingShell final : public Shell

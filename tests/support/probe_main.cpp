@@ -41,6 +41,12 @@ public:
         std::fflush(stdout);
         return std::nullopt;
     }
+    std::optional<QString> saveFileName(const QString &, const QString &, const QString &) override
+    {
+        std::printf("SAVE FILE\n");
+        std::fflush(stdout);
+        return std::nullopt;
+    }
 
 private:
     QStringList m_answers;

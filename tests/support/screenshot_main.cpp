@@ -1,18 +1,22 @@
-// kelvory_screenshot <main.png> [<history.png>]
-// Renders the main window (and the history window) of the real program code, filled
-// from an embedded database with a few sample members, to PNG files. The README's
-// picture comes from here (make screenshot).
+// kelvory_screenshot <main.png> [<history.png> [<labels-dialog.png> <labels.pdf>]]
+// Renders the main window (and the history window, and the mailing labels dialog) of the
+// real program code, filled from an embedded database with a few sample members, to PNG
+// files, and saves that dialog's labels as a PDF file. The README's pictures come from
+// here (make screenshot).
 //
 // The windows are shown as an operator would leave them: two changes made through the
 // window's own buttons (so the history has rows to list), then a member picked by a
 // click on its row, with its fields in the edit boxes.
 #include "Harness.h"
 #include "history/History.h"
+#include "output/LabelsDialog.h"
 #include "roster/CommandButton.h"
 #include "roster/FlexGrid.h"
 #include "roster/RosterForm.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QSpinBox>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QTest>
@@ -53,8 +57,8 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     kelvory::test::prepareApplication();
     const QStringList arguments = QCoreApplication::arguments().mid(1);
-    if (arguments.isEmpty() || arguments.size() > 2) {
-        std::fprintf(stderr, "usage: kelvory_screenshot <main.png> [<history.png>]\n");
+    if (arguments.isEmpty() || arguments.size() == 3 || arguments.size() > 4) {
+        std::fprintf(stderr, "usage: kelvory_screenshot <main.png> [<history.png> [<labels-dialog.png> <labels.pdf>]]\n");
         return 2;
     }
 
@@ -112,6 +116,26 @@ int main(int argc, char *argv[])
         }
         if (!save(*history, arguments.at(1)))
             return 1;
+    }
+
+    if (arguments.size() > 2) {
+        // Ctrl+L's dialog, on a sheet whose first three labels were used before.
+        form.mnuMailingLabels_Click();
+        output::LabelsDialog *dialog = form.findChild<output::LabelsDialog *>();
+        if (!dialog) {
+            std::fprintf(stderr, "kelvory_screenshot: the labels dialog did not open\n");
+            return 1;
+        }
+        dialog->spnStart->setValue(4);
+        if (!save(*dialog, arguments.at(2)))
+            return 1;
+        const std::optional<QByteArray> pdf = output::labelsPdf(dialog->job(), h.deployment.title);
+        QFile file(arguments.at(3));
+        if (!pdf || !file.open(QIODevice::WriteOnly) || file.write(*pdf) != pdf->size()) {
+            std::fprintf(stderr, "kelvory_screenshot: %s cannot be written\n", qPrintable(arguments.at(3)));
+            return 1;
+        }
+        std::printf("%s\n", qPrintable(arguments.at(3)));
     }
     return 0;
 }

@@ -1,0 +1,270 @@
+#include "output/LabelsDialog.h"
+
+#include "output/LabelTexts.h"
+#include "startup/Module1.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace kelvory::output {
+
+namespace {
+
+constexpr int kShownNameLength = 40;
+
+QString shownName(const QString &name)
+{
+    const QString tidy = name.simplified();
+    return tidy.size() <= kShownNameLength ? tidy : tidy.left(kShownNameLength).trimmed() + QChar(0x2026);
+}
+
+} // namespace
+
+LabelChoices labelChoices(const CellGrid &grid, const QString &name, const QString &address, const QString &city)
+{
+    LabelChoices choices;
+    choices.everyone = addressesFromGrid(grid);
+    choices.picked = addressFromBoxes(name, address, city);
+    choices.nobodyPicked = choices.picked.addresses.empty() && choices.picked.withoutAddress == 0;
+    choices.pickedName = choices.nobodyPicked ? QString() : name.simplified();
+    return choices;
+}
+
+QString labelSummary(const LabelChoices &choices, bool pickedOnly, const LabelSheet &sheet, int startLabel)
+{
+    const AddressList &list = pickedOnly ? choices.picked : choices.everyone;
+    if (list.addresses.empty())
+        return labeltexts::nothingToPrint(pickedOnly, choices.nobodyPicked);
+    const int labels = static_cast<int>(list.addresses.size());
+    const QString fill = labeltexts::labelsOnSheets(labels, sheetsNeeded(labels, sheet, startLabel), startLabel);
+    return pickedOnly ? fill : fill + QLatin1Char(' ') + labeltexts::membersLeftOut(list.withoutAddress);
+}
+
+SheetPicture::SheetPicture(QWidget *parent) : QWidget(parent)
+{
+    setFixedSize(170, 220);
+    setCursor(Qt::PointingHandCursor);
+}
+
+void SheetPicture::setLabels(const LabelSheet &sheet, int startLabel, int labels)
+{
+    m_sheet = &sheet;
+    m_startLabel = startLabel;
+    m_labels = labels;
+    update();
+}
+
+double SheetPicture::scale() const
+{
+    if (!m_sheet)
+        return 1;
+    const QSizeF page = QPageSize(m_sheet->paper).size(QPageSize::Point);
+    return std::min((width() - 4) / page.width(), (height() - 4) / page.height());
+}
+
+QRectF SheetPicture::paper() const
+{
+    const QSizeF page = QPageSize(m_sheet->paper).size(QPageSize::Point) * scale();
+    return QRectF((width() - page.width()) / 2, (height() - page.height()) / 2, page.width(), page.height());
+}
+
+int SheetPicture::positionAt(QPointF point) const
+{
+    if (!m_sheet)
+        return -1;
+    const QPointF onPaper = (point - paper().topLeft()) / scale();
+    for (int k = 0; k < m_sheet->labelsPerSheet(); ++k) {
+        if (m_sheet->labelBox(k).contains(onPaper))
+            return k;
+    }
+    return -1;
+}
+
+void SheetPicture::paintEvent(QPaintEvent *)
+{
+    if (!m_sheet)
+        return;
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF sheetRect = paper();
+    painter.fillRect(sheetRect, Qt::white);
+    painter.setPen(QPen(Qt::darkGray, 1));
+    painter.drawRect(sheetRect);
+    const double s = scale();
+    const int first = m_startLabel - 1;
+    for (int k = 0; k < m_sheet->labelsPerSheet(); ++k) {
+        const QRectF box = m_sheet->labelBox(k);
+        const QRectF shown(sheetRect.left() + box.left() * s, sheetRect.top() + box.top() * s, box.width() * s,
+                           box.height() * s);
+        const bool used = k < first;
+        const bool filled = k >= first && k < first + m_labels;
+        painter.setPen(QPen(k == first ? QColor(0, 90, 0) : QColor(150, 150, 150), k == first ? 2 : 1));
+        painter.setBrush(used ? QColor(205, 205, 205) : QColor(Qt::white));
+        painter.drawRoundedRect(shown.adjusted(1, 1, -1, -1), 2, 2);
+        if (filled) {
+            painter.setPen(QPen(QColor(60, 60, 60), 1));
+            const double step = shown.height() / 5;
+            for (int line = 1; line <= 3; ++line) {
+                const double y = shown.top() + step * (line + 0.5);
+                const double length = shown.width() * (line == 1 ? 0.55 : (line == 2 ? 0.7 : 0.45));
+                painter.drawLine(QPointF(shown.left() + 5, y), QPointF(shown.left() + 5 + length, y));
+            }
+        }
+    }
+}
+
+void SheetPicture::mousePressEvent(QMouseEvent *event)
+{
+    const int position = positionAt(event->position());
+    if (position >= 0)
+        emit labelClicked(position);
+}
+
+LabelsDialog::LabelsDialog(Module1 &module, LabelChoices choices, QWidget *parent)
+    : QDialog(parent), m_module(module), m_choices(std::move(choices))
+{
+    setObjectName(QStringLiteral("LabelsDialog"));
+    setWindowTitle(labeltexts::dialogTitle());
+
+    cboSheet = new QComboBox(this);
+    cboSheet->addItem(labeltexts::usLetterSheet(), static_cast<int>(SheetKind::UsLetter30));
+    cboSheet->addItem(labeltexts::a4Sheet(), static_cast<int>(SheetKind::A4With21));
+    cboSheet->setCurrentIndex(usualSheet() == SheetKind::A4With21 ? 1 : 0);
+    cboSheet->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    spnStart = new QSpinBox(this);
+    spnStart->setMinimum(1);
+    lblStartHint = new QLabel(this);
+    lblStartHint->setWordWrap(true);
+    picSheet = new SheetPicture(this);
+
+    auto *sheetCaption = new QLabel(labeltexts::sheetCaption(), this);
+    sheetCaption->setBuddy(cboSheet);
+    auto *startCaption = new QLabel(labeltexts::startLabelCaption(), this);
+    startCaption->setBuddy(spnStart);
+    auto *form = new QFormLayout;
+    form->addRow(sheetCaption, cboSheet);
+    form->addRow(startCaption, spnStart);
+    form->addRow(QString(), lblStartHint);
+
+    optAll = new QRadioButton(labeltexts::allMembersChoice(), this);
+    optPicked = new QRadioButton(m_choices.nobodyPicked ? labeltexts::noMemberPickedChoice()
+                                                        : labeltexts::pickedMemberChoice(shownName(m_choices.pickedName)),
+                                 this);
+    optAll->setChecked(true);
+    lblSummary = new QLabel(this);
+    lblSummary->setObjectName(QStringLiteral("lblSummary"));
+    lblSummary->setWordWrap(true);
+
+    auto *choicesColumn = new QVBoxLayout;
+    choicesColumn->addLayout(form);
+    choicesColumn->addSpacing(6);
+    choicesColumn->addWidget(optAll);
+    choicesColumn->addWidget(optPicked);
+    choicesColumn->addSpacing(6);
+    choicesColumn->addWidget(lblSummary);
+    choicesColumn->addStretch();
+    auto *top = new QHBoxLayout;
+    top->addLayout(choicesColumn, 1);
+    top->addWidget(picSheet, 0, Qt::AlignTop);
+
+    auto *buttons = new QDialogButtonBox(this);
+    cmdPreview = buttons->addButton(labeltexts::previewButton(), QDialogButtonBox::ActionRole);
+    cmdSavePdf = buttons->addButton(labeltexts::savePdfButton(), QDialogButtonBox::ActionRole);
+    cmdPrint = buttons->addButton(labeltexts::printButton(), QDialogButtonBox::AcceptRole);
+    cmdClose = buttons->addButton(labeltexts::closeButton(), QDialogButtonBox::RejectRole);
+    cmdPrint->setDefault(true);
+    // Each button closes the dialog itself, and only once its work is done.
+    connect(cmdPreview, &QPushButton::clicked, this, &LabelsDialog::cmdPreview_Click);
+    connect(cmdPrint, &QPushButton::clicked, this, &LabelsDialog::cmdPrint_Click);
+    connect(cmdSavePdf, &QPushButton::clicked, this, &LabelsDialog::cmdSavePdf_Click);
+    connect(cmdClose, &QPushButton::clicked, this, &QDialog::reject);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(buttons);
+
+    connect(cboSheet, &QComboBox::currentIndexChanged, this, &LabelsDialog::refresh);
+    connect(spnStart, &QSpinBox::valueChanged, this, &LabelsDialog::refresh);
+    connect(optAll, &QRadioButton::toggled, this, &LabelsDialog::refresh);
+    connect(picSheet, &SheetPicture::labelClicked, this, [this](int position) { spnStart->setValue(position + 1); });
+    refresh();
+}
+
+const LabelSheet &LabelsDialog::sheet() const
+{
+    return labelSheet(static_cast<SheetKind>(cboSheet->currentData().toInt()));
+}
+
+const AddressList &LabelsDialog::chosen() const
+{
+    return optPicked->isChecked() ? m_choices.picked : m_choices.everyone;
+}
+
+LabelJob LabelsDialog::job() const
+{
+    return {static_cast<SheetKind>(cboSheet->currentData().toInt()), spnStart->value(), chosen().addresses};
+}
+
+void LabelsDialog::refresh()
+{
+    const LabelSheet &current = sheet();
+    spnStart->setMaximum(current.labelsPerSheet());
+    lblStartHint->setText(labeltexts::startLabelHint(current.columns));
+    lblSummary->setText(labelSummary(m_choices, optPicked->isChecked(), current, spnStart->value()));
+    picSheet->setLabels(current, spnStart->value(), static_cast<int>(chosen().addresses.size()));
+}
+
+bool LabelsDialog::haveLabels()
+{
+    if (!chosen().addresses.empty())
+        return true;
+    m_module.MsgBox(labeltexts::nothingToPrint(optPicked->isChecked(), m_choices.nobodyPicked), MB_OK);
+    return false;
+}
+
+void LabelsDialog::cmdPreview_Click()
+{
+    if (haveLabels())
+        m_module.guarded([&] { previewLabels(m_module, job(), this); });
+}
+
+void LabelsDialog::cmdPrint_Click()
+{
+    if (!haveLabels())
+        return;
+    bool printed = false;
+    m_module.guarded([&] { printed = printLabelsOnDefaultPrinter(m_module, job()); });
+    if (printed)
+        accept();
+}
+
+void LabelsDialog::cmdSavePdf_Click()
+{
+    if (!haveLabels())
+        return;
+    bool saved = false;
+    m_module.guarded([&] { saved = saveLabelsAsPdf(m_module, job()); });
+    if (saved)
+        accept();
+}
+
+LabelsDialog *openMailingLabels(Module1 &module, const roster::FlexGrid &grid, const QString &name,
+                                const QString &address, const QString &city, QWidget *parent)
+{
+    auto *dialog = new LabelsDialog(module, labelChoices(FlexGridCells(grid), name, address, city), parent);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->open();
+    return dialog;
+}
+
+} // namespace kelvory::output

@@ -1,0 +1,109 @@
+#pragma once
+
+#include "output/CellGrid.h"
+#include "output/LabelLayout.h"
+#include "output/MailingLabels.h"
+
+#include <QDialog>
+#include <QWidget>
+
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QRadioButton;
+class QSpinBox;
+
+namespace kelvory {
+class Module1;
+}
+namespace kelvory::roster {
+class FlexGrid;
+}
+
+namespace kelvory::output {
+
+// What the labels dialog offers: every member of the roster grid, or the member in the
+// edit boxes as they show it.
+struct LabelChoices
+{
+    AddressList everyone;
+    AddressList picked;
+    QString pickedName;
+    bool nobodyPicked = true; // the name, address and city boxes are all blank
+};
+
+LabelChoices labelChoices(const CellGrid &grid, const QString &name, const QString &address, const QString &city);
+
+// The line under the choices: what they come to, or why there is nothing to print.
+QString labelSummary(const LabelChoices &choices, bool pickedOnly, const LabelSheet &sheet, int startLabel);
+
+// The first sheet in miniature: labels before the start label greyed as used, the ones
+// this job fills marked with lines of text. A click on a label makes it the start label.
+class SheetPicture final : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit SheetPicture(QWidget *parent = nullptr);
+    void setLabels(const LabelSheet &sheet, int startLabel, int labels);
+    // The label (0-based) under a point of the picture, or -1.
+    int positionAt(QPointF point) const;
+
+Q_SIGNALS:
+    void labelClicked(int position);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+
+private:
+    QRectF paper() const;
+    double scale() const;
+
+    const LabelSheet *m_sheet = nullptr;
+    int m_startLabel = 1;
+    int m_labels = 0;
+};
+
+class LabelsDialog final : public QDialog
+{
+    Q_OBJECT
+public:
+    LabelsDialog(Module1 &module, LabelChoices choices, QWidget *parent = nullptr);
+
+    // The labels as the dialog's choices stand.
+    LabelJob job() const;
+
+    QComboBox *cboSheet;
+    QSpinBox *spnStart;
+    QLabel *lblStartHint;
+    SheetPicture *picSheet;
+    QRadioButton *optAll;
+    QRadioButton *optPicked;
+    QLabel *lblSummary;
+    QPushButton *cmdPreview;
+    QPushButton *cmdPrint;
+    QPushButton *cmdSavePdf;
+    QPushButton *cmdClose;
+
+public Q_SLOTS:
+    void cmdPreview_Click();
+    void cmdPrint_Click();
+    void cmdSavePdf_Click();
+
+private:
+    const AddressList &chosen() const;
+    const LabelSheet &sheet() const;
+    // Says why when there is nothing to print.
+    bool haveLabels();
+    void refresh();
+
+    Module1 &m_module;
+    LabelChoices m_choices;
+};
+
+// Opens the labels dialog over the main window, for the roster grid and the member in the
+// boxes. It is modal and deletes itself when closed.
+LabelsDialog *openMailingLabels(Module1 &module, const roster::FlexGrid &grid, const QString &name,
+                                const QString &address, const QString &city, QWidget *parent);
+
+} // namespace kelvory::output

@@ -1,0 +1,266 @@
+// Finding a member by typing in the roster grid: the first name that begins with what was
+// typed, without regard to case or accents, highlighted but not picked until Enter.
+#include "Harness.h"
+#include "roster/CommandButton.h"
+#include "roster/FindByTyping.h"
+#include "roster/FlexGrid.h"
+#include "roster/RosterForm.h"
+
+#include <QtTest>
+
+using namespace kelvory;
+using namespace kelvory::test;
+
+namespace {
+constexpr int kInterval = 300;
+constexpr int kPause = 450;
+} // namespace
+
+class TestFindByTyping : public QObject
+{
+    Q_OBJECT
+public:
+    explicit TestFindByTyping(Backend backend) : m_backend(backend) {}
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void namesMatchWithoutRegardToCaseOrAccents_data();
+    void namesMatchWithoutRegardToCaseOrAccents();
+
+    void typingHighlightsTheFirstMatchWithoutPicking();
+    void aPauseStartsANewSearch();
+    void aSearchWithoutMatchLeavesTheHighlight();
+    void enterPicksTheHighlightedRowAsAClickDoes();
+    void aRowFarDownIsScrolledIntoView();
+    void membersAddedSinceTheLastSearchAreFound();
+
+private:
+    roster::RosterForm &form() { return h->form(); }
+    roster::FlexGrid &grid() { return *form().Grid1; }
+    // The grid row (1-based) holding the name; the order is the server's.
+    int rowOf(const QString &name) { return static_cast<int>(gridColumn(grid(), 0).indexOf(name)) + 1; }
+    // The row the view highlights (1-based), or 0.
+    int highlightedRow();
+    void typeInGrid(const QString &text) { QTest::keyClicks(&grid(), text); }
+    void startWithMembers(const QStringList &names);
+    QStringList boxes() const;
+
+    Backend m_backend;
+    std::unique_ptr<Harness> h;
+    int m_savedInterval = 0;
+};
+
+void TestFindByTyping::init()
+{
+    h = std::make_unique<Harness>(m_backend);
+    h->prepareDatabase();
+    h->writeUserFile(QStringLiteral("Dorothy"));
+    m_savedInterval = QApplication::keyboardInputInterval();
+    // Keys sent one after the other take microseconds; a pause is kPause.
+    QApplication::setKeyboardInputInterval(kInterval);
+}
+
+void TestFindByTyping::cleanup()
+{
+    QApplication::setKeyboardInputInterval(m_savedInterval);
+    h.reset();
+}
+
+void TestFindByTyping::startWithMembers(const QStringList &names)
+{
+    qint64 id = 0;
+    for (const QString &name : names) {
+        ++id;
+        h->addMember(name, QStringLiteral("%1 Elm St").arg(id), QStringLiteral("Salem, OR 97301"),
+                     QStringLiteral("555-%1").arg(id, 4, 10, QLatin1Char('0')), QString(), id);
+    }
+    QVERIFY(h->start());
+    grid().setFocus();
+}
+
+int TestFindByTyping::highlightedRow()
+{
+    const QModelIndexList rows = grid().selectionModel()->selectedRows();
+    if (rows.size() != 1 || grid().currentIndex().row() != rows.first().row())
+        return 0;
+    return rows.first().row() + 1;
+}
+
+QStringList TestFindByTyping::boxes() const
+{
+    QStringList texts;
+    for (int k = 0; k < 6; ++k)
+        texts.append(h->form().boxText(k));
+    return texts;
+}
+
+void TestFindByTyping::namesMatchWithoutRegardToCaseOrAccents_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("matches");
+    QTest::newRow("case") << "Nguyen, Van" << "NG" << true;
+    QTest::newRow("accent in the name") << "Émile Zola" << "emi" << true;
+    QTest::newRow("accent typed") << "Zoe Adler" << "zoë" << true;
+    QTest::newRow("accent decomposed") << QString::fromUtf8("E\u0301mile") << "Émi" << true;
+    QTest::newRow("several accents") << "Đặng Thị Ánh" << "dang thi a" << true;
+    QTest::newRow("stroke") << "Łukasz Østergaard" << "lukasz os" << true;
+    QTest::newRow("ligature and sharp s") << "Strauß-Ærø" << "strauss-aero" << true;
+    QTest::newRow("ligature half typed") << "Æsop" << "a" << true;
+    QTest::newRow("beyond a surrogate pair") << "𝒜ndrews" << "𝒜n" << true;
+    QTest::newRow("punctuation counts") << "O'Brien, Kate" << "ob" << false;
+    QTest::newRow("different letter") << "Émile Zola" << "emu" << false;
+    QTest::newRow("typed past the end") << "Ng" << "ngo" << false;
+    QTest::newRow("inside, not at the start") << "Van Nguyen" << "ng" << false;
+}
+
+void TestFindByTyping::namesMatchWithoutRegardToCaseOrAccents()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, typed);
+    QFETCH(bool, matches);
+    QCOMPARE(roster::startsWithFolded(name, roster::foldedForSearch(typed)), matches);
+    // Folding the whole name and comparing its beginning says the same.
+    const std::u32string whole = roster::foldedForSearch(name);
+    QCOMPARE(whole.starts_with(roster::foldedForSearch(typed)), matches);
+}
+
+void TestFindByTyping::typingHighlightsTheFirstMatchWithoutPicking()
+{
+    startWithMembers({"Abbott, Helen", "Nguyen, Van", "Ngo, Lan", "Émile Zola", "Emerson, Ruth"});
+    const int rowBefore = grid().Row();
+    const QStringList boxesBefore = boxes();
+
+    typeInGrid(QStringLiteral("ng"));
+    // Of the two names beginning with "ng", the one the grid lists first.
+    const int ngo = rowOf(QStringLiteral("Ngo, Lan"));
+    const int nguyen = rowOf(QStringLiteral("Nguyen, Van"));
+    QCOMPARE(highlightedRow(), std::min(ngo, nguyen));
+    typeInGrid(QStringLiteral("u"));
+    QCOMPARE(highlightedRow(), nguyen);
+    QCOMPARE(h->form().findChild<roster::FindByTyping *>()->typed(), QStringLiteral("ngu"));
+
+    // Not picked: the boxes and the program's current cell are as they were.
+    QCOMPARE(boxes(), boxesBefore);
+    QCOMPARE(grid().Row(), rowBefore);
+    QVERIFY(h->dialogs.messages.isEmpty());
+}
+
+void TestFindByTyping::aPauseStartsANewSearch()
+{
+    startWithMembers({"Abbott, Helen", "Nguyen, Van", "Émile Zola"});
+    typeInGrid(QStringLiteral("ng"));
+    QCOMPARE(highlightedRow(), rowOf(QStringLiteral("Nguyen, Van")));
+    QTest::qWait(kPause);
+    typeInGrid(QStringLiteral("e"));
+    QCOMPARE(highlightedRow(), rowOf(QStringLiteral("Émile Zola")));
+    QTest::qWait(kPause);
+    typeInGrid(QStringLiteral("a"));
+    QCOMPARE(highlightedRow(), rowOf(QStringLiteral("Abbott, Helen")));
+
+    // Without the pause the same keys make one search: "nge" matches nobody.
+    QTest::qWait(kPause);
+    typeInGrid(QStringLiteral("ng"));
+    typeInGrid(QStringLiteral("e"));
+    QCOMPARE(highlightedRow(), rowOf(QStringLiteral("Nguyen, Van")));
+    QCOMPARE(h->form().findChild<roster::FindByTyping *>()->typed(), QStringLiteral("nge"));
+}
+
+void TestFindByTyping::aSearchWithoutMatchLeavesTheHighlight()
+{
+    startWithMembers({"Abbott, Helen", "Nguyen, Van", "Zimmer, Paul"});
+    QCOMPARE(highlightedRow(), 0);
+    typeInGrid(QStringLiteral("q"));
+    QCOMPARE(highlightedRow(), 0);
+    QVERIFY(!grid().selectionModel()->hasSelection());
+
+    QTest::qWait(kPause);
+    typeInGrid(QStringLiteral("nguyen"));
+    const int nguyen = rowOf(QStringLiteral("Nguyen, Van"));
+    QCOMPARE(highlightedRow(), nguyen);
+    typeInGrid(QStringLiteral("x"));
+    QCOMPARE(highlightedRow(), nguyen);
+    // A blank in the middle belongs to the search; at the start of one it begins nothing.
+    QTest::qWait(kPause);
+    typeInGrid(QStringLiteral(" "));
+    QCOMPARE(highlightedRow(), nguyen);
+    typeInGrid(QStringLiteral("zimmer, p"));
+    QCOMPARE(highlightedRow(), rowOf(QStringLiteral("Zimmer, Paul")));
+}
+
+void TestFindByTyping::enterPicksTheHighlightedRowAsAClickDoes()
+{
+    startWithMembers({"Abbott, Helen", "Émile Zola", "Nguyen, Van"});
+    // Enter with nothing highlighted picks nothing.
+    QTest::keyClick(&grid(), Qt::Key_Return);
+    QCOMPARE(boxes(), QStringList(6, QString()));
+
+    typeInGrid(QStringLiteral("emi"));
+    const int row = rowOf(QStringLiteral("Émile Zola"));
+    QCOMPARE(highlightedRow(), row);
+    QTest::keyClick(&grid(), Qt::Key_Return);
+    const QStringList picked = boxes();
+    QCOMPARE(picked.first(), QStringLiteral("Émile Zola"));
+    QCOMPARE(grid().Row(), row);
+    QCOMPARE(grid().Col(), 5);
+
+    // A click on the same row fills the boxes with the same six texts.
+    QTest::mouseClick(form().Command1, Qt::LeftButton); // CLEAR
+    QCOMPARE(boxes(), QStringList(6, QString()));
+    clickGridRow(grid(), row);
+    QCOMPARE(boxes(), picked);
+    QCOMPARE(picked, QStringList({"Émile Zola", "2 Elm St", "Salem, OR 97301", "555-0002", "", "2"}));
+
+    // The keypad's Enter picks too.
+    grid().setFocus();
+    QTest::qWait(kPause);
+    typeInGrid(QStringLiteral("ng"));
+    QTest::keyClick(&grid(), Qt::Key_Enter, Qt::KeypadModifier);
+    QCOMPARE(form().boxText(0), QStringLiteral("Nguyen, Van"));
+    QVERIFY(h->dialogs.messages.isEmpty());
+}
+
+void TestFindByTyping::aRowFarDownIsScrolledIntoView()
+{
+    addManyMembers(*h, 400);
+    h->addMember(QStringLiteral("Zimmer, Paul"), QStringLiteral("31 Cedar Ave"), QStringLiteral("Salem"),
+                 QStringLiteral("555"), QString(), 1000);
+    QVERIFY(h->start());
+    grid().setFocus();
+    const int row = rowOf(QStringLiteral("Zimmer, Paul"));
+    QCOMPARE(row, 401);
+    const QModelIndex index = grid().model()->index(row - 1, 0);
+    QVERIFY(!grid().viewport()->rect().contains(grid().visualRect(index)));
+
+    typeInGrid(QStringLiteral("zi"));
+    QCOMPARE(highlightedRow(), row);
+    QVERIFY(grid().viewport()->rect().contains(grid().visualRect(index)));
+
+    // Back up to a row far above it.
+    QTest::qWait(kPause);
+    typeInGrid(QStringLiteral("member 0000"));
+    QCOMPARE(highlightedRow(), 1);
+    QVERIFY(grid().viewport()->rect().contains(grid().visualRect(grid().model()->index(0, 0))));
+}
+
+void TestFindByTyping::membersAddedSinceTheLastSearchAreFound()
+{
+    startWithMembers({"Abbott, Helen", "Nguyen, Van"});
+    typeInGrid(QStringLiteral("o'"));
+    QCOMPARE(highlightedRow(), 0);
+
+    h->addMember(QStringLiteral("O'Brien, Kate"), QStringLiteral("9 Willow Ct"), QStringLiteral("Salem"),
+                 QStringLiteral("555"), QString(), 77);
+    QTest::mouseClick(form().Command8, Qt::LeftButton); // Refresh
+    grid().setFocus();
+    QTest::qWait(kPause);
+    typeInGrid(QStringLiteral("o'b"));
+    QCOMPARE(highlightedRow(), rowOf(QStringLiteral("O'Brien, Kate")));
+    QTest::keyClick(&grid(), Qt::Key_Return);
+    QCOMPARE(form().boxText(5), QStringLiteral("77"));
+}
+
+KELVORY_BACKEND_TEST_MAIN(TestFindByTyping)
+#include "tst_findbytyping.moc"
