@@ -7,6 +7,7 @@
 #include "output/Export.h"
 #include "output/Printout.h"
 #include "roster/FlexGrid.h"
+#include "roster/RosterColumns.h"
 #include "roster/RosterForm.h"
 
 #include <QFile>
@@ -228,7 +229,7 @@ int benchPrintout(const Options &options)
             for (int r = 0; r < sample.rows(); ++r) {
                 line([&](double y) {
                     for (int f = 0; f < 5; ++f)
-                        painter.drawText(QPointF((output::kPrintColumns[f] - 1) * column, y),
+                        painter.drawText(QPointF((roster::columnFacts(f).printColumn - 1) * column, y),
                                          sample.cell(r, f).toString());
                 });
                 if (r > 0)

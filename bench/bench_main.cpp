@@ -118,7 +118,7 @@ int main(int argc, char *argv[])
             int code = 4;
             try {
                 code = benchmark.run(options);
-            } catch (const kelvory::database::Failure &failure) {
+            } catch (const kelvory::Failure &failure) {
                 std::fprintf(stderr, "database failure %s: %s\n", qPrintable(failure.number()),
                              qPrintable(failure.description()));
             } catch (const std::exception &error) {

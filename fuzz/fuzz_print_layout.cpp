@@ -6,6 +6,7 @@
 #include "FuzzSupport.h"
 
 #include "output/Printout.h"
+#include "roster/RosterColumns.h"
 
 #include <algorithm>
 #include <array>
@@ -18,7 +19,12 @@ using fuzz::shown;
 
 namespace {
 
-constexpr int kFields = static_cast<int>(std::size(output::kPrintColumns));
+constexpr int kFields = roster::kMemberFieldCount;
+
+int printColumn(int field)
+{
+    return roster::columnFacts(field).printColumn;
+}
 
 struct Expected
 {
@@ -113,7 +119,7 @@ public:
                 const output::PrintItem &item = line[onLine];
                 check(next < expected.size(), "every printed piece is one of the row's fields", describe);
                 const Expected &e = expected[next];
-                check(item.column == output::kPrintColumns[e.field], "a field lands at its own column", describe);
+                check(item.column == printColumn(e.field), "a field lands at its own column", describe);
                 check(item.text == e.text && item.text.data() == e.text.data(),
                       "every field is printed once, whole and in order", describe);
                 // The record id, and any column past the comment, is never printed.
@@ -133,7 +139,7 @@ public:
             // the column of the field after it.
             check(onLine > 0, "a line is broken only after text that reaches past a column", describe);
             const Expected &last = expected[next - 1];
-            check(output::kPrintColumns[last.field] + m_width(last.text) > output::kPrintColumns[last.field + 1],
+            check(printColumn(last.field) + m_width(last.text) > printColumn(last.field + 1),
                   "a line is broken only where a field would start inside printed text", describe);
             line = nextLine("a row's next part");
             onLine = 0;
@@ -141,7 +147,7 @@ public:
         // After the row's last text, one more line only when that text reaches past a later column.
         if (!expected.empty() && expected.back().field + 1 < kFields) {
             const Expected &last = expected.back();
-            if (output::kPrintColumns[last.field] + m_width(last.text) > output::kPrintColumns[last.field + 1])
+            if (printColumn(last.field) + m_width(last.text) > printColumn(last.field + 1))
                 check(nextLine("the break after a row's last text").empty(), "the line after a row's last text is empty",
                       describe);
         }

@@ -1,4 +1,5 @@
 #include "Harness.h"
+#include "changes/ChangeMessages.h"
 #include "changes/MemberChanges.h"
 #include "roster/CommandButton.h"
 #include "roster/FlexGrid.h"
@@ -341,8 +342,8 @@ void TestChanges::updateOrDeleteWithoutAWholeNumberIdSendsNothing()
     press(update ? form().Command2 : form().Command6);
     QCOMPARE(h->dialogs.messages.size(), 1);
     QCOMPARE(h->dialogs.messages.first().text,
-             id.isEmpty() ? changes::noMemberPickedMessage(update ? QStringLiteral("Update") : QStringLiteral("DELETE"))
-                          : changes::recordIdNotWholeMessage(id));
+             id.isEmpty() ? changes::messages::noMemberPicked(update ? QStringLiteral("Update") : QStringLiteral("DELETE"))
+                          : changes::messages::recordIdNotWhole(id));
     QVERIFY(!h->end.ended);
     QCOMPARE(members(), before);
     QVERIFY(journal().isEmpty());
@@ -361,7 +362,7 @@ void TestChanges::updateOrDeleteOfAMemberThatIsGoneIsNotReportedAsDone()
     h->dialogs.answer(IDYES);
     press(form().Command6);
     QCOMPARE(h->dialogs.texts(),
-             QStringList({"Are you sure you want to Delete Baker", changes::noSuchMemberMessage(QStringLiteral("41"))}));
+             QStringList({"Are you sure you want to Delete Baker", changes::messages::memberGone(QStringLiteral("41"))}));
     QCOMPARE(journal().size(), 1);
 
     // Another workstation deletes Adams while it is picked here.
@@ -370,7 +371,7 @@ void TestChanges::updateOrDeleteOfAMemberThatIsGoneIsNotReportedAsDone()
     h->dialogs.clear();
     type(1, QStringLiteral("8 Gone St"));
     press(form().Command2);
-    QCOMPARE(h->dialogs.texts(), QStringList{changes::noSuchMemberMessage(QStringLiteral("17"))});
+    QCOMPARE(h->dialogs.texts(), QStringList{changes::messages::memberGone(QStringLiteral("17"))});
     QCOMPARE(journal().size(), 1);
     QVERIFY(members().isEmpty());
     // The grid now shows the truth.
@@ -496,8 +497,8 @@ void TestChanges::sharedRecordIdIsNeitherChangedNorDeleted()
     const QList<QStringList> before = members();
     pickUpdateAndDelete();
     QCOMPARE(h->dialogs.texts(),
-             QStringList({changes::sharedRecordIdMessage(7, 2), "Are you sure you want to Delete Adams",
-                          changes::sharedRecordIdMessage(7, 2)}));
+             QStringList({changes::messages::recordIdShared(7, 2), "Are you sure you want to Delete Adams",
+                          changes::messages::recordIdShared(7, 2)}));
     QVERIFY(!h->end.ended);
     QCOMPARE(members(), before);
     QVERIFY(journal().isEmpty());
@@ -520,7 +521,7 @@ void TestChanges::recordIdsHeldAsTextAreNeverReusedOrGuessed()
             h->dialogs.clear();
             clickRow(row);
             press(update ? form().Command2 : form().Command6);
-            QCOMPARE(h->dialogs.texts(), QStringList{changes::recordIdNotWholeMessage(id)});
+            QCOMPARE(h->dialogs.texts(), QStringList{changes::messages::recordIdNotWhole(id)});
         }
     }
     QCOMPARE(members().size(), 5);
@@ -531,7 +532,7 @@ void TestChanges::recordIdsHeldAsTextAreNeverReusedOrGuessed()
     fill({"Castillo", "7 Pine", "Salem", "555-7", ""});
     form().setBoxText(5, QStringLiteral("keep"));
     press(form().Command3);
-    QCOMPARE(h->dialogs.texts(), QStringList{changes::recordIdTakenMessage(10)});
+    QCOMPARE(h->dialogs.texts(), QStringList{changes::messages::newRecordIdTaken(10)});
     QCOMPARE(form().boxText(5), QStringLiteral("keep"));
     QCOMPARE(members().size(), 2);
     QVERIFY(journal().isEmpty());

@@ -1,5 +1,6 @@
 #include "Harness.h"
 #include "output/Export.h"
+#include "output/OutputMessages.h"
 #include "roster/CommandButton.h"
 #include "roster/FlexGrid.h"
 #include "roster/RosterForm.h"
@@ -281,7 +282,7 @@ void TestExport::aFolderThatIsAFileIsReported()
     QVERIFY(problem.has_value());
     QVERIFY(!problem->isEmpty());
     QCOMPARE(readAll(notAFolder), QByteArray("a file\n"));
-    QVERIFY(output::exportFailedMessage(QDir::toNativeSeparators(path), *problem)
+    QVERIFY(output::messages::rosterNotExported(QDir::toNativeSeparators(path), *problem)
                 .contains(QDir::toNativeSeparators(path)));
 }
 

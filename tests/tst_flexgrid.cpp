@@ -1,5 +1,5 @@
 #include "Harness.h"
-#include "database/Failure.h"
+#include "common/Failure.h"
 #include "roster/FlexGrid.h"
 #include "roster/GridCells.h"
 
@@ -146,11 +146,11 @@ void TestFlexGrid::bulkLoadReplacesEveryDataRow()
 void TestFlexGrid::outOfRangeIsAFailure()
 {
     FlexGrid grid(2, 2);
-    QVERIFY_THROWS_EXCEPTION(database::Failure, grid.TextMatrix(2, 0));
-    QVERIFY_THROWS_EXCEPTION(database::Failure, grid.setTextMatrix(0, 2, QString()));
-    QVERIFY_THROWS_EXCEPTION(database::Failure, grid.setRows(0));
-    QVERIFY_THROWS_EXCEPTION(database::Failure, grid.setRow(-1));
-    QVERIFY_THROWS_EXCEPTION(database::Failure, grid.setColWidth(3, 10));
+    QVERIFY_THROWS_EXCEPTION(Failure, grid.TextMatrix(2, 0));
+    QVERIFY_THROWS_EXCEPTION(Failure, grid.setTextMatrix(0, 2, QString()));
+    QVERIFY_THROWS_EXCEPTION(Failure, grid.setRows(0));
+    QVERIFY_THROWS_EXCEPTION(Failure, grid.setRow(-1));
+    QVERIFY_THROWS_EXCEPTION(Failure, grid.setColWidth(3, 10));
 }
 
 KELVORY_TEST_MAIN(TestFlexGrid)

@@ -6,6 +6,7 @@
 #include "Harness.h"
 #include "HostileTexts.h"
 #include "OperatorDriver.h"
+#include "changes/ChangeMessages.h"
 #include "changes/MemberChanges.h"
 #include "roster/CommandButton.h"
 #include "roster/FlexGrid.h"
@@ -320,7 +321,7 @@ void TestHostileInput::idBoxThatIsNoWholeNumberSendsNothing()
             form().Text1[5]->setText(id);
             h->dialogs.clear();
             press(update ? form().Command2 : form().Command6);
-            QCOMPARE(h->dialogs.texts(), QStringList{changes::recordIdNotWholeMessage(id)});
+            QCOMPARE(h->dialogs.texts(), QStringList{changes::messages::recordIdNotWhole(id)});
             QCOMPARE(members(), m_bystanders);
             QCOMPARE(journal(), journalBefore);
             count(5);

@@ -4,7 +4,7 @@
 #include "Harness.h"
 #include "PdfText.h"
 #include "output/LabelLayout.h"
-#include "output/LabelTexts.h"
+#include "output/OutputMessages.h"
 #include "output/LabelsDialog.h"
 #include "output/MailingLabels.h"
 #include "output/Printout.h"
@@ -273,9 +273,9 @@ void TestLabels::membersWithoutAnAddressAreLeftOut()
     const LabelSheet &letter = labelSheet(SheetKind::UsLetter30);
     QCOMPARE(labelSummary(choices, false, letter, 30),
              QStringLiteral("2 labels on 2 sheets, the first at label 30. 2 members without an address are left out."));
-    QCOMPARE(labelSummary(choices, true, letter, 1), labeltexts::noMemberPicked());
+    QCOMPARE(labelSummary(choices, true, letter, 1), messages::noMemberPicked());
     QCOMPARE(labelSummary(labelChoices(grid, "Brown", "", "Salem"), true, letter, 1),
-             labeltexts::pickedMemberHasNoAddress());
+             messages::pickedMemberHasNoAddress());
 }
 
 LabelsDialog *TestLabels::openWithCtrlL()
@@ -406,7 +406,7 @@ void TestLabels::aSavedPdfReadsBackInLabelOrder()
     QCOMPARE(h->dialogs.fileQuestions[0].title, QStringLiteral("Save Mailing Labels as PDF"));
     QCOMPARE(h->dialogs.fileQuestions[0].text, path(QStringLiteral("MailingLabels.pdf")));
     // ".pdf" is added to a name typed without it.
-    QCOMPARE(h->dialogs.texts(), QStringList{labeltexts::labelsSaved(33, QDir::toNativeSeparators(pdf + ".pdf"))});
+    QCOMPARE(h->dialogs.texts(), QStringList{messages::labelsSaved(33, QDir::toNativeSeparators(pdf + ".pdf"))});
     QCOMPARE(h->dialogs.messages[0].style, int(MB_OK));
     QTRY_VERIFY(!open); // done, so closed
 
@@ -476,10 +476,10 @@ void TestLabels::nothingPickedOrNoPrinterIsSaidClearly()
     QVERIFY(dialog);
     QCOMPARE(dialog->optPicked->text(), QStringLiteral("&Only the member in the boxes (none picked)"));
     dialog->optPicked->click();
-    QCOMPARE(dialog->lblSummary->text(), labeltexts::noMemberPicked());
+    QCOMPARE(dialog->lblSummary->text(), messages::noMemberPicked());
     QTest::mouseClick(dialog->cmdPrint, Qt::LeftButton);
     QTest::mouseClick(dialog->cmdSavePdf, Qt::LeftButton);
-    QCOMPARE(h->dialogs.texts(), QStringList(2, labeltexts::noMemberPicked()));
+    QCOMPARE(h->dialogs.texts(), QStringList(2, messages::noMemberPicked()));
     QVERIFY(h->dialogs.texts().first().contains(QStringLiteral("click a member's row")));
     QCOMPARE(h->printers.jobs, 0);
     QVERIFY(h->dialogs.fileQuestions.isEmpty());
@@ -493,7 +493,7 @@ void TestLabels::nothingPickedOrNoPrinterIsSaidClearly()
     QVERIFY(dialog);
     dialog->optPicked->click();
     QTest::mouseClick(dialog->cmdPrint, Qt::LeftButton);
-    QCOMPARE(h->dialogs.texts(), QStringList{labeltexts::pickedMemberHasNoAddress()});
+    QCOMPARE(h->dialogs.texts(), QStringList{messages::pickedMemberHasNoAddress()});
     dialog->reject();
 
     // No printer: the roster printout's message, and the dialog stays for another try.
@@ -504,7 +504,7 @@ void TestLabels::nothingPickedOrNoPrinterIsSaidClearly()
     QCOMPARE(dialog->lblSummary->text(),
              QStringLiteral("1 label on 1 sheet, the first at label 1. 1 member without an address is left out."));
     QTest::mouseClick(dialog->cmdPrint, Qt::LeftButton);
-    QCOMPARE(h->dialogs.texts(), QStringList{noPrinterMessage()});
+    QCOMPARE(h->dialogs.texts(), QStringList{messages::noDefaultPrinter()});
     QCOMPARE(h->dialogs.messages[0].style, int(MB_OK | MB_ICONERROR));
     QVERIFY(dialog->isVisible());
     h->printers.available = true;

@@ -1,5 +1,6 @@
 #include "Harness.h"
 #include "PdfText.h"
+#include "output/OutputMessages.h"
 #include "output/Printout.h"
 #include "roster/CommandButton.h"
 #include "roster/FlexGrid.h"
@@ -361,7 +362,7 @@ void TestPrintout::noDefaultPrinterSaysSoAndPrintsNothing()
     press(form().Command5);
 
     QCOMPARE(h->dialogs.messages.size(), 1);
-    QCOMPARE(h->dialogs.messages[0].text, output::noPrinterMessage());
+    QCOMPARE(h->dialogs.messages[0].text, output::messages::noDefaultPrinter());
     QVERIFY(h->dialogs.messages[0].text.contains(QLatin1String("no default printer")));
     QCOMPARE(h->dialogs.messages[0].style, int(MB_OK | MB_ICONERROR));
     QVERIFY(!QFile::exists(pdfPath()));

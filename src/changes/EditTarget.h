@@ -4,8 +4,8 @@
 
 namespace kelvory::changes {
 
-// The edit boxes and the roster refill, as the change commands see the main window:
-// box 0 name, 1 address, 2 city-state-ZIP, 3 phone, 4 comment, 5 record id.
+// The edit boxes and the roster refill, as the change commands see the main window;
+// box k holds roster column k.
 class EditTarget
 {
 public:

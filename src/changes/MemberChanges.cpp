@@ -1,10 +1,12 @@
 #include "changes/MemberChanges.h"
 
+#include "changes/ChangeMessages.h"
 #include "changes/EditTarget.h"
 #include "database/Connection.h"
 #include "database/DateText.h"
 #include "database/Statements.h"
 #include "database/StorableText.h"
+#include "roster/RosterColumns.h"
 #include "startup/Module1.h"
 #include "startup/NumberText.h"
 
@@ -18,17 +20,16 @@ namespace kelvory::changes {
 
 namespace {
 
-enum Box { Name = 0, Address = 1, City = 2, Phone = 3, Comment = 4, RecordId = 5 };
+using namespace roster; // the roster's columns name the boxes
 
 // Text that the database cannot store exactly is refused before anything is sent, so
 // that a change never takes effect without its journal row.
 bool boxesStorable(Module1 &module, const EditTarget &boxes)
 {
-    static const char *const names[5] = {"Name", "Address", "City, State, ZIP", "Phone", "Comment"};
-    for (int k = Name; k <= Comment; ++k) {
+    for (int k = 0; k < kMemberFieldCount; ++k) {
         const QString problem = database::unstorableCharacter(boxes.boxText(k));
         if (!problem.isEmpty()) {
-            module.MsgBox(unstorableMessage(QString::fromLatin1(names[k]), problem));
+            module.MsgBox(messages::boxCannotBeStored(QString::fromLatin1(columnFacts(k).caption), problem));
             return false;
         }
     }
@@ -46,12 +47,12 @@ std::optional<qint64> pickedRecordId(Module1 &module, const EditTarget &boxes, c
 {
     const QString text = boxes.boxText(RecordId);
     if (text.isEmpty()) {
-        module.MsgBox(noMemberPickedMessage(command));
+        module.MsgBox(messages::noMemberPicked(command));
         return std::nullopt;
     }
     const std::optional<qint64> id = recordIdFrom(text);
     if (!id)
-        module.MsgBox(recordIdNotWholeMessage(text));
+        module.MsgBox(messages::recordIdNotWhole(text));
     return id;
 }
 
@@ -85,58 +86,14 @@ bool changePickedMember(Module1 &module, EditTarget &boxes, const QString &state
     // operator reads it.
     if (affected == 0) {
         boxes.FillRoster();
-        module.MsgBox(noSuchMemberMessage(boxes.boxText(RecordId)));
+        module.MsgBox(messages::memberGone(boxes.boxText(RecordId)));
     } else {
-        module.MsgBox(sharedRecordIdMessage(id, affected));
+        module.MsgBox(messages::recordIdShared(id, affected));
     }
     return false;
 }
 
 } // namespace
-
-QString unstorableMessage(const QString &boxName, const QString &problem)
-{
-    return QStringLiteral("The %1 box holds %2, which cannot be stored. Remove it and try again; nothing was changed.")
-        .arg(boxName, problem);
-}
-
-QString noMemberPickedMessage(const QString &command)
-{
-    return QStringLiteral("No member is picked. Click on the member's row in the list first, then press %1.")
-        .arg(command);
-}
-
-QString recordIdNotWholeMessage(const QString &recordId)
-{
-    return QStringLiteral("The record id of this member, \"%1\", is not a whole number, so the member cannot be "
-                          "changed or deleted here. Nothing was changed. Ask the administrator of the club's "
-                          "database to give the member a whole-number record id.")
-        .arg(recordId);
-}
-
-QString sharedRecordIdMessage(qint64 recordId, qint64 members)
-{
-    return QStringLiteral("The record id %1 is shared by %2 members, so the program cannot tell them apart. Nothing "
-                          "was changed. The administrator of the club's database must give each of these members a "
-                          "record id of its own.")
-        .arg(recordId)
-        .arg(members);
-}
-
-QString recordIdTakenMessage(qint64 recordId)
-{
-    return QStringLiteral("The new member was not stored: the record id %1, the one after the largest record id "
-                          "found, is held by a member already. Nothing was changed. Ask the administrator of the "
-                          "club's database to look at the record ids (they may be stored as text).")
-        .arg(recordId);
-}
-
-QString noSuchMemberMessage(const QString &recordId)
-{
-    return QStringLiteral("No member has the record id %1 any more; it may have been changed or deleted at "
-                          "another computer. Nothing was changed. The list now shows the members as they are stored.")
-        .arg(recordId);
-}
 
 QString transactionText(const QString &action, const EditTarget &boxes)
 {
@@ -170,7 +127,7 @@ qint64 nextRecordId(const QVariant &largestStored)
     if (largestStored.isNull())
         return 1;
     const auto overflow = [&] {
-        return database::Failure(QStringLiteral("6"), QStringLiteral("Overflow: the largest record id is %1")
+        return Failure(QStringLiteral("6"), QStringLiteral("Overflow: the largest record id is %1")
                                                           .arg(database::displayText(largestStored)));
     };
     bool ok = false;
@@ -192,15 +149,9 @@ qint64 nextRecordId(const QVariant &largestStored)
 
 void addMember(Module1 &module, EditTarget &boxes)
 {
-    const std::pair<Box, const char *> required[] = {
-        {Name, "Nothing to Add"},
-        {Address, "Address is required"},
-        {City, "`City State ZIP` is required"},
-        {Phone, "Phone is required"},
-    };
-    for (const auto &[box, message] : required) {
-        if (boxes.boxText(box).isEmpty()) {
-            module.MsgBox(QString::fromLatin1(message));
+    for (int k = 0; k < kMemberFieldCount; ++k) {
+        if (columnFacts(k).required && boxes.boxText(k).isEmpty()) {
+            module.MsgBox(QString::fromLatin1(columnFacts(k).required));
             return;
         }
     }
@@ -232,16 +183,16 @@ void addMember(Module1 &module, EditTarget &boxes)
         }
     }
     if (taken) {
-        module.MsgBox(recordIdTakenMessage(*taken));
+        module.MsgBox(messages::newRecordIdTaken(*taken));
         return;
     }
-    module.MsgBox(QStringLiteral("Record Added"));
+    module.MsgBox(messages::recordAdded());
 }
 
 void updateMember(Module1 &module, EditTarget &boxes)
 {
     if (boxes.boxText(Address).isEmpty()) {
-        module.MsgBox(QStringLiteral("Nothing to update"));
+        module.MsgBox(messages::nothingToUpdate());
         return;
     }
     const std::optional<qint64> id = pickedRecordId(module, boxes, QStringLiteral("Update"));
@@ -251,26 +202,26 @@ void updateMember(Module1 &module, EditTarget &boxes)
     QVariantList values = memberFields(boxes);
     values.append(*id);
     if (changePickedMember(module, boxes, database::sql::kUpdateMember, values, *id, kChanged))
-        module.MsgBox(QStringLiteral("Record Updated"));
+        module.MsgBox(messages::recordUpdated());
 }
 
 void deleteMember(Module1 &module, EditTarget &boxes)
 {
     if (boxes.boxText(RecordId).isEmpty()) {
-        module.MsgBox(QStringLiteral("Nothing to Delete"));
+        module.MsgBox(messages::nothingToDelete());
         return;
     }
     const std::optional<qint64> id = pickedRecordId(module, boxes, QStringLiteral("DELETE"));
     if (!id || !boxesStorable(module, boxes))
         return;
 
-    const int answer = module.MsgBox(QStringLiteral("Are you sure you want to Delete ") + boxes.boxText(Name), MB_YESNO,
-                                     QStringLiteral("DELETE"));
+    const int answer =
+        module.MsgBox(messages::deleteQuestion(boxes.boxText(Name)), MB_YESNO, messages::deleteQuestionTitle());
     if (answer != IDYES)
         return;
 
     if (changePickedMember(module, boxes, database::sql::kDeleteMember, {*id}, *id, kDeleted))
-        module.MsgBox(QStringLiteral("Record Deleted"));
+        module.MsgBox(messages::recordDeleted());
 }
 
 } // namespace kelvory::changes

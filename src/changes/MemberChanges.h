@@ -35,11 +35,4 @@ void addMember(Module1 &module, EditTarget &boxes);
 void updateMember(Module1 &module, EditTarget &boxes);
 void deleteMember(Module1 &module, EditTarget &boxes);
 
-QString noMemberPickedMessage(const QString &command);
-QString unstorableMessage(const QString &boxName, const QString &problem);
-QString noSuchMemberMessage(const QString &recordId);
-QString recordIdNotWholeMessage(const QString &recordId);
-QString sharedRecordIdMessage(qint64 recordId, qint64 members);
-QString recordIdTakenMessage(qint64 recordId);
-
 } // namespace kelvory::changes

@@ -18,7 +18,7 @@
 
 namespace kelvory::database {
 
-Failure Failure::fromSqlError(const QSqlError &error)
+Failure failureFrom(const QSqlError &error)
 {
     QString number = error.nativeErrorCode();
     if (number.isEmpty())
@@ -129,7 +129,7 @@ void Connection::openServer(const ServerSettings &settings)
         qputenv("TDSPORT", "1433");
     // The user id and password travel in the connection string; the separate arguments stay empty.
     if (!db.open(QString(), QString()))
-        throw Failure::fromSqlError(db.lastError());
+        throw failureFrom(db.lastError());
     m_backend = Backend::Odbc;
 }
 
@@ -145,7 +145,7 @@ void Connection::openEmbedded(const QString &file)
     const int waitSeconds = qMax(m_connectionTimeout, m_commandTimeout);
     db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(waitSeconds * 1000));
     if (!db.open())
-        throw embeddedFileFailure(Failure::fromSqlError(db.lastError()), file, waitSeconds);
+        throw embeddedFileFailure(failureFrom(db.lastError()), file, waitSeconds);
     m_backend = Backend::Embedded;
     if (!existed) {
         try {
@@ -187,18 +187,18 @@ QSqlQuery Connection::run(const QString &sql, const QVariantList &values, bool r
     QSqlQuery query(db);
     query.setForwardOnly(true);
     if (!query.prepare(sql))
-        throw Failure::fromSqlError(query.lastError());
+        throw failureFrom(query.lastError());
     applyCommandTimeout(query);
     for (const QVariant &value : values)
         query.addBindValue(bindable(value));
     if (!query.exec()) {
         if (!readFailureAllowed || m_backend != Backend::Embedded)
-            throw Failure::fromSqlError(query.lastError());
+            throw failureFrom(query.lastError());
         // SQLite finds a table gone only as the statement runs; one that still compiles
         // against the schema as it is now failed on its first row.
         QSqlQuery check(db);
         if (!check.prepare(sql))
-            throw Failure::fromSqlError(check.lastError());
+            throw failureFrom(check.lastError());
     }
     return query;
 }
@@ -229,7 +229,7 @@ void Connection::transactionStep(const QString &sqliteStatement, bool (QSqlDatab
     }
     QSqlDatabase db = database();
     if (!(db.*odbcStep)())
-        throw Failure::fromSqlError(db.lastError());
+        throw failureFrom(db.lastError());
 }
 
 void Connection::beginTransaction()
@@ -439,7 +439,7 @@ void ResultSet::advance()
     m_failure.reset();
     m_eof = !next();
     if (m_eof && !m_statement && m_query.lastError().isValid())
-        m_failure = Failure::fromSqlError(m_query.lastError());
+        m_failure = failureFrom(m_query.lastError());
 }
 
 void ResultSet::moveNext()

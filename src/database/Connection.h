@@ -1,10 +1,11 @@
 #pragma once
 
-#include "database/Failure.h"
+#include "common/Failure.h"
 
 #include <QDate>
 #include <QHash>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QString>
 #include <QVariant>
@@ -16,6 +17,9 @@
 namespace kelvory::database {
 
 enum class Backend { None, Embedded, Odbc };
+
+// The standard error for what a driver reported: its native code, or else the kind of error.
+Failure failureFrom(const QSqlError &error);
 
 // The four pieces of a server deployment; the driver piece is fixed.
 struct ServerSettings

@@ -23,7 +23,7 @@ void createEmbeddedSchema(Connection &connection)
 {
     QSqlDatabase db = connection.database();
     if (!db.transaction())
-        throw Failure::fromSqlError(db.lastError());
+        throw failureFrom(db.lastError());
     try {
         for (const QString &statement : embeddedSchemaStatements())
             connection.execute(statement);
@@ -32,7 +32,7 @@ void createEmbeddedSchema(Connection &connection)
         throw;
     }
     if (!db.commit())
-        throw Failure::fromSqlError(db.lastError());
+        throw failureFrom(db.lastError());
 }
 
 } // namespace kelvory::database

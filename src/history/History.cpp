@@ -18,6 +18,19 @@ namespace kelvory::history {
 
 using roster::placeInTwips;
 
+namespace {
+
+// The journal's columns in the grid: the date, the operator, the transaction text.
+struct JournalColumn
+{
+    const char *heading;
+    int width; // twips
+};
+constexpr int kJournalColumnCount = 3;
+constexpr JournalColumn kJournalColumns[kJournalColumnCount] = {{"Date", 1200}, {"Person", 1200}, {"Transaction", 10000}};
+
+} // namespace
+
 History::History(Module1 &module) : QWidget(nullptr), m_module(module)
 {
     setObjectName(QStringLiteral("History"));
@@ -25,16 +38,16 @@ History::History(Module1 &module) : QWidget(nullptr), m_module(module)
     setWindowTitle(QStringLiteral("Transaction History"));
     setWindowIcon(QIcon(roster::picture(QStringLiteral("kelvory"), 32)));
 
-    Grid1 = new roster::FlexGrid(3, 2, this);
+    Grid1 = new roster::FlexGrid(kJournalColumnCount, 2, this);
     Grid1->setObjectName(QStringLiteral("Grid1"));
     Grid1->setFont(roster::timesNewRoman(12));
     Grid1->verticalHeader()->setDefaultSectionSize(Grid1->fontMetrics().height() + 4);
-    placeInTwips(Grid1, 90, 840, 12855, 5865);
+    placeInTwips(Grid1, {90, 840, 12855, 5865});
 
     Command4 = new roster::CommandButton(QStringLiteral("EXIT"), Qt::white, this);
     Command4->setObjectName(QStringLiteral("Command4"));
     Command4->setPicture(QStringLiteral("exit"), 32);
-    placeInTwips(Command4, 0, 0, 885, 765);
+    placeInTwips(Command4, {0, 0, 885, 765});
     connect(Command4, &QToolButton::clicked, this, &History::Command4_Click);
 
     Label2 = new QLabel(QStringLiteral(" Transaction History"), this);
@@ -43,7 +56,7 @@ History::History(Module1 &module) : QWidget(nullptr), m_module(module)
     black.setColor(QPalette::WindowText, Qt::black);
     Label2->setPalette(black);
     Label2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    placeInTwips(Label2, 4530, 210, 3705, 435);
+    placeInTwips(Label2, {4530, 210, 3705, 435});
 
     QWidget::setTabOrder(Grid1, Command4);
     Grid1->setFocus(Qt::OtherFocusReason);
@@ -57,19 +70,17 @@ History::~History() = default;
 
 void History::Form_Load()
 {
-    Grid1->setColWidth(0, 1200);
-    Grid1->setColWidth(1, 1200);
-    Grid1->setColWidth(2, 10000);
-    Grid1->setTextMatrix(0, 0, QStringLiteral("Date"));
-    Grid1->setTextMatrix(0, 1, QStringLiteral("Person"));
-    Grid1->setTextMatrix(0, 2, QStringLiteral("Transaction"));
+    for (int c = 0; c < kJournalColumnCount; ++c)
+        Grid1->setColWidth(c, kJournalColumns[c].width);
+    for (int c = 0; c < kJournalColumnCount; ++c)
+        Grid1->setTextMatrix(0, c, QString::fromLatin1(kJournalColumns[c].heading));
     FillHistory();
 }
 
 void History::FillHistory()
 {
     roster::GridFillOptions options;
-    options.alignedColumns = 3;
+    options.alignedColumns = kJournalColumnCount;
     options.cellText = {database::displayDateText};
     // A journal shown in part would pass for the whole of it.
     options.raiseReadFailures = true;

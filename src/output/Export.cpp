@@ -1,5 +1,6 @@
 #include "output/Export.h"
 
+#include "output/OutputMessages.h"
 #include "roster/FlexGrid.h"
 #include "startup/Module1.h"
 
@@ -88,34 +89,16 @@ std::optional<QString> writeExportFile(const QString &path, const QByteArray &by
     return std::nullopt;
 }
 
-QString exportReadyMessage(const QString &nativePath)
-{
-    return QStringLiteral("  DATA IS READY ") + QStringLiteral("\r\r")
-        + QStringLiteral("On the next Xcel screen click the Logo in upper left then") + QStringLiteral("\r")
-        + QStringLiteral("select EXCELEXPORT.CVS from Recent Documents List") + kCrLf + kCrLf
-        + QStringLiteral("If you do not see the file in the list it`s because you have not previously opened it. "
-                         "Click OPEN and navigate to ")
-        + nativePath;
-}
-
-QString exportFailedMessage(const QString &nativePath, const QString &reason)
-{
-    return QStringLiteral("The roster was not exported: the file") + kCrLf + nativePath + kCrLf
-        + QStringLiteral("cannot be written (%1).").arg(reason) + kCrLf + kCrLf
-        + QStringLiteral("If the spreadsheet program has this file open, close it there, then press "
-                         "Xcel Export again. An earlier export, if there is one, is unchanged.");
-}
-
 void exportRoster(Module1 &module, const roster::FlexGrid &grid)
 {
     const QString path = module.exportFilePath();
     const QString nativePath = QDir::toNativeSeparators(path);
     const FlexGridCells cells(grid);
     if (const std::optional<QString> problem = writeExportFile(path, exportBytes(cells))) {
-        module.MsgBox(exportFailedMessage(nativePath, *problem), MB_OK | MB_ICONERROR);
+        module.MsgBox(messages::rosterNotExported(nativePath, *problem), MB_OK | MB_ICONERROR);
         return;
     }
-    if (module.MsgBox(exportReadyMessage(nativePath), MB_OKCANCEL) == IDCANCEL)
+    if (module.MsgBox(messages::dataIsReady(nativePath), MB_OKCANCEL) == IDCANCEL)
         return;
     module.services().shell->openFile(path);
 }

@@ -30,10 +30,6 @@ QByteArray exportBytes(const CellGrid &grid);
 // only once complete. Returns why it could not, or nothing.
 std::optional<QString> writeExportFile(const QString &path, const QByteArray &bytes);
 
-// The message after a finished export; it ends with the file's path as shown to the operator.
-QString exportReadyMessage(const QString &nativePath);
-QString exportFailedMessage(const QString &nativePath, const QString &reason);
-
 // Xcel Export: writes the roster grid to ExcelExport.csv, tells the operator where to
 // find it and, unless cancelled, opens it with the program the system associates with it.
 void exportRoster(Module1 &module, const roster::FlexGrid &grid);

@@ -1,5 +1,7 @@
 #include "output/LabelLayout.h"
 
+#include "roster/RosterColumns.h"
+
 #include <QLocale>
 #include <QTextBoundaryFinder>
 
@@ -81,7 +83,8 @@ AddressList addressesFromGrid(const CellGrid &grid)
             anyText = !grid.cell(r, c).trimmed().isEmpty();
         if (!anyText)
             continue;
-        MailingAddress member{tidied(grid.cell(r, 0)), tidied(grid.cell(r, 1)), tidied(grid.cell(r, 2))};
+        MailingAddress member{tidied(grid.cell(r, roster::Name)), tidied(grid.cell(r, roster::Address)),
+                              tidied(grid.cell(r, roster::City))};
         if (member.address.isEmpty())
             ++list.withoutAddress;
         else

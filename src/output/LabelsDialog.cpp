@@ -1,6 +1,6 @@
 #include "output/LabelsDialog.h"
 
-#include "output/LabelTexts.h"
+#include "output/OutputMessages.h"
 #include "startup/Module1.h"
 
 #include <QComboBox>
@@ -44,10 +44,10 @@ QString labelSummary(const LabelChoices &choices, bool pickedOnly, const LabelSh
 {
     const AddressList &list = pickedOnly ? choices.picked : choices.everyone;
     if (list.addresses.empty())
-        return labeltexts::nothingToPrint(pickedOnly, choices.nobodyPicked);
+        return messages::nothingToPrint(pickedOnly, choices.nobodyPicked);
     const int labels = static_cast<int>(list.addresses.size());
-    const QString fill = labeltexts::labelsOnSheets(labels, sheetsNeeded(labels, sheet, startLabel), startLabel);
-    return pickedOnly ? fill : fill + QLatin1Char(' ') + labeltexts::membersLeftOut(list.withoutAddress);
+    const QString fill = messages::labelsOnSheets(labels, sheetsNeeded(labels, sheet, startLabel), startLabel);
+    return pickedOnly ? fill : fill + QLatin1Char(' ') + messages::membersLeftOut(list.withoutAddress);
 }
 
 SheetPicture::SheetPicture(QWidget *parent) : QWidget(parent)
@@ -134,11 +134,11 @@ LabelsDialog::LabelsDialog(Module1 &module, LabelChoices choices, QWidget *paren
     : QDialog(parent), m_module(module), m_choices(std::move(choices))
 {
     setObjectName(QStringLiteral("LabelsDialog"));
-    setWindowTitle(labeltexts::dialogTitle());
+    setWindowTitle(messages::dialogTitle());
 
     cboSheet = new QComboBox(this);
-    cboSheet->addItem(labeltexts::usLetterSheet(), static_cast<int>(SheetKind::UsLetter30));
-    cboSheet->addItem(labeltexts::a4Sheet(), static_cast<int>(SheetKind::A4With21));
+    cboSheet->addItem(messages::usLetterSheet(), static_cast<int>(SheetKind::UsLetter30));
+    cboSheet->addItem(messages::a4Sheet(), static_cast<int>(SheetKind::A4With21));
     cboSheet->setCurrentIndex(usualSheet() == SheetKind::A4With21 ? 1 : 0);
     cboSheet->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     spnStart = new QSpinBox(this);
@@ -147,18 +147,18 @@ LabelsDialog::LabelsDialog(Module1 &module, LabelChoices choices, QWidget *paren
     lblStartHint->setWordWrap(true);
     picSheet = new SheetPicture(this);
 
-    auto *sheetCaption = new QLabel(labeltexts::sheetCaption(), this);
+    auto *sheetCaption = new QLabel(messages::sheetCaption(), this);
     sheetCaption->setBuddy(cboSheet);
-    auto *startCaption = new QLabel(labeltexts::startLabelCaption(), this);
+    auto *startCaption = new QLabel(messages::startLabelCaption(), this);
     startCaption->setBuddy(spnStart);
     auto *form = new QFormLayout;
     form->addRow(sheetCaption, cboSheet);
     form->addRow(startCaption, spnStart);
     form->addRow(QString(), lblStartHint);
 
-    optAll = new QRadioButton(labeltexts::allMembersChoice(), this);
-    optPicked = new QRadioButton(m_choices.nobodyPicked ? labeltexts::noMemberPickedChoice()
-                                                        : labeltexts::pickedMemberChoice(shownName(m_choices.pickedName)),
+    optAll = new QRadioButton(messages::allMembersChoice(), this);
+    optPicked = new QRadioButton(m_choices.nobodyPicked ? messages::noMemberPickedChoice()
+                                                        : messages::pickedMemberChoice(shownName(m_choices.pickedName)),
                                  this);
     optAll->setChecked(true);
     lblSummary = new QLabel(this);
@@ -178,10 +178,10 @@ LabelsDialog::LabelsDialog(Module1 &module, LabelChoices choices, QWidget *paren
     top->addWidget(picSheet, 0, Qt::AlignTop);
 
     auto *buttons = new QDialogButtonBox(this);
-    cmdPreview = buttons->addButton(labeltexts::previewButton(), QDialogButtonBox::ActionRole);
-    cmdSavePdf = buttons->addButton(labeltexts::savePdfButton(), QDialogButtonBox::ActionRole);
-    cmdPrint = buttons->addButton(labeltexts::printButton(), QDialogButtonBox::AcceptRole);
-    cmdClose = buttons->addButton(labeltexts::closeButton(), QDialogButtonBox::RejectRole);
+    cmdPreview = buttons->addButton(messages::previewButton(), QDialogButtonBox::ActionRole);
+    cmdSavePdf = buttons->addButton(messages::savePdfButton(), QDialogButtonBox::ActionRole);
+    cmdPrint = buttons->addButton(messages::printButton(), QDialogButtonBox::AcceptRole);
+    cmdClose = buttons->addButton(messages::closeButton(), QDialogButtonBox::RejectRole);
     cmdPrint->setDefault(true);
     // Each button closes the dialog itself, and only once its work is done.
     connect(cmdPreview, &QPushButton::clicked, this, &LabelsDialog::cmdPreview_Click);
@@ -219,7 +219,7 @@ void LabelsDialog::refresh()
 {
     const LabelSheet &current = sheet();
     spnStart->setMaximum(current.labelsPerSheet());
-    lblStartHint->setText(labeltexts::startLabelHint(current.columns));
+    lblStartHint->setText(messages::startLabelHint(current.columns));
     lblSummary->setText(labelSummary(m_choices, optPicked->isChecked(), current, spnStart->value()));
     picSheet->setLabels(current, spnStart->value(), static_cast<int>(chosen().addresses.size()));
 }
@@ -228,7 +228,7 @@ bool LabelsDialog::haveLabels()
 {
     if (!chosen().addresses.empty())
         return true;
-    m_module.MsgBox(labeltexts::nothingToPrint(optPicked->isChecked(), m_choices.nobodyPicked), MB_OK);
+    m_module.MsgBox(messages::nothingToPrint(optPicked->isChecked(), m_choices.nobodyPicked), MB_OK);
     return false;
 }
 

@@ -1,7 +1,7 @@
 #include "output/MailingLabels.h"
 
 #include "output/Export.h"
-#include "output/LabelTexts.h"
+#include "output/OutputMessages.h"
 #include "output/PrinterQueue.h"
 #include "output/Printout.h"
 #include "startup/Module1.h"
@@ -70,13 +70,13 @@ std::optional<QString> printLabels(QPrinter &printer, const LabelJob &job)
     printer.setPageLayout(labelPageLayout(labelSheet(job.sheet)));
     QPainter painter;
     if (!painter.begin(&printer) || printer.printerState() == QPrinter::Error)
-        return labeltexts::labelsNotPrinted(printerLabel(printer));
+        return messages::labelsNotPrinted(printerLabel(printer));
     if (!paintLabels(painter, printer, job)) {
         painter.end();
-        return labeltexts::labelsPrintNotFinished(printerLabel(printer));
+        return messages::labelsPrintNotFinished(printerLabel(printer));
     }
     if (!painter.end() || printer.printerState() == QPrinter::Error || printer.printerState() == QPrinter::Aborted)
-        return labeltexts::labelsPrintNotFinished(printerLabel(printer));
+        return messages::labelsPrintNotFinished(printerLabel(printer));
     return std::nullopt;
 }
 
@@ -104,7 +104,7 @@ bool printLabelsOnDefaultPrinter(Module1 &module, const LabelJob &job)
     PrinterQueue *queue = module.services().printers;
     const std::unique_ptr<QPrinter> printer = queue ? queue->defaultPrinter() : nullptr;
     if (!printer) {
-        module.MsgBox(noPrinterMessage(), MB_OK | MB_ICONERROR);
+        module.MsgBox(messages::noDefaultPrinter(), MB_OK | MB_ICONERROR);
         return false;
     }
     printer->setDocName(module.deployment().title);
@@ -112,15 +112,15 @@ bool printLabelsOnDefaultPrinter(Module1 &module, const LabelJob &job)
         module.MsgBox(*problem, MB_OK | MB_ICONERROR);
         return false;
     }
-    module.MsgBox(labeltexts::labelsSentToPrinter(static_cast<int>(job.addresses.size())), MB_OK);
+    module.MsgBox(messages::labelsSentToPrinter(static_cast<int>(job.addresses.size())), MB_OK);
     return true;
 }
 
 bool saveLabelsAsPdf(Module1 &module, const LabelJob &job)
 {
-    const QString suggested = QDir(module.deployment().programFolder).filePath(labeltexts::suggestedPdfName());
+    const QString suggested = QDir(module.deployment().programFolder).filePath(messages::suggestedPdfName());
     const std::optional<QString> chosen =
-        module.services().dialogs->saveFileName(labeltexts::saveAsPdfTitle(), suggested, labeltexts::pdfFileFilter());
+        module.services().dialogs->saveFileName(messages::saveAsPdfTitle(), suggested, messages::pdfFileFilter());
     if (!chosen || chosen->isEmpty())
         return false;
     QString path = *chosen;
@@ -130,17 +130,17 @@ bool saveLabelsAsPdf(Module1 &module, const LabelJob &job)
 
     const std::optional<QByteArray> pdf = labelsPdf(job, module.deployment().title);
     if (!pdf) {
-        module.MsgBox(labeltexts::labelsNotSaved(nativePath, labeltexts::pdfNotMade()),
+        module.MsgBox(messages::labelsNotSaved(nativePath, messages::pdfNotMade()),
                       MB_OK | MB_ICONERROR);
         return false;
     }
     // Through a temporary file, as the export is written: a file that cannot be finished
     // leaves whatever was there before.
     if (const std::optional<QString> problem = writeExportFile(path, *pdf)) {
-        module.MsgBox(labeltexts::labelsNotSaved(nativePath, *problem), MB_OK | MB_ICONERROR);
+        module.MsgBox(messages::labelsNotSaved(nativePath, *problem), MB_OK | MB_ICONERROR);
         return false;
     }
-    module.MsgBox(labeltexts::labelsSaved(static_cast<int>(job.addresses.size()), nativePath), MB_OK);
+    module.MsgBox(messages::labelsSaved(static_cast<int>(job.addresses.size()), nativePath), MB_OK);
     return true;
 }
 
@@ -151,7 +151,7 @@ void previewLabels(Module1 &module, const LabelJob &job, QWidget *parent)
     printer.setFullPage(true);
     printer.setPageLayout(labelPageLayout(labelSheet(job.sheet)));
     QPrintPreviewDialog preview(&printer, parent);
-    preview.setWindowTitle(labeltexts::dialogTitle());
+    preview.setWindowTitle(messages::dialogTitle());
     QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview, [&](QPrinter *target) {
         QPainter painter(target);
         paintLabels(painter, *target, job);

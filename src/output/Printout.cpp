@@ -1,7 +1,9 @@
 #include "output/Printout.h"
 
+#include "output/OutputMessages.h"
 #include "output/PrinterQueue.h"
 #include "roster/FlexGrid.h"
+#include "roster/RosterColumns.h"
 #include "startup/Module1.h"
 
 #include <QDir>
@@ -50,7 +52,7 @@ PrintLayout layoutRoster(const CellGrid &grid, bool withLines, const TextWidth &
 {
     static const QString rule(kRuleLength, u'_');
     static const QString memberLine(kMemberLineLength, u'-');
-    constexpr int fieldCount = static_cast<int>(std::size(kPrintColumns));
+    constexpr int fieldCount = roster::kMemberFieldCount;
     const int fields = std::min(grid.cols(), fieldCount);
 
     PrintLayout layout;
@@ -61,7 +63,7 @@ PrintLayout layoutRoster(const CellGrid &grid, bool withLines, const TextWidth &
         // The print position, in columns: where the next character would go.
         double position = 1;
         for (int f = 0; f < fieldCount; ++f) {
-            const int column = kPrintColumns[f];
+            const int column = roster::columnFacts(f).printColumn;
             // A field that would start inside text already printed goes to its column on
             // the next line; the member's remaining fields follow it there.
             if (position > column)
@@ -104,21 +106,6 @@ QString printerLabel(const QPrinter &printer)
 
 namespace {
 
-QString jobNotStarted(const QPrinter &printer)
-{
-    return QStringLiteral("The roster was not printed: the printer %1 could not start the print job.")
-               .arg(printerLabel(printer))
-        + kCrLf + QStringLiteral("Check that the printer is ready, then press PRINT again.");
-}
-
-QString jobNotFinished(const QPrinter &printer)
-{
-    return QStringLiteral("The print job for the printer %1 could not be finished, so the roster may not "
-                          "have been printed.")
-               .arg(printerLabel(printer))
-        + kCrLf + QStringLiteral("Check the printer, then press PRINT again.");
-}
-
 } // namespace
 
 QFont printerFont()
@@ -154,7 +141,7 @@ std::optional<QString> printRoster(QPrinter &printer, const CellGrid &grid, bool
 {
     QPainter painter;
     if (!painter.begin(&printer) || printer.printerState() == QPrinter::Error)
-        return jobNotStarted(printer);
+        return messages::rosterNotPrinted(printerLabel(printer));
 
     const QFont font = printerFont();
     painter.setFont(font);
@@ -180,7 +167,7 @@ std::optional<QString> printRoster(QPrinter &printer, const CellGrid &grid, bool
             if (pageOwed) {
                 if (!printer.newPage()) {
                     painter.end();
-                    return jobNotFinished(printer);
+                    return messages::rosterPrintNotFinished(printerLabel(printer));
                 }
                 pageOwed = false;
             }
@@ -191,19 +178,8 @@ std::optional<QString> printRoster(QPrinter &printer, const CellGrid &grid, bool
     }
 
     if (!painter.end() || printer.printerState() == QPrinter::Error || printer.printerState() == QPrinter::Aborted)
-        return jobNotFinished(printer);
+        return messages::rosterPrintNotFinished(printerLabel(printer));
     return std::nullopt;
-}
-
-QString printedMessage()
-{
-    return QStringLiteral("Data is being sent to printer.");
-}
-
-QString noPrinterMessage()
-{
-    return QStringLiteral("The roster was not printed: this computer has no default printer.") + kCrLf
-        + QStringLiteral("Set up a printer and make it the default one, then press PRINT again.");
 }
 
 void PrintRoster(Module1 &module, const roster::FlexGrid &grid, bool withLines)
@@ -211,7 +187,7 @@ void PrintRoster(Module1 &module, const roster::FlexGrid &grid, bool withLines)
     PrinterQueue *queue = module.services().printers;
     const std::unique_ptr<QPrinter> printer = queue ? queue->defaultPrinter() : nullptr;
     if (!printer) {
-        module.MsgBox(noPrinterMessage(), MB_OK | MB_ICONERROR);
+        module.MsgBox(messages::noDefaultPrinter(), MB_OK | MB_ICONERROR);
         return;
     }
     printer->setDocName(module.deployment().title);
@@ -220,7 +196,7 @@ void PrintRoster(Module1 &module, const roster::FlexGrid &grid, bool withLines)
         module.MsgBox(*problem, MB_OK | MB_ICONERROR);
         return;
     }
-    module.MsgBox(printedMessage(), MB_OK);
+    module.MsgBox(messages::dataSentToPrinter(), MB_OK);
 }
 
 } // namespace kelvory::output

@@ -23,8 +23,6 @@ class FlexGrid;
 
 namespace kelvory::output {
 
-// The print columns (1-based) where name, address, city-state-ZIP, phone and comment start.
-inline constexpr int kPrintColumns[5] = {1, 28, 62, 93, 110};
 inline constexpr int kPrintPointSize = 10;
 inline constexpr int kRuleLength = 100;
 inline constexpr int kMemberLineLength = 170;
@@ -86,7 +84,5 @@ void PrintRoster(Module1 &module, const roster::FlexGrid &grid, bool withLines);
 // The printer as a message names it: its name, or the file a PDF printer writes, in quotes.
 QString printerLabel(const QPrinter &printer);
 
-QString printedMessage();
-QString noPrinterMessage();
 
 } // namespace kelvory::output

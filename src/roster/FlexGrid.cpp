@@ -1,6 +1,6 @@
 #include "roster/FlexGrid.h"
 
-#include "database/Failure.h"
+#include "common/Failure.h"
 #include "roster/Units.h"
 
 #include <QEvent>
@@ -12,7 +12,7 @@ namespace {
 
 [[noreturn]] void subscriptOutOfRange()
 {
-    throw database::Failure(QStringLiteral("381"), QStringLiteral("Subscript out of range"));
+    throw Failure(QStringLiteral("381"), QStringLiteral("Subscript out of range"));
 }
 
 bool looksNumeric(QStringView text)

@@ -3,7 +3,7 @@
 #include "changes/MemberChanges.h"
 #include "database/Statements.h"
 #include "output/Export.h"
-#include "output/LabelTexts.h"
+#include "output/OutputMessages.h"
 #include "output/LabelsDialog.h"
 #include "output/Printout.h"
 #include "roster/CommandButton.h"
@@ -11,6 +11,7 @@
 #include "roster/FlexGrid.h"
 #include "roster/Fonts.h"
 #include "roster/GridFill.h"
+#include "roster/RosterColumns.h"
 #include "roster/Units.h"
 #include "startup/Admission.h"
 #include "startup/Module1.h"
@@ -68,8 +69,8 @@ int visibleCharacters(const QString &text)
 
 struct LabelPlacing
 {
-    const char *text;
-    int left, top, width, height;
+    const char *text = "";
+    Placing place;
 };
 
 } // namespace
@@ -110,15 +111,15 @@ void RosterForm::buildControls()
     Command4 = new CommandButton(QStringLiteral("EXIT"), bgrColor(kWhite), this);
     Command4->setFont(msSansSerif());
     Command4->setPicture(QStringLiteral("exit"), 32);
-    placeInTwips(Command4, 150, 120, 885, 765);
+    placeInTwips(Command4, {150, 120, 885, 765});
 
     Label8 = new QLabel(QStringLiteral("Calvessa Senior Citizens Club "), this);
     Label8->setFont(timesNewRoman(21.75, true, true));
-    placeInTwips(Label8, 1530, 60, 6945, 525);
+    placeInTwips(Label8, {1530, 60, 6945, 525});
 
     Label2 = new QLabel(QLatin1Char(' ') + m_module.deployment().title, this);
     Label2->setFont(timesNewRoman(18, true, true));
-    placeInTwips(Label2, 2940, 570, 3705, 345);
+    placeInTwips(Label2, {2940, 570, 3705, 345});
 
     auto optionButton = [&](const QString &text, int top) {
         auto *option = new QRadioButton(text, this);
@@ -129,7 +130,7 @@ void RosterForm::buildControls()
         // A button fills with its Button colour unless told to use its Window colour.
         option->setBackgroundRole(QPalette::Window);
         option->setAutoFillBackground(true);
-        placeInTwips(option, 8400, top, 1245, 315);
+        placeInTwips(option, {8400, top, 1245, 315});
         return option;
     };
     Option1 = optionButton(QStringLiteral("With Lines"), 660);
@@ -138,41 +139,43 @@ void RosterForm::buildControls()
 
     Command5 = new CommandButton(QStringLiteral("PRINT"), bgrColor(kWhite), this);
     Command5->setPicture(QStringLiteral("print"), 56);
-    placeInTwips(Command5, 9690, 60, 1515, 1245);
+    placeInTwips(Command5, {9690, 60, 1515, 1245});
 
     Command12 = new CommandButton(QStringLiteral("Xcel Export"), bgrColor(kWhite), this);
     Command12->setFont(timesNewRoman(12, true));
     Command12->setPicture(QStringLiteral("export"), 67);
-    placeInTwips(Command12, 11220, 60, 1455, 1245);
+    placeInTwips(Command12, {11220, 60, 1455, 1245});
 
     Grid1 = new FlexGrid(6, 2, this);
     Grid1->setObjectName(QStringLiteral("Grid1"));
     Grid1->setPalette(standard);
     Grid1->setFont(timesNewRoman(12));
     Grid1->verticalHeader()->setDefaultSectionSize(Grid1->fontMetrics().height() + 4);
-    placeInTwips(Grid1, 420, 1350, 12285, 5865);
+    placeInTwips(Grid1, {420, 1350, 12285, 5865});
 
     Command8 = new CommandButton(QStringLiteral("Refresh"), bgrColor(kWhite), this);
-    placeInTwips(Command8, 11340, 7230, 1035, 285);
+    placeInTwips(Command8, {11340, 7230, 1035, 285});
 
-    const LabelPlacing captions[9] = {
-        {"Name", 360, 7350, 1035, 285},
-        {"Address", 2670, 7350, 1035, 285},
-        {"City, State, ZIP", 5970, 7350, 2085, 285},
-        {"Phone", 8280, 7350, 1035, 285},
-        {"Comment", 9660, 7350, 1455, 285},
-        {"Click on a row to update", 1380, 9120, 2985, 315},
-        {"Record ID", 7740, 8460, 1485, 285},
-        {"Kelvory \xC2\xB7 made for the club by its volunteers", 8430, 9600, 3795, 315},
-        {"If the number of characters turns red it will force 2 lines on priint out", 1350, 9600, 5625, 255},
+    // Label1 holds the captions of the edit boxes, which come with their columns, and three hints.
+    LabelPlacing labels[9] = {
+        {},
+        {},
+        {},
+        {},
+        {},
+        {"Click on a row to update", {1380, 9120, 2985, 315}},
+        {},
+        {"Kelvory \xC2\xB7 made for the club by its volunteers", {8430, 9600, 3795, 315}},
+        {"If the number of characters turns red it will force 2 lines on priint out", {1350, 9600, 5625, 255}},
     };
+    for (const RosterColumnFacts &column : kRosterColumns)
+        labels[column.captionLabel] = {column.caption, column.captionPlace};
     for (int i = 0; i < 9; ++i) {
-        const LabelPlacing &caption = captions[i];
-        Label1[i] = new QLabel(QString::fromUtf8(caption.text), this);
+        Label1[i] = new QLabel(QString::fromUtf8(labels[i].text), this);
         Label1[i]->setObjectName(QStringLiteral("Label1_%1").arg(i));
         Label1[i]->setFont(timesNewRoman(14.25));
         setTextColor(Label1[i], inactiveBorderColor());
-        placeInTwips(Label1[i], caption.left, caption.top, caption.width, caption.height);
+        placeInTwips(Label1[i], labels[i].place);
     }
     Label1[7]->setFont(timesNewRoman(9));
     Label1[8]->setFont(font());
@@ -182,58 +185,54 @@ void RosterForm::buildControls()
     Label1[8]->setPalette(hint);
     Label1[8]->setAutoFillBackground(true);
 
-    auto counter = [&](int left) {
+    auto counter = [&](RosterColumn column) {
         auto *label = new QLabel(this);
         label->setFont(timesNewRoman(14.25, true));
-        placeInTwips(label, left, 7380, 645, 255);
+        placeInTwips(label, columnFacts(column).counterPlace);
         return label;
     };
-    NameCnt = counter(1230);
+    NameCnt = counter(Name);
     NameCnt->setObjectName(QStringLiteral("NameCnt"));
-    Addcnt = counter(3990);
+    Addcnt = counter(Address);
     Addcnt->setObjectName(QStringLiteral("Addcnt"));
 
-    const int boxes[6][4] = {
-        {210, 7650, 2385, 330}, {2580, 7650, 3255, 330}, {5880, 7650, 2295, 330},
-        {8220, 7650, 1305, 330}, {9600, 7650, 3015, 330}, {7290, 8460, 405, 330},
-    };
-    for (int k = 0; k < 6; ++k) {
+    for (int k = 0; k < kRosterColumnCount; ++k) {
         Text1[k] = new QLineEdit(this);
         Text1[k]->setObjectName(QStringLiteral("Text1_%1").arg(k));
         Text1[k]->setPalette(standard);
         // No length limit: a longer text stored by the web site must survive a pick and an Update.
         Text1[k]->setMaxLength(std::numeric_limits<int>::max());
-        placeInTwips(Text1[k], boxes[k][0], boxes[k][1], boxes[k][2], boxes[k][3]);
+        placeInTwips(Text1[k], columnFacts(k).box);
         connect(Text1[k], &QLineEdit::textChanged, this, [this, k] { Text1_Change(k); });
     }
     // The record id comes from the grid or from Add New, never from the keyboard.
-    Text1[5]->setReadOnly(true);
+    Text1[RecordId]->setReadOnly(true);
     QPalette grey = standard;
     grey.setColor(QPalette::Base, bgrColor(kGrey));
-    Text1[5]->setPalette(grey);
+    Text1[RecordId]->setPalette(grey);
 
     Command1 = new CommandButton(QStringLiteral("CLEAR"), bgrColor(kWhite), this);
     Command1->setFont(msSansSerif());
     Command1->setPicture(QStringLiteral("clear"), 60);
-    placeInTwips(Command1, 11550, 8010, 1095, 1035);
+    placeInTwips(Command1, {11550, 8010, 1095, 1035});
 
     Command3 = new CommandButton(QStringLiteral("Add New"), bgrColor(kLightGreen), this);
     Command3->setFont(timesNewRoman(14.25));
-    placeInTwips(Command3, 240, 8430, 1395, 525);
+    placeInTwips(Command3, {240, 8430, 1395, 525});
 
     Command2 = new CommandButton(QStringLiteral("Update"), bgrColor(kLightGreen), this);
     Command2->setFont(timesNewRoman(14.25));
-    placeInTwips(Command2, 2160, 8430, 1245, 525);
+    placeInTwips(Command2, {2160, 8430, 1245, 525});
 
     Command6 = new CommandButton(QStringLiteral("DELETE"), bgrColor(kLightRed), this);
     Command6->setFont(timesNewRoman(14.25));
-    placeInTwips(Command6, 4800, 8430, 1485, 525);
+    placeInTwips(Command6, {4800, 8430, 1485, 525});
 
     Command7 = new CommandButton(QStringLiteral("Transaction History"), bgrColor(kWhite), this);
-    placeInTwips(Command7, 10590, 9180, 2025, 375);
+    placeInTwips(Command7, {10590, 9180, 2025, 375});
 
     Label3 = new QLabel(QStringLiteral("Label3"), this);
-    placeInTwips(Label3, 120, 9600, 1275, 255);
+    placeInTwips(Label3, {120, 9600, 1275, 255});
 
     const std::pair<CommandButton *, const char *> names[] = {
         {Command1, "Command1"}, {Command2, "Command2"}, {Command3, "Command3"},
@@ -268,10 +267,10 @@ void RosterForm::setTabOrderByIndex()
 
 void RosterForm::addGridCommands()
 {
-    auto *find = new FindByTyping(*Grid1, 0, this);
+    auto *find = new FindByTyping(*Grid1, Name, this);
     connect(find, &FindByTyping::Picked, this, &RosterForm::Grid1_Click);
 
-    auto *mnuMailingLabels = new QAction(output::labeltexts::printMailingLabelsCommand(), this);
+    auto *mnuMailingLabels = new QAction(output::messages::printMailingLabelsCommand(), this);
     mnuMailingLabels->setObjectName(QStringLiteral("mnuMailingLabels"));
     mnuMailingLabels->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
     mnuMailingLabels->setShortcutContext(Qt::WindowShortcut);
@@ -299,12 +298,12 @@ void RosterForm::Form_Load()
     const Deployment &d = m_module.deployment();
     Label3->setText(QStringLiteral("Version %1.%2.%3").arg(d.versionMajor).arg(d.versionMinor).arg(d.versionRevision));
 
-    const int widths[6] = {2000, 2600, 2500, 1800, 3000, 4};
-    for (int c = 0; c < 6; ++c)
-        Grid1->setColWidth(c, widths[c]);
-    const char *const headings[5] = {"Name", "Address", "City, State, Zip", "Phone", "Comment"};
-    for (int c = 0; c < 5; ++c)
-        Grid1->setTextMatrix(0, c, QString::fromLatin1(headings[c]));
+    for (int c = 0; c < kRosterColumnCount; ++c)
+        Grid1->setColWidth(c, columnFacts(c).width);
+    for (int c = 0; c < kRosterColumnCount; ++c) {
+        if (const char *heading = columnFacts(c).heading)
+            Grid1->setTextMatrix(0, c, QString::fromLatin1(heading));
+    }
 
     version::versionCheck(m_module, d.versionMajor, [this] { FillRoster(); });
 }
@@ -312,7 +311,7 @@ void RosterForm::Form_Load()
 void RosterForm::FillRoster()
 {
     GridFillOptions options;
-    options.alignedColumns = 5; // the hidden record id column is never aligned
+    options.alignedColumns = kMemberFieldCount; // the hidden record id column is never aligned
     fillGridFromQuery(m_module.connection, database::sql::kSelectMembers, *Grid1, options);
 }
 
@@ -338,10 +337,10 @@ void RosterForm::Grid1_Click()
 
 void RosterForm::Text1_Change(int Index)
 {
-    QLabel *counterLabel = Index == 0 ? NameCnt : (Index == 1 ? Addcnt : nullptr);
+    QLabel *counterLabel = Index == Name ? NameCnt : (Index == Address ? Addcnt : nullptr);
     if (!counterLabel)
         return;
-    const int limit = Index == 0 ? kNameLimit : kAddressLimit;
+    const int limit = columnFacts(Index).counterLimit;
     const int count = visibleCharacters(Text1[Index]->text());
     counterLabel->setText(QString::number(count));
     setTextColor(counterLabel, bgrColor(count > limit ? kRed : kWhite));
@@ -396,7 +395,8 @@ void RosterForm::Command12_Click()
 void RosterForm::mnuMailingLabels_Click()
 {
     m_module.guarded([&] {
-        output::openMailingLabels(m_module, *Grid1, Text1[0]->text(), Text1[1]->text(), Text1[2]->text(), this);
+        output::openMailingLabels(m_module, *Grid1, Text1[Name]->text(), Text1[Address]->text(), Text1[City]->text(),
+                                  this);
     });
 }
 

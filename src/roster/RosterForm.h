@@ -18,9 +18,6 @@ namespace kelvory::roster {
 class CommandButton;
 class FlexGrid;
 
-inline constexpr int kNameLimit = 24;
-inline constexpr int kAddressLimit = 30;
-
 // The main window. Its handlers carry the names of their control and event and hand
 // the work to the subsystem it belongs to.
 class RosterForm : public QWidget, public changes::EditTarget

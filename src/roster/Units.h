@@ -23,10 +23,18 @@ inline QRect twipsRect(int left, int top, int width, int height, int logicalDpi)
                  twipsToPixels(height, logicalDpi));
 }
 
-inline void placeInTwips(QWidget *widget, int left, int top, int width, int height)
+// A place on a window: left, top, width and height in twips.
+struct Placing
 {
-    const int dpi = widget->logicalDpiX();
-    widget->setGeometry(twipsRect(left, top, width, height, dpi));
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+};
+
+inline void placeInTwips(QWidget *widget, const Placing &place)
+{
+    widget->setGeometry(twipsRect(place.left, place.top, place.width, place.height, widget->logicalDpiX()));
 }
 
 // Colours are written &H00BBGGRR: blue, green and red bytes from high to low.

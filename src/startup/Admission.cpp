@@ -110,7 +110,7 @@ void writeUserFile(const QString &path, const QString &firstName)
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || file.write(content) != content.size()
         || !file.commit())
-        throw database::Failure(QStringLiteral("75"),
+        throw Failure(QStringLiteral("75"),
                                 QStringLiteral("Path/File access error: %1 cannot be written (%2)")
                                     .arg(QDir::toNativeSeparators(path), file.errorString()));
 }

@@ -60,7 +60,7 @@ void Module1::End(int exitCode)
     std::abort();
 }
 
-void Module1::reportFailure(const database::Failure &failure)
+void Module1::reportFailure(const Failure &failure)
 {
     MsgBox(QStringLiteral("Run-time error '%1':").arg(failure.number()) + kCrLf + kCrLf + failure.description(),
            MB_OK | MB_ICONERROR);
@@ -69,7 +69,7 @@ void Module1::reportFailure(const database::Failure &failure)
 
 void Module1::failWith(const std::exception &error)
 {
-    reportFailure(database::Failure(QStringLiteral("-1"), QString::fromLocal8Bit(error.what())));
+    reportFailure(Failure(QStringLiteral("-1"), QString::fromLocal8Bit(error.what())));
 }
 
 bool Module1::Main()

@@ -78,7 +78,7 @@ public:
     [[noreturn]] void End(int exitCode);
 
     // The standard error report: the failure's number and description, then the end.
-    [[noreturn]] void reportFailure(const database::Failure &failure);
+    [[noreturn]] void reportFailure(const Failure &failure);
 
     // Runs a handler to its end. A failure it does not catch ends in the standard error
     // report; no exception leaves this boundary for the event loop.
@@ -108,7 +108,7 @@ void Module1::guarded(Body &&body) noexcept
     try {
         try {
             body();
-        } catch (const database::Failure &failure) {
+        } catch (const Failure &failure) {
             reportFailure(failure);
         } catch (const std::exception &error) {
             failWith(error);

@@ -1,8 +1,53 @@
-#include "output/LabelTexts.h"
+#include "output/OutputMessages.h"
 
 #include "startup/Platform.h"
 
-namespace kelvory::output::labeltexts {
+namespace kelvory::output::messages {
+
+QString dataSentToPrinter()
+{
+    return QStringLiteral("Data is being sent to printer.");
+}
+
+QString noDefaultPrinter()
+{
+    return QStringLiteral("The roster was not printed: this computer has no default printer.") + kCrLf
+        + QStringLiteral("Set up a printer and make it the default one, then press PRINT again.");
+}
+
+QString rosterNotPrinted(const QString &printer)
+{
+    return QStringLiteral("The roster was not printed: the printer %1 could not start the print job.")
+               .arg(printer)
+        + kCrLf + QStringLiteral("Check that the printer is ready, then press PRINT again.");
+}
+
+QString rosterPrintNotFinished(const QString &printer)
+{
+    return QStringLiteral("The print job for the printer %1 could not be finished, so the roster may not "
+                          "have been printed.")
+               .arg(printer)
+        + kCrLf + QStringLiteral("Check the printer, then press PRINT again.");
+}
+
+QString dataIsReady(const QString &nativePath)
+{
+    return QStringLiteral("  DATA IS READY ") + QStringLiteral("\r\r")
+        + QStringLiteral("On the next Xcel screen click the Logo in upper left then") + QStringLiteral("\r")
+        + QStringLiteral("select EXCELEXPORT.CVS from Recent Documents List") + kCrLf + kCrLf
+        + QStringLiteral("If you do not see the file in the list it`s because you have not previously opened it. "
+                         "Click OPEN and navigate to ")
+        + nativePath;
+}
+
+QString rosterNotExported(const QString &nativePath, const QString &reason)
+{
+    return QStringLiteral("The roster was not exported: the file") + kCrLf + nativePath + kCrLf
+        + QStringLiteral("cannot be written (%1).").arg(reason) + kCrLf + kCrLf
+        + QStringLiteral("If the spreadsheet program has this file open, close it there, then press "
+                         "Xcel Export again. An earlier export, if there is one, is unchanged.");
+}
+
 
 namespace {
 
@@ -170,4 +215,4 @@ QString pdfNotMade()
     return QStringLiteral("the PDF document could not be made");
 }
 
-} // namespace kelvory::output::labeltexts
+} // namespace kelvory::output::messages

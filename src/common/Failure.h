@@ -1,14 +1,14 @@
 #pragma once
 
-#include <QSqlError>
+#include <QByteArray>
 #include <QString>
 
 #include <exception>
 
-namespace kelvory::database {
+namespace kelvory {
 
-// A failure that no handler catches: it travels to the one place that shows the
-// standard error report (number and description) and ends the process.
+// The standard error: a failure that no handler catches. It travels to the one place
+// that shows its number and description to the operator and ends the process.
 class Failure : public std::exception
 {
 public:
@@ -16,8 +16,6 @@ public:
         : m_number(std::move(number)), m_description(std::move(description)), m_what(m_description.toUtf8())
     {
     }
-
-    static Failure fromSqlError(const QSqlError &error);
 
     const QString &number() const { return m_number; }
     const QString &description() const { return m_description; }
@@ -29,4 +27,4 @@ private:
     QByteArray m_what;
 };
 
-} // namespace kelvory::database
+} // namespace kelvory

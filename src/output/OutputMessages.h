@@ -2,9 +2,21 @@
 
 #include <QString>
 
-// Everything the operator reads about mailing labels: the menu item, the dialog and its
-// messages, each named for what it says.
-namespace kelvory::output::labeltexts {
+// Everything the operator reads about printing, the export and mailing labels: the
+// messages, and the labels' menu item and dialog, each named for what it says.
+namespace kelvory::output::messages {
+
+// PRINT.
+QString dataSentToPrinter();
+QString noDefaultPrinter();
+QString rosterNotPrinted(const QString &printer);
+QString rosterPrintNotFinished(const QString &printer);
+
+// Xcel Export. The message after a finished export ends with the file's path as shown.
+QString dataIsReady(const QString &nativePath);
+QString rosterNotExported(const QString &nativePath, const QString &reason);
+
+// Mailing labels.
 
 QString printMailingLabelsCommand(); // the grid's menu item, Ctrl+L
 QString dialogTitle();
@@ -39,4 +51,4 @@ QString labelsSaved(int labels, const QString &nativePath);
 QString labelsNotSaved(const QString &nativePath, const QString &reason);
 QString pdfNotMade(); // the reason given when the document itself could not be made
 
-} // namespace kelvory::output::labeltexts
+} // namespace kelvory::output::messages
