@@ -4,6 +4,7 @@
 // A server database is never copied.
 #include "Harness.h"
 #include "database/Backup.h"
+#include "database/DatabaseMessages.h"
 #include "roster/FlexGrid.h"
 #include "roster/RosterForm.h"
 
@@ -185,8 +186,8 @@ void TestBackup::aCopyThatCannotBeMadeIsReportedOnce()
     QCOMPARE(h->dialogs.messages.size(), 1);
     const Message &message = h->dialogs.messages.first();
     QVERIFY2(message.text.contains(QDir::toNativeSeparators(folder())), qPrintable(message.text));
-    QCOMPARE(message.text, database::backuptexts::copyNotMade(QDir::toNativeSeparators(folder()),
-                                                              database::backuptexts::folderCannotBeMade()));
+    QCOMPARE(message.text, database::messages::backupNotMade(QDir::toNativeSeparators(folder()),
+                                                              database::messages::backupFolderCannotBeMade()));
     QVERIFY(message.text.startsWith(QStringLiteral("Today's copy of the club's database could not be made")));
     QCOMPARE(message.style, int(MB_OK | MB_ICONERROR));
     QCOMPARE(message.title, QStringLiteral("Kelvory"));

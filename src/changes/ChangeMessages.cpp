@@ -81,4 +81,9 @@ QString memberGone(const QString &recordId)
         .arg(recordId);
 }
 
+QString largestRecordIdOverflows(const QString &largest)
+{
+    return QStringLiteral("Overflow: the largest record id is %1").arg(largest);
+}
+
 } // namespace kelvory::changes::messages

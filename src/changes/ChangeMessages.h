@@ -20,5 +20,7 @@ QString recordIdNotWhole(const QString &recordId);
 QString recordIdShared(qint64 recordId, qint64 members);
 QString newRecordIdTaken(qint64 recordId);
 QString memberGone(const QString &recordId);
+// The description of the standard error (6) when the next record id would not fit.
+QString largestRecordIdOverflows(const QString &largest);
 
 } // namespace kelvory::changes::messages

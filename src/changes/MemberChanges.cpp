@@ -127,8 +127,7 @@ qint64 nextRecordId(const QVariant &largestStored)
     if (largestStored.isNull())
         return 1;
     const auto overflow = [&] {
-        return Failure(QStringLiteral("6"), QStringLiteral("Overflow: the largest record id is %1")
-                                                          .arg(database::displayText(largestStored)));
+        return Failure(QStringLiteral("6"), messages::largestRecordIdOverflows(database::displayText(largestStored)));
     };
     bool ok = false;
     // A real number converts to a whole one without a word even far beyond its range; it

@@ -1,5 +1,7 @@
 #include "database/Backup.h"
 
+#include "database/DatabaseMessages.h"
+
 #include "database/Connection.h"
 
 #include <QDir>
@@ -74,45 +76,11 @@ std::optional<QString> copyDatabase(sqlite3 *source, const QString &target)
         return QString::fromUtf8(sqlite3_errmsg(copy));
     close.dismiss();
     if (sqlite3_close(copy) != SQLITE_OK)
-        return backuptexts::copyCannotBeClosed();
+        return messages::backupCannotBeClosed();
     return std::nullopt;
 }
 
 } // namespace
-
-namespace backuptexts {
-
-QString copyNotMade(const QString &nativeFolder, const QString &reason)
-{
-    const QString crLf = QStringLiteral("\r\n");
-    return QStringLiteral("Today's copy of the club's database could not be made in the folder") + crLf
-        + nativeFolder + crLf + QStringLiteral("(%1).").arg(reason) + crLf + crLf
-        + QStringLiteral("The program works as usual, and the earlier copies in that folder are kept. Free some "
-                         "space on the disk, or let this program write in that folder, and the copy is made at "
-                         "the next start.");
-}
-
-QString folderCannotBeMade()
-{
-    return QStringLiteral("the folder cannot be made");
-}
-
-QString databaseIsNoSqliteFile()
-{
-    return QStringLiteral("the database is not an SQLite file");
-}
-
-QString finishedCopyCannotBeNamed()
-{
-    return QStringLiteral("the finished copy could not be given its name");
-}
-
-QString copyCannotBeClosed()
-{
-    return QStringLiteral("the copy could not be closed");
-}
-
-} // namespace backuptexts
 
 QString backupFileName(QDate day)
 {
@@ -164,9 +132,9 @@ BackupOutcome backUpEmbeddedDatabase(Connection &connection, const QString &fold
     };
     sqlite3 *source = connection.backend() == Backend::Embedded ? sqliteHandle(connection.database()) : nullptr;
     if (!source)
-        return fail(backuptexts::databaseIsNoSqliteFile());
+        return fail(messages::backupSourceNotSqlite());
     if (!QDir().mkpath(folder))
-        return fail(backuptexts::folderCannotBeMade());
+        return fail(messages::backupFolderCannotBeMade());
 
     // Copies broken off earlier (the program ended half-way) are of no use to anyone.
     for (const QString &name : dir.entryList({QStringLiteral("Kelvory-*.db") + kPartSuffix}, QDir::Files))
@@ -178,7 +146,7 @@ BackupOutcome backUpEmbeddedDatabase(Connection &connection, const QString &fold
     }
     if (!QFile::rename(part, outcome.file)) {
         QFile::remove(part);
-        return fail(backuptexts::finishedCopyCannotBeNamed());
+        return fail(messages::backupCannotBeNamed());
     }
     outcome.kind = BackupOutcome::Kind::Made;
     outcome.removed = pruneBackups(folder, keep, day);

@@ -30,15 +30,6 @@ struct BackupOutcome
 BackupOutcome backUpEmbeddedDatabase(Connection &connection, const QString &folder, QDate day,
                                      int keep = kBackupsKept);
 
-// What the operator reads when a copy cannot be made: the message, and the reasons it gives.
-namespace backuptexts {
-QString copyNotMade(const QString &nativeFolder, const QString &reason);
-QString folderCannotBeMade();
-QString databaseIsNoSqliteFile();
-QString finishedCopyCannotBeNamed();
-QString copyCannotBeClosed();
-} // namespace backuptexts
-
 // The days' copies in the folder, by file name, newest first; other files are not counted.
 QStringList backupsIn(const QString &folder);
 // Deletes all but the `keep` newest copies, never the copy of `day`; returns the names deleted.

@@ -1,5 +1,6 @@
 #include "database/Connection.h"
 
+#include "database/DatabaseMessages.h"
 #include "database/DateText.h"
 #include "database/EmbeddedSchema.h"
 
@@ -25,7 +26,7 @@ Failure failureFrom(const QSqlError &error)
         number = QString::number(static_cast<int>(error.type()));
     QString description = error.text().trimmed();
     if (description.isEmpty())
-        description = QStringLiteral("The database reported an error without a description.");
+        description = messages::errorWithoutDescription();
     return Failure(number, description);
 }
 
@@ -57,31 +58,22 @@ QVariant bindable(const QVariant &value)
 Failure embeddedFileFailure(const Failure &failure, const QString &file, int waitSeconds)
 {
     const QString path = QDir::toNativeSeparators(QFileInfo(file).absoluteFilePath());
-    const QString cause = QStringLiteral("\r\n\r\n(") + failure.description() + QLatin1Char(')');
-    const int code = failure.number().toInt();
-    if (code == 5 || code == 6) // SQLITE_BUSY, SQLITE_LOCKED
-        return Failure(failure.number(),
-                       QStringLiteral("The club's database file %1 is in use by another program, which kept it locked "
-                                      "for more than %2 seconds. Nothing was changed. Close the other program, or wait "
-                                      "until it has finished, then start this program again.")
-                               .arg(path)
-                               .arg(waitSeconds)
-                           + cause);
-    if (code == 26) // SQLITE_NOTADB
-        return Failure(failure.number(),
-                       QStringLiteral("The file %1 is not a Kelvory database, so the program cannot use it. Nothing "
-                                      "was changed. Ask whoever looks after this computer to put the club's database "
-                                      "back in its place from a copy.")
-                               .arg(path)
-                           + cause);
-    if (code == 11) // SQLITE_CORRUPT
-        return Failure(failure.number(),
-                       QStringLiteral("The club's database file %1 is damaged, so the program cannot use it. Nothing "
-                                      "was changed. Ask whoever looks after this computer to put the club's database "
-                                      "back in its place from a copy.")
-                               .arg(path)
-                           + cause);
-    return failure;
+    QString description;
+    switch (failure.number().toInt()) {
+    case 5: // SQLITE_BUSY
+    case 6: // SQLITE_LOCKED
+        description = messages::fileInUse(path, waitSeconds);
+        break;
+    case 26: // SQLITE_NOTADB
+        description = messages::fileNotADatabase(path);
+        break;
+    case 11: // SQLITE_CORRUPT
+        description = messages::fileDamaged(path);
+        break;
+    default:
+        return failure;
+    }
+    return Failure(failure.number(), description + QStringLiteral("\r\n\r\n(") + failure.description() + QLatin1Char(')'));
 }
 
 } // namespace
@@ -113,7 +105,7 @@ void Connection::openServer(const ServerSettings &settings)
 {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), m_name);
     if (!db.isValid())
-        throw Failure(QStringLiteral("3706"), QStringLiteral("The ODBC database driver of Qt is not installed."));
+        throw Failure(QStringLiteral("3706"), messages::driverMissing(QStringLiteral("ODBC")));
     db.setDatabaseName(connectionString(settings));
     db.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1").arg(m_connectionTimeout));
     // FreeTDS, the "SQL Server" driver on Linux, keeps to the login time-out only with a
@@ -138,7 +130,7 @@ void Connection::openEmbedded(const QString &file)
     const bool existed = QFileInfo::exists(file);
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
     if (!db.isValid())
-        throw Failure(QStringLiteral("3706"), QStringLiteral("The SQLite database driver of Qt is not installed."));
+        throw Failure(QStringLiteral("3706"), messages::driverMissing(QStringLiteral("SQLite")));
     db.setDatabaseName(file);
     // SQLite has no login; what can keep a statement waiting is another process's lock,
     // so the time-out bounds that wait.
@@ -183,7 +175,7 @@ QSqlQuery Connection::run(const QString &sql, const QVariantList &values, bool r
 {
     QSqlDatabase db = database();
     if (!db.isOpen())
-        throw Failure(QStringLiteral("3704"), QStringLiteral("The connection to the database is not open."));
+        throw Failure(QStringLiteral("3704"), messages::connectionNotOpen());
     QSqlQuery query(db);
     query.setForwardOnly(true);
     if (!query.prepare(sql))
@@ -364,7 +356,7 @@ bool ResultSet::fetchOdbcRow()
             m_failure.emplace(QString::number(native),
                               QString::fromUtf16(reinterpret_cast<const char16_t *>(message), length).trimmed());
         else
-            m_failure.emplace(QStringLiteral("-1"), QStringLiteral("The next row could not be read."));
+            m_failure.emplace(QStringLiteral("-1"), messages::nextRowUnreadable());
         return false;
     };
     const SQLRETURN fetched = SQLFetch(m_statement);

@@ -1,6 +1,7 @@
 #include "startup/DailyBackup.h"
 
 #include "database/Backup.h"
+#include "database/DatabaseMessages.h"
 #include "startup/Module1.h"
 
 #include <QDate>
@@ -21,7 +22,7 @@ void dailyBackup(Module1 &module)
     const database::BackupOutcome outcome =
         database::backUpEmbeddedDatabase(module.connection, folder, QDate::currentDate());
     if (outcome.kind == database::BackupOutcome::Kind::Failed)
-        module.MsgBox(database::backuptexts::copyNotMade(QDir::toNativeSeparators(folder), outcome.reason),
+        module.MsgBox(database::messages::backupNotMade(QDir::toNativeSeparators(folder), outcome.reason),
                       MB_OK | MB_ICONERROR);
 }
 
