@@ -1,8 +1,11 @@
 #include "Harness.h"
+#include "database/DateText.h"
 #include "roster/CommandButton.h"
 #include "roster/FlexGrid.h"
 #include "roster/RosterForm.h"
 
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QtTest>
 
 using namespace kelvory;
@@ -27,6 +30,8 @@ private Q_SLOTS:
     void namesInOrderWithoutRegardToCase();
     void rowsThatCannotBeReadAreSkipped_data();
     void rowsThatCannotBeReadAreSkipped();
+    void everyColumnTypeReadsAsQtReadsIt_data();
+    void everyColumnTypeReadsAsQtReadsIt();
 
 private:
     roster::FlexGrid &grid() { return *h->form().Grid1; }
@@ -199,6 +204,59 @@ void TestRosterFill::rowsThatCannotBeReadAreSkipped()
     QVERIFY(!h->end.ended);
     QCOMPARE(grid().Rows(), qMax(failingRow, 2));
     QCOMPARE(column(0).first(), failingRow == 1 ? QString() : QStringLiteral("Member 01"));
+}
+
+void TestRosterFill::everyColumnTypeReadsAsQtReadsIt_data()
+{
+    QTest::addColumn<QStringList>("types");
+    QTest::addColumn<QStringList>("values");
+    // Types the reader takes straight from the statement, NULLs among them.
+    QTest::newRow("text, whole numbers, dates")
+        << QStringList{"varchar(40)", "char(12)", "text", "smallint", "bigint", "integer"}
+        << QStringList{"'Émile Zola'", "'1 Rue'", "NULL", "-32768", "9223372036854775807", "NULL"};
+    QTest::newRow("dates") << QStringList{"varchar(40)", "date", "date", "varchar(40)", "varchar(40)", "integer"}
+                           << QStringList{"'Adams'", "'2026-12-06'", "NULL", "''", "'x'", "17"};
+    // Types it leaves to Qt's own reading.
+    QTest::newRow("numeric, timestamp, uuid, bytea")
+        << QStringList{"varchar(40)", "numeric(10,2)", "timestamp", "uuid", "bytea", "numeric(12,0)"}
+        << QStringList{"'Baker'", "1234.50", "'2026-12-06 14:30:00'", "'a0eebc99-9c0b-4ef8-bb6d-6bb9bd380a11'",
+                       "'\\x4b656c766f7279'", "41"};
+    QTest::newRow("real, boolean, time") << QStringList{"varchar(40)", "real", "double precision", "boolean",
+                                                        "time", "integer"}
+                                         << QStringList{"'Clark'", "2.5", "1e25", "true", "'08:15:00'", "3"};
+}
+
+void TestRosterFill::everyColumnTypeReadsAsQtReadsIt()
+{
+    QFETCH(QStringList, types);
+    QFETCH(QStringList, values);
+    if (m_backend != Backend::Postgres)
+        QSKIP("only the rows of an ODBC statement are read straight from it");
+    h->exec(QStringLiteral("drop table members"));
+    QStringList columns;
+    for (int k = 0; k < types.size(); ++k)
+        columns << (k == 0 ? QStringLiteral("name ") : QStringLiteral("c%1 ").arg(k)) + types[k];
+    h->exec(QStringLiteral("create table members (%1)").arg(columns.join(QLatin1Char(','))));
+    h->exec(QStringLiteral("insert into members values (%1)").arg(values.join(QLatin1Char(','))));
+    QVERIFY(h->start());
+
+    // What Qt's own ODBC driver gives for the same query, turned into text as the grid turns values.
+    QStringList expected;
+    {
+        QSqlDatabase qt = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), QStringLiteral("qt-reading"));
+        qt.setDatabaseName(database::connectionString(postgresSettings()));
+        QVERIFY(qt.open());
+        QSqlQuery query(qt);
+        QVERIFY(query.exec(QStringLiteral("Select * from members order by name")));
+        QVERIFY(query.next());
+        for (int k = 0; k < types.size(); ++k)
+            expected << database::displayText(query.value(k));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("qt-reading"));
+    QStringList shown;
+    for (int k = 0; k < types.size(); ++k)
+        shown << grid().TextMatrix(1, k);
+    QCOMPARE(shown, expected);
 }
 
 KELVORY_BACKEND_TEST_MAIN(TestRosterFill)

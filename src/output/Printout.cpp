@@ -110,11 +110,8 @@ namespace {
 
 QFont printerFont()
 {
-    // The roster's columns, and its lines of 170 hyphens, were measured for the face a
-    // Windows printer starts with, Arial: the comment column then starts about 6.7 inches
-    // in, and the hyphens just fill the printable width. A Qt printer has no face of its
-    // own and would take the window's, in which the comment barely reaches the paper.
-    // Liberation Sans has Arial's widths where Arial itself is missing.
+    // The columns and the 170 hyphens fit the page in Arial, a Windows printer's first
+    // face; a Qt printer has no face of its own. Liberation Sans has Arial's widths.
     QFont font(QStringLiteral("Arial"));
     font.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
     font.setPointSize(kPrintPointSize);
@@ -123,11 +120,9 @@ QFont printerFont()
 
 double averageCharacterWidth(const QFontMetricsF &metrics)
 {
-    // The average as Windows gives it for a printer font, and as the OS/2 font table first
-    // defined it: the small letters and the blank, weighted by how often they occur in
-    // English text. Qt reads the font's own figure, which newer fonts (Liberation Sans
-    // among them) average over every glyph; it comes out a third wider than Arial's and
-    // pushes the comment column off the paper.
+    // Windows' average for a printer font: the small letters and the blank, weighted by
+    // their frequency in English. Qt's figure averages every glyph, which in Liberation
+    // Sans comes out a third wider and pushes the comment column off the paper.
     static constexpr int letterWeights[26] = {64, 14, 27, 35, 100, 20, 14, 42, 63, 3, 6,  35, 20,
                                               56, 56, 17, 4,  49, 56,  71, 31, 10, 18, 3, 18, 2};
     constexpr int blankWeight = 166;
