@@ -56,6 +56,21 @@ std::optional<qint64> pickedRecordId(Module1 &module, const EditTarget &boxes, c
     return id;
 }
 
+// The picked member that Update or DELETE is to change, once the box they need is not
+// empty, the id is a whole number and the boxes can be stored; else a message and nothing.
+std::optional<qint64> memberToChange(Module1 &module, const EditTarget &boxes, RosterColumn needed,
+                                     const QString &nothingMessage, const QString &command)
+{
+    if (boxes.boxText(needed).isEmpty()) {
+        module.MsgBox(nothingMessage);
+        return std::nullopt;
+    }
+    const std::optional<qint64> id = pickedRecordId(module, boxes, command);
+    if (!id || !boxesStorable(module, boxes))
+        return std::nullopt;
+    return id;
+}
+
 // Whether a member holds the id. Bound as text, so that a server comparing it with a
 // text column holding other texts too does not fail on converting them.
 bool recordIdHeld(Module1 &module, qint64 id)
@@ -190,12 +205,9 @@ void addMember(Module1 &module, EditTarget &boxes)
 
 void updateMember(Module1 &module, EditTarget &boxes)
 {
-    if (boxes.boxText(Address).isEmpty()) {
-        module.MsgBox(messages::nothingToUpdate());
-        return;
-    }
-    const std::optional<qint64> id = pickedRecordId(module, boxes, QStringLiteral("Update"));
-    if (!id || !boxesStorable(module, boxes))
+    const std::optional<qint64> id =
+        memberToChange(module, boxes, Address, messages::nothingToUpdate(), QStringLiteral("Update"));
+    if (!id)
         return;
 
     QVariantList values = memberFields(boxes);
@@ -206,12 +218,9 @@ void updateMember(Module1 &module, EditTarget &boxes)
 
 void deleteMember(Module1 &module, EditTarget &boxes)
 {
-    if (boxes.boxText(RecordId).isEmpty()) {
-        module.MsgBox(messages::nothingToDelete());
-        return;
-    }
-    const std::optional<qint64> id = pickedRecordId(module, boxes, QStringLiteral("DELETE"));
-    if (!id || !boxesStorable(module, boxes))
+    const std::optional<qint64> id =
+        memberToChange(module, boxes, RecordId, messages::nothingToDelete(), QStringLiteral("DELETE"));
+    if (!id)
         return;
 
     const int answer =

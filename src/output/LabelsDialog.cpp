@@ -240,21 +240,21 @@ void LabelsDialog::cmdPreview_Click()
 
 void LabelsDialog::cmdPrint_Click()
 {
-    if (!haveLabels())
-        return;
-    bool printed = false;
-    m_module.guarded([&] { printed = printLabelsOnDefaultPrinter(m_module, job()); });
-    if (printed)
-        accept();
+    finishWith([&] { return printLabelsOnDefaultPrinter(m_module, job()); });
 }
 
 void LabelsDialog::cmdSavePdf_Click()
 {
+    finishWith([&] { return saveLabelsAsPdf(m_module, job()); });
+}
+
+void LabelsDialog::finishWith(const std::function<bool()> &output)
+{
     if (!haveLabels())
         return;
-    bool saved = false;
-    m_module.guarded([&] { saved = saveLabelsAsPdf(m_module, job()); });
-    if (saved)
+    bool done = false;
+    m_module.guarded([&] { done = output(); });
+    if (done)
         accept();
 }
 

@@ -7,6 +7,8 @@
 #include <QDialog>
 #include <QWidget>
 
+#include <functional>
+
 class QComboBox;
 class QLabel;
 class QPushButton;
@@ -95,6 +97,8 @@ private:
     const LabelSheet &sheet() const;
     // Says why when there is nothing to print.
     bool haveLabels();
+    // Prints or saves the labels, and closes the dialog once they are out.
+    void finishWith(const std::function<bool()> &output);
     void refresh();
 
     Module1 &m_module;
