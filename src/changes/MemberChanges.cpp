@@ -207,12 +207,7 @@ void updateMember(Module1 &module, EditTarget &boxes)
 {
     const std::optional<qint64> id =
         memberToChange(module, boxes, Address, messages::nothingToUpdate(), QStringLiteral("Update"));
-    if (!id)
-        return;
-
-    QVariantList values = memberFields(boxes);
-    values.append(*id);
-    if (changePickedMember(module, boxes, database::sql::kUpdateMember, values, *id, kChanged))
+    if (id && changePickedMember(module, boxes, database::sql::kUpdateMember, memberFields(boxes) << *id, *id, kChanged))
         module.MsgBox(messages::recordUpdated());
 }
 
