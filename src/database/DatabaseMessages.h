@@ -1,33 +1,7 @@
 #pragma once
 
-#include <QString>
+#include "common/Messages.h"
 
-// Everything the database layer tells the operator, each named for what it says: why the
-// embedded file cannot be used, what a driver left unsaid, what keeps a text from being
-// stored, and why the day's backup could not be made.
 namespace kelvory::database::messages {
-
-// The embedded file, named with its path; the driver's own words follow in parentheses.
-QString fileInUse(const QString &nativePath, int waitSeconds);
-QString fileNotADatabase(const QString &nativePath);
-QString fileDamaged(const QString &nativePath);
-
-QString driverMissing(const QString &driver);
-QString connectionNotOpen();
-QString errorWithoutDescription();
-QString nextRowUnreadable();
-
-// What a text holds that keeps it from being stored, as a box's message names it.
-QString nullCharacter();
-QString noCharacter(char16_t code);
-QString invisibleMarkAtStart();
-QString brokenCharacter();
-
-// The day's backup, and the reasons the message may give.
-QString backupNotMade(const QString &nativeFolder, const QString &reason);
-QString backupFolderCannotBeMade();
-QString backupSourceNotSqlite();
-QString backupCannotBeNamed();
-QString backupCannotBeClosed();
-
+#include "database/DatabaseMessages.def"
 } // namespace kelvory::database::messages

@@ -14,7 +14,7 @@ QString unstorableCharacter(QStringView text)
         // a text that begins with U+FEFF or U+FFFE for a byte order mark: they drop it,
         // or read the whole text with its bytes swapped.
         if (c.unicode() == 0xFFFE || c.unicode() == 0xFFFF)
-            return messages::noCharacter(c.unicode());
+            return messages::noCharacter(QString::number(c.unicode(), 16).toUpper());
         if (i == 0 && c.unicode() == 0xFEFF)
             return messages::invisibleMarkAtStart();
         if (c.isHighSurrogate()) {

@@ -1,54 +1,42 @@
 #pragma once
 
-#include <QString>
+#include "common/Messages.h"
 
-// Everything the operator reads about printing, the export and mailing labels: the
-// messages, and the labels' menu item and dialog, each named for what it says.
 namespace kelvory::output::messages {
 
-// PRINT.
-QString dataSentToPrinter();
-QString noDefaultPrinter();
-QString rosterNotPrinted(const QString &printer);
-QString rosterPrintNotFinished(const QString &printer);
+#include "output/OutputMessages.def"
 
-// Xcel Export. The message after a finished export ends with the file's path as shown.
-QString dataIsReady(const QString &nativePath);
-QString rosterNotExported(const QString &nativePath, const QString &reason);
+// The texts that say how many, in the singular for one.
+inline QString labelsOnSheets(int labels, int sheets, int startLabel)
+{
+    return labelsOnSheetsText(labels == 1 ? oneLabel() : labelCount(labels),
+                              sheets == 1 ? oneSheet() : sheetCount(sheets), startLabel);
+}
 
-// Mailing labels.
+inline QString membersLeftOut(int withoutAddress)
+{
+    if (withoutAddress == 0)
+        return everyMemberHasAnAddress();
+    return withoutAddress == 1 ? oneMemberLeftOut() : membersLeftOutCount(withoutAddress);
+}
 
-QString printMailingLabelsCommand(); // the grid's menu item, Ctrl+L
-QString dialogTitle();
-QString sheetCaption();
-QString usLetterSheet();
-QString a4Sheet();
-QString startLabelCaption();
-QString startLabelHint(int columns);
-QString allMembersChoice();
-QString pickedMemberChoice(const QString &name);
-QString noMemberPickedChoice();
-QString previewButton();
-QString printButton();
-QString savePdfButton();
-QString closeButton();
+inline QString labelsSentToPrinter(int labels)
+{
+    return labels == 1 ? oneLabelSentToPrinter() : labelsSentToPrinterCount(labels);
+}
 
-// What the chosen labels come to, shown in the dialog as the choices change.
-QString labelsOnSheets(int labels, int sheets, int startLabel);
-QString membersLeftOut(int withoutAddress);
-QString pickedMemberHasNoAddress();
-QString noMemberPicked();
+inline QString labelsSaved(int labels, const QString &nativePath)
+{
+    return labels == 1 ? oneLabelSaved(nativePath) : labelsSavedCount(labels, nativePath);
+}
 
-// Message boxes.
-QString nothingToPrint(bool pickedMemberOnly, bool nobodyPicked);
-QString labelsSentToPrinter(int labels);
-QString labelsNotPrinted(const QString &printer);
-QString labelsPrintNotFinished(const QString &printer);
-QString saveAsPdfTitle();
-QString pdfFileFilter();
-QString suggestedPdfName();
-QString labelsSaved(int labels, const QString &nativePath);
-QString labelsNotSaved(const QString &nativePath, const QString &reason);
-QString pdfNotMade(); // the reason given when the document itself could not be made
+// Why there is no label to print: no member picked, a picked member without an address,
+// or no member with one.
+inline QString nothingToPrint(bool pickedMemberOnly, bool nobodyPicked)
+{
+    if (pickedMemberOnly)
+        return nobodyPicked ? noMemberPicked() : pickedMemberHasNoAddress();
+    return noMemberHasAnAddress();
+}
 
 } // namespace kelvory::output::messages
