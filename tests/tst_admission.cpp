@@ -155,6 +155,8 @@ void TestAdmission::laterRunAdmitsOrBars_data()
     QTest::newRow("text 0") << QVariant(QStringLiteral("0")) << false;
     QTest::newRow("text blank 0") << QVariant(QStringLiteral(" 0")) << false;
     QTest::newRow("text 0.0") << QVariant(QStringLiteral("0.0")) << false;
+    // The status is compared with the number 0, and -0 is that number, written with a sign.
+    QTest::newRow("text -0") << QVariant(QStringLiteral("-0")) << false;
 }
 
 void TestAdmission::laterRunAdmitsOrBars()

@@ -63,6 +63,11 @@ void TestVersionCheck::versionDecidesWhetherTheUpdateIsOffered_data()
     QTest::newRow("letter first") << QVariant(QStringLiteral("v2")) << false;
     QTest::newRow("NULL") << QVariant(QMetaType::fromType<QString>()) << false;
     QTest::newRow("1,5 has no decimal comma") << QVariant(QStringLiteral("1,5")) << false;
+    // A sign, a D or a signed exponent is no part of a version number.
+    QTest::newRow("+2 reads 0") << QVariant(QStringLiteral("+2")) << false;
+    QTest::newRow("-2 reads 0") << QVariant(QStringLiteral("-2")) << false;
+    QTest::newRow("1d1 reads 1") << QVariant(QStringLiteral("1d1")) << false;
+    QTest::newRow("1E+1 reads 1") << QVariant(QStringLiteral("1E+1")) << false;
     QTest::newRow("2") << QVariant(QStringLiteral("2")) << true;
     QTest::newRow("1.5") << QVariant(QStringLiteral("1.5")) << true;
     QTest::newRow("1.01") << QVariant(QStringLiteral("1.01")) << true;
