@@ -38,8 +38,16 @@ private Q_SLOTS:
     void userFileReading();
     void unusableUserFileEndsWithAClearMessage_data();
     void unusableUserFileEndsWithAClearMessage();
+    void userFileSavedWithAByteOrderMark_data();
+    void userFileSavedWithAByteOrderMark();
 
 private:
+    void writeUserFileBytes(const QByteArray &content)
+    {
+        QFile file(h->userFilePath());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(file.write(content), content.size());
+    }
     QByteArray userFile() const
     {
         QFile file(h->userFilePath());
@@ -239,6 +247,12 @@ void TestAdmission::userFileReading_data()
     QTest::newRow("unclosed quote ends at line end") << QByteArray("\"Bob\r\nx\"") << "Bob";
     QTest::newRow("only the first line counts") << QByteArray("\"Bob\"\r\n\"Alice\"\r\n") << "Bob";
     QTest::newRow("utf-8") << QByteArray("\"In\xC3\xA9s\"\r\n") << QString::fromUtf8("Inés");
+    // The byte order mark is no part of the text; leading blanks after it are skipped.
+    QTest::newRow("utf-8 with bom") << QByteArray("\xEF\xBB\xBF \"Zo\xC3\xAB\"\r\n") << QString::fromUtf8("Zoë");
+    QTest::newRow("utf-16 le with bom") << QByteArray("\xFF\xFE\"\0Z\0o\0\xEB\0\"\0\r\0\n\0", 18)
+                                        << QString::fromUtf8("Zoë");
+    QTest::newRow("utf-16 be with bom") << QByteArray("\xFE\xFF\0Z\0o\0\xEB\0,\0X\0\r\0\n", 18)
+                                        << QString::fromUtf8("Zoë");
 }
 
 void TestAdmission::userFileReading()
@@ -253,33 +267,88 @@ void TestAdmission::userFileReading()
 void TestAdmission::unusableUserFileEndsWithAClearMessage_data()
 {
     QTest::addColumn<QByteArray>("content");
-    QTest::newRow("empty file") << QByteArray();
-    QTest::newRow("blank lines") << QByteArray("\r\n\r\n");
-    QTest::newRow("empty quotes") << QByteArray("\"\"\r\n");
-    QTest::newRow("comma first") << QByteArray(",Bob\r\n");
+    QTest::addColumn<QString>("why");
+    const QString empty = QStringLiteral("It is empty or cannot be read.");
+    const QString encoding = QStringLiteral("It was saved in an encoding that the program cannot read.");
+    QTest::newRow("empty file") << QByteArray() << empty;
+    QTest::newRow("blank lines") << QByteArray("\r\n\r\n") << empty;
+    QTest::newRow("empty quotes") << QByteArray("\"\"\r\n") << empty;
+    QTest::newRow("comma first") << QByteArray(",Bob\r\n") << empty;
+    QTest::newRow("bom only") << QByteArray("\xFF\xFE") << empty;
+    // Bytes that are not text in the encoding the file is read in.
+    QTest::newRow("latin-1 byte") << QByteArray("\"Zo\xEB\"\r\n") << encoding;
+    QTest::newRow("byte that never begins utf-8") << QByteArray("\"Bob\xFF\"\r\n") << encoding;
+    QTest::newRow("utf-8 cut off at the end") << QByteArray("Zo\xC3") << encoding;
+    QTest::newRow("utf-16 with an odd byte") << QByteArray("\xFF\xFE" "B\0o\0b\0\r", 9) << encoding;
+    // A name the database cannot store, as typed text is refused.
+    const QString nul = QStringLiteral("The name in it holds a null character, which cannot be stored.");
+    QTest::newRow("embedded nul") << QByteArray("\"Bo\0b\"\r\n", 8) << nul;
+    QTest::newRow("utf-16 without a bom") << QByteArray("\"\0B\0o\0b\0\"\0\r\0\n\0", 14) << nul;
+    QTest::newRow("utf-16 le with a nul") << QByteArray("\xFF\xFE" "B\0\0\0b\0", 8) << nul;
+    QTest::newRow("utf-16 lone surrogate") << QByteArray("\xFF\xFE\"\0\x00\xD8\"\0", 8)
+                                           << QStringLiteral("The name in it holds a broken character code, which "
+                                                             "cannot be stored.");
+    QTest::newRow("noncharacter") << QByteArray("\"Bo\xEF\xBF\xBF\"\r\n")
+                                  << QStringLiteral("The name in it holds a code that is no character (U+FFFF), "
+                                                    "which cannot be stored.");
 }
 
 void TestAdmission::unusableUserFileEndsWithAClearMessage()
 {
     QFETCH(QByteArray, content);
-    {
-        QFile file(h->userFilePath());
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(content);
-    }
+    QFETCH(QString, why);
+    writeUserFileBytes(content);
     QVERIFY(!h->start());
     QVERIFY(h->end.ended);
     QCOMPARE(h->end.code, 1);
     QCOMPARE(h->dialogs.messages.size(), 1);
     const Message message = h->dialogs.messages.first();
     QVERIFY2(message.text.contains(QDir::toNativeSeparators(h->userFilePath())), qPrintable(message.text));
-    QVERIFY2(message.text.contains(QStringLiteral("Delete this file")), qPrintable(message.text));
+    QVERIFY2(message.text.contains(why + QStringLiteral(" Delete this file")), qPrintable(message.text));
     QVERIFY(!message.text.startsWith(QStringLiteral("Run-time error")));
     QCOMPARE(message.style, MB_OK | MB_ICONERROR);
     QVERIFY(h->dialogs.inputPrompts.isEmpty());
     QCOMPARE(userFile(), content);
     QVERIFY(h->rows(QStringLiteral("select * from memberstatus")).isEmpty());
     QVERIFY(!h->module->rosterForm()->isVisible());
+}
+
+void TestAdmission::userFileSavedWithAByteOrderMark_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("name");
+    const QByteArray bob("\"Bob\"\r\n");
+    QByteArray utf16le("\xFF\xFE");
+    QByteArray utf16be("\xFE\xFF");
+    for (char c : bob) {
+        utf16le.append(c).append('\0');
+        utf16be.append('\0').append(c);
+    }
+    QTest::newRow("utf-16 le, Bob") << utf16le << "Bob";
+    QTest::newRow("utf-16 be, Bob") << utf16be << "Bob";
+    QTest::newRow("utf-8, Bob") << QByteArray("\xEF\xBB\xBF") + bob << "Bob";
+    QTest::newRow("utf-16 le, Zoë") << QByteArray("\xFF\xFE\"\0Z\0o\0\xEB\0\"\0", 12) << QString::fromUtf8("Zoë");
+}
+
+void TestAdmission::userFileSavedWithAByteOrderMark()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, name);
+    // Bob is barred; read as anything but "Bob" he would be let in.
+    h->exec(QStringLiteral("insert into memberstatus values ('Bob', '0', ?)"), {QDate(2026, 1, 5)});
+    writeUserFileBytes(content);
+    const bool barred = name == QLatin1String("Bob");
+    QCOMPARE(h->start(), !barred);
+    QCOMPARE(h->end.ended, barred);
+    if (barred) {
+        QCOMPARE(h->dialogs.texts(), QStringList{kNotAuthorized});
+        QCOMPARE(h->end.code, 0);
+    } else {
+        QVERIFY(h->dialogs.messages.isEmpty());
+    }
+    QCOMPARE(h->module->OperatorFirstName, name);
+    QVERIFY(h->dialogs.inputPrompts.isEmpty());
+    QCOMPARE(userFile(), content);
 }
 
 KELVORY_BACKEND_TEST_MAIN(TestAdmission)
