@@ -52,9 +52,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# The program's surroundings: its own lock folder (the single-instance lock lives in the
-# temporary folder), the X platform, no desktop settings that would scale or move windows,
-# and an opener that only records what the program asked it to open.
+# The program's surroundings: its own runtime folder (where the user's single-instance
+# lock lives) and temporary folder, the X platform, no desktop settings that would scale
+# or move windows, and an opener that only records what the program asked it to open.
 export TMPDIR=$work/tmp
 export XDG_RUNTIME_DIR=$work/runtime
 export QT_QPA_PLATFORM=xcb
@@ -66,7 +66,7 @@ printf '%s\n' "\$*" >> "$work/opened"
 EOF
 chmod +x "$work/bin/xdg-open"
 export PATH=$work/bin:$PATH
-lock=$TMPDIR/Kelvory.lock
+lock=$XDG_RUNTIME_DIR/Kelvory.lock
 
 # poll SECONDS DESCRIPTION COMMAND...: runs COMMAND until it succeeds, at most SECONDS long.
 poll() {

@@ -1,14 +1,15 @@
 // kelvory_probe <program folder> [answer ...]
 // Runs the real start-up of the program on the embedded database in <program folder>,
 // printing every message box as one line "MSG <style> <title>|<text>" and answering
-// them from the arguments (numbers; missing answers are OK/No). When the main window is
-// shown it prints "SHOWN" and keeps running until it is killed.
+// them from the arguments (numbers; missing answers are OK/No). It first prints the
+// single-instance lock it uses, "LOCK <path>", the one the program itself would use.
+// When the main window is shown it prints "SHOWN" and keeps running until it is killed.
 #include "Fakes.h"
 #include "roster/Fonts.h"
+#include "startup/InstanceGuard.h"
 #include "startup/Module1.h"
 
 #include <QApplication>
-#include <QDir>
 
 #include <cstdio>
 
@@ -65,7 +66,9 @@ int main(int argc, char *argv[])
     kelvory::Deployment deployment;
     deployment.title = QStringLiteral("Kelvory");
     deployment.programFolder = folder;
-    deployment.lockFilePath = QDir(folder).filePath(QStringLiteral("Kelvory.lock"));
+    deployment.lockFilePath = kelvory::userLockFilePath(deployment.title, folder);
+    std::printf("LOCK %s\n", qPrintable(deployment.lockFilePath));
+    std::fflush(stdout);
 
     PrintingDialogs dialogs(arguments);
     kelvory::test::RecordingShell shell;
