@@ -151,6 +151,7 @@ private Q_SLOTS:
     void connectionStringIsFivePieces();
     void embeddedDatabaseIsCreatedWithTheClubsTables();
     void loadSequencePreparesTheWindowBeforeItIsShown();
+    void tabLeavesTheGridAndArrowsMoveInIt();
     void timeoutsAreTenSeconds();
     void unreachableDatabaseEndsBeforeAnyWindow();
     void secondInstanceInTheSameProcessIsRefused();
@@ -253,6 +254,36 @@ void TestStartup::loadSequencePreparesTheWindowBeforeItIsShown()
             w = w->nextInFocusChain();
     }
     QVERIFY(h->dialogs.messages.isEmpty());
+}
+
+void TestStartup::tabLeavesTheGridAndArrowsMoveInIt()
+{
+    h->prepareDatabase();
+    h->addMember(QStringLiteral("Adams"), QStringLiteral("1 Elm"), QStringLiteral("Salem"), QStringLiteral("1"),
+                 QString(), 1);
+    h->addMember(QStringLiteral("Baker"), QStringLiteral("2 Elm"), QStringLiteral("Salem"), QStringLiteral("2"),
+                 QString(), 2);
+    h->writeUserFile(QStringLiteral("Bob"));
+    QVERIFY(h->start());
+    roster::RosterForm &form = h->form();
+    form.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    roster::FlexGrid &grid = *form.Grid1;
+
+    grid.setFocus();
+    grid.setCurrentIndex(grid.model()->index(0, 0));
+    QTest::keyClick(&grid, Qt::Key_Down);
+    QCOMPARE(grid.currentIndex().row(), 1);
+    QTest::keyClick(&grid, Qt::Key_Right);
+    QCOMPARE(grid.currentIndex().column(), 1);
+    QVERIFY(grid.hasFocus());
+
+    // Tab goes on to the next control of the tab order, Shift+Tab back to the one before.
+    QTest::keyClick(&grid, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(form.Command1));
+    grid.setFocus();
+    QTest::keyClick(&grid, Qt::Key_Backtab, Qt::ShiftModifier);
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(form.Command12));
 }
 
 void TestStartup::timeoutsAreTenSeconds()
