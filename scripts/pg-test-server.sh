@@ -26,8 +26,9 @@ fail() {
 }
 [ -x "$bin/initdb" ] || fail "PostgreSQL server binaries not found under /usr/lib/postgresql/*/bin (install postgresql)"
 
+# Run from /, as the postgres user may not enter the folder this script is started in.
 as_owner() {
-  if [ "$(id -u)" -eq 0 ]; then runuser -u postgres -- "$@"; else "$@"; fi
+  if [ "$(id -u)" -eq 0 ]; then (cd / && runuser -u postgres -- "$@"); else "$@"; fi
 }
 # The folder of a previous start, if <link> is one of ours.
 previous() {
