@@ -11,6 +11,13 @@ using namespace kelvory;
 using namespace kelvory::test;
 
 namespace {
+// The bytes of a literal, NULs included, without the terminating one.
+template <std::size_t N>
+QByteArray bytes(const char (&literal)[N])
+{
+    return QByteArray(literal, N - 1);
+}
+
 const QString kPrompt = QStringLiteral("Before running the program for the first time, \r\nWe need to know your First name?");
 const QString kNotAuthorized = QStringLiteral("You are not authorized to use this software.\r\nIf you believe you "
                                               "received this message in error contact your administrator.");
@@ -249,9 +256,9 @@ void TestAdmission::userFileReading_data()
     QTest::newRow("utf-8") << QByteArray("\"In\xC3\xA9s\"\r\n") << QString::fromUtf8("Inés");
     // The byte order mark is no part of the text; leading blanks after it are skipped.
     QTest::newRow("utf-8 with bom") << QByteArray("\xEF\xBB\xBF \"Zo\xC3\xAB\"\r\n") << QString::fromUtf8("Zoë");
-    QTest::newRow("utf-16 le with bom") << QByteArray("\xFF\xFE\"\0Z\0o\0\xEB\0\"\0\r\0\n\0", 18)
+    QTest::newRow("utf-16 le with bom") << bytes("\xFF\xFE\"\0Z\0o\0\xEB\0\"\0\r\0\n\0")
                                         << QString::fromUtf8("Zoë");
-    QTest::newRow("utf-16 be with bom") << QByteArray("\xFE\xFF\0Z\0o\0\xEB\0,\0X\0\r\0\n", 18)
+    QTest::newRow("utf-16 be with bom") << bytes("\xFE\xFF\0Z\0o\0\xEB\0,\0X\0\r\0\n")
                                         << QString::fromUtf8("Zoë");
 }
 
@@ -279,13 +286,13 @@ void TestAdmission::unusableUserFileEndsWithAClearMessage_data()
     QTest::newRow("latin-1 byte") << QByteArray("\"Zo\xEB\"\r\n") << encoding;
     QTest::newRow("byte that never begins utf-8") << QByteArray("\"Bob\xFF\"\r\n") << encoding;
     QTest::newRow("utf-8 cut off at the end") << QByteArray("Zo\xC3") << encoding;
-    QTest::newRow("utf-16 with an odd byte") << QByteArray("\xFF\xFE" "B\0o\0b\0\r", 9) << encoding;
+    QTest::newRow("utf-16 with an odd byte") << bytes("\xFF\xFE" "B\0o\0b\0\r") << encoding;
     // A name the database cannot store, as typed text is refused.
     const QString nul = QStringLiteral("The name in it holds a null character, which cannot be stored.");
-    QTest::newRow("embedded nul") << QByteArray("\"Bo\0b\"\r\n", 8) << nul;
-    QTest::newRow("utf-16 without a bom") << QByteArray("\"\0B\0o\0b\0\"\0\r\0\n\0", 14) << nul;
-    QTest::newRow("utf-16 le with a nul") << QByteArray("\xFF\xFE" "B\0\0\0b\0", 8) << nul;
-    QTest::newRow("utf-16 lone surrogate") << QByteArray("\xFF\xFE\"\0\x00\xD8\"\0", 8)
+    QTest::newRow("embedded nul") << bytes("\"Bo\0b\"\r\n") << nul;
+    QTest::newRow("utf-16 without a bom") << bytes("\"\0B\0o\0b\0\"\0\r\0\n\0") << nul;
+    QTest::newRow("utf-16 le with a nul") << bytes("\xFF\xFE" "B\0\0\0b\0") << nul;
+    QTest::newRow("utf-16 lone surrogate") << bytes("\xFF\xFE\"\0\x00\xD8\"\0")
                                            << QStringLiteral("The name in it holds a broken character code, which "
                                                              "cannot be stored.");
     QTest::newRow("noncharacter") << QByteArray("\"Bo\xEF\xBF\xBF\"\r\n")
@@ -327,7 +334,7 @@ void TestAdmission::userFileSavedWithAByteOrderMark_data()
     QTest::newRow("utf-16 le, Bob") << utf16le << "Bob";
     QTest::newRow("utf-16 be, Bob") << utf16be << "Bob";
     QTest::newRow("utf-8, Bob") << QByteArray("\xEF\xBB\xBF") + bob << "Bob";
-    QTest::newRow("utf-16 le, Zoë") << QByteArray("\xFF\xFE\"\0Z\0o\0\xEB\0\"\0", 12) << QString::fromUtf8("Zoë");
+    QTest::newRow("utf-16 le, Zoë") << bytes("\xFF\xFE\"\0Z\0o\0\xEB\0\"\0") << QString::fromUtf8("Zoë");
 }
 
 void TestAdmission::userFileSavedWithAByteOrderMark()
