@@ -82,17 +82,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     check(readLeadingNumber(QLatin1Char('-') + text) == 0.0 && readLeadingNumber(QLatin1Char('+') + text) == 0.0,
           "a text that begins with a sign reads 0", [&] { return shown(text); });
 
-    // An exponent is E followed by digits: a sign after the E, or a D, ends the number
-    // (in a hexadecimal or octal number, E and D are digits or end it anyway).
-    if (!compact.startsWith(QLatin1Char('&'))) {
-        for (const char *tail : {"E+9", "e-9", "D9", "d+9"}) {
-            const QString longer = text + QLatin1String(tail);
-            check(same(readLeadingNumber(longer), leading), "an exponent with a sign, or a D, is not read",
-                  [&] { return shown(longer) + QStringLiteral(" read as ") + number(readLeadingNumber(longer))
-                            + QStringLiteral(", not ") + number(leading); });
-        }
-    }
-
     // What readWholeNumber accepts, readLeadingNumber reads the same once the blanks
     // around it are gone, but for the sign that only a whole number may carry; and blanks
     // around it change nothing.

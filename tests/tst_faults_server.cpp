@@ -21,7 +21,6 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <mutex>
 #include <thread>
 
 using namespace kelvory;
@@ -94,101 +93,74 @@ void registerDriver(const QString &folder)
 }
 
 // A stand-in for a SQL Server host on a loopback address of the test's own: the browser
-// service on UDP port 1434, which names the TCP port of an instance, and that TCP port,
-// which hangs up on every connection, so that a start fails at once. It records what
-// FreeTDS asked the browser and how often it came to the port.
-class InstanceHost
+// service on UDP port 1434, which answers with the TCP port of an instance, and that TCP
+// port, which hangs up at once, so that a start fails at once. It records what FreeTDS
+// asked the browser for and how often it came to the port.
+struct InstanceHost
 {
-public:
+    QString address;
+    quint16 port = 0;
+    int tcp = ::socket(AF_INET, SOCK_STREAM, 0);
+    int udp = ::socket(AF_INET, SOCK_DGRAM, 0);
+    std::atomic<bool> stop{false};
+    int connections = 0;
+    QList<QByteArray> browserRequests;
+    std::thread thread;
+
     InstanceHost()
     {
         const qint64 pid = QCoreApplication::applicationPid();
-        m_address = QStringLiteral("127.1.%1.%2").arg((pid >> 8) % 256).arg(2 + pid % 250);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        ::inet_pton(AF_INET, m_address.toLatin1().constData(), &address.sin_addr);
-        m_tcp = ::socket(AF_INET, SOCK_STREAM, 0);
-        m_udp = ::socket(AF_INET, SOCK_DGRAM, 0);
-        socklen_t length = sizeof address;
-        if (::bind(m_tcp, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 || ::listen(m_tcp, 4) != 0
-            || ::getsockname(m_tcp, reinterpret_cast<sockaddr *>(&address), &length) != 0)
+        address = QStringLiteral("127.1.%1.%2").arg((pid >> 8) % 256).arg(2 + pid % 250);
+        sockaddr_in at{};
+        at.sin_family = AF_INET;
+        ::inet_pton(AF_INET, address.toLatin1().constData(), &at.sin_addr);
+        socklen_t length = sizeof at;
+        if (::bind(tcp, reinterpret_cast<sockaddr *>(&at), sizeof at) != 0 || ::listen(tcp, 4) != 0
+            || ::getsockname(tcp, reinterpret_cast<sockaddr *>(&at), &length) != 0)
             return;
-        m_port = ntohs(address.sin_port);
-        address.sin_port = htons(1434);
-        if (::bind(m_udp, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0)
-            return;
-        m_ready = true;
-        m_thread = std::thread([this] { serve(); });
+        port = ntohs(at.sin_port);
+        at.sin_port = htons(1434);
+        if (::bind(udp, reinterpret_cast<sockaddr *>(&at), sizeof at) == 0)
+            thread = std::thread([this] { serve(); });
     }
     ~InstanceHost()
     {
-        m_stop = true;
-        if (m_thread.joinable())
-            m_thread.join();
-        ::close(m_tcp);
-        ::close(m_udp);
+        finish();
+        ::close(tcp);
+        ::close(udp);
     }
-    InstanceHost(const InstanceHost &) = delete;
-    InstanceHost &operator=(const InstanceHost &) = delete;
-
-    bool ready() const { return m_ready; }
-    QString address() const { return m_address; }
-    quint16 port() const { return m_port; }
-    int connections() const { return m_connections.load(); }
-    // The requests that the browser service received.
-    QList<QByteArray> browserRequests() const
+    // Ends the service; what it recorded may be read from then on.
+    void finish()
     {
-        const std::lock_guard<std::mutex> hold(m_mutex);
-        return m_requests;
+        stop = true;
+        if (thread.joinable())
+            thread.join();
     }
-
-private:
     void serve()
     {
-        while (!m_stop) {
-            pollfd fds[2] = {{m_udp, POLLIN, 0}, {m_tcp, POLLIN, 0}};
-            if (::poll(fds, 2, 100) <= 0)
+        while (!stop) {
+            pollfd wait[2] = {{udp, POLLIN, 0}, {tcp, POLLIN, 0}};
+            if (::poll(wait, 2, 100) <= 0)
                 continue;
-            if (fds[0].revents & POLLIN) {
-                char request[512];
-                sockaddr_in from{};
-                socklen_t length = sizeof from;
-                const ssize_t got =
-                    ::recvfrom(m_udp, request, sizeof request, 0, reinterpret_cast<sockaddr *>(&from), &length);
-                if (got > 0) {
-                    {
-                        const std::lock_guard<std::mutex> hold(m_mutex);
-                        m_requests.append(QByteArray(request, got));
-                    }
-                    // SQL Server's answer: 0x05, the length, then the instance's facts with its TCP port.
-                    const QByteArray facts =
-                        "ServerName;CLUB;InstanceName;SQLEXPRESS;IsClustered;No;Version;16.0.1000.6;tcp;"
-                        + QByteArray::number(m_port) + ";;";
-                    QByteArray answer(1, '\x05');
-                    answer.append(char(facts.size() & 0xff)).append(char(facts.size() >> 8)).append(facts);
-                    ::sendto(m_udp, answer.constData(), answer.size(), 0, reinterpret_cast<sockaddr *>(&from), length);
-                }
+            char request[512];
+            sockaddr_in from{};
+            socklen_t length = sizeof from;
+            const ssize_t got = (wait[0].revents & POLLIN)
+                ? ::recvfrom(udp, request, sizeof request, 0, reinterpret_cast<sockaddr *>(&from), &length) : 0;
+            if (got > 0) {
+                browserRequests.append(QByteArray(request, got));
+                // The browser's answer: 0x05, the length (little endian), the instance's facts.
+                const QByteArray facts = "ServerName;CLUB;InstanceName;SQLEXPRESS;IsClustered;No;tcp;"
+                    + QByteArray::number(port) + ";;";
+                const QByteArray answer = QByteArray("\x05") + char(facts.size()) + '\0' + facts;
+                ::sendto(udp, answer.constData(), answer.size(), 0, reinterpret_cast<sockaddr *>(&from), length);
             }
-            if (fds[1].revents & POLLIN) {
-                const int client = ::accept(m_tcp, nullptr, nullptr);
-                if (client >= 0) {
-                    ++m_connections;
-                    ::close(client);
-                }
+            if (wait[1].revents & POLLIN) {
+                ++connections;
+                ::close(::accept(tcp, nullptr, nullptr));
             }
         }
     }
-
-    QString m_address;
-    int m_tcp = -1;
-    int m_udp = -1;
-    quint16 m_port = 0;
-    bool m_ready = false;
-    std::atomic<bool> m_stop{false};
-    std::atomic<int> m_connections{0};
-    mutable std::mutex m_mutex;
-    QList<QByteArray> m_requests;
-    std::thread m_thread;
 };
 
 } // namespace
@@ -360,11 +332,11 @@ void TestServerUnreachable::aNamedPortOrInstanceIsReachedAsNamed()
     QVERIFY(registration.ran);
     qunsetenv("TDSPORT");
     InstanceHost host;
-    QVERIFY2(host.ready(), "no loopback address for the stand-in server");
+    QVERIFY2(host.thread.joinable(), "no loopback address for the stand-in server");
 
     h = std::make_unique<Harness>(Backend::Sqlite);
-    const QString server = instance ? host.address() + QStringLiteral("\\SQLEXPRESS")
-                                    : host.address() + QLatin1Char(',') + QString::number(host.port());
+    const QString server = instance ? host.address + QStringLiteral("\\SQLEXPRESS")
+                                    : host.address + QLatin1Char(',') + QString::number(host.port);
     h->deployment.server = {server, QStringLiteral("club"), QStringLiteral("webuser"), QStringLiteral("secret999")};
     bool shown = false;
     {
@@ -374,11 +346,12 @@ void TestServerUnreachable::aNamedPortOrInstanceIsReachedAsNamed()
     QVERIFY(!shown);
     QCOMPARE(h->end.code, 1);
     // FreeTDS went where the server's name sends it, not to port 1433.
-    QCOMPARE(host.connections(), 1);
+    host.finish();
+    QCOMPARE(host.connections, 1);
     if (instance)
-        QCOMPARE(host.browserRequests(), QList<QByteArray>{QByteArray("\x04SQLEXPRESS", 11) + '\0'});
+        QCOMPARE(host.browserRequests, QList<QByteArray>{QByteArray("\x04SQLEXPRESS", 11) + '\0'});
     else
-        QVERIFY(host.browserRequests().isEmpty());
+        QVERIFY(host.browserRequests.isEmpty());
     QVERIFY2(!qEnvironmentVariableIsSet("TDSPORT"), qgetenv("TDSPORT").constData());
 }
 

@@ -23,112 +23,56 @@ using namespace kelvory::test;
 
 namespace {
 
-// The probe program (the real start-up, its dialogs printed) as a process of its own,
-// as this user or, through setpriv, as another (setpriv starts it in its own place, so
-// that a kill reaches the probe itself).
-class Probe
+// The probe (the real start-up, its dialogs printed) as a process of its own; as another
+// user through setpriv, which starts it in its own place, so that a kill reaches the probe.
+struct Probe
 {
-public:
-    Probe(const QString &program, const QString &folder, const QProcessEnvironment &environment,
-          std::optional<uid_t> asUser = std::nullopt)
-    {
-        m_process.setProcessChannelMode(QProcess::MergedChannels);
-        m_process.setProcessEnvironment(environment);
-        if (asUser) {
-            const QString id = QString::number(*asUser);
-            m_process.start(QStringLiteral("setpriv"), {QStringLiteral("--reuid=") + id, QStringLiteral("--regid=") + id,
-                                                        QStringLiteral("--clear-groups"), QStringLiteral("--"), program,
-                                                        folder});
-        } else {
-            m_process.start(program, {folder});
-        }
-    }
-    ~Probe()
-    {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.kill();
-            m_process.waitForFinished(10000);
-        }
-    }
+    QProcess process;
+    QByteArray said;
 
-    // Waits for a line that begins with what; false once the probe has ended without it.
+    Probe(const QString &program, const QString &folder, const QProcessEnvironment &environment, uid_t user = 0)
+    {
+        const QString id = QString::number(user);
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.setProcessEnvironment(environment);
+        if (user == 0)
+            process.start(program, {folder});
+        else
+            process.start(QStringLiteral("setpriv"), {"--reuid=" + id, "--regid=" + id, "--clear-groups", program, folder});
+    }
+    ~Probe() { killHard(); }
+    // Waits for a line that begins with what; false when the probe ended, or 20 s passed, without it.
     bool waitFor(const QByteArray &what)
     {
         QElapsedTimer timer;
         timer.start();
-        while (!said().startsWith(what) && !said().contains("\n" + what) && timer.elapsed() < 20000) {
-            if (m_process.state() == QProcess::NotRunning && m_process.bytesAvailable() == 0)
-                break;
-            m_process.waitForReadyRead(200);
-        }
-        return said().startsWith(what) || said().contains("\n" + what);
+        do
+            said += process.readAll();
+        while (!('\n' + said).contains('\n' + what) && timer.elapsed() < 20000
+               && (process.waitForReadyRead(200) || process.state() == QProcess::Running));
+        said += process.readAll();
+        return ('\n' + said).contains('\n' + what);
     }
-    const QByteArray &said()
-    {
-        m_said += m_process.readAll();
-        return m_said;
-    }
-    QString lockPath()
+    QString lock()
     {
         waitFor("LOCK ");
-        const qsizetype at = said().indexOf("LOCK ");
-        return at < 0 ? QString() : QString::fromLocal8Bit(said().mid(at + 5, said().indexOf('\n', at) - at - 5));
+        const qsizetype at = said.indexOf("LOCK ") + 5;
+        return QString::fromLocal8Bit(said.mid(at, said.indexOf('\n', at) - at));
     }
-    bool ends()
+    bool endsRefused()
     {
-        const bool ended = m_process.waitForFinished(20000);
-        said();
-        return ended && m_process.exitStatus() == QProcess::NormalExit && m_process.exitCode() == 0;
+        process.waitForFinished(20000);
+        said += process.readAll();
+        return process.exitCode() == 0 && !said.contains("SHOWN")
+            && said.contains("MSG 0 Kelvory|You Already have a previous instance of Kelvory running\\r\\nYou "
+                             "cannot start another.");
     }
-    bool running() const { return m_process.state() == QProcess::Running; }
-    void killHard()
+    void killHard() // SIGKILL: the lock file stays behind
     {
-        m_process.kill(); // SIGKILL: the lock file stays behind
-        m_process.waitForFinished(10000);
+        process.kill();
+        process.waitForFinished(10000);
     }
-
-private:
-    QProcess m_process;
-    QByteArray m_said;
 };
-
-const QByteArray kRefused = "MSG 0 Kelvory|You Already have a previous instance of Kelvory running\\r\\nYou cannot "
-                            "start another.";
-
-// Sets environment variables for one test and puts them back afterwards.
-class EnvironmentOverride
-{
-public:
-    explicit EnvironmentOverride(std::initializer_list<const char *> names)
-    {
-        for (const char *name : names)
-            m_saved.push_back({name, qEnvironmentVariableIsSet(name), qgetenv(name)});
-    }
-    ~EnvironmentOverride()
-    {
-        for (const Saved &saved : m_saved) {
-            if (saved.wasSet)
-                qputenv(saved.name, saved.value);
-            else
-                qunsetenv(saved.name);
-        }
-    }
-
-private:
-    struct Saved
-    {
-        const char *name;
-        bool wasSet;
-        QByteArray value;
-    };
-    std::vector<Saved> m_saved;
-};
-
-QString userName(uid_t uid)
-{
-    const passwd *entry = ::getpwuid(uid);
-    return entry ? QString::fromLocal8Bit(entry->pw_name) : QString();
-}
 
 bool ownedAlone(const QString &folder, uid_t uid)
 {
@@ -361,65 +305,60 @@ void TestStartup::secondProcessIsRefusedAndAStaleLockIsNot()
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
 
     Probe first(probe, h->folder.path(), environment);
-    QVERIFY2(first.waitFor("SHOWN"), first.said().constData());
-    const QString lock = first.lockPath();
-    QCOMPARE(lock, QDir(runtime.path()).filePath(QStringLiteral("Kelvory.lock")));
-
+    QVERIFY2(first.waitFor("SHOWN"), first.said.constData());
+    QCOMPARE(first.lock(), runtime.path() + QStringLiteral("/Kelvory.lock"));
     Probe second(probe, h->folder.path(), environment);
-    QVERIFY(second.ends());
-    QVERIFY2(second.said().contains(kRefused), second.said().constData());
-    QVERIFY(!second.said().contains("SHOWN"));
-    QVERIFY(first.running());
+    QVERIFY2(second.endsRefused(), second.said.constData());
+    QCOMPARE(first.process.state(), QProcess::Running);
 
     first.killHard();
-    QVERIFY(QFile::exists(lock));
-
+    QVERIFY(QFile::exists(first.lock()));
     Probe third(probe, h->folder.path(), environment);
-    QVERIFY2(third.waitFor("SHOWN"), third.said().constData());
+    QVERIFY2(third.waitFor("SHOWN"), third.said.constData());
 }
 
 void TestStartup::lockFileIsInTheUsersOwnFolder()
 {
     if (m_backend != Backend::Sqlite)
         QSKIP("the lock does not depend on the database");
-    EnvironmentOverride saved({"XDG_RUNTIME_DIR", "TMPDIR", "XDG_CACHE_HOME"});
+    const char *const names[] = {"XDG_RUNTIME_DIR", "TMPDIR", "XDG_CACHE_HOME"};
+    QByteArray saved[3];
+    for (int i = 0; i < 3; ++i)
+        saved[i] = qgetenv(names[i]);
+    const auto restore = qScopeGuard([&] {
+        for (int i = 0; i < 3; ++i) {
+            if (saved[i].isEmpty())
+                qunsetenv(names[i]);
+            else
+                qputenv(names[i], saved[i]);
+        }
+    });
     QTemporaryDir scratch;
-    const QDir base(scratch.path());
-    const QString program = base.filePath(QStringLiteral("program"));
-    QVERIFY(base.mkpath(QStringLiteral("program")) && base.mkpath(QStringLiteral("run")) && base.mkpath(QStringLiteral("tmp")));
-    QVERIFY(QFile::setPermissions(base.filePath(QStringLiteral("run")), QFileDevice::ReadOwner | QFileDevice::WriteOwner
-                                                                             | QFileDevice::ExeOwner));
-    QVERIFY(::chmod(QFile::encodeName(base.filePath(QStringLiteral("tmp"))).constData(), 01777) == 0);
-    const QString perHost = QStringLiteral("Kelvory-") + QSysInfo::machineHostName() + QStringLiteral(".lock");
+    const QString program = scratch.filePath(QStringLiteral("program"));
+    QVERIFY(QDir(scratch.path()).mkdir(QStringLiteral("tmp")));
+    QVERIFY(::chmod(QFile::encodeName(scratch.filePath(QStringLiteral("tmp"))).constData(), 01777) == 0);
+    const QString perHost = QStringLiteral("/Kelvory-") + QSysInfo::machineHostName() + QStringLiteral(".lock");
 
-    // The platform's runtime folder, when it is the user's alone.
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(base.filePath(QStringLiteral("run"))));
-    QCOMPARE(userLockFilePath(QStringLiteral("Kelvory"), program), base.filePath(QStringLiteral("run/Kelvory.lock")));
-
-    // Without one, a folder of the user's own that Qt makes in the temporary folder.
+    // Without XDG_RUNTIME_DIR: a folder of the user's own that Qt makes in the temporary folder.
     qunsetenv("XDG_RUNTIME_DIR");
-    qputenv("TMPDIR", QFile::encodeName(base.filePath(QStringLiteral("tmp"))));
-    const QString own = base.filePath(QStringLiteral("tmp/runtime-") + userName(::geteuid()));
+    qputenv("TMPDIR", QFile::encodeName(scratch.filePath(QStringLiteral("tmp"))));
+    const QString me = QString::fromLocal8Bit(::getpwuid(::geteuid())->pw_name);
+    const QString own = scratch.filePath(QStringLiteral("tmp/runtime-") + me);
     QCOMPARE(userLockFilePath(QStringLiteral("Kelvory"), program), own + QStringLiteral("/Kelvory.lock"));
     QVERIFY(ownedAlone(own, ::geteuid()));
 
-    // That folder open to others, or made by another user before this one came: the
-    // user's cache folder instead, never the folder someone else could write to.
-    qputenv("XDG_CACHE_HOME", QFile::encodeName(base.filePath(QStringLiteral("cache"))));
-    QVERIFY(::chmod(QFile::encodeName(own).constData(), 0777) == 0);
-    QCOMPARE(userLockFilePath(QStringLiteral("Kelvory"), program), base.filePath(QStringLiteral("cache/")) + perHost);
-    if (::geteuid() == 0) {
-        QVERIFY(::chmod(QFile::encodeName(own).constData(), 0700) == 0);
-        QVERIFY(::chown(QFile::encodeName(own).constData(), 65534, 65534) == 0);
-        QCOMPARE(userLockFilePath(QStringLiteral("Kelvory"), program), base.filePath(QStringLiteral("cache/")) + perHost);
-    }
+    // That folder made by another user before this one came (or open to others): the
+    // user's cache folder, never a folder that someone else can write to.
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(scratch.filePath(QStringLiteral("cache"))));
+    const bool planted = ::geteuid() == 0 ? ::chown(QFile::encodeName(own).constData(), 65534, 65534) == 0
+                                          : ::chmod(QFile::encodeName(own).constData(), 0777) == 0;
+    QVERIFY(planted);
+    QCOMPARE(userLockFilePath(QStringLiteral("Kelvory"), program), scratch.filePath(QStringLiteral("cache")) + perHost);
 
-    // No cache folder either: the program's folder.
-    QFile blocker(base.filePath(QStringLiteral("not-a-folder")));
-    QVERIFY(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-    qputenv("XDG_CACHE_HOME", QFile::encodeName(blocker.fileName()));
-    QCOMPARE(userLockFilePath(QStringLiteral("Kelvory"), program), QDir(program).filePath(perHost));
+    // No cache folder either (a file stands where it would be): the program's folder.
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(h->userFilePath()));
+    h->writeUserFile(QStringLiteral("Bob"));
+    QCOMPARE(userLockFilePath(QStringLiteral("Kelvory"), program), program + perHost);
 }
 
 void TestStartup::anotherUsersLockIsNeverInTheWay()
@@ -428,79 +367,58 @@ void TestStartup::anotherUsersLockIsNeverInTheWay()
         QSKIP("the lock does not depend on the database");
     if (::geteuid() != 0)
         QSKIP("a second local user can only be made as root (CI runs the tests as root)");
-    const QString probe = qEnvironmentVariable("KELVORY_PROBE");
-    QVERIFY2(QFile::exists(probe), "KELVORY_PROBE names no program");
-
-    // A second user of the workstation, for this test alone.
     const QString other = QStringLiteral("kvy%1").arg(QCoreApplication::applicationPid());
-    QCOMPARE(QProcess::execute(QStringLiteral("useradd"),
-                               {QStringLiteral("--system"), QStringLiteral("--no-create-home"),
-                                QStringLiteral("--shell"), QStringLiteral("/usr/sbin/nologin"), other}),
-             0);
-    struct RemoveUser
-    {
-        QString name;
-        ~RemoveUser() { QProcess::execute(QStringLiteral("userdel"), {name}); }
-    } removeUser{other};
+    QCOMPARE(QProcess::execute(QStringLiteral("useradd"), {"--system", "--no-create-home", other}), 0);
+    const auto removeUser = qScopeGuard([&] { QProcess::execute(QStringLiteral("userdel"), {other}); });
     const passwd *entry = ::getpwnam(other.toLocal8Bit().constData());
     QVERIFY(entry);
     const uid_t otherUid = entry->pw_uid;
 
-    // Everything both users need, where both can reach it whatever folder the build is in:
-    // the probe, a temporary folder shared by all (where Qt makes each user's runtime
-    // folder, as no XDG_RUNTIME_DIR is set), and a program folder for each.
+    // What both need, where both can reach it whatever folder the build is in: the probe,
+    // a temporary folder shared by all (where Qt makes each user's runtime folder, as no
+    // XDG_RUNTIME_DIR is set), and a program folder for each, which is also their home.
     QTemporaryDir scratch;
-    const QDir base(scratch.path());
     QVERIFY(::chmod(QFile::encodeName(scratch.path()).constData(), 0755) == 0);
-    const QString program = base.filePath(QStringLiteral("kelvory_probe"));
-    QVERIFY(QFile::copy(probe, program));
-    QVERIFY(base.mkpath(QStringLiteral("tmp")) && base.mkpath(QStringLiteral("mine"))
-            && base.mkpath(QStringLiteral("theirs")));
-    QVERIFY(::chmod(QFile::encodeName(base.filePath(QStringLiteral("tmp"))).constData(), 01777) == 0);
+    const QString program = scratch.filePath(QStringLiteral("kelvory_probe"));
+    QVERIFY(QFile::copy(qEnvironmentVariable("KELVORY_PROBE"), program));
+    QVERIFY(QDir(scratch.path()).mkdir(QStringLiteral("tmp")));
+    QVERIFY(::chmod(QFile::encodeName(scratch.filePath(QStringLiteral("tmp"))).constData(), 01777) == 0);
+    QProcessEnvironment mine, theirs;
     for (const QString &folder : {QStringLiteral("mine"), QStringLiteral("theirs")}) {
-        QFile user(base.filePath(folder + QStringLiteral("/User.txt")));
-        QVERIFY(user.open(QIODevice::WriteOnly));
-        user.write("\"Bob\"\r\n");
+        QVERIFY(QDir(scratch.path()).mkdir(folder));
+        QFile user(scratch.filePath(folder + QStringLiteral("/User.txt")));
+        QVERIFY(user.open(QIODevice::WriteOnly) && user.write("\"Bob\"\r\n") == 7);
+        QProcessEnvironment &environment = folder == QLatin1String("mine") ? mine : theirs;
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        environment.insert(QStringLiteral("TMPDIR"), scratch.filePath(QStringLiteral("tmp")));
+        environment.insert(QStringLiteral("HOME"), scratch.filePath(folder));
     }
-    const QString theirs = base.filePath(QStringLiteral("theirs"));
-    for (const QString &path : {theirs, theirs + QStringLiteral("/User.txt")})
+    const QString myFolder = scratch.filePath(QStringLiteral("mine"));
+    const QString theirFolder = scratch.filePath(QStringLiteral("theirs"));
+    for (const QString &path : {theirFolder, theirFolder + QStringLiteral("/User.txt")})
         QVERIFY(::chown(QFile::encodeName(path).constData(), otherUid, entry->pw_gid) == 0);
 
-    QProcessEnvironment environment;
-    environment.insert(QStringLiteral("PATH"), qEnvironmentVariable("PATH"));
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    environment.insert(QStringLiteral("TMPDIR"), base.filePath(QStringLiteral("tmp")));
-    QProcessEnvironment theirEnvironment = environment;
-    environment.insert(QStringLiteral("HOME"), base.filePath(QStringLiteral("mine")));
-    theirEnvironment.insert(QStringLiteral("HOME"), theirs);
-    const QString mine = base.filePath(QStringLiteral("mine"));
-
-    Probe myFirst(program, mine, environment);
-    QVERIFY2(myFirst.waitFor("SHOWN"), myFirst.said().constData());
-    const QString myLock = myFirst.lockPath();
-    QCOMPARE(QFileInfo(myLock).dir().path(), base.filePath(QStringLiteral("tmp/runtime-root")));
-
     // My running copy does not refuse theirs; their running copy refuses their second.
-    Probe theirFirst(program, theirs, theirEnvironment, otherUid);
-    QVERIFY2(theirFirst.waitFor("SHOWN"), theirFirst.said().constData());
-    const QString theirLock = theirFirst.lockPath();
-    QCOMPARE(QFileInfo(theirLock).dir().path(), base.filePath(QStringLiteral("tmp/runtime-") + other));
-    QVERIFY(ownedAlone(QFileInfo(theirLock).dir().path(), otherUid));
-    Probe theirSecond(program, theirs, theirEnvironment, otherUid);
-    QVERIFY(theirSecond.ends());
-    QVERIFY2(theirSecond.said().contains(kRefused), theirSecond.said().constData());
-    QVERIFY(theirFirst.running());
-    QVERIFY(myFirst.running());
+    Probe myFirst(program, myFolder, mine);
+    QVERIFY2(myFirst.waitFor("SHOWN"), myFirst.said.constData());
+    QCOMPARE(myFirst.lock(), scratch.filePath(QStringLiteral("tmp/runtime-root/Kelvory.lock")));
+    Probe theirFirst(program, theirFolder, theirs, otherUid);
+    QVERIFY2(theirFirst.waitFor("SHOWN"), theirFirst.said.constData());
+    const QString theirLock = theirFirst.lock();
+    QCOMPARE(theirLock, scratch.filePath(QStringLiteral("tmp/runtime-") + other + QStringLiteral("/Kelvory.lock")));
+    QVERIFY(ownedAlone(QFileInfo(theirLock).path(), otherUid));
+    Probe theirSecond(program, theirFolder, theirs, otherUid);
+    QVERIFY2(theirSecond.endsRefused(), theirSecond.said.constData());
 
-    // Both copies killed: each leaves its lock behind; each user starts again, and the
-    // other user's stale lock is in nobody's way.
+    // Both copies killed, their locks left behind: each user starts again, and the other
+    // user's stale lock is in nobody's way.
     theirFirst.killHard();
     myFirst.killHard();
-    QVERIFY(QFile::exists(myLock) && QFile::exists(theirLock));
-    Probe myAgain(program, mine, environment);
-    QVERIFY2(myAgain.waitFor("SHOWN"), myAgain.said().constData());
-    Probe theirAgain(program, theirs, theirEnvironment, otherUid);
-    QVERIFY2(theirAgain.waitFor("SHOWN"), theirAgain.said().constData());
+    QVERIFY(QFile::exists(myFirst.lock()) && QFile::exists(theirLock));
+    Probe myAgain(program, myFolder, mine);
+    QVERIFY2(myAgain.waitFor("SHOWN"), myAgain.said.constData());
+    Probe theirAgain(program, theirFolder, theirs, otherUid);
+    QVERIFY2(theirAgain.waitFor("SHOWN"), theirAgain.said.constData());
 }
 
 KELVORY_BACKEND_TEST_MAIN(TestStartup)
