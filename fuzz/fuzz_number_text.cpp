@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <optional>
 
 using namespace kelvory;
 using fuzz::check;
@@ -24,6 +25,17 @@ bool same(double a, double b)
 QString number(double value)
 {
     return QString::number(value, 'g', 17);
+}
+
+// A number as Qt writes it, in the form the readers take: no sign, and an exponent of E
+// and digits. Nothing when the form needs a negative exponent, which the readers do not take.
+std::optional<QString> unsignedForm(double magnitude, char format)
+{
+    QString text = QString::number(magnitude, format, QLocale::FloatingPointShortest);
+    if (text.contains(QLatin1String("e-")))
+        return std::nullopt;
+    text.replace(QLatin1String("e+"), QLatin1String("E"));
+    return text;
 }
 
 void readsBack(const QString &text, double value)
@@ -66,12 +78,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
           [&] { return shown(cut) + QStringLiteral(" read as ") + number(readLeadingNumber(cut)) + QStringLiteral(", not ")
                     + number(leading); });
 
-    // What readWholeNumber accepts, readLeadingNumber reads the same, once the blanks
-    // around it are gone; and blanks around it change nothing.
+    // A sign is no part of a version number: a text that begins with one reads 0.
+    check(readLeadingNumber(QLatin1Char('-') + text) == 0.0 && readLeadingNumber(QLatin1Char('+') + text) == 0.0,
+          "a text that begins with a sign reads 0", [&] { return shown(text); });
+
+    // What readWholeNumber accepts, readLeadingNumber reads the same once the blanks
+    // around it are gone, but for the sign that only a whole number may carry; and blanks
+    // around it change nothing.
     const std::optional<double> whole = readWholeNumber(text);
     if (whole) {
-        const QString trimmed = text.trimmed();
-        check(same(readLeadingNumber(trimmed), *whole), "readWholeNumber agrees with readLeadingNumber",
+        QString trimmed = text.trimmed();
+        double sign = 1;
+        if (trimmed.startsWith(QLatin1Char('-')) || trimmed.startsWith(QLatin1Char('+'))) {
+            sign = trimmed.startsWith(QLatin1Char('-')) ? -1 : 1;
+            trimmed.remove(0, 1);
+        }
+        check(same(sign * readLeadingNumber(trimmed), *whole), "readWholeNumber agrees with readLeadingNumber",
               [&] { return shown(text) + QStringLiteral(" whole ") + number(*whole) + QStringLiteral(", leading ")
                         + number(readLeadingNumber(trimmed)); });
     }
@@ -80,15 +102,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     check(whole.has_value() == paddedWhole.has_value() && (!whole || same(*whole, *paddedWhole)),
           "blanks around a whole number change nothing", [&] { return shown(text); });
 
-    // Numbers written by Qt, in every form it writes them, read back exactly: the bytes
+    // Numbers written by Qt, in every form the readers take, read back exactly: the bytes
     // of the input taken as a double and as a whole number.
     if (size >= sizeof(double)) {
         double value;
         std::memcpy(&value, data, sizeof value);
         if (std::isfinite(value)) {
-            readsBack(QString::number(value, 'g', QLocale::FloatingPointShortest), value);
-            readsBack(QString::number(value, 'e', QLocale::FloatingPointShortest), value);
-            readsBack(QString::number(value, 'f', QLocale::FloatingPointShortest), value);
+            const double magnitude = std::fabs(value);
+            for (char format : {'g', 'e', 'f'}) {
+                if (const std::optional<QString> written = unsignedForm(magnitude, format)) {
+                    readsBack(*written, magnitude);
+                    const std::optional<double> negative = readWholeNumber(QLatin1Char('-') + *written);
+                    check(negative && same(*negative, -magnitude), "a whole number keeps its minus sign",
+                          [&] { return shown(*written); });
+                }
+            }
         }
         std::uint64_t whole64;
         std::memcpy(&whole64, data, sizeof whole64);

@@ -1,6 +1,7 @@
 // The User.txt reader: whatever bytes the file holds, reading it ends with a name fit to
-// journal under or with none; and a name the first run writes is read back as typed, up
-// to its first double quote.
+// journal under (never empty, on one line, storable) or with the reason there is none; and
+// a name the first run writes is read back as typed, up to its first double quote, also
+// once an editor has saved the file again as UTF-8 or UTF-16 with a byte order mark.
 
 #include "FuzzSupport.h"
 
@@ -8,6 +9,7 @@
 #include "startup/Admission.h"
 
 #include <QByteArray>
+#include <QStringEncoder>
 
 #include <algorithm>
 
@@ -67,18 +69,40 @@ void roundTrip(const QString &typed)
     check(read && *read == expected, "a written name is read back up to its first double quote", [&] {
         return shown(typed) + QStringLiteral(" read back as ") + (read ? shown(*read) : QStringLiteral("no name"));
     });
+
+    const QString line = QLatin1Char('"') + typed + QStringLiteral("\"\r\n");
+    QStringEncoder utf8(QStringConverter::Utf8, QStringConverter::Flag::WriteBom);
+    QStringEncoder utf16le(QStringConverter::Utf16LE, QStringConverter::Flag::WriteBom);
+    QStringEncoder utf16be(QStringConverter::Utf16BE, QStringConverter::Flag::WriteBom);
+    for (QStringEncoder *encode : {&utf8, &utf16le, &utf16be}) {
+        const QByteArray saved = encode->encode(line);
+        const std::optional<QString> again = admission::firstNameFromContent(saved);
+        check(again == read, "a name saved again with a byte order mark reads as before", [&] {
+            return shown(typed) + QStringLiteral(" saved as ") + QString::fromLatin1(saved.toPercentEncoding())
+                + QStringLiteral(" read back as ") + (again ? shown(*again) : QStringLiteral("no name"));
+        });
+    }
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
-    // Any bytes in the file: a name, when there is one, is never empty and never spans lines.
+    // Any bytes in the file: a name, when there is one, is never empty, never spans lines
+    // and can be stored; when there is none, the reader says why.
     const QByteArray content = QByteArray::fromRawData(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
+    const admission::UserFileName read = admission::readUserFileName(content);
     const std::optional<QString> name = admission::firstNameFromContent(content);
+    check(name.has_value() == (read.problem == admission::UserFileName::Problem::None),
+          "a name is given exactly when the reader finds no problem");
+    check(read.character.isEmpty() == (read.problem != admission::UserFileName::Problem::Unstorable),
+          "an unstorable name is told by its character");
     if (name) {
+        check(*name == read.name, "both readers give the same name");
         check(!name->isEmpty(), "a name read from User.txt is never empty");
         check(std::none_of(name->begin(), name->end(), isLineEnd), "a name read from User.txt holds no line end",
+              [&] { return shown(*name); });
+        check(database::unstorableCharacter(*name).isEmpty(), "a name read from User.txt can be stored",
               [&] { return shown(*name); });
     }
 

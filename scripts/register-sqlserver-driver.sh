@@ -72,5 +72,6 @@ cat <<'EOF'
 Note: for the program's connection string (Driver={SQL Server};Server=...) FreeTDS reads
 no freetds.conf; Kelvory itself tells FreeTDS the protocol version (7.4) and SQL
 Server's port (1433) through TDSVER and TDSPORT, unless the workstation sets them. For a
-server on another port, build Kelvory with the server as "host,port" (KELVORY_SERVER).
+server on another port, or a named instance, build Kelvory with the server as
+"host,port" or "host\INSTANCE" (KELVORY_SERVER); then no port is set.
 EOF

@@ -4,8 +4,10 @@
 #
 # Every scripts/test-services/*.sh is sourced before the tests, in name order: each
 # starts what its tests need, exports what they must know, and registers its clean-up
-# with on_exit. Every scripts/test-stages/*.sh runs after the main suite, with the
-# build folder as its argument; a stage that fails makes the run fail.
+# with on_exit. A service that cannot start ends the run at once, with its reason and a
+# non-zero status: the tests would only fail, or wait, without it. Every
+# scripts/test-stages/*.sh runs after the main suite, with the build folder as its
+# argument; a stage that fails makes the run fail.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=$(realpath "${1:-$here/build}")
@@ -18,9 +20,13 @@ run_cleanups() {
 }
 trap run_cleanups EXIT
 
-pgdir=$build/pg-test-server
-if [ "$("$here/scripts/pg-test-server.sh" start "$pgdir")" != reused ]; then
-  on_exit "'$here/scripts/pg-test-server.sh' stop '$pgdir'"
+pglink=$build/pg-test-server
+if ! pg=$("$here/scripts/pg-test-server.sh" start "$pglink"); then
+  echo "run-tests.sh: the PostgreSQL test server could not be started (see above); no tests were run" >&2
+  exit 1
+fi
+if [ "$pg" != reused ]; then
+  on_exit "'$here/scripts/pg-test-server.sh' stop '$pglink'"
 fi
 export KELVORY_TEST_PG_SERVER=127.0.0.1
 export KELVORY_TEST_PG_UID=kelvory

@@ -1,11 +1,11 @@
 #include "deployment.h"
 #include "output/PrinterQueue.h"
 #include "roster/Fonts.h"
+#include "startup/InstanceGuard.h"
 #include "startup/Module1.h"
 #include "version.h"
 
 #include <QApplication>
-#include <QDir>
 
 int main(int argc, char *argv[])
 {
@@ -21,7 +21,7 @@ int main(int argc, char *argv[])
                          QString::fromUtf8(built::kUid), QString::fromUtf8(built::kPwd)};
     deployment.updatePage = QString::fromUtf8(built::kUpdatePage);
     deployment.programFolder = QCoreApplication::applicationDirPath();
-    deployment.lockFilePath = QDir(QDir::tempPath()).filePath(title + QStringLiteral(".lock"));
+    deployment.lockFilePath = userLockFilePath(title, deployment.programFolder);
     deployment.versionMajor = kVersionMajor;
     deployment.versionMinor = kVersionMinor;
     deployment.versionRevision = kVersionRevision;

@@ -11,6 +11,13 @@ using namespace kelvory;
 using namespace kelvory::test;
 
 namespace {
+// The bytes of a literal, NULs included, without the terminating one.
+template <std::size_t N>
+QByteArray bytes(const char (&literal)[N])
+{
+    return QByteArray(literal, N - 1);
+}
+
 const QString kPrompt = QStringLiteral("Before running the program for the first time, \r\nWe need to know your First name?");
 const QString kNotAuthorized = QStringLiteral("You are not authorized to use this software.\r\nIf you believe you "
                                               "received this message in error contact your administrator.");
@@ -39,8 +46,16 @@ private Q_SLOTS:
     void userFileReading();
     void unusableUserFileEndsWithAClearMessage_data();
     void unusableUserFileEndsWithAClearMessage();
+    void userFileSavedWithAByteOrderMark_data();
+    void userFileSavedWithAByteOrderMark();
 
 private:
+    void writeUserFileBytes(const QByteArray &content)
+    {
+        QFile file(h->userFilePath());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(file.write(content), content.size());
+    }
     QByteArray userFile() const
     {
         QFile file(h->userFilePath());
@@ -156,6 +171,8 @@ void TestAdmission::laterRunAdmitsOrBars_data()
     QTest::newRow("text 0") << QVariant(QStringLiteral("0")) << false;
     QTest::newRow("text blank 0") << QVariant(QStringLiteral(" 0")) << false;
     QTest::newRow("text 0.0") << QVariant(QStringLiteral("0.0")) << false;
+    // The status is compared with the number 0, and -0 is that number, written with a sign.
+    QTest::newRow("text -0") << QVariant(QStringLiteral("-0")) << false;
 }
 
 void TestAdmission::laterRunAdmitsOrBars()
@@ -246,6 +263,12 @@ void TestAdmission::userFileReading_data()
     QTest::newRow("unclosed quote ends at line end") << QByteArray("\"Bob\r\nx\"") << "Bob";
     QTest::newRow("only the first line counts") << QByteArray("\"Bob\"\r\n\"Alice\"\r\n") << "Bob";
     QTest::newRow("utf-8") << QByteArray("\"In\xC3\xA9s\"\r\n") << QString::fromUtf8("Inés");
+    // The byte order mark is no part of the text; leading blanks after it are skipped.
+    QTest::newRow("utf-8 with bom") << QByteArray("\xEF\xBB\xBF \"Zo\xC3\xAB\"\r\n") << QString::fromUtf8("Zoë");
+    QTest::newRow("utf-16 le with bom") << bytes("\xFF\xFE\"\0Z\0o\0\xEB\0\"\0\r\0\n\0")
+                                        << QString::fromUtf8("Zoë");
+    QTest::newRow("utf-16 be with bom") << bytes("\xFE\xFF\0Z\0o\0\xEB\0,\0X\0\r\0\n")
+                                        << QString::fromUtf8("Zoë");
 }
 
 void TestAdmission::userFileReading()
@@ -260,33 +283,70 @@ void TestAdmission::userFileReading()
 void TestAdmission::unusableUserFileEndsWithAClearMessage_data()
 {
     QTest::addColumn<QByteArray>("content");
-    QTest::newRow("empty file") << QByteArray();
-    QTest::newRow("blank lines") << QByteArray("\r\n\r\n");
-    QTest::newRow("empty quotes") << QByteArray("\"\"\r\n");
-    QTest::newRow("comma first") << QByteArray(",Bob\r\n");
+    QTest::addColumn<QString>("why");
+    const QString empty = QStringLiteral("It is empty or cannot be read.");
+    const QString encoding = QStringLiteral("It was saved in an encoding that the program cannot read.");
+    QTest::newRow("empty file") << QByteArray() << empty;
+    QTest::newRow("blank lines") << QByteArray("\r\n\r\n") << empty;
+    QTest::newRow("empty quotes") << QByteArray("\"\"\r\n") << empty;
+    QTest::newRow("comma first") << QByteArray(",Bob\r\n") << empty;
+    QTest::newRow("bom only") << QByteArray("\xFF\xFE") << empty;
+    // Bytes that are not text in the encoding the file is read in.
+    QTest::newRow("latin-1 byte") << QByteArray("\"Zo\xEB\"\r\n") << encoding;
+    QTest::newRow("byte that never begins utf-8") << QByteArray("\"Bob\xFF\"\r\n") << encoding;
+    QTest::newRow("utf-8 cut off at the end") << QByteArray("Zo\xC3") << encoding;
+    QTest::newRow("utf-16 with an odd byte") << bytes("\xFF\xFE" "B\0o\0b\0\r") << encoding;
+    // A name the database cannot store, as typed text is refused.
+    const QString nul = QStringLiteral("The name in it holds a null character, which cannot be stored.");
+    QTest::newRow("embedded nul") << bytes("\"Bo\0b\"\r\n") << nul;
+    QTest::newRow("utf-16 without a bom") << bytes("\"\0B\0o\0b\0\"\0\r\0\n\0") << nul;
+    QTest::newRow("utf-16 le with a nul") << bytes("\xFF\xFE" "B\0\0\0b\0") << nul;
+    QTest::newRow("utf-16 lone surrogate") << bytes("\xFF\xFE\"\0\x00\xD8\"\0")
+                                           << QStringLiteral("The name in it holds a broken character code, which "
+                                                             "cannot be stored.");
+    QTest::newRow("noncharacter") << QByteArray("\"Bo\xEF\xBF\xBF\"\r\n")
+                                  << QStringLiteral("The name in it holds a code that is no character (U+FFFF), "
+                                                    "which cannot be stored.");
 }
 
 void TestAdmission::unusableUserFileEndsWithAClearMessage()
 {
     QFETCH(QByteArray, content);
-    {
-        QFile file(h->userFilePath());
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(content);
-    }
+    QFETCH(QString, why);
+    writeUserFileBytes(content);
     QVERIFY(!h->start());
     QVERIFY(h->end.ended);
     QCOMPARE(h->end.code, 1);
     QCOMPARE(h->dialogs.messages.size(), 1);
     const Message message = h->dialogs.messages.first();
     QVERIFY2(message.text.contains(QDir::toNativeSeparators(h->userFilePath())), qPrintable(message.text));
-    QVERIFY2(message.text.contains(QStringLiteral("Delete this file")), qPrintable(message.text));
+    QVERIFY2(message.text.contains(why + QStringLiteral(" Delete this file")), qPrintable(message.text));
     QVERIFY(!message.text.startsWith(QStringLiteral("Run-time error")));
     QCOMPARE(message.style, MB_OK | MB_ICONERROR);
     QVERIFY(h->dialogs.inputPrompts.isEmpty());
     QCOMPARE(userFile(), content);
     QVERIFY(h->rows(QStringLiteral("select * from memberstatus")).isEmpty());
     QVERIFY(!h->module->rosterForm()->isVisible());
+}
+
+void TestAdmission::userFileSavedWithAByteOrderMark_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::newRow("utf-16 le") << bytes("\xFF\xFE\"\0B\0o\0b\0\"\0\r\0\n\0");
+    QTest::newRow("utf-16 be") << bytes("\xFE\xFF\0\"\0B\0o\0b\0\"\0\r\0\n");
+    QTest::newRow("utf-8") << bytes("\xEF\xBB\xBF\"Bob\"\r\n");
+}
+
+void TestAdmission::userFileSavedWithAByteOrderMark()
+{
+    QFETCH(QByteArray, content);
+    // Bob is barred: read as anything but "Bob", he would be let in.
+    h->exec(QStringLiteral("insert into memberstatus values ('Bob', '0', ?)"), {QDate(2026, 1, 5)});
+    writeUserFileBytes(content);
+    QVERIFY(!h->start());
+    QCOMPARE(h->dialogs.texts(), QStringList{kNotAuthorized});
+    QCOMPARE(h->end.code, 0);
+    QCOMPARE(h->module->OperatorFirstName, QStringLiteral("Bob"));
 }
 
 KELVORY_BACKEND_TEST_MAIN(TestAdmission)

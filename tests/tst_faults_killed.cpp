@@ -4,6 +4,7 @@
 #include "Harness.h"
 
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
 
@@ -54,6 +55,14 @@ void TestKilledMidChange::aChangeIsStoredWithItsJournalRowOrNotAtAll()
     const QString probe = qEnvironmentVariable("KELVORY_PROBE");
     QVERIFY2(QFile::exists(probe), "KELVORY_PROBE names no program");
 
+    // A runtime folder of the test's own, so that the probe's single-instance lock is not
+    // another test program's.
+    QTemporaryDir runtime;
+    QVERIFY(QFile::setPermissions(runtime.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                                      | QFileDevice::ExeOwner));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+
     // Milliseconds after Add New is pressed; -1: once "Record Added" is shown.
     const int delays[] = {0, 20, 50, 80, 120, 170, 230, 300, 400, 600, -1};
     int stored = 0;
@@ -64,6 +73,7 @@ void TestKilledMidChange::aChangeIsStoredWithItsJournalRowOrNotAtAll()
         if (m_backend == Backend::Postgres)
             arguments = QStringList{QStringLiteral("--pg"), h.deployment.server.database} + arguments;
         QProcess program;
+        program.setProcessEnvironment(environment);
         program.start(probe, arguments + QStringList{h.folder.path()});
         QVERIFY(program.waitForStarted());
         QVERIFY2(waitForLine(program, QStringLiteral("ADDING"), 60000), "the probe never pressed Add New");

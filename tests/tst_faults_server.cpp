@@ -16,6 +16,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -91,6 +92,77 @@ void registerDriver(const QString &folder)
         qunsetenv(name);
 }
 
+// A stand-in for a SQL Server host on a loopback address of the test's own: the browser
+// service on UDP port 1434, which answers with the TCP port of an instance, and that TCP
+// port, which hangs up at once, so that a start fails at once. It records what FreeTDS
+// asked the browser for and how often it came to the port.
+struct InstanceHost
+{
+    QString address;
+    quint16 port = 0;
+    int tcp = ::socket(AF_INET, SOCK_STREAM, 0);
+    int udp = ::socket(AF_INET, SOCK_DGRAM, 0);
+    std::atomic<bool> stop{false};
+    int connections = 0;
+    QList<QByteArray> browserRequests;
+    std::thread thread;
+
+    InstanceHost()
+    {
+        const qint64 pid = QCoreApplication::applicationPid();
+        address = QStringLiteral("127.1.%1.%2").arg((pid >> 8) % 256).arg(2 + pid % 250);
+        sockaddr_in at{};
+        at.sin_family = AF_INET;
+        ::inet_pton(AF_INET, address.toLatin1().constData(), &at.sin_addr);
+        socklen_t length = sizeof at;
+        if (::bind(tcp, reinterpret_cast<sockaddr *>(&at), sizeof at) != 0 || ::listen(tcp, 4) != 0
+            || ::getsockname(tcp, reinterpret_cast<sockaddr *>(&at), &length) != 0)
+            return;
+        port = ntohs(at.sin_port);
+        at.sin_port = htons(1434);
+        if (::bind(udp, reinterpret_cast<sockaddr *>(&at), sizeof at) == 0)
+            thread = std::thread([this] { serve(); });
+    }
+    ~InstanceHost()
+    {
+        finish();
+        ::close(tcp);
+        ::close(udp);
+    }
+    // Ends the service; what it recorded may be read from then on.
+    void finish()
+    {
+        stop = true;
+        if (thread.joinable())
+            thread.join();
+    }
+    void serve()
+    {
+        while (!stop) {
+            pollfd wait[2] = {{udp, POLLIN, 0}, {tcp, POLLIN, 0}};
+            if (::poll(wait, 2, 100) <= 0)
+                continue;
+            char request[512];
+            sockaddr_in from{};
+            socklen_t length = sizeof from;
+            const ssize_t got = (wait[0].revents & POLLIN)
+                ? ::recvfrom(udp, request, sizeof request, 0, reinterpret_cast<sockaddr *>(&from), &length) : 0;
+            if (got > 0) {
+                browserRequests.append(QByteArray(request, got));
+                // The browser's answer: 0x05, the length (little endian), the instance's facts.
+                const QByteArray facts = "ServerName;CLUB;InstanceName;SQLEXPRESS;IsClustered;No;tcp;"
+                    + QByteArray::number(port) + ";;";
+                const QByteArray answer = QByteArray("\x05") + char(facts.size()) + '\0' + facts;
+                ::sendto(udp, answer.constData(), answer.size(), 0, reinterpret_cast<sockaddr *>(&from), length);
+            }
+            if (wait[1].revents & POLLIN) {
+                ++connections;
+                ::close(::accept(tcp, nullptr, nullptr));
+            }
+        }
+    }
+};
+
 } // namespace
 
 class TestServerUnreachable : public QObject
@@ -103,6 +175,8 @@ private Q_SLOTS:
     void unreachableServerEndsBeforeAnything_data();
     void unreachableServerEndsBeforeAnything();
     void withoutAPortFreeTdsGoesToTheSqlServerPort();
+    void aNamedPortOrInstanceIsReachedAsNamed_data();
+    void aNamedPortOrInstanceIsReachedAsNamed();
 
 private:
     std::unique_ptr<Harness> h;
@@ -243,6 +317,42 @@ void TestServerUnreachable::withoutAPortFreeTdsGoesToTheSqlServerPort()
     QCOMPARE(accepted.load(), 1);
     QCOMPARE(qgetenv("TDSPORT"), QByteArray("1433"));
     QCOMPARE(h->end.code, 1);
+}
+
+void TestServerUnreachable::aNamedPortOrInstanceIsReachedAsNamed_data()
+{
+    QTest::addColumn<bool>("instance");
+    QTest::newRow("host\\INSTANCE") << true;
+    QTest::newRow("host,port") << false;
+}
+
+void TestServerUnreachable::aNamedPortOrInstanceIsReachedAsNamed()
+{
+    QFETCH(bool, instance);
+    QVERIFY(registration.ran);
+    qunsetenv("TDSPORT");
+    InstanceHost host;
+    QVERIFY2(host.thread.joinable(), "no loopback address for the stand-in server");
+
+    h = std::make_unique<Harness>(Backend::Sqlite);
+    const QString server = instance ? host.address + QStringLiteral("\\SQLEXPRESS")
+                                    : host.address + QLatin1Char(',') + QString::number(host.port);
+    h->deployment.server = {server, QStringLiteral("club"), QStringLiteral("webuser"), QStringLiteral("secret999")};
+    bool shown = false;
+    {
+        Watchdog watchdog(60, "the start against a named port or instance");
+        shown = h->start();
+    }
+    QVERIFY(!shown);
+    QCOMPARE(h->end.code, 1);
+    // FreeTDS went where the server's name sends it, not to port 1433.
+    host.finish();
+    QCOMPARE(host.connections, 1);
+    if (instance)
+        QCOMPARE(host.browserRequests, QList<QByteArray>{QByteArray("\x04SQLEXPRESS", 11) + '\0'});
+    else
+        QVERIFY(host.browserRequests.isEmpty());
+    QVERIFY2(!qEnvironmentVariableIsSet("TDSPORT"), qgetenv("TDSPORT").constData());
 }
 
 int main(int argc, char *argv[])

@@ -421,12 +421,6 @@ int main(int argc, char *argv[])
         qputenv("TMPDIR", "/dev/shm");
     QApplication app(argc, argv);
     prepareApplication();
-    int failures = 0;
-    for (Backend backend : backends()) {
-        qInfo("=== backend: %s", qPrintable(backendName(backend)));
-        TestHostileInput test(backend);
-        failures += QTest::qExec(&test, argc, argv);
-    }
-    return failures;
+    return runOnEveryBackend<TestHostileInput>(argc, argv);
 }
 #include "tst_hostile.moc"

@@ -33,8 +33,11 @@ void TestNumberText::leadingNumber_data()
     QTest::newRow("second point stops") << "1.5.3" << 1.5;
     QTest::newRow("comma is no decimal point") << "1,5" << 1.0;
     QTest::newRow("exponent") << "1e1" << 10.0;
-    QTest::newRow("exponent with sign") << "25E-1" << 2.5;
-    QTest::newRow("D exponent") << "1D2" << 100.0;
+    QTest::newRow("upper-case exponent") << "25E2" << 2500.0;
+    // An exponent is E followed by digits: a sign or a D ends the number before it.
+    QTest::newRow("exponent with plus sign stops") << "1E+1" << 1.0;
+    QTest::newRow("exponent with minus sign stops") << "25E-1" << 25.0;
+    QTest::newRow("D is no exponent") << "1d1" << 1.0;
     QTest::newRow("E without digits stops") << "3E" << 3.0;
     QTest::newRow("E then letter stops") << "3Ex" << 3.0;
     QTest::newRow("hexadecimal") << "&H10" << 16.0;
@@ -47,8 +50,10 @@ void TestNumberText::leadingNumber_data()
     QTest::newRow("empty") << "" << 0.0;
     QTest::newRow("blanks only") << "   " << 0.0;
     QTest::newRow("digits then letters") << "2abc" << 2.0;
-    QTest::newRow("negative") << "-3" << -3.0;
-    QTest::newRow("plus sign") << "+4" << 4.0;
+    // A sign is not part of a number: a text that begins with one reads 0.
+    QTest::newRow("minus sign") << "-2" << 0.0;
+    QTest::newRow("plus sign") << "+2" << 0.0;
+    QTest::newRow("blank after sign") << "+ 2" << 0.0;
     QTest::newRow("sign only") << "-" << 0.0;
     QTest::newRow("version with letter") << "v2" << 0.0;
     QTest::newRow("arabic-indic digits are not digits") << QString::fromUtf8("\u0662") << 0.0;
@@ -71,7 +76,14 @@ void TestNumberText::wholeNumber_data()
     QTest::newRow("zero with blanks") << " 0 " << true << 0.0;
     QTest::newRow("zero point zero") << "0.0" << true << 0.0;
     QTest::newRow("double zero") << "00" << true << 0.0;
+    // Only here may a sign stand before the number: "-0" is the number 0 and bars.
     QTest::newRow("negative zero") << "-0" << true << 0.0;
+    QTest::newRow("positive zero") << "+0" << true << 0.0;
+    QTest::newRow("negative one") << "-1" << true << -1.0;
+    QTest::newRow("exponent") << "0E5" << true << 0.0;
+    QTest::newRow("signed exponent") << "0E-1" << false << 0.0;
+    QTest::newRow("D exponent") << "0D0" << false << 0.0;
+    QTest::newRow("sign before hex") << "-&H0" << false << 0.0;
     QTest::newRow("hex zero") << "&H0" << true << 0.0;
     QTest::newRow("one") << "1" << true << 1.0;
     QTest::newRow("two") << "2" << true << 2.0;
@@ -100,7 +112,12 @@ void TestNumberText::nullVersionReadsAsZero()
     QCOMPARE(version::requiredVersion(QVariant(1.5)), 1.5);
     QCOMPARE(version::requiredVersion(QVariant(2)), 2.0);
     QVERIFY(std::isinf(readLeadingNumber(u"1e999")));
-    QCOMPARE(readLeadingNumber(u"1e-999"), 0.0);
+    QVERIFY(std::isinf(readLeadingNumber(QString(400, u'9'))));
+    // Too small for a double, or too large once the exponent is applied.
+    QCOMPARE(readLeadingNumber(QStringLiteral("0.") + QString(400, u'0') + QStringLiteral("1")), 0.0);
+    QCOMPARE(readLeadingNumber(QStringLiteral("0.") + QString(400, u'0') + QStringLiteral("1E50")), 0.0);
+    QVERIFY(std::isinf(readLeadingNumber(QStringLiteral("0.") + QString(10, u'0') + QStringLiteral("1E400"))));
+    QCOMPARE(readLeadingNumber(u"1e-999"), 1.0);
 }
 
 QTEST_GUILESS_MAIN(TestNumberText)

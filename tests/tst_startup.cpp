@@ -5,14 +5,83 @@
 #include "roster/RosterForm.h"
 #include "roster/Units.h"
 
+#include "startup/InstanceGuard.h"
+
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QProcess>
+#include <QSysInfo>
 #include <QtTest>
+
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace kelvory;
 using namespace kelvory::test;
+
+namespace {
+
+// The probe (the real start-up, its dialogs printed) as a process of its own; as another
+// user through setpriv, which starts it in its own place, so that a kill reaches the probe.
+struct Probe
+{
+    QProcess process;
+    QByteArray said;
+
+    Probe(const QString &program, const QString &folder, const QProcessEnvironment &environment, uid_t user = 0)
+    {
+        const QString id = QString::number(user);
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.setProcessEnvironment(environment);
+        if (user == 0)
+            process.start(program, {folder});
+        else
+            process.start(QStringLiteral("setpriv"), {"--reuid=" + id, "--regid=" + id, "--clear-groups", program, folder});
+    }
+    ~Probe() { killHard(); }
+    // Waits for a line that begins with what; false when the probe ended, or 20 s passed, without it.
+    bool waitFor(const QByteArray &what)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        do
+            said += process.readAll();
+        while (!('\n' + said).contains('\n' + what) && timer.elapsed() < 20000
+               && (process.waitForReadyRead(200) || process.state() == QProcess::Running));
+        said += process.readAll();
+        return ('\n' + said).contains('\n' + what);
+    }
+    QString lock()
+    {
+        waitFor("LOCK ");
+        const qsizetype at = said.indexOf("LOCK ") + 5;
+        return QString::fromLocal8Bit(said.mid(at, said.indexOf('\n', at) - at));
+    }
+    bool endsRefused()
+    {
+        process.waitForFinished(20000);
+        said += process.readAll();
+        return process.exitCode() == 0 && !said.contains("SHOWN")
+            && said.contains("MSG 0 Kelvory|You Already have a previous instance of Kelvory running\\r\\nYou "
+                             "cannot start another.");
+    }
+    void killHard() // SIGKILL: the lock file stays behind
+    {
+        process.kill();
+        process.waitForFinished(10000);
+    }
+};
+
+bool ownedAlone(const QString &folder, uid_t uid)
+{
+    struct stat info;
+    return ::lstat(QFile::encodeName(folder).constData(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == uid
+        && (info.st_mode & 0777) == 0700;
+}
+
+} // namespace
 
 class TestStartup : public QObject
 {
@@ -30,6 +99,8 @@ private Q_SLOTS:
     void unreachableDatabaseEndsBeforeAnyWindow();
     void secondInstanceInTheSameProcessIsRefused();
     void secondProcessIsRefusedAndAStaleLockIsNot();
+    void lockFileIsInTheUsersOwnFolder();
+    void anotherUsersLockIsNeverInTheWay();
 
 private:
     Backend m_backend;
@@ -125,6 +196,18 @@ void TestStartup::loadSequencePreparesTheWindowBeforeItIsShown()
         while (w->focusPolicy() == Qt::NoFocus || !w->isVisibleTo(&form) || w->parentWidget() != &form)
             w = w->nextInFocusChain();
     }
+    // Tab leaves the grid for the next control, Shift+Tab for the one before; arrows move in it.
+    form.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    form.Grid1->setFocus();
+    form.Grid1->setCurrentIndex(form.Grid1->model()->index(0, 0));
+    QTest::keyClick(form.Grid1, Qt::Key_Right);
+    QCOMPARE(form.Grid1->currentIndex().column(), 1);
+    QTest::keyClick(form.Grid1, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), form.Command1);
+    form.Grid1->setFocus();
+    QTest::keyClick(form.Grid1, Qt::Key_Backtab, Qt::ShiftModifier);
+    QCOMPARE(QApplication::focusWidget(), form.Command12);
     QVERIFY(h->dialogs.messages.isEmpty());
 }
 
@@ -197,48 +280,126 @@ void TestStartup::secondProcessIsRefusedAndAStaleLockIsNot()
     const QString probe = qEnvironmentVariable("KELVORY_PROBE");
     QVERIFY2(QFile::exists(probe), "KELVORY_PROBE names no program");
     h->writeUserFile(QStringLiteral("Bob"));
+    // A runtime folder of this test's own, so that runs side by side do not meet.
+    QTemporaryDir runtime;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
 
-    auto launch = [&](QProcess &process) {
-        process.setProcessChannelMode(QProcess::MergedChannels);
-        process.start(probe, {h->folder.path()});
-        QVERIFY(process.waitForStarted());
-    };
-    auto waitFor = [](QProcess &process, const QByteArray &line) {
-        QByteArray seen;
-        QElapsedTimer timer;
-        timer.start();
-        while (!seen.contains(line) && timer.elapsed() < 20000) {
-            process.waitForReadyRead(200);
-            seen += process.readAll();
+    Probe first(probe, h->folder.path(), environment);
+    QVERIFY2(first.waitFor("SHOWN"), first.said.constData());
+    QCOMPARE(first.lock(), runtime.path() + QStringLiteral("/Kelvory.lock"));
+    Probe second(probe, h->folder.path(), environment);
+    QVERIFY2(second.endsRefused(), second.said.constData());
+    QCOMPARE(first.process.state(), QProcess::Running);
+
+    first.killHard();
+    QVERIFY(QFile::exists(first.lock()));
+    Probe third(probe, h->folder.path(), environment);
+    QVERIFY2(third.waitFor("SHOWN"), third.said.constData());
+}
+
+void TestStartup::lockFileIsInTheUsersOwnFolder()
+{
+    if (m_backend != Backend::Sqlite)
+        QSKIP("the lock does not depend on the database");
+    const char *const names[] = {"XDG_RUNTIME_DIR", "TMPDIR", "XDG_CACHE_HOME"};
+    QByteArray saved[3];
+    for (int i = 0; i < 3; ++i)
+        saved[i] = qgetenv(names[i]);
+    const auto restore = qScopeGuard([&] {
+        for (int i = 0; i < 3; ++i) {
+            if (saved[i].isEmpty())
+                qunsetenv(names[i]);
+            else
+                qputenv(names[i], saved[i]);
         }
-        return seen;
-    };
+    });
+    QTemporaryDir scratch;
+    const QString program = scratch.filePath(QStringLiteral("program"));
+    QVERIFY(QDir(scratch.path()).mkdir(QStringLiteral("tmp")));
+    QVERIFY(::chmod(QFile::encodeName(scratch.filePath(QStringLiteral("tmp"))).constData(), 01777) == 0);
+    const QString perHost = QStringLiteral("/Kelvory-") + QSysInfo::machineHostName() + QStringLiteral(".lock");
 
-    QProcess first;
-    launch(first);
-    QVERIFY(waitFor(first, "SHOWN").contains("SHOWN"));
+    // Without XDG_RUNTIME_DIR: a folder of the user's own that Qt makes in the temporary folder.
+    qunsetenv("XDG_RUNTIME_DIR");
+    qputenv("TMPDIR", QFile::encodeName(scratch.filePath(QStringLiteral("tmp"))));
+    const QString me = QString::fromLocal8Bit(::getpwuid(::geteuid())->pw_name);
+    const QString own = scratch.filePath(QStringLiteral("tmp/runtime-") + me);
+    QCOMPARE(userLockFilePath(QStringLiteral("Kelvory"), program), own + QStringLiteral("/Kelvory.lock"));
+    QVERIFY(ownedAlone(own, ::geteuid()));
 
-    QProcess second;
-    launch(second);
-    QVERIFY(second.waitForFinished(20000));
-    const QByteArray said = second.readAll();
-    QVERIFY2(said.contains("MSG 0 Kelvory|You Already have a previous instance of Kelvory running\\r\\nYou cannot "
-                           "start another."),
-             said.constData());
-    QVERIFY(!said.contains("SHOWN"));
-    QCOMPARE(second.exitCode(), 0);
-    QCOMPARE(first.state(), QProcess::Running);
+    // That folder made by another user before this one came (or open to others): the
+    // user's cache folder, never a folder that someone else can write to.
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(scratch.filePath(QStringLiteral("cache"))));
+    const bool planted = ::geteuid() == 0 ? ::chown(QFile::encodeName(own).constData(), 65534, 65534) == 0
+                                          : ::chmod(QFile::encodeName(own).constData(), 0777) == 0;
+    QVERIFY(planted);
+    QCOMPARE(userLockFilePath(QStringLiteral("Kelvory"), program), scratch.filePath(QStringLiteral("cache")) + perHost);
 
-    first.kill(); // SIGKILL: the lock file stays behind
-    QVERIFY(first.waitForFinished(10000));
-    QVERIFY(QFile::exists(h->deployment.lockFilePath));
+    // No cache folder either (a file stands where it would be): the program's folder.
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(h->userFilePath()));
+    h->writeUserFile(QStringLiteral("Bob"));
+    QCOMPARE(userLockFilePath(QStringLiteral("Kelvory"), program), program + perHost);
+}
 
-    QProcess third;
-    launch(third);
-    const QByteArray thirdSaid = waitFor(third, "SHOWN");
-    QVERIFY2(thirdSaid.contains("SHOWN"), thirdSaid.constData());
-    third.kill();
-    third.waitForFinished(10000);
+void TestStartup::anotherUsersLockIsNeverInTheWay()
+{
+    if (m_backend != Backend::Sqlite)
+        QSKIP("the lock does not depend on the database");
+    if (::geteuid() != 0)
+        QSKIP("a second local user can only be made as root (CI runs the tests as root)");
+    const QString other = QStringLiteral("kvy%1").arg(QCoreApplication::applicationPid());
+    QCOMPARE(QProcess::execute(QStringLiteral("useradd"), {"--system", "--no-create-home", other}), 0);
+    const auto removeUser = qScopeGuard([&] { QProcess::execute(QStringLiteral("userdel"), {other}); });
+    const passwd *entry = ::getpwnam(other.toLocal8Bit().constData());
+    QVERIFY(entry);
+    const uid_t otherUid = entry->pw_uid;
+
+    // What both need, where both can reach it whatever folder the build is in: the probe,
+    // a temporary folder shared by all (where Qt makes each user's runtime folder, as no
+    // XDG_RUNTIME_DIR is set), and a program folder for each, which is also their home.
+    QTemporaryDir scratch;
+    QVERIFY(::chmod(QFile::encodeName(scratch.path()).constData(), 0755) == 0);
+    const QString program = scratch.filePath(QStringLiteral("kelvory_probe"));
+    QVERIFY(QFile::copy(qEnvironmentVariable("KELVORY_PROBE"), program));
+    QVERIFY(QDir(scratch.path()).mkdir(QStringLiteral("tmp")));
+    QVERIFY(::chmod(QFile::encodeName(scratch.filePath(QStringLiteral("tmp"))).constData(), 01777) == 0);
+    QProcessEnvironment mine, theirs;
+    for (const QString &folder : {QStringLiteral("mine"), QStringLiteral("theirs")}) {
+        QVERIFY(QDir(scratch.path()).mkdir(folder));
+        QFile user(scratch.filePath(folder + QStringLiteral("/User.txt")));
+        QVERIFY(user.open(QIODevice::WriteOnly) && user.write("\"Bob\"\r\n") == 7);
+        QProcessEnvironment &environment = folder == QLatin1String("mine") ? mine : theirs;
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        environment.insert(QStringLiteral("TMPDIR"), scratch.filePath(QStringLiteral("tmp")));
+        environment.insert(QStringLiteral("HOME"), scratch.filePath(folder));
+    }
+    const QString myFolder = scratch.filePath(QStringLiteral("mine"));
+    const QString theirFolder = scratch.filePath(QStringLiteral("theirs"));
+    for (const QString &path : {theirFolder, theirFolder + QStringLiteral("/User.txt")})
+        QVERIFY(::chown(QFile::encodeName(path).constData(), otherUid, entry->pw_gid) == 0);
+
+    // My running copy does not refuse theirs; their running copy refuses their second.
+    Probe myFirst(program, myFolder, mine);
+    QVERIFY2(myFirst.waitFor("SHOWN"), myFirst.said.constData());
+    QCOMPARE(myFirst.lock(), scratch.filePath(QStringLiteral("tmp/runtime-root/Kelvory.lock")));
+    Probe theirFirst(program, theirFolder, theirs, otherUid);
+    QVERIFY2(theirFirst.waitFor("SHOWN"), theirFirst.said.constData());
+    const QString theirLock = theirFirst.lock();
+    QCOMPARE(theirLock, scratch.filePath(QStringLiteral("tmp/runtime-") + other + QStringLiteral("/Kelvory.lock")));
+    QVERIFY(ownedAlone(QFileInfo(theirLock).path(), otherUid));
+    Probe theirSecond(program, theirFolder, theirs, otherUid);
+    QVERIFY2(theirSecond.endsRefused(), theirSecond.said.constData());
+
+    // Both copies killed, their locks left behind: each user starts again, and the other
+    // user's stale lock is in nobody's way.
+    theirFirst.killHard();
+    myFirst.killHard();
+    QVERIFY(QFile::exists(myFirst.lock()) && QFile::exists(theirLock));
+    Probe myAgain(program, myFolder, mine);
+    QVERIFY2(myAgain.waitFor("SHOWN"), myAgain.said.constData());
+    Probe theirAgain(program, theirFolder, theirs, otherUid);
+    QVERIFY2(theirAgain.waitFor("SHOWN"), theirAgain.said.constData());
 }
 
 KELVORY_BACKEND_TEST_MAIN(TestStartup)

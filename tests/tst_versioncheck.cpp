@@ -2,6 +2,7 @@
 #include "roster/FlexGrid.h"
 #include "roster/RosterForm.h"
 
+#include <QMessageBox>
 #include <QtTest>
 
 using namespace kelvory;
@@ -27,6 +28,7 @@ private Q_SLOTS:
     void noVersionRowLeavesTheGridUnfilledUntilRefresh();
     void acceptingTheUpdateOpensThePageAndLeavesTheGridEmpty();
     void aBrowserThatCannotStartIsToldNotFatal();
+    void escapeDoesNotAnswerTheUpdateQuestion();
 
 private:
     void setVersion(const QVariant &ver)
@@ -63,6 +65,11 @@ void TestVersionCheck::versionDecidesWhetherTheUpdateIsOffered_data()
     QTest::newRow("letter first") << QVariant(QStringLiteral("v2")) << false;
     QTest::newRow("NULL") << QVariant(QMetaType::fromType<QString>()) << false;
     QTest::newRow("1,5 has no decimal comma") << QVariant(QStringLiteral("1,5")) << false;
+    // A sign, a D or a signed exponent is no part of a version number.
+    QTest::newRow("+2 reads 0") << QVariant(QStringLiteral("+2")) << false;
+    QTest::newRow("-2 reads 0") << QVariant(QStringLiteral("-2")) << false;
+    QTest::newRow("1d1 reads 1") << QVariant(QStringLiteral("1d1")) << false;
+    QTest::newRow("1E+1 reads 1") << QVariant(QStringLiteral("1E+1")) << false;
     QTest::newRow("2") << QVariant(QStringLiteral("2")) << true;
     QTest::newRow("1.5") << QVariant(QStringLiteral("1.5")) << true;
     QTest::newRow("1.01") << QVariant(QStringLiteral("1.01")) << true;
@@ -160,6 +167,37 @@ void TestVersionCheck::aBrowserThatCannotStartIsToldNotFatal()
     QVERIFY2(told.text.contains(h->deployment.updatePage), qPrintable(told.text));
     QCOMPARE(told.title, QStringLiteral("Kelvory"));
     QVERIFY(h->form().isVisible());
+    QCOMPARE(h->form().Grid1->TextMatrix(1, 0), QString());
+}
+
+void TestVersionCheck::escapeDoesNotAnswerTheUpdateQuestion()
+{
+    setVersion(QStringLiteral("2"));
+    QtDialogs dialogs;
+    h->module = std::make_unique<Module1>(h->deployment, Services{&dialogs, &h->shell, &h->printers, &h->end});
+    // On the real box: Escape on the focused button, then the box's close; then Yes.
+    bool openAfterEscape = false;
+    bool openAfterClose = false;
+    QTimer operatorAtTheBox;
+    connect(&operatorAtTheBox, &QTimer::timeout, this, [&] {
+        QPointer<QMessageBox> box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible())
+            return;
+        operatorAtTheBox.stop();
+        QTest::keyClick(box->focusWidget() ? box->focusWidget() : box.data(), Qt::Key_Escape);
+        openAfterEscape = box && box->isVisible();
+        if (box)
+            box->close();
+        openAfterClose = box && box->isVisible();
+        if (openAfterClose)
+            box->button(QMessageBox::Yes)->click();
+    });
+    operatorAtTheBox.start(20);
+    QVERIFY(h->start());
+    QVERIFY(openAfterEscape);
+    QVERIFY(openAfterClose);
+    // Yes, as clicked at last: the update page, and no roster.
+    QCOMPARE(h->shell.urls, QList<QUrl>({QUrl(h->deployment.updatePage)}));
     QCOMPARE(h->form().Grid1->TextMatrix(1, 0), QString());
 }
 

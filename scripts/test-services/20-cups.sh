@@ -1,9 +1,12 @@
 # Sourced by scripts/run-tests.sh (bash, set -euo pipefail, $build set, on_exit defined).
 #
 # A print queue of our own, so that PRINT reaches a real default printer end to end:
-# a cupsd on loopback with its configuration, spool and logs in the build folder (the
-# system's /etc/cups and port 631 stay untouched), and one cups-pdf queue made the
-# default. It needs no init system and runs as whoever runs the tests (root in CI).
+# a cupsd on loopback with its configuration, spool and logs in a scratch folder under
+# /tmp that the build folder links to as cups-test-server (the system's /etc/cups and
+# port 631 stay untouched), and one cups-pdf queue made the default. It needs no init
+# system and runs as whoever runs the tests (root in CI). The scratch folder is not in
+# the build folder because the filters run as lp, which could not reach a build in a
+# folder of mode 0700 and would print every job as nothing.
 #
 # Exports CUPS_SERVER for the tests; KELVORY_TEST_CUPS_QUEUE, KELVORY_TEST_CUPS_PAGE_LOG and
 # KELVORY_TEST_CUPS_PDF_DIR (where cups-pdf writes) so that a test can prove a job landed;
@@ -12,7 +15,8 @@
 
 # shellcheck disable=SC2154 # $build comes from run-tests.sh
 kelvory_cups_start() {
-  local dir=$build/cups-test-server
+  local link=$build/cups-test-server
+  local dir
   local queue=Kelvory-PDF
   local ppd=/usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd
   local started
@@ -24,16 +28,28 @@ kelvory_cups_start() {
     return 1
   fi
 
-  # A scheduler left behind by an interrupted run of this build folder goes first.
-  if [ -f "$dir/cupsd.pid" ]; then
+  # A scheduler left behind by an interrupted run of this build folder goes first, with
+  # its folder (behind the link, or, from before the link, the build's own folder).
+  local previous=""
+  if [ -L "$link" ]; then
+    previous=$(readlink "$link" | grep -E '^/tmp/kelvory-cups\.[A-Za-z0-9]+$' || true)
+  elif [ -d "$link" ]; then
+    previous=$link
+  fi
+  if [ -n "$previous" ] && [ -f "$previous/cupsd.pid" ]; then
     local old
-    old=$(cat "$dir/cupsd.pid")
-    if [ -n "$old" ] && grep -qs "$dir/cupsd.conf" "/proc/$old/cmdline"; then
+    old=$(cat "$previous/cupsd.pid")
+    if [ -n "$old" ] && grep -qs "$previous/cupsd.conf" "/proc/$old/cmdline"; then
       kill "$old" 2>/dev/null || true
       for _ in $(seq 1 50); do kill -0 "$old" 2>/dev/null || break; sleep 0.1; done
     fi
   fi
-  rm -rf "$dir"
+  [ -z "$previous" ] || rm -rf "$previous"
+  rm -f "$link"
+  if ! dir=$(mktemp -d /tmp/kelvory-cups.XXXXXX) || ! chmod 755 "$dir" || ! ln -s "$dir" "$link"; then
+    echo "20-cups.sh: cannot make the scratch folder under /tmp or its link $link" >&2
+    return 1
+  fi
   mkdir -p "$dir/ppd" "$dir/spool" "$dir/cache" "$dir/state" "$dir/log"
   # Filters run as lp and need somewhere to write.
   mkdir -m 1777 "$dir/tmp"
@@ -140,5 +156,8 @@ EOF
 }
 
 export KELVORY_TEST_CUPS_REQUIRED=1
-kelvory_cups_start || echo "20-cups.sh: continuing without a print queue; the print queue test will fail" >&2
+if ! kelvory_cups_start; then
+  echo "20-cups.sh: the test print queue could not be set up (see above); no tests were run" >&2
+  exit 1
+fi
 unset -f kelvory_cups_start

@@ -144,14 +144,16 @@ qint64 nextRecordId(const QVariant &largestStored)
     const auto overflow = [&] {
         return Failure(QStringLiteral("6"), messages::largestRecordIdOverflows(database::displayText(largestStored)));
     };
+    const bool real = largestStored.typeId() == QMetaType::Double || largestStored.typeId() == QMetaType::Float;
+    // A real number converts to a whole one without a word even far beyond its range, so
+    // it is taken as the real number it is; a text as the number it spells, whole if it can.
     bool ok = false;
-    // A real number converts to a whole one without a word even far beyond its range; it
-    // goes the way of a text instead.
-    qint64 largest = largestStored.typeId() == QMetaType::Double || largestStored.typeId() == QMetaType::Float
-        ? 0
-        : largestStored.toLongLong(&ok);
+    qint64 largest = real ? 0 : largestStored.toLongLong(&ok);
     if (!ok) {
-        const double value = readLeadingNumber(database::displayText(largestStored));
+        const QString text = database::displayText(largestStored).trimmed();
+        double value = real ? largestStored.toDouble() : text.toDouble(&ok);
+        if (!real && !ok)
+            value = readLeadingNumber(text);
         if (!std::isfinite(value) || std::abs(value) >= 9.0e18)
             throw overflow();
         largest = static_cast<qint64>(std::floor(value));

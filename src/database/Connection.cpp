@@ -116,8 +116,12 @@ void Connection::openServer(const ServerSettings &settings)
     if (!qEnvironmentVariableIsSet("TDSVER"))
         qputenv("TDSVER", "7.4");
     // For the same reason FreeTDS knows no port for "Server=<host>" and does not even try
-    // to connect; SQL Server's own default port is what the Windows driver uses.
-    if (!qEnvironmentVariableIsSet("TDSPORT"))
+    // to connect; SQL Server's own default port is what the Windows driver uses. A server
+    // written "host,port" or "host\INSTANCE" names its own way in (the port, or the
+    // instance whose port the server's browser service gives), and TDSPORT would override it.
+    const bool namesItsWayIn =
+        settings.server.contains(QLatin1Char(',')) || settings.server.contains(QLatin1Char('\\'));
+    if (!namesItsWayIn && !qEnvironmentVariableIsSet("TDSPORT"))
         qputenv("TDSPORT", "1433");
     // The user id and password travel in the connection string; the separate arguments stay empty.
     if (!db.open(QString(), QString()))

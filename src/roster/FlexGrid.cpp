@@ -72,6 +72,9 @@ void setUpGridView(QTableView &view)
     view.setSelectionMode(QAbstractItemView::SingleSelection);
     view.setWordWrap(false);
     view.setTextElideMode(Qt::ElideNone);
+    // Tab and Shift+Tab go on to the window's next control, as from the design's grid; the
+    // arrow keys move between cells.
+    view.setTabKeyNavigation(false);
     // The current cell set by code must not scroll the view away from where the operator looks.
     view.setAutoScroll(false);
     view.verticalHeader()->hide();

@@ -44,15 +44,42 @@ QByteArray userFileContent(const QString &firstName)
     return encode(QLatin1Char('"') + firstName + QLatin1Char('"') + QLatin1String("\r\n"));
 }
 
+UserFileName readUserFileName(const QByteArray &content)
+{
+    // An editor may have saved the file again in another encoding, with a byte order mark.
+    const QStringConverter::Encoding encoding =
+        QStringConverter::encodingForData(content).value_or(QStringConverter::System);
+    // Stateless, so that a sequence cut off at the end of the file counts as broken too;
+    // Qt 6.4 lets a last odd byte of UTF-16 pass silently, so that one is counted here.
+    QStringDecoder decode(encoding, QStringConverter::Flag::Stateless);
+    const QString text = decode(content);
+    const bool utf16 = encoding == QStringConverter::Utf16LE || encoding == QStringConverter::Utf16BE;
+    const bool utf32 = encoding == QStringConverter::Utf32LE || encoding == QStringConverter::Utf32BE;
+    const bool cutOff = (utf16 && content.size() % 2 != 0) || (utf32 && content.size() % 4 != 0);
+    UserFileName result;
+    // Bytes that are not text in that encoding would put a mangled name on every journal row.
+    if (decode.hasError() || cutOff) {
+        result.problem = UserFileName::Problem::NotText;
+        return result;
+    }
+    const std::optional<QString> name = firstItem(text);
+    // An empty first item is no name to journal under, whatever wrote it.
+    if (!name || name->isEmpty()) {
+        result.problem = UserFileName::Problem::NoName;
+        return result;
+    }
+    result.character = database::unstorableCharacter(*name);
+    result.problem = result.character.isEmpty() ? UserFileName::Problem::None : UserFileName::Problem::Unstorable;
+    result.name = *name;
+    return result;
+}
+
 std::optional<QString> firstNameFromContent(const QByteArray &content)
 {
-    QStringDecoder decode(QStringConverter::System);
-    const QString text = decode(content);
-    std::optional<QString> name = firstItem(text);
-    // An empty first item is no name to journal under, whatever wrote it.
-    if (name && name->isEmpty())
+    UserFileName read = readUserFileName(content);
+    if (read.problem != UserFileName::Problem::None)
         return std::nullopt;
-    return name;
+    return read.name;
 }
 
 bool statusBars(const QVariant &status)
@@ -92,14 +119,30 @@ QString firstRunPrompt()
 
 namespace {
 
-[[noreturn]] void unusableUserFile(Module1 &module, const QString &path)
+[[noreturn]] void unusableUserFile(Module1 &module, const QString &path, const QString &why)
 {
     module.MsgBox(QStringLiteral("The file that remembers your first name cannot be used:") + kCrLf
-                      + QDir::toNativeSeparators(path) + kCrLf + kCrLf
-                      + QStringLiteral("It is empty or cannot be read. Delete this file and start the program "
-                                       "again; it will then ask for your first name."),
+                      + QDir::toNativeSeparators(path) + kCrLf + kCrLf + why
+                      + QStringLiteral(" Delete this file and start the program again; it will then ask for your "
+                                       "first name."),
                   MB_OK | MB_ICONERROR);
     module.End(1);
+}
+
+const QString kEmptyOrUnreadable = QStringLiteral("It is empty or cannot be read.");
+
+QString whyUnusable(const UserFileName &read)
+{
+    switch (read.problem) {
+    case UserFileName::Problem::NotText:
+        return QStringLiteral("It was saved in an encoding that the program cannot read.");
+    case UserFileName::Problem::Unstorable:
+        return QStringLiteral("The name in it holds %1, which cannot be stored.").arg(read.character);
+    case UserFileName::Problem::NoName:
+    case UserFileName::Problem::None:
+        break;
+    }
+    return kEmptyOrUnreadable;
 }
 
 void writeUserFile(const QString &path, const QString &firstName)
@@ -124,12 +167,12 @@ void admitOperator(Module1 &module)
     if (QFileInfo::exists(path)) {
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly))
-            unusableUserFile(module, path);
-        const std::optional<QString> name = firstNameFromContent(file.readAll());
-        if (!name)
-            unusableUserFile(module, path);
+            unusableUserFile(module, path, kEmptyOrUnreadable);
+        const UserFileName read = readUserFileName(file.readAll());
+        if (read.problem != UserFileName::Problem::None)
+            unusableUserFile(module, path, whyUnusable(read));
         file.close();
-        module.OperatorFirstName = *name;
+        module.OperatorFirstName = read.name;
 
         database::ResultSet status = module.connection.query(database::sql::kSelectStatus, {module.OperatorFirstName});
         if (!status.eof() && statusBars(status.field(0))) {

@@ -23,7 +23,20 @@ std::optional<QString> firstItem(QStringView text);
 // User.txt as the first run writes it: the name between double quotes, then CR LF, in
 // the system's encoding for text files.
 QByteArray userFileContent(const QString &firstName);
-// The first name that User.txt holds, read back from its bytes; nothing when it holds none.
+
+// What User.txt yields: the first name, or why it yields none that can be used.
+struct UserFileName
+{
+    enum class Problem { None, NoName, NotText, Unstorable };
+    QString name;
+    Problem problem = Problem::None;
+    // For Unstorable: the character that cannot be stored, as the operator is told it.
+    QString character;
+};
+// Reads the first name from User.txt's bytes: in the encoding that a byte order mark
+// names (UTF-8, UTF-16 little or big endian), else in the system's encoding.
+UserFileName readUserFileName(const QByteArray &content);
+// The first name that User.txt holds, when it holds one that can be used.
 std::optional<QString> firstNameFromContent(const QByteArray &content);
 
 // Only a status that is the number 0 (a numeric 0, or a text that reads as 0) bars.

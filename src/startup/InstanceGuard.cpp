@@ -1,8 +1,26 @@
 #include "startup/InstanceGuard.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QLockFile>
+#include <QStandardPaths>
+#include <QSysInfo>
 
 namespace kelvory {
+
+QString userLockFilePath(const QString &title, const QString &programFolder)
+{
+    // Qt gives no runtime folder rather than one that is not the user's own alone
+    // (another user's, a link, or open to others).
+    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (!runtime.isEmpty())
+        return QDir(runtime).filePath(title + QStringLiteral(".lock"));
+    const QString perHost = title + QLatin1Char('-') + QSysInfo::machineHostName() + QStringLiteral(".lock");
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    if (!cache.isEmpty() && QDir().mkpath(cache) && QFileInfo(cache).isWritable())
+        return QDir(cache).filePath(perHost);
+    return QDir(programFolder).filePath(perHost);
+}
 
 InstanceGuard::InstanceGuard() = default;
 InstanceGuard::~InstanceGuard() = default;

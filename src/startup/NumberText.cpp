@@ -56,7 +56,31 @@ Parsed parseRadix(QStringView text, int radix)
     return parsed;
 }
 
-Parsed parse(QStringView text)
+// The power of ten of a decimal number's leading digit; only its sign matters, to tell a
+// number too large for a double from one too small.
+long long leadingPowerOfTen(const std::string &number)
+{
+    const std::size_t point = number.find('.');
+    const std::size_t e = number.find('e');
+    const std::string mantissa = number.substr(0, e);
+    long long exponent = 0;
+    if (e != std::string::npos) {
+        for (std::size_t k = e + 1; k < number.size(); ++k)
+            exponent = qMin(exponent * 10 + (number[k] - '0'), 1000000LL);
+    }
+    const std::size_t first = mantissa.find_first_not_of("0.");
+    if (first == std::string::npos)
+        return 0;
+    const std::size_t pointAt = point == std::string::npos ? mantissa.size() : point;
+    const long long power = first < pointAt ? static_cast<long long>(pointAt - first) - 1
+                                            : -static_cast<long long>(first - pointAt);
+    return power + exponent;
+}
+
+// Digits with at most one "." and an optional exponent of E and digits. No sign: a text
+// that begins with one does not begin with a number. allowSign lets a leading + or - in,
+// for a text that must be a number as a whole.
+Parsed parse(QStringView text, bool allowSign)
 {
     if (text.size() >= 2 && text[0] == QLatin1Char('&')) {
         const QChar kind = text[1].toUpper();
@@ -69,9 +93,9 @@ Parsed parse(QStringView text)
 
     std::string number; // ASCII only, read in the "C" locale by from_chars
     qsizetype i = 0;
-    if (i < text.size() && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-'))) {
-        if (text[i] == QLatin1Char('-'))
-            number += '-';
+    bool negative = false;
+    if (allowSign && i < text.size() && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-'))) {
+        negative = text[i] == QLatin1Char('-');
         ++i;
     }
     bool digits = false;
@@ -90,25 +114,10 @@ Parsed parse(QStringView text)
     if (!digits)
         return {};
     qsizetype end = i;
-    if (i < text.size()) {
-        const QChar e = text[i].toUpper();
-        if (e == QLatin1Char('E') || e == QLatin1Char('D')) {
-            qsizetype j = i + 1;
-            std::string exponent = "e";
-            if (j < text.size() && (text[j] == QLatin1Char('+') || text[j] == QLatin1Char('-'))) {
-                exponent += static_cast<char>(text[j].unicode());
-                ++j;
-            }
-            bool expDigits = false;
-            for (; j < text.size() && isDigit(text[j]); ++j) {
-                exponent += static_cast<char>(text[j].unicode());
-                expDigits = true;
-            }
-            if (expDigits) {
-                number += exponent;
-                end = j;
-            }
-        }
+    if (i + 1 < text.size() && text[i].toUpper() == QLatin1Char('E') && isDigit(text[i + 1])) {
+        number += 'e';
+        for (end = i + 1; end < text.size() && isDigit(text[end]); ++end)
+            number += static_cast<char>(text[end].unicode());
     }
 
     Parsed parsed;
@@ -119,13 +128,12 @@ Parsed parse(QStringView text)
     const auto [ptr, error] = std::from_chars(first, last, parsed.value);
     if (error == std::errc::result_out_of_range) {
         // Too large or too small for a double: as far as a comparison goes, infinity or zero.
-        const auto e = number.find('e');
-        const bool tiny = e != std::string::npos && number.find('-', e) != std::string::npos;
-        const bool negative = number[0] == '-';
-        parsed.value = tiny ? 0.0 : (negative ? -1 : 1) * std::numeric_limits<double>::infinity();
+        parsed.value = leadingPowerOfTen(number) < 0 ? 0.0 : std::numeric_limits<double>::infinity();
     } else if (error != std::errc()) {
         parsed.value = 0;
     }
+    if (negative)
+        parsed.value = -parsed.value;
     return parsed;
 }
 
@@ -139,13 +147,13 @@ double readLeadingNumber(QStringView text)
         if (!isIgnoredBlank(c))
             compact.append(c);
     }
-    return parse(compact).value;
+    return parse(compact, false).value;
 }
 
 std::optional<double> readWholeNumber(QStringView text)
 {
     const QStringView trimmed = text.trimmed();
-    const Parsed parsed = parse(trimmed);
+    const Parsed parsed = parse(trimmed, true);
     if (!parsed.hasDigits || parsed.consumed != trimmed.size())
         return std::nullopt;
     return parsed.value;

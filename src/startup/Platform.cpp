@@ -4,6 +4,7 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -19,6 +20,30 @@ QString screenText(const QString &text)
     shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     return shown;
 }
+
+namespace {
+
+// A Windows Yes/No box has no answer for Escape and no close button: the operator has to
+// pick Yes or No. Left to itself, QMessageBox would take No for both.
+class AnswerRequired final : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->matches(QKeySequence::Cancel))
+            return true;
+        if (event->type() == QEvent::Close) {
+            event->ignore();
+            return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+} // namespace
 
 int QtDialogs::messageBox(const QString &text, int style, const QString &title)
 {
@@ -38,7 +63,9 @@ int QtDialogs::messageBox(const QString &text, int style, const QString &title)
     case MB_YESNO:
         add(QMessageBox::Yes, IDYES);
         add(QMessageBox::No, IDNO);
-        box.setEscapeButton(QMessageBox::No);
+        box.setWindowFlags((box.windowFlags() | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
+                           & ~Qt::WindowCloseButtonHint);
+        box.installEventFilter(new AnswerRequired(&box));
         break;
     default:
         add(QMessageBox::Ok, IDOK);

@@ -52,9 +52,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# The program's surroundings: its own lock folder (the single-instance lock lives in the
-# temporary folder), the X platform, no desktop settings that would scale or move windows,
-# and an opener that only records what the program asked it to open.
+# The program's surroundings: its own runtime folder (where the user's single-instance
+# lock lives) and temporary folder, the X platform, no desktop settings that would scale
+# or move windows, and an opener that only records what the program asked it to open.
 export TMPDIR=$work/tmp
 export XDG_RUNTIME_DIR=$work/runtime
 export QT_QPA_PLATFORM=xcb
@@ -66,7 +66,7 @@ printf '%s\n' "\$*" >> "$work/opened"
 EOF
 chmod +x "$work/bin/xdg-open"
 export PATH=$work/bin:$PATH
-lock=$TMPDIR/Kelvory.lock
+lock=$XDG_RUNTIME_DIR/Kelvory.lock
 
 # poll SECONDS DESCRIPTION COMMAND...: runs COMMAND until it succeeds, at most SECONDS long.
 poll() {
@@ -302,10 +302,16 @@ expect "updated member" "$(sql 'select * from members where recordid = 3')" \
   "Brown, Walter|1500 Mission St SE|Salem, OR 97302|503-555-0100|Moved in May|3"
 
 # ---------------------------------------------------------------------------------------
-step "picking Carter (third row) and deleting: No first, then Yes"
+step "picking Carter (third row) and deleting: Escape, then No, then Yes"
 pick_row "$main" 3
 click "$main" "${DELETE[@]}"
-answer_dialog "$first" '^DELETE$' Escape # No: nothing changes, no message
+confirm=$(wait_window "$first" '^DELETE$' 15)
+# A Yes/No box has no answer for Escape: it stays until Yes or No is chosen.
+xdotool windowfocus --sync "$confirm"
+xdotool key Escape
+sleep 1
+[ "$(visible_window "$first" '^DELETE$')" == "$confirm" ] || fail "Escape answered the DELETE question"
+answer "$confirm" n # No: nothing changes, no message
 click "$main" "${DELETE[@]}"
 confirm=$(wait_window "$first" '^DELETE$' 15) # the No above left no message behind
 expect "members after answering No" "$(member_count)" 4

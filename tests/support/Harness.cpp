@@ -14,6 +14,10 @@
 #include <QRegularExpression>
 #include <QtTest>
 
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
 namespace kelvory::test {
 
 namespace {
@@ -77,6 +81,34 @@ std::vector<Backend> backends()
     else
         qWarning("KELVORY_TEST_PG_SERVER is not set: the PostgreSQL runs are left out");
     return all;
+}
+
+void requireReachableServer(const std::vector<Backend> &chosen)
+{
+    if (std::find(chosen.begin(), chosen.end(), Backend::Postgres) == chosen.end())
+        return;
+    // Every PostgreSQL case would fail on its own, one by one; one line says why, at once.
+    try {
+        if (env("KELVORY_TEST_PG_SERVER").isEmpty())
+            throw Failure(QString(), QStringLiteral("KELVORY_TEST_PG_SERVER names no server"));
+        ensurePostgresDatabase();
+    } catch (const Failure &failure) {
+        std::fprintf(stderr, "The PostgreSQL test server cannot be used: %s\n", qUtf8Printable(failure.description()));
+        std::fflush(stderr);
+        std::exit(1);
+    }
+}
+
+std::vector<char *> argumentsForRun(int argc, char *argv[], int run)
+{
+    std::vector<char *> arguments(argv, argv + argc);
+    // Qt 6.4's crash handler, installed again by a second QTest::qExec in one process,
+    // hands a crash back to itself for ever (a debugger's stack trace each round), so a
+    // crash in a later run would hang until CTest's time-out instead of failing.
+    static char noCrashHandler[] = "-nocrashhandler";
+    if (run > 0)
+        arguments.push_back(noCrashHandler);
+    return arguments;
 }
 
 void prepareApplication()

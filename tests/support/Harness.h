@@ -6,6 +6,7 @@
 
 #include <QList>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QVariantList>
 
 #include <memory>
@@ -23,6 +24,11 @@ enum class Backend { Sqlite, Postgres };
 QString backendName(Backend backend);
 // SQLite always; PostgreSQL through ODBC when the test environment names a server.
 std::vector<Backend> backends();
+// Ends the test program at once, with the reason, when PostgreSQL is among the backends
+// and its server cannot be reached: no case runs against a server that is not there.
+void requireReachableServer(const std::vector<Backend> &chosen);
+// The command line for the run-th QTest::qExec of one test program.
+std::vector<char *> argumentsForRun(int argc, char *argv[], int run);
 // The PostgreSQL server of the test environment, by the deployment's four pieces.
 database::ServerSettings postgresSettings();
 bool postgresRequired();
@@ -83,19 +89,31 @@ QStringList gridColumn(const roster::FlexGrid &grid, int col);
 
 } // namespace kelvory::test
 
-// Runs a test class once per backend; the class takes the backend in its constructor.
+namespace kelvory::test {
+// Runs a test class once per backend (it takes the backend in its constructor). The
+// program ends at once when the PostgreSQL server of a PostgreSQL run cannot be reached.
+template <class TestClass>
+int runOnEveryBackend(int argc, char *argv[])
+{
+    const std::vector<Backend> chosen = backends();
+    requireReachableServer(chosen);
+    int failures = 0;
+    for (std::size_t run = 0; run < chosen.size(); ++run) {
+        qInfo("=== backend: %s", qPrintable(backendName(chosen[run])));
+        TestClass test(chosen[run]);
+        std::vector<char *> arguments = argumentsForRun(argc, argv, int(run));
+        failures += QTest::qExec(&test, int(arguments.size()), arguments.data());
+    }
+    return failures;
+}
+} // namespace kelvory::test
+
 #define KELVORY_BACKEND_TEST_MAIN(TestClass)                                                                          \
     int main(int argc, char *argv[])                                                                                   \
     {                                                                                                                  \
         QApplication app(argc, argv);                                                                                  \
         kelvory::test::prepareApplication();                                                                           \
-        int failures = 0;                                                                                              \
-        for (kelvory::test::Backend backend : kelvory::test::backends()) {                                             \
-            qInfo("=== backend: %s", qPrintable(kelvory::test::backendName(backend)));                                 \
-            TestClass test(backend);                                                                                   \
-            failures += QTest::qExec(&test, argc, argv);                                                               \
-        }                                                                                                              \
-        return failures;                                                                                               \
+        return kelvory::test::runOnEveryBackend<TestClass>(argc, argv);                                                \
     }
 
 #define KELVORY_TEST_MAIN(TestClass)                                                                                   \

@@ -2,17 +2,19 @@
 // Runs the real start-up of the program on the embedded database in <program folder>
 // (or, with --pg, on that database of the PostgreSQL test server that KELVORY_TEST_PG_*
 // name), printing every message box as one line "MSG <style> <title>|<text>" and
-// answering them from the arguments (numbers; missing answers are OK/No). When the main
-// window is shown it prints "SHOWN"; with --add it then types the member into the edit
-// boxes, prints "ADDING" and presses Add New. It keeps running until it is killed.
+// answering them from the arguments (numbers; missing answers are OK/No). It first prints
+// the single-instance lock it uses, "LOCK <path>", the one the program itself would use.
+// When the main window is shown it prints "SHOWN"; with --add it then types the member
+// into the edit boxes, prints "ADDING" and presses Add New. It keeps running until it is
+// killed.
 #include "Fakes.h"
 #include "roster/CommandButton.h"
 #include "roster/Fonts.h"
 #include "roster/RosterForm.h"
+#include "startup/InstanceGuard.h"
 #include "startup/Module1.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QLineEdit>
 #include <QTimer>
 
@@ -88,7 +90,9 @@ int main(int argc, char *argv[])
     kelvory::Deployment deployment;
     deployment.title = QStringLiteral("Kelvory");
     deployment.programFolder = folder;
-    deployment.lockFilePath = QDir(folder).filePath(QStringLiteral("Kelvory.lock"));
+    deployment.lockFilePath = kelvory::userLockFilePath(deployment.title, folder);
+    std::printf("LOCK %s\n", qPrintable(deployment.lockFilePath));
+    std::fflush(stdout);
     if (!database.isEmpty())
         deployment.server = {qEnvironmentVariable("KELVORY_TEST_PG_SERVER"), database,
                              qEnvironmentVariable("KELVORY_TEST_PG_UID"), qEnvironmentVariable("KELVORY_TEST_PG_PWD")};
