@@ -5,6 +5,7 @@
 #include "database/StorableText.h"
 #include "startup/Module1.h"
 #include "startup/NumberText.h"
+#include "startup/StartupMessages.h"
 
 #include <QDate>
 #include <QDir>
@@ -15,6 +16,8 @@
 #include <QStringEncoder>
 
 namespace kelvory::admission {
+
+namespace messages = startup::messages;
 
 std::optional<QString> firstItem(QStringView text)
 {
@@ -105,44 +108,26 @@ bool statusBars(const QVariant &status)
     }
 }
 
-QString notAuthorizedMessage()
-{
-    return QStringLiteral("You are not authorized to use this software.") + kCrLf
-        + QStringLiteral("If you believe you received this message in error contact your administrator.");
-}
-
-QString firstRunPrompt()
-{
-    return QStringLiteral("Before running the program for the first time, ") + kCrLf
-        + QStringLiteral("We need to know your First name?");
-}
-
 namespace {
 
 [[noreturn]] void unusableUserFile(Module1 &module, const QString &path, const QString &why)
 {
-    module.MsgBox(QStringLiteral("The file that remembers your first name cannot be used:") + kCrLf
-                      + QDir::toNativeSeparators(path) + kCrLf + kCrLf + why
-                      + QStringLiteral(" Delete this file and start the program again; it will then ask for your "
-                                       "first name."),
-                  MB_OK | MB_ICONERROR);
+    module.MsgBox(messages::userFileUnusable(QDir::toNativeSeparators(path), why), MB_OK | MB_ICONERROR);
     module.End(1);
 }
-
-const QString kEmptyOrUnreadable = QStringLiteral("It is empty or cannot be read.");
 
 QString whyUnusable(const UserFileName &read)
 {
     switch (read.problem) {
     case UserFileName::Problem::NotText:
-        return QStringLiteral("It was saved in an encoding that the program cannot read.");
+        return messages::userFileNotText();
     case UserFileName::Problem::Unstorable:
-        return QStringLiteral("The name in it holds %1, which cannot be stored.").arg(read.character);
+        return messages::userFileNameUnstorable(read.character);
     case UserFileName::Problem::NoName:
     case UserFileName::Problem::None:
         break;
     }
-    return kEmptyOrUnreadable;
+    return messages::userFileEmptyOrUnreadable();
 }
 
 void writeUserFile(const QString &path, const QString &firstName)
@@ -153,9 +138,7 @@ void writeUserFile(const QString &path, const QString &firstName)
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || file.write(content) != content.size()
         || !file.commit())
-        throw Failure(QStringLiteral("75"),
-                                QStringLiteral("Path/File access error: %1 cannot be written (%2)")
-                                    .arg(QDir::toNativeSeparators(path), file.errorString()));
+        throw Failure(QStringLiteral("75"), messages::userFileNotWritten(QDir::toNativeSeparators(path), file.errorString()));
 }
 
 } // namespace
@@ -167,7 +150,7 @@ void admitOperator(Module1 &module)
     if (QFileInfo::exists(path)) {
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly))
-            unusableUserFile(module, path, kEmptyOrUnreadable);
+            unusableUserFile(module, path, messages::userFileEmptyOrUnreadable());
         const UserFileName read = readUserFileName(file.readAll());
         if (read.problem != UserFileName::Problem::None)
             unusableUserFile(module, path, whyUnusable(read));
@@ -176,23 +159,20 @@ void admitOperator(Module1 &module)
 
         database::ResultSet status = module.connection.query(database::sql::kSelectStatus, {module.OperatorFirstName});
         if (!status.eof() && statusBars(status.field(0))) {
-            module.MsgBox(notAuthorizedMessage(), MB_OK | MB_ICONERROR);
+            module.MsgBox(messages::notAuthorized(), MB_OK | MB_ICONERROR);
             module.End(0);
         }
         return;
     }
 
-    const QString answer = module.InputBox(firstRunPrompt()).value_or(QString());
+    const QString answer = module.InputBox(messages::firstRunPrompt()).value_or(QString());
     if (answer.isEmpty()) {
-        module.MsgBox(kNoNameMessage, MB_OK | MB_ICONERROR);
+        module.MsgBox(messages::noFirstName(), MB_OK | MB_ICONERROR);
         module.End(0);
     }
     const QString problem = database::unstorableCharacter(answer);
     if (!problem.isEmpty()) {
-        module.MsgBox(QStringLiteral("Your first name holds %1, which cannot be stored. Start the program again "
-                                     "and type your first name without it.")
-                          .arg(problem),
-                      MB_OK | MB_ICONERROR);
+        module.MsgBox(messages::firstNameUnstorable(problem), MB_OK | MB_ICONERROR);
         module.End(0);
     }
     // A name that the file could not give back at the next start (one that begins with a
@@ -200,9 +180,7 @@ void admitOperator(Module1 &module)
     // journal names; it is refused before anything is written.
     if (!firstNameFromContent(userFileContent(answer)) || answer.contains(QLatin1Char('\r'))
         || answer.contains(QLatin1Char('\n'))) {
-        module.MsgBox(QStringLiteral("Your first name cannot begin with a double quote or hold a line break. Start "
-                                     "the program again and type your first name."),
-                      MB_OK | MB_ICONERROR);
+        module.MsgBox(messages::firstNameUnreadable(), MB_OK | MB_ICONERROR);
         module.End(0);
     }
     module.OperatorFirstName = answer;

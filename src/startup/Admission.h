@@ -42,9 +42,6 @@ std::optional<QString> firstNameFromContent(const QByteArray &content);
 // Only a status that is the number 0 (a numeric 0, or a text that reads as 0) bars.
 bool statusBars(const QVariant &status);
 
-QString notAuthorizedMessage();
-QString firstRunPrompt();
-inline const QString kNoNameMessage = QStringLiteral("You must enter your first name");
 
 // Admits the operator by first name, or ends the process. Sets OperatorFirstName.
 void admitOperator(Module1 &module);

@@ -3,18 +3,13 @@
 #include "history/History.h"
 #include "roster/RosterForm.h"
 #include "startup/DailyBackup.h"
+#include "startup/StartupMessages.h"
 
 #include <QDir>
 
 #include <cstdlib>
 
 namespace kelvory {
-
-QString alreadyRunningMessage(const QString &title)
-{
-    return QStringLiteral("You Already have a previous instance of ") + title + QStringLiteral(" running") + kCrLf
-        + QStringLiteral("You cannot start another.");
-}
 
 Module1::Module1(Deployment deployment, Services services)
     : m_deployment(std::move(deployment)), m_services(services)
@@ -62,8 +57,7 @@ void Module1::End(int exitCode)
 
 void Module1::reportFailure(const Failure &failure)
 {
-    MsgBox(QStringLiteral("Run-time error '%1':").arg(failure.number()) + kCrLf + kCrLf + failure.description(),
-           MB_OK | MB_ICONERROR);
+    MsgBox(startup::messages::runTimeError(failure.number(), failure.description()), MB_OK | MB_ICONERROR);
     End(1);
 }
 
@@ -77,7 +71,7 @@ bool Module1::Main()
     bool shown = false;
     guarded([&] {
         if (!m_instanceGuard.acquire(m_deployment.lockFilePath)) {
-            MsgBox(alreadyRunningMessage(m_deployment.title), MB_OK);
+            MsgBox(startup::messages::alreadyRunning(m_deployment.title), MB_OK);
             End(0);
         }
         connection.setConnectionTimeout(10);

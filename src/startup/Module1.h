@@ -100,8 +100,6 @@ private:
     QPointer<history::History> m_history;
 };
 
-QString alreadyRunningMessage(const QString &title);
-
 template <class Body>
 void Module1::guarded(Body &&body) noexcept
 {

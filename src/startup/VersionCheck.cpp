@@ -5,6 +5,7 @@
 #include "database/Statements.h"
 #include "startup/Module1.h"
 #include "startup/NumberText.h"
+#include "startup/StartupMessages.h"
 
 namespace kelvory::version {
 
@@ -24,15 +25,13 @@ void versionCheck(Module1 &module, int programMajor, const std::function<void()>
         fillRoster();
         return;
     }
-    if (module.MsgBox(kUpdateQuestion, MB_YESNO, kUpdateTitle) == IDNO) {
+    if (module.MsgBox(startup::messages::updateQuestion(), MB_YESNO, startup::messages::updateQuestionTitle()) == IDNO) {
         fillRoster();
         return;
     }
     const QString page = module.deployment().updatePage;
     if (!module.services().shell->openUrl(QUrl(page))) {
-        module.MsgBox(QStringLiteral("The web browser could not be started. To install the update, open this "
-                                     "page in your browser:")
-                      + kCrLf + page);
+        module.MsgBox(startup::messages::browserNotStarted(page));
     }
 }
 

@@ -11,8 +11,6 @@ class Module1;
 
 namespace version {
 
-inline const QString kUpdateQuestion = QStringLiteral("A Needed Update is available, do you want to install it now?");
-inline const QString kUpdateTitle = QStringLiteral("Needed Program Update");
 
 // The version the database asks for, read as a number; a NULL reads like an empty text.
 double requiredVersion(const QVariant &ver);
