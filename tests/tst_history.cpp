@@ -3,7 +3,6 @@
 #include "roster/CommandButton.h"
 #include "roster/FlexGrid.h"
 #include "roster/RosterForm.h"
-#include "roster/Units.h"
 
 #include <QDate>
 #include <QtTest>
@@ -60,10 +59,11 @@ void TestHistory::windowLayout()
     QVERIFY(!window->isModal());
     QVERIFY(!window->parentWidget());
     QCOMPARE(window->windowTitle(), QStringLiteral("Transaction History"));
-    const int dpi = window->logicalDpiX();
-    QCOMPARE(window->size(), roster::twipsRect(0, 0, 13155, 6825, dpi).size());
-    QCOMPARE(window->Grid1->geometry(), roster::twipsRect(90, 840, 12855, 5865, dpi));
-    QCOMPARE(window->Command4->geometry(), roster::twipsRect(0, 0, 885, 765, dpi));
+    // The layout in pixels at 96 dpi, where 15 twips make one pixel.
+    QCOMPARE(window->logicalDpiX(), 96);
+    QCOMPARE(window->size(), QSize(877, 455));
+    QCOMPARE(window->Grid1->geometry(), QRect(6, 56, 857, 391));
+    QCOMPARE(window->Command4->geometry(), QRect(0, 0, 59, 51));
     QCOMPARE(window->Command4->text(), QStringLiteral("EXIT"));
     QCOMPARE(window->Label2->text(), QStringLiteral(" Transaction History"));
     QCOMPARE(window->Grid1->Cols(), 3);
