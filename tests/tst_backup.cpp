@@ -2,6 +2,7 @@
 // consistent while the file is in use, the ten newest kept; a copy that cannot be made is
 // reported once, never leaves a half-written file behind, and the program goes on.
 // A server database is never copied.
+#include "FaultTools.h"
 #include "Harness.h"
 #include "database/Backup.h"
 #include "database/DatabaseMessages.h"
@@ -12,8 +13,6 @@
 #include <QDir>
 #include <QtTest>
 
-#include <csignal>
-#include <sys/resource.h>
 
 using namespace kelvory;
 using namespace kelvory::test;
@@ -215,23 +214,14 @@ void TestBackup::aCopyBrokenOffLeavesNoFileAndKeepsTheOthers()
     const QDate tomorrow = QDate::currentDate().addDays(1);
     const QString tomorrows = QDir(folder()).filePath(database::backupFileName(tomorrow));
 
-    // A file size limit makes the copy's writes fail part-way, as a full disk would, whoever runs the test.
-    rlimit limit{};
-    QCOMPARE(getrlimit(RLIMIT_FSIZE, &limit), 0);
-    const rlimit saved = limit;
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    auto restore = qScopeGuard([&] {
-        setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, previousHandler);
-    });
+    // The copy's writes fail part-way, as on a full disk.
     QVERIFY(QFileInfo(h->module->databaseFilePath()).size() > 64 * 1024);
-    limit.rlim_cur = 64 * 1024;
-    QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);
-    const database::BackupOutcome failed =
-        database::backUpEmbeddedDatabase(h->module->connection, folder(), tomorrow);
-    restore.dismiss();
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previousHandler);
+    database::BackupOutcome failed;
+    {
+        const FileSizeLimit full(64 * 1024);
+        QVERIFY(full.isSet());
+        failed = database::backUpEmbeddedDatabase(h->module->connection, folder(), tomorrow);
+    }
 
     QCOMPARE(int(failed.kind), int(database::BackupOutcome::Kind::Failed));
     qInfo("the copy failed with: %s", qPrintable(failed.reason));

@@ -1,3 +1,4 @@
+#include "FaultTools.h"
 #include "Harness.h"
 #include "output/Export.h"
 #include "output/OutputMessages.h"
@@ -11,8 +12,6 @@
 #include <QStringEncoder>
 #include <QtTest>
 
-#include <csignal>
-#include <sys/resource.h>
 #include <unistd.h>
 
 using namespace kelvory;
@@ -224,29 +223,17 @@ void TestExport::anExportThatCannotReplaceItsTargetChangesNothing()
 
 void TestExport::aWriteThatFailsPartwayLeavesTheOldExportWhole()
 {
-    // A file size limit makes the write fail after its first bytes, as a full disk would,
-    // whoever runs the test.
+    // The write fails after its first bytes, as on a full disk.
     addManyMembers(*h, 50);
     QVERIFY(h->start());
     const QByteArray old = "Name,Address,City State Zip,Phone,Comment,,\r\nOld,,,,,1,\r\n";
     writeFile(exportPath(), old);
 
-    rlimit limit{};
-    QCOMPARE(getrlimit(RLIMIT_FSIZE, &limit), 0);
-    const rlimit saved = limit;
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    auto restore = qScopeGuard([&] {
-        setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, previousHandler);
-    });
-    limit.rlim_cur = 256;
-    QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);
-
-    pressExport(IDOK);
-
-    restore.dismiss();
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previousHandler);
+    {
+        const FileSizeLimit full(256);
+        QVERIFY(full.isSet());
+        pressExport(IDOK);
+    }
     checkFailureReported();
     QCOMPARE(readAll(exportPath()), old);
     QCOMPARE(QDir(h->folder.path()).entryList({QStringLiteral("ExcelExport*")}, QDir::AllEntries),

@@ -30,7 +30,6 @@ private Q_SLOTS:
 
 private:
     QString databaseFile() const { return QDir(h->folder.path()).filePath(QStringLiteral("Kelvory.db")); }
-    void writeOldUserFile();
     // The start fails before any window or prompt, with the report; files untouched.
     void checkEndedBeforeAnything(const FileSnapshot &database, const FileSnapshot &userFile);
 
@@ -45,14 +44,6 @@ void TestEmbeddedFaults::init()
 void TestEmbeddedFaults::cleanup()
 {
     h.reset();
-}
-
-void TestEmbeddedFaults::writeOldUserFile()
-{
-    QFile file(h->userFilePath());
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("\"Dorothy\"\r\n");
-    QVERIFY(file.setFileTime(QDateTime(QDate(2020, 1, 2), QTime(3, 4, 5)), QFileDevice::FileModificationTime));
 }
 
 void TestEmbeddedFaults::checkEndedBeforeAnything(const FileSnapshot &database, const FileSnapshot &userFile)
@@ -117,7 +108,7 @@ void TestEmbeddedFaults::fileThatIsNotADatabase()
         QVERIFY(file.setFileTime(QDateTime(QDate(2021, 5, 6), QTime(7, 8, 9)), QFileDevice::FileModificationTime));
     }
     if (userFile)
-        writeOldUserFile();
+        writeOldUserFile(*h);
     const FileSnapshot database = FileSnapshot::of(databaseFile());
     const FileSnapshot user = FileSnapshot::of(h->userFilePath());
 
@@ -140,7 +131,7 @@ void TestEmbeddedFaults::fileLockedByAnotherProgram()
     h->prepareDatabase();
     h->addMember(QStringLiteral("Adams, Ann"), QStringLiteral("1 Elm St"), QStringLiteral("Salem"),
                  QStringLiteral("555-0101"), QString(), 1);
-    writeOldUserFile();
+    writeOldUserFile(*h);
     const FileSnapshot database = FileSnapshot::of(databaseFile());
     const FileSnapshot user = FileSnapshot::of(h->userFilePath());
 
@@ -158,14 +149,8 @@ void TestEmbeddedFaults::fileLockedByAnotherProgram()
     said += other.readAll();
     QVERIFY2(said.contains("LOCKED"), said.constData());
 
-    QElapsedTimer timer;
-    timer.start();
-    bool shown = false;
-    {
-        Watchdog watchdog(60, "the start on a locked database");
-        shown = h->start();
-    }
-    const qint64 elapsed = timer.elapsed();
+    qint64 elapsed = 0;
+    const bool shown = startWatched(*h, "the start on a locked database", &elapsed);
     qInfo("the start ended after %lld ms", elapsed);
     QVERIFY(!shown);
     // The 10-second busy time-out, with room on either side.

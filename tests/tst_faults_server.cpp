@@ -231,24 +231,12 @@ void TestServerUnreachable::unreachableServerEndsBeforeAnything()
     h = std::make_unique<Harness>(Backend::Sqlite);
     h->deployment.server = {QStringLiteral("127.0.0.1"), QStringLiteral("club"), QStringLiteral("webuser"),
                             QStringLiteral("secret999")};
-    if (userFile) {
-        QFile file(h->userFilePath());
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("\"Dorothy\"\r\n");
-        // An old time stamp, so that even a rewrite with the same bytes would show.
-        QVERIFY(file.setFileTime(QDateTime(QDate(2020, 1, 2), QTime(3, 4, 5)), QFileDevice::FileModificationTime));
-        file.close();
-    }
+    if (userFile)
+        writeOldUserFile(*h);
     const FileSnapshot before = FileSnapshot::of(h->userFilePath());
 
-    QElapsedTimer timer;
-    timer.start();
-    bool shown = false;
-    {
-        Watchdog watchdog(60, "the start against an unreachable server");
-        shown = h->start();
-    }
-    const qint64 elapsed = timer.elapsed();
+    qint64 elapsed = 0;
+    const bool shown = startWatched(*h, "the start against an unreachable server", &elapsed);
     qInfo("port %u: the start ended after %lld ms", port, elapsed);
 
     QVERIFY(!shown);
@@ -305,11 +293,7 @@ void TestServerUnreachable::withoutAPortFreeTdsGoesToTheSqlServerPort()
     h = std::make_unique<Harness>(Backend::Sqlite);
     h->deployment.server = {QStringLiteral("127.0.0.1"), QStringLiteral("club"), QStringLiteral("webuser"),
                             QStringLiteral("secret999")};
-    bool shown = false;
-    {
-        Watchdog watchdog(60, "the start against port 1433");
-        shown = h->start();
-    }
+    const bool shown = startWatched(*h, "the start against port 1433");
     ::shutdown(listener, SHUT_RDWR);
     ::close(listener);
     acceptor.join();
@@ -338,11 +322,7 @@ void TestServerUnreachable::aNamedPortOrInstanceIsReachedAsNamed()
     const QString server = instance ? host.address + QStringLiteral("\\SQLEXPRESS")
                                     : host.address + QLatin1Char(',') + QString::number(host.port);
     h->deployment.server = {server, QStringLiteral("club"), QStringLiteral("webuser"), QStringLiteral("secret999")};
-    bool shown = false;
-    {
-        Watchdog watchdog(60, "the start against a named port or instance");
-        shown = h->start();
-    }
+    const bool shown = startWatched(*h, "the start against a named port or instance");
     QVERIFY(!shown);
     QCOMPARE(h->end.code, 1);
     // FreeTDS went where the server's name sends it, not to port 1433.

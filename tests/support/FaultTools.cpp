@@ -1,5 +1,6 @@
 #include "FaultTools.h"
 
+#include "Harness.h"
 #include "roster/FlexGrid.h"
 
 #include <QCoreApplication>
@@ -12,6 +13,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
@@ -299,6 +301,45 @@ int gridRowOfRecord(const roster::FlexGrid &grid, qint64 id)
             return row;
     }
     return -1;
+}
+
+bool startWatched(Harness &harness, const QByteArray &what, qint64 *elapsedMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    Watchdog watchdog(60, what);
+    const bool shown = harness.start();
+    if (elapsedMs)
+        *elapsedMs = timer.elapsed();
+    return shown;
+}
+
+void writeOldUserFile(const Harness &harness)
+{
+    QFile file(harness.userFilePath());
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("\"Dorothy\"\r\n");
+    QVERIFY(file.setFileTime(QDateTime(QDate(2020, 1, 2), QTime(3, 4, 5)), QFileDevice::FileModificationTime));
+}
+
+FileSizeLimit::FileSizeLimit(qint64 bytes)
+{
+    if (getrlimit(RLIMIT_FSIZE, &m_saved) != 0)
+        return;
+    // A write past the limit raises SIGXFSZ, which would end the test program.
+    m_previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    m_armed = true;
+    rlimit limit = m_saved;
+    limit.rlim_cur = static_cast<rlim_t>(bytes);
+    m_set = setrlimit(RLIMIT_FSIZE, &limit) == 0;
+}
+
+FileSizeLimit::~FileSizeLimit()
+{
+    if (m_armed) {
+        setrlimit(RLIMIT_FSIZE, &m_saved);
+        std::signal(SIGXFSZ, m_previousHandler);
+    }
 }
 
 } // namespace kelvory::test
