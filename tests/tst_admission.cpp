@@ -1,4 +1,4 @@
-#include "Harness.h"
+#include "BackendTest.h"
 #include "roster/FlexGrid.h"
 #include "roster/RosterForm.h"
 #include "startup/Admission.h"
@@ -23,15 +23,15 @@ const QString kNotAuthorized = QStringLiteral("You are not authorized to use thi
                                               "received this message in error contact your administrator.");
 } // namespace
 
-class TestAdmission : public QObject
+class TestAdmission : public BackendTest
 {
     Q_OBJECT
 public:
-    explicit TestAdmission(Backend backend) : m_backend(backend) {}
+    // No User.txt: each case writes its own, or is a first run.
+    explicit TestAdmission(Backend backend) : BackendTest(backend, QString()) {}
 
 private Q_SLOTS:
     void init();
-    void cleanup() { h.reset(); }
     void firstRunRegistersTheTypedName_data();
     void firstRunRegistersTheTypedName();
     void firstRunWithoutANameEndsAndWritesNothing_data();
@@ -71,15 +71,12 @@ private:
         };
     }
 
-    Backend m_backend;
-    std::unique_ptr<Harness> h;
     int m_dialogsOverVisibleWindow = 0;
 };
 
 void TestAdmission::init()
 {
-    h = std::make_unique<Harness>(m_backend);
-    h->prepareDatabase();
+    BackendTest::init();
     m_dialogsOverVisibleWindow = 0;
     watchWindowDuringDialogs();
 }

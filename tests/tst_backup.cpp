@@ -2,8 +2,8 @@
 // consistent while the file is in use, the ten newest kept; a copy that cannot be made is
 // reported once, never leaves a half-written file behind, and the program goes on.
 // A server database is never copied.
+#include "BackendTest.h"
 #include "FaultTools.h"
-#include "Harness.h"
 #include "database/Backup.h"
 #include "database/DatabaseMessages.h"
 #include "roster/FlexGrid.h"
@@ -17,16 +17,13 @@
 using namespace kelvory;
 using namespace kelvory::test;
 
-class TestBackup : public QObject
+class TestBackup : public BackendTest
 {
     Q_OBJECT
 public:
-    explicit TestBackup(Backend backend) : m_backend(backend) {}
+    using BackendTest::BackendTest;
 
 private Q_SLOTS:
-    void init();
-    void cleanup();
-
     void theFirstStartOfTheDayCopiesTheDatabase();
     void aServerDatabaseIsNotCopied();
     void theTenNewestCopiesAreKept();
@@ -42,21 +39,7 @@ private:
     static QList<QVariantList> rowsOf(const QString &file, const QString &sql);
     static QByteArray bytes(const QString &file);
     void writeFile(const QString &file, const QByteArray &content);
-
-    Backend m_backend;
-    std::unique_ptr<Harness> h;
 };
-
-void TestBackup::init()
-{
-    h = std::make_unique<Harness>(m_backend);
-    h->prepareDatabase();
-}
-
-void TestBackup::cleanup()
-{
-    h.reset();
-}
 
 QString TestBackup::integrity(const QString &file)
 {
@@ -70,14 +53,7 @@ QList<QVariantList> TestBackup::rowsOf(const QString &file, const QString &sql)
 {
     database::Connection copy;
     copy.openEmbedded(file);
-    QList<QVariantList> rows;
-    for (database::ResultSet result = copy.query(sql); !result.eof(); result.moveNext()) {
-        QVariantList row;
-        for (int i = 0; i < result.fieldCount(); ++i)
-            row.append(result.field(i));
-        rows.append(row);
-    }
-    return rows;
+    return allRows(copy, sql);
 }
 
 QByteArray TestBackup::bytes(const QString &file)
@@ -100,6 +76,7 @@ void TestBackup::theFirstStartOfTheDayCopiesTheDatabase()
         QSKIP("the server's database is the server's to keep");
     addManyMembers(*h, 300);
     // A first run: admission asks for the name and records it before the copy is taken.
+    QVERIFY(QFile::remove(h->userFilePath()));
     h->dialogs.type(QStringLiteral("Dorothy"));
     QVERIFY(h->start());
     QVERIFY(h->dialogs.messages.isEmpty());
@@ -127,7 +104,6 @@ void TestBackup::theFirstStartOfTheDayCopiesTheDatabase()
 
 void TestBackup::aServerDatabaseIsNotCopied()
 {
-    h->writeUserFile(QStringLiteral("Dorothy"));
     QVERIFY(h->start());
     QVERIFY(h->dialogs.messages.isEmpty());
     // On SQLite the copy is there; on the server nothing is made at all.
@@ -139,7 +115,6 @@ void TestBackup::theTenNewestCopiesAreKept()
 {
     if (m_backend != Backend::Sqlite)
         QSKIP("the server's database is the server's to keep");
-    h->writeUserFile(QStringLiteral("Dorothy"));
     // Twelve older days, and files that only look like copies.
     QStringList older;
     for (int i = 1; i <= 12; ++i) {
@@ -177,7 +152,6 @@ void TestBackup::aCopyThatCannotBeMadeIsReportedOnce()
         QSKIP("the server's database is the server's to keep");
     h->addMember(QStringLiteral("Abbott, Helen"), QStringLiteral("12 Main St"), QStringLiteral("Salem"),
                  QStringLiteral("555"), QString(), 1);
-    h->writeUserFile(QStringLiteral("Dorothy"));
     // Where the folder belongs there is a file: no folder can be made there, not even by root.
     writeFile(folder(), "in the way");
 
@@ -202,7 +176,6 @@ void TestBackup::aCopyBrokenOffLeavesNoFileAndKeepsTheOthers()
     if (m_backend != Backend::Sqlite)
         QSKIP("the server's database is the server's to keep");
     addManyMembers(*h, 3000);
-    h->writeUserFile(QStringLiteral("Dorothy"));
     QVERIFY(h->start());
     QVERIFY(QFileInfo::exists(today()));
     for (int i = 1; i <= 9; ++i)
@@ -247,7 +220,6 @@ void TestBackup::theCopyHoldsWhatIsCommittedWhileTheFileIsInUse()
     if (m_backend != Backend::Sqlite)
         QSKIP("the server's database is the server's to keep");
     addManyMembers(*h, 50);
-    h->writeUserFile(QStringLiteral("Dorothy"));
     QVERIFY(h->start());
 
     // Another connection in the middle of a change it has not committed.

@@ -1,5 +1,5 @@
+#include "BackendTest.h"
 #include "FaultTools.h"
-#include "Harness.h"
 #include "output/Export.h"
 #include "output/OutputMessages.h"
 #include "roster/CommandButton.h"
@@ -44,14 +44,13 @@ void writeFile(const QString &path, const QByteArray &bytes)
 
 } // namespace
 
-class TestExport : public QObject
+class TestExport : public BackendTest
 {
     Q_OBJECT
+public:
+    TestExport() : BackendTest(Backend::Sqlite, QStringLiteral("Bob")) {}
 
 private Q_SLOTS:
-    void init();
-    void cleanup() { h.reset(); }
-
     void fieldsLoseTheirCommasAndNothingElse();
     void everyCellIsExportedAsTheGridHoldsIt();
     void theDesignTimeEmptyRowIsSixCommas();
@@ -65,7 +64,6 @@ private Q_SLOTS:
 private:
     QString exportPath() const { return QDir(h->folder.path()).filePath(QStringLiteral("ExcelExport.csv")); }
     QString readyMessage() const;
-    void press(QAbstractButton *button) { QTest::mouseClick(button, Qt::LeftButton); }
     void pressExport(int answer)
     {
         h->dialogs.answer(answer);
@@ -73,16 +71,7 @@ private:
     }
     // The failure report and nothing after it: no ready message, nothing opened, no end.
     void checkFailureReported();
-
-    std::unique_ptr<Harness> h;
 };
-
-void TestExport::init()
-{
-    h = std::make_unique<Harness>(Backend::Sqlite);
-    h->prepareDatabase();
-    h->writeUserFile(QStringLiteral("Bob"));
-}
 
 QString TestExport::readyMessage() const
 {

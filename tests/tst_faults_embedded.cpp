@@ -2,8 +2,8 @@
 // not a database, or another program holds it locked past the time-out. The start ends
 // in the error report with a description a club volunteer can act on, and the file is
 // left exactly as it was.
+#include "BackendTest.h"
 #include "FaultTools.h"
-#include "Harness.h"
 #include "roster/FlexGrid.h"
 #include "roster/RosterForm.h"
 
@@ -17,13 +17,14 @@
 using namespace kelvory;
 using namespace kelvory::test;
 
-class TestEmbeddedFaults : public QObject
+class TestEmbeddedFaults : public BackendTest
 {
     Q_OBJECT
+public:
+    // An empty program folder: each case puts its database file there.
+    TestEmbeddedFaults() : BackendTest(Backend::Sqlite, QString(), Database::NotMade) {}
 
 private Q_SLOTS:
-    void init();
-    void cleanup();
     void fileThatIsNotADatabase_data();
     void fileThatIsNotADatabase();
     void fileLockedByAnotherProgram();
@@ -32,19 +33,7 @@ private:
     QString databaseFile() const { return QDir(h->folder.path()).filePath(QStringLiteral("Kelvory.db")); }
     // The start fails before any window or prompt, with the report; files untouched.
     void checkEndedBeforeAnything(const FileSnapshot &database, const FileSnapshot &userFile);
-
-    std::unique_ptr<Harness> h;
 };
-
-void TestEmbeddedFaults::init()
-{
-    h = std::make_unique<Harness>(Backend::Sqlite);
-}
-
-void TestEmbeddedFaults::cleanup()
-{
-    h.reset();
-}
 
 void TestEmbeddedFaults::checkEndedBeforeAnything(const FileSnapshot &database, const FileSnapshot &userFile)
 {
@@ -176,12 +165,5 @@ void TestEmbeddedFaults::fileLockedByAnotherProgram()
     QCOMPARE(h->form().Grid1->Rows(), 2);
 }
 
-int main(int argc, char *argv[])
-{
-    QApplication app(argc, argv);
-    prepareApplication();
-    TestEmbeddedFaults test;
-    return QTest::qExec(&test, argc, argv);
-}
-
+KELVORY_TEST_MAIN(TestEmbeddedFaults)
 #include "tst_faults_embedded.moc"

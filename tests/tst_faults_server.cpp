@@ -3,8 +3,8 @@
 // test-only files). The connection string names no port; for such a string FreeTDS
 // takes the port from its environment (TDSPORT), which is how the test points it at a
 // port of its own.
+#include "BackendTest.h"
 #include "FaultTools.h"
-#include "Harness.h"
 #include "roster/RosterForm.h"
 
 #include <QApplication>
@@ -165,12 +165,14 @@ struct InstanceHost
 
 } // namespace
 
-class TestServerUnreachable : public QObject
+class TestServerUnreachable : public BackendTest
 {
     Q_OBJECT
+public:
+    // The program's folder only; the cases name the server.
+    TestServerUnreachable() : BackendTest(Backend::Sqlite, QString(), Database::NotMade) {}
 
 private Q_SLOTS:
-    void cleanup() { h.reset(); }
     void scriptRegistersFreeTdsAsSqlServer();
     void unreachableServerEndsBeforeAnything_data();
     void unreachableServerEndsBeforeAnything();
@@ -179,7 +181,11 @@ private Q_SLOTS:
     void aNamedPortOrInstanceIsReachedAsNamed();
 
 private:
-    std::unique_ptr<Harness> h;
+    // The club's server, as the deployment names it.
+    void nameServer(const QString &server)
+    {
+        h->deployment.server = {server, QStringLiteral("club"), QStringLiteral("webuser"), QStringLiteral("secret999")};
+    }
 };
 
 void TestServerUnreachable::scriptRegistersFreeTdsAsSqlServer()
@@ -228,9 +234,7 @@ void TestServerUnreachable::unreachableServerEndsBeforeAnything()
     const quint16 port = answers ? (listener = std::make_unique<SilentListener>())->port() : closedLoopbackPort();
     qputenv("TDSPORT", QByteArray::number(port));
 
-    h = std::make_unique<Harness>(Backend::Sqlite);
-    h->deployment.server = {QStringLiteral("127.0.0.1"), QStringLiteral("club"), QStringLiteral("webuser"),
-                            QStringLiteral("secret999")};
+    nameServer(QStringLiteral("127.0.0.1"));
     if (userFile)
         writeOldUserFile(*h);
     const FileSnapshot before = FileSnapshot::of(h->userFilePath());
@@ -290,9 +294,7 @@ void TestServerUnreachable::withoutAPortFreeTdsGoesToTheSqlServerPort()
         }
     });
 
-    h = std::make_unique<Harness>(Backend::Sqlite);
-    h->deployment.server = {QStringLiteral("127.0.0.1"), QStringLiteral("club"), QStringLiteral("webuser"),
-                            QStringLiteral("secret999")};
+    nameServer(QStringLiteral("127.0.0.1"));
     const bool shown = startWatched(*h, "the start against port 1433");
     ::shutdown(listener, SHUT_RDWR);
     ::close(listener);
@@ -318,10 +320,8 @@ void TestServerUnreachable::aNamedPortOrInstanceIsReachedAsNamed()
     InstanceHost host;
     QVERIFY2(host.thread.joinable(), "no loopback address for the stand-in server");
 
-    h = std::make_unique<Harness>(Backend::Sqlite);
-    const QString server = instance ? host.address + QStringLiteral("\\SQLEXPRESS")
-                                    : host.address + QLatin1Char(',') + QString::number(host.port);
-    h->deployment.server = {server, QStringLiteral("club"), QStringLiteral("webuser"), QStringLiteral("secret999")};
+    nameServer(instance ? host.address + QStringLiteral("\\SQLEXPRESS")
+                        : host.address + QLatin1Char(',') + QString::number(host.port));
     const bool shown = startWatched(*h, "the start against a named port or instance");
     QVERIFY(!shown);
     QCOMPARE(h->end.code, 1);

@@ -1,4 +1,4 @@
-#include "Harness.h"
+#include "BackendTest.h"
 #include "database/Connection.h"
 #include "roster/CommandButton.h"
 #include "roster/FlexGrid.h"
@@ -82,15 +82,14 @@ bool ownedAlone(const QString &folder, uid_t uid)
 
 } // namespace
 
-class TestStartup : public QObject
+class TestStartup : public BackendTest
 {
     Q_OBJECT
 public:
-    explicit TestStartup(Backend backend) : m_backend(backend) {}
+    // Only the program's folder: each case makes what it needs.
+    explicit TestStartup(Backend backend) : BackendTest(backend, QString(), Database::NotMade) {}
 
 private Q_SLOTS:
-    void init();
-    void cleanup() { h.reset(); }
     void connectionStringIsFivePieces();
     void embeddedDatabaseIsCreatedWithTheClubsTables();
     void loadSequencePreparesTheWindowBeforeItIsShown();
@@ -100,16 +99,7 @@ private Q_SLOTS:
     void secondProcessIsRefusedAndAStaleLockIsNot();
     void lockFileIsInTheUsersOwnFolder();
     void anotherUsersLockIsNeverInTheWay();
-
-private:
-    Backend m_backend;
-    std::unique_ptr<Harness> h;
 };
-
-void TestStartup::init()
-{
-    h = std::make_unique<Harness>(m_backend);
-}
 
 void TestStartup::connectionStringIsFivePieces()
 {

@@ -1,7 +1,6 @@
 #include "FaultTools.h"
 
 #include "Harness.h"
-#include "roster/FlexGrid.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -284,23 +283,6 @@ QString ThrowawayPostgres::stop(const QString &mode)
     if (problem.isEmpty())
         m_running = false;
     return problem;
-}
-
-void clickGridCell(roster::FlexGrid &grid, int row, int col)
-{
-    const QModelIndex index = grid.model()->index(row - 1, col);
-    grid.scrollTo(index);
-    const QRect cell = grid.visualRect(index);
-    QTest::mouseClick(grid.viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
-}
-
-int gridRowOfRecord(const roster::FlexGrid &grid, qint64 id)
-{
-    for (int row = 1; row < grid.Rows(); ++row) {
-        if (grid.TextMatrix(row, 5) == QString::number(id))
-            return row;
-    }
-    return -1;
 }
 
 bool startWatched(Harness &harness, const QByteArray &what, qint64 *elapsedMs)

@@ -12,10 +12,6 @@
 
 #include <sys/resource.h>
 
-namespace kelvory::roster {
-class FlexGrid;
-}
-
 // What the fault tests need beyond the harness: servers that are not there or do not
 // answer, a PostgreSQL server of their own that they may stop, and a way to tell that a
 // file was left exactly as it was.
@@ -104,11 +100,6 @@ private:
     QString m_address;
     bool m_running = false;
 };
-
-// Clicks the grid cell as the operator does: scrolled into view, one mouse click.
-void clickGridCell(roster::FlexGrid &grid, int row, int col = 0);
-// The grid row whose hidden record id column holds id; -1 when none does.
-int gridRowOfRecord(const roster::FlexGrid &grid, qint64 id);
 
 // Runs the program's start under a 60-second Watchdog (what: the step it names); the
 // time the start took goes to elapsedMs.
