@@ -127,14 +127,8 @@ void TestRosterFill::lostTableEndsInTheErrorReport()
     QVERIFY(h->start());
     h->exec(QStringLiteral("drop table members"));
     h->form().Command8_Click();
-    QVERIFY(h->end.ended);
-    QCOMPARE(h->end.code, 1);
+    verifyErrorReport(*h, QStringLiteral("members"));
     QCOMPARE(h->dialogs.messages.size(), 1);
-    const Message report = h->dialogs.messages.last();
-    QVERIFY2(report.text.startsWith(QStringLiteral("Run-time error '")), qPrintable(report.text));
-    QVERIFY2(report.text.contains(QStringLiteral("members"), Qt::CaseInsensitive), qPrintable(report.text));
-    QCOMPARE(report.style, MB_OK | MB_ICONERROR);
-    QCOMPARE(report.title, QStringLiteral("Kelvory"));
     // The grid keeps what it showed.
     QCOMPARE(grid().Rows(), 3);
 }
