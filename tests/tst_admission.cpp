@@ -50,17 +50,7 @@ private Q_SLOTS:
     void userFileSavedWithAByteOrderMark();
 
 private:
-    void writeUserFileBytes(const QByteArray &content)
-    {
-        QFile file(h->userFilePath());
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        QCOMPARE(file.write(content), content.size());
-    }
-    QByteArray userFile() const
-    {
-        QFile file(h->userFilePath());
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
+    QByteArray userFile() const { return fileBytes(h->userFilePath()); }
     // Every dialog must appear while the main window is still hidden.
     void watchWindowDuringDialogs()
     {
@@ -310,7 +300,7 @@ void TestAdmission::unusableUserFileEndsWithAClearMessage()
 {
     QFETCH(QByteArray, content);
     QFETCH(QString, why);
-    writeUserFileBytes(content);
+    writeFile(h->userFilePath(), content);
     QVERIFY(!h->start());
     QVERIFY(h->end.ended);
     QCOMPARE(h->end.code, 1);
@@ -339,7 +329,7 @@ void TestAdmission::userFileSavedWithAByteOrderMark()
     QFETCH(QByteArray, content);
     // Bob is barred: read as anything but "Bob", he would be let in.
     h->exec(QStringLiteral("insert into memberstatus values ('Bob', '0', ?)"), {QDate(2026, 1, 5)});
-    writeUserFileBytes(content);
+    writeFile(h->userFilePath(), content);
     QVERIFY(!h->start());
     QCOMPARE(h->dialogs.texts(), QStringList{kNotAuthorized});
     QCOMPARE(h->end.code, 0);

@@ -37,8 +37,6 @@ private:
     // Opens a copy on a connection of its own: its integrity check, and its rows.
     static QString integrity(const QString &file);
     static QList<QVariantList> rowsOf(const QString &file, const QString &sql);
-    static QByteArray bytes(const QString &file);
-    void writeFile(const QString &file, const QByteArray &content);
 };
 
 QString TestBackup::integrity(const QString &file)
@@ -54,20 +52,6 @@ QList<QVariantList> TestBackup::rowsOf(const QString &file, const QString &sql)
     database::Connection copy;
     copy.openEmbedded(file);
     return allRows(copy, sql);
-}
-
-QByteArray TestBackup::bytes(const QString &file)
-{
-    QFile f(file);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void TestBackup::writeFile(const QString &file, const QByteArray &content)
-{
-    QVERIFY(QDir().mkpath(QFileInfo(file).path()));
-    QFile f(file);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    QCOMPARE(f.write(content), content.size());
 }
 
 void TestBackup::theFirstStartOfTheDayCopiesTheDatabase()
@@ -91,12 +75,12 @@ void TestBackup::theFirstStartOfTheDayCopiesTheDatabase()
              QList<QVariantList>{QVariantList{QStringLiteral("Dorothy")}});
 
     // The second start of the day leaves the day's copy as it is.
-    const QByteArray first = bytes(today());
+    const QByteArray first = fileBytes(today());
     h->addMember(QStringLiteral("Zimmer, Paul"), QStringLiteral("31 Cedar Ave"), QStringLiteral("Salem"),
                  QStringLiteral("555"), QString(), 9999);
     h->restart();
     QVERIFY(h->start());
-    QCOMPARE(bytes(today()), first);
+    QCOMPARE(fileBytes(today()), first);
     QCOMPARE(rowsOf(today(), everyMember).size(), 300);
     QCOMPARE(h->form().Grid1->Rows(), 302);
     QVERIFY(h->dialogs.messages.isEmpty());
@@ -134,8 +118,8 @@ void TestBackup::theTenNewestCopiesAreKept()
         kept.append(older.at(i - 1));
     QCOMPARE(database::backupsIn(folder()), kept);
     for (const QString &name : others)
-        QCOMPARE(bytes(QDir(folder()).filePath(name)), QByteArray("not a copy"));
-    QCOMPARE(bytes(QDir(folder()).filePath(older.at(11))), QByteArray("older copy 12"));
+        QCOMPARE(fileBytes(QDir(folder()).filePath(name)), QByteArray("not a copy"));
+    QCOMPARE(fileBytes(QDir(folder()).filePath(older.at(11))), QByteArray("older copy 12"));
 
     // The pruning by itself: today's copy stays even when newer ones (a clock set wrong) outnumber it.
     for (int i = 1; i <= 3; ++i)
@@ -168,7 +152,7 @@ void TestBackup::aCopyThatCannotBeMadeIsReportedOnce()
     QVERIFY(!h->end.ended);
     QVERIFY(h->form().isVisible());
     QCOMPARE(h->form().Grid1->TextMatrix(1, 0), QStringLiteral("Abbott, Helen"));
-    QCOMPARE(bytes(folder()), QByteArray("in the way"));
+    QCOMPARE(fileBytes(folder()), QByteArray("in the way"));
 }
 
 void TestBackup::aCopyBrokenOffLeavesNoFileAndKeepsTheOthers()
@@ -183,7 +167,7 @@ void TestBackup::aCopyBrokenOffLeavesNoFileAndKeepsTheOthers()
     // What an earlier start broke off.
     writeFile(QDir(folder()).filePath(QStringLiteral("Kelvory-2024-02-01.db.part")), "broken off");
     const QStringList before = database::backupsIn(folder());
-    const QByteArray todays = bytes(today());
+    const QByteArray todays = fileBytes(today());
     const QDate tomorrow = QDate::currentDate().addDays(1);
     const QString tomorrows = QDir(folder()).filePath(database::backupFileName(tomorrow));
 
@@ -203,7 +187,7 @@ void TestBackup::aCopyBrokenOffLeavesNoFileAndKeepsTheOthers()
     // Nothing half-written is left, the old leftover included; no good copy was touched or pruned.
     QCOMPARE(QDir(folder()).entryList({QStringLiteral("*.part*")}, QDir::Files), QStringList());
     QCOMPARE(database::backupsIn(folder()), before);
-    QCOMPARE(bytes(today()), todays);
+    QCOMPARE(fileBytes(today()), todays);
 
     // With room again the next copy is made, and the oldest goes.
     const database::BackupOutcome made = database::backUpEmbeddedDatabase(h->module->connection, folder(), tomorrow);

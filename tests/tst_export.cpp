@@ -27,21 +27,6 @@ QByteArray systemEncoded(const QString &text)
     return encode(text);
 }
 
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArrayLiteral("<cannot be read>");
-    return file.readAll();
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
 } // namespace
 
 class TestExport : public BackendTest
@@ -127,7 +112,7 @@ void TestExport::everyCellIsExportedAsTheGridHoldsIt()
                                                            "said \"hi\"; left early,7,\r\n"
                                                            "Brontë Zoë,  3 Élysée Rd  ,,,Łódź; 日本,12,\r\n"
                                                            "Clark,,,,,3,\r\n");
-    const QByteArray bytes = readAll(exportPath());
+    const QByteArray bytes = fileBytes(exportPath());
     QCOMPARE(bytes, systemEncoded(expected));
 #ifndef Q_OS_WIN
     // The system's encoding for text files is UTF-8 here.
@@ -143,7 +128,7 @@ void TestExport::theDesignTimeEmptyRowIsSixCommas()
 {
     QVERIFY(h->start());
     pressExport(IDCANCEL);
-    QCOMPARE(readAll(exportPath()), systemEncoded(kHeadingLine + QStringLiteral(",,,,,,\r\n")));
+    QCOMPARE(fileBytes(exportPath()), systemEncoded(kHeadingLine + QStringLiteral(",,,,,,\r\n")));
 }
 
 void TestExport::aSecondExportReplacesTheFirst()
@@ -151,15 +136,15 @@ void TestExport::aSecondExportReplacesTheFirst()
     addManyMembers(*h, 3);
     QVERIFY(h->start());
     pressExport(IDCANCEL);
-    QCOMPARE(readAll(exportPath()).count("\r\n"), 4);
+    QCOMPARE(fileBytes(exportPath()).count("\r\n"), 4);
 
     // The export takes the grid as it is now, not the database.
     h->exec(QStringLiteral("delete from members where recordid <> 2"));
     pressExport(IDCANCEL);
-    QCOMPARE(readAll(exportPath()).count("\r\n"), 4);
+    QCOMPARE(fileBytes(exportPath()).count("\r\n"), 4);
     press(h->form().Command8);
     pressExport(IDCANCEL);
-    QCOMPARE(readAll(exportPath()),
+    QCOMPARE(fileBytes(exportPath()),
              systemEncoded(kHeadingLine + QStringLiteral("Member 00002,2 Elm St,Springfield IL 62701,555-2,,2,\r\n")));
     // No temporary file is left beside it.
     const QStringList left = QDir(h->folder.path()).entryList({QStringLiteral("ExcelExport*")}, QDir::AllEntries);
@@ -198,7 +183,7 @@ void TestExport::anExportThatCannotReplaceItsTargetChangesNothing()
 
     checkFailureReported();
     QVERIFY(QFileInfo(exportPath()).isDir());
-    QCOMPARE(readAll(inside), QByteArray("kept\r\n"));
+    QCOMPARE(fileBytes(inside), QByteArray("kept\r\n"));
     QCOMPARE(QDir(h->folder.path()).entryList({QStringLiteral("ExcelExport*")}, QDir::AllEntries),
              QStringList({QStringLiteral("ExcelExport.csv")}));
 
@@ -207,7 +192,7 @@ void TestExport::anExportThatCannotReplaceItsTargetChangesNothing()
     h->dialogs.clear();
     pressExport(IDCANCEL);
     QCOMPARE(h->dialogs.texts(), QStringList({readyMessage()}));
-    QCOMPARE(readAll(exportPath()).count("\r\n"), 3);
+    QCOMPARE(fileBytes(exportPath()).count("\r\n"), 3);
 }
 
 void TestExport::aWriteThatFailsPartwayLeavesTheOldExportWhole()
@@ -224,7 +209,7 @@ void TestExport::aWriteThatFailsPartwayLeavesTheOldExportWhole()
         pressExport(IDOK);
     }
     checkFailureReported();
-    QCOMPARE(readAll(exportPath()), old);
+    QCOMPARE(fileBytes(exportPath()), old);
     QCOMPARE(QDir(h->folder.path()).entryList({QStringLiteral("ExcelExport*")}, QDir::AllEntries),
              QStringList({QStringLiteral("ExcelExport.csv")}));
 }
@@ -244,7 +229,7 @@ void TestExport::aReadOnlyFolderKeepsTheOldExport()
     pressExport(IDOK);
 
     checkFailureReported();
-    QCOMPARE(readAll(exportPath()), old);
+    QCOMPARE(fileBytes(exportPath()), old);
 }
 
 void TestExport::aFolderThatIsAFileIsReported()
@@ -257,7 +242,7 @@ void TestExport::aFolderThatIsAFileIsReported()
 
     QVERIFY(problem.has_value());
     QVERIFY(!problem->isEmpty());
-    QCOMPARE(readAll(notAFolder), QByteArray("a file\n"));
+    QCOMPARE(fileBytes(notAFolder), QByteArray("a file\n"));
     QVERIFY(output::messages::rosterNotExported(QDir::toNativeSeparators(path), *problem)
                 .contains(QDir::toNativeSeparators(path)));
 }

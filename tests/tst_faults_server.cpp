@@ -43,12 +43,6 @@ struct Registration
 };
 Registration registration;
 
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 QByteArray runScript(const QString &script)
 {
     QProcess process;
@@ -78,8 +72,8 @@ void registerDriver(const QString &folder)
     if (script.isEmpty())
         return;
     registration.firstRun = runScript(script);
-    registration.registryAfterFirst = readAll(folder + QStringLiteral("/odbcinst.ini"));
-    registration.confAfterFirst = readAll(conf.fileName());
+    registration.registryAfterFirst = fileBytes(folder + QStringLiteral("/odbcinst.ini"));
+    registration.confAfterFirst = fileBytes(conf.fileName());
     registration.secondRun = runScript(script);
     registration.ran = true;
 
@@ -204,8 +198,8 @@ void TestServerUnreachable::scriptRegistersFreeTdsAsSqlServer()
     QVERIFY(conf.contains("[egServer73]\n\thost = ntmachine.domain.com\n\tport = 1433\n\ttds version = 7.3\n"));
 
     // Idempotent: a second run changes neither file.
-    QCOMPARE(readAll(registration.folder + QStringLiteral("/odbcinst.ini")), registry);
-    QCOMPARE(readAll(registration.folder + QStringLiteral("/freetds.conf")), conf);
+    QCOMPARE(fileBytes(registration.folder + QStringLiteral("/odbcinst.ini")), registry);
+    QCOMPARE(fileBytes(registration.folder + QStringLiteral("/freetds.conf")), conf);
     QVERIFY2(registration.secondRun.contains("already"), registration.secondRun.constData());
 }
 

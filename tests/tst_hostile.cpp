@@ -344,10 +344,7 @@ void TestHostileInput::firstNameIsStoredJournalledAndReadBack()
     QCOMPARE(h->module->OperatorFirstName, name);
 
     // User.txt: the name between double quotes, CR LF, as typed.
-    QFile file(h->userFilePath());
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), '"' + name.toUtf8() + "\"\r\n");
-    file.close();
+    QCOMPARE(fileBytes(h->userFilePath()), '"' + name.toUtf8() + "\"\r\n");
     QList<Row> expectedStatus = everythingElse();
     QVERIFY(expectedStatus.contains(Row{hex(name), QStringLiteral("1"), today}));
     QCOMPARE(expectedStatus.size(), m_otherTables.size() + 1);

@@ -222,9 +222,7 @@ void TestStartup::unreachableDatabaseEndsBeforeAnyWindow()
     if (m_backend == Backend::Sqlite) {
         // A file that is not a database.
         garbage = QByteArray("This is the club's old spreadsheet, not a database.\n").repeated(40);
-        QFile file(QDir(h->folder.path()).filePath(QStringLiteral("Kelvory.db")));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(garbage);
+        writeFile(QDir(h->folder.path()).filePath(QStringLiteral("Kelvory.db")), garbage);
     } else {
         h->deployment.server.pwd = QStringLiteral("wrong-password");
     }
@@ -235,11 +233,8 @@ void TestStartup::unreachableDatabaseEndsBeforeAnyWindow()
     QVERIFY(h->dialogs.inputPrompts.isEmpty());
     QVERIFY(!QFile::exists(h->userFilePath()));
     QVERIFY(!h->module->rosterForm());
-    if (m_backend == Backend::Sqlite) {
-        QFile file(QDir(h->folder.path()).filePath(QStringLiteral("Kelvory.db")));
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), garbage);
-    }
+    if (m_backend == Backend::Sqlite)
+        QCOMPARE(fileBytes(QDir(h->folder.path()).filePath(QStringLiteral("Kelvory.db"))), garbage);
 }
 
 void TestStartup::secondInstanceInTheSameProcessIsRefused()

@@ -39,6 +39,11 @@ inline const QString kNull = QStringLiteral("<NULL>");
 // Rows as texts, NULL as kNull, for comparing whole tables.
 QList<QStringList> asTexts(const QList<QVariantList> &rows);
 
+// A file's bytes; one that cannot be read gives a text no test expects.
+QByteArray fileBytes(const QString &path);
+// Writes the bytes as the file's whole content, making its folder when it is missing.
+void writeFile(const QString &path, const QByteArray &bytes);
+
 // One journal row as stored, each column as text (a date as yyyy-MM-dd, NULL as kNull).
 struct JournalRow
 {
