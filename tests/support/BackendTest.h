@@ -26,10 +26,10 @@ public:
     explicit BackendTest(Backend backend = Backend::Sqlite, QString operatorName = QStringLiteral("Dorothy"),
                          Database database = Database::Prepared);
 
-    // QtTest finds these by name in the derived class. A private slot here would run as a
-    // test of every derived class; a class that needs more declares its own init() or
-    // cleanup() and calls these first.
 protected Q_SLOTS:
+    // QtTest finds these by name in the derived class (a private slot here would run as a
+    // test of every derived class). A class that needs more declares its own init() or
+    // cleanup() and calls these first.
     void init();
     void cleanup();
 
