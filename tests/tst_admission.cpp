@@ -1,4 +1,4 @@
-#include "Harness.h"
+#include "BackendTest.h"
 #include "roster/FlexGrid.h"
 #include "roster/RosterForm.h"
 #include "startup/Admission.h"
@@ -23,15 +23,15 @@ const QString kNotAuthorized = QStringLiteral("You are not authorized to use thi
                                               "received this message in error contact your administrator.");
 } // namespace
 
-class TestAdmission : public QObject
+class TestAdmission : public BackendTest
 {
     Q_OBJECT
 public:
-    explicit TestAdmission(Backend backend) : m_backend(backend) {}
+    // No User.txt: each case writes its own, or is a first run.
+    explicit TestAdmission(Backend backend) : BackendTest(backend, QString()) {}
 
 private Q_SLOTS:
     void init();
-    void cleanup() { h.reset(); }
     void firstRunRegistersTheTypedName_data();
     void firstRunRegistersTheTypedName();
     void firstRunWithoutANameEndsAndWritesNothing_data();
@@ -50,17 +50,7 @@ private Q_SLOTS:
     void userFileSavedWithAByteOrderMark();
 
 private:
-    void writeUserFileBytes(const QByteArray &content)
-    {
-        QFile file(h->userFilePath());
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        QCOMPARE(file.write(content), content.size());
-    }
-    QByteArray userFile() const
-    {
-        QFile file(h->userFilePath());
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
+    QByteArray userFile() const { return fileBytes(h->userFilePath()); }
     // Every dialog must appear while the main window is still hidden.
     void watchWindowDuringDialogs()
     {
@@ -71,15 +61,12 @@ private:
         };
     }
 
-    Backend m_backend;
-    std::unique_ptr<Harness> h;
     int m_dialogsOverVisibleWindow = 0;
 };
 
 void TestAdmission::init()
 {
-    h = std::make_unique<Harness>(m_backend);
-    h->prepareDatabase();
+    BackendTest::init();
     m_dialogsOverVisibleWindow = 0;
     watchWindowDuringDialogs();
 }
@@ -313,7 +300,7 @@ void TestAdmission::unusableUserFileEndsWithAClearMessage()
 {
     QFETCH(QByteArray, content);
     QFETCH(QString, why);
-    writeUserFileBytes(content);
+    writeFile(h->userFilePath(), content);
     QVERIFY(!h->start());
     QVERIFY(h->end.ended);
     QCOMPARE(h->end.code, 1);
@@ -342,7 +329,7 @@ void TestAdmission::userFileSavedWithAByteOrderMark()
     QFETCH(QByteArray, content);
     // Bob is barred: read as anything but "Bob", he would be let in.
     h->exec(QStringLiteral("insert into memberstatus values ('Bob', '0', ?)"), {QDate(2026, 1, 5)});
-    writeUserFileBytes(content);
+    writeFile(h->userFilePath(), content);
     QVERIFY(!h->start());
     QCOMPARE(h->dialogs.texts(), QStringList{kNotAuthorized});
     QCOMPARE(h->end.code, 0);

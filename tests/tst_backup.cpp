@@ -2,7 +2,8 @@
 // consistent while the file is in use, the ten newest kept; a copy that cannot be made is
 // reported once, never leaves a half-written file behind, and the program goes on.
 // A server database is never copied.
-#include "Harness.h"
+#include "BackendTest.h"
+#include "FaultTools.h"
 #include "database/Backup.h"
 #include "database/DatabaseMessages.h"
 #include "roster/FlexGrid.h"
@@ -12,22 +13,17 @@
 #include <QDir>
 #include <QtTest>
 
-#include <csignal>
-#include <sys/resource.h>
 
 using namespace kelvory;
 using namespace kelvory::test;
 
-class TestBackup : public QObject
+class TestBackup : public BackendTest
 {
     Q_OBJECT
 public:
-    explicit TestBackup(Backend backend) : m_backend(backend) {}
+    using BackendTest::BackendTest;
 
 private Q_SLOTS:
-    void init();
-    void cleanup();
-
     void theFirstStartOfTheDayCopiesTheDatabase();
     void aServerDatabaseIsNotCopied();
     void theTenNewestCopiesAreKept();
@@ -41,23 +37,7 @@ private:
     // Opens a copy on a connection of its own: its integrity check, and its rows.
     static QString integrity(const QString &file);
     static QList<QVariantList> rowsOf(const QString &file, const QString &sql);
-    static QByteArray bytes(const QString &file);
-    void writeFile(const QString &file, const QByteArray &content);
-
-    Backend m_backend;
-    std::unique_ptr<Harness> h;
 };
-
-void TestBackup::init()
-{
-    h = std::make_unique<Harness>(m_backend);
-    h->prepareDatabase();
-}
-
-void TestBackup::cleanup()
-{
-    h.reset();
-}
 
 QString TestBackup::integrity(const QString &file)
 {
@@ -71,28 +51,7 @@ QList<QVariantList> TestBackup::rowsOf(const QString &file, const QString &sql)
 {
     database::Connection copy;
     copy.openEmbedded(file);
-    QList<QVariantList> rows;
-    for (database::ResultSet result = copy.query(sql); !result.eof(); result.moveNext()) {
-        QVariantList row;
-        for (int i = 0; i < result.fieldCount(); ++i)
-            row.append(result.field(i));
-        rows.append(row);
-    }
-    return rows;
-}
-
-QByteArray TestBackup::bytes(const QString &file)
-{
-    QFile f(file);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void TestBackup::writeFile(const QString &file, const QByteArray &content)
-{
-    QVERIFY(QDir().mkpath(QFileInfo(file).path()));
-    QFile f(file);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    QCOMPARE(f.write(content), content.size());
+    return allRows(copy, sql);
 }
 
 void TestBackup::theFirstStartOfTheDayCopiesTheDatabase()
@@ -101,6 +60,7 @@ void TestBackup::theFirstStartOfTheDayCopiesTheDatabase()
         QSKIP("the server's database is the server's to keep");
     addManyMembers(*h, 300);
     // A first run: admission asks for the name and records it before the copy is taken.
+    QVERIFY(QFile::remove(h->userFilePath()));
     h->dialogs.type(QStringLiteral("Dorothy"));
     QVERIFY(h->start());
     QVERIFY(h->dialogs.messages.isEmpty());
@@ -115,12 +75,12 @@ void TestBackup::theFirstStartOfTheDayCopiesTheDatabase()
              QList<QVariantList>{QVariantList{QStringLiteral("Dorothy")}});
 
     // The second start of the day leaves the day's copy as it is.
-    const QByteArray first = bytes(today());
+    const QByteArray first = fileBytes(today());
     h->addMember(QStringLiteral("Zimmer, Paul"), QStringLiteral("31 Cedar Ave"), QStringLiteral("Salem"),
                  QStringLiteral("555"), QString(), 9999);
     h->restart();
     QVERIFY(h->start());
-    QCOMPARE(bytes(today()), first);
+    QCOMPARE(fileBytes(today()), first);
     QCOMPARE(rowsOf(today(), everyMember).size(), 300);
     QCOMPARE(h->form().Grid1->Rows(), 302);
     QVERIFY(h->dialogs.messages.isEmpty());
@@ -128,7 +88,6 @@ void TestBackup::theFirstStartOfTheDayCopiesTheDatabase()
 
 void TestBackup::aServerDatabaseIsNotCopied()
 {
-    h->writeUserFile(QStringLiteral("Dorothy"));
     QVERIFY(h->start());
     QVERIFY(h->dialogs.messages.isEmpty());
     // On SQLite the copy is there; on the server nothing is made at all.
@@ -140,7 +99,6 @@ void TestBackup::theTenNewestCopiesAreKept()
 {
     if (m_backend != Backend::Sqlite)
         QSKIP("the server's database is the server's to keep");
-    h->writeUserFile(QStringLiteral("Dorothy"));
     // Twelve older days, and files that only look like copies.
     QStringList older;
     for (int i = 1; i <= 12; ++i) {
@@ -160,8 +118,8 @@ void TestBackup::theTenNewestCopiesAreKept()
         kept.append(older.at(i - 1));
     QCOMPARE(database::backupsIn(folder()), kept);
     for (const QString &name : others)
-        QCOMPARE(bytes(QDir(folder()).filePath(name)), QByteArray("not a copy"));
-    QCOMPARE(bytes(QDir(folder()).filePath(older.at(11))), QByteArray("older copy 12"));
+        QCOMPARE(fileBytes(QDir(folder()).filePath(name)), QByteArray("not a copy"));
+    QCOMPARE(fileBytes(QDir(folder()).filePath(older.at(11))), QByteArray("older copy 12"));
 
     // The pruning by itself: today's copy stays even when newer ones (a clock set wrong) outnumber it.
     for (int i = 1; i <= 3; ++i)
@@ -178,7 +136,6 @@ void TestBackup::aCopyThatCannotBeMadeIsReportedOnce()
         QSKIP("the server's database is the server's to keep");
     h->addMember(QStringLiteral("Abbott, Helen"), QStringLiteral("12 Main St"), QStringLiteral("Salem"),
                  QStringLiteral("555"), QString(), 1);
-    h->writeUserFile(QStringLiteral("Dorothy"));
     // Where the folder belongs there is a file: no folder can be made there, not even by root.
     writeFile(folder(), "in the way");
 
@@ -195,7 +152,7 @@ void TestBackup::aCopyThatCannotBeMadeIsReportedOnce()
     QVERIFY(!h->end.ended);
     QVERIFY(h->form().isVisible());
     QCOMPARE(h->form().Grid1->TextMatrix(1, 0), QStringLiteral("Abbott, Helen"));
-    QCOMPARE(bytes(folder()), QByteArray("in the way"));
+    QCOMPARE(fileBytes(folder()), QByteArray("in the way"));
 }
 
 void TestBackup::aCopyBrokenOffLeavesNoFileAndKeepsTheOthers()
@@ -203,7 +160,6 @@ void TestBackup::aCopyBrokenOffLeavesNoFileAndKeepsTheOthers()
     if (m_backend != Backend::Sqlite)
         QSKIP("the server's database is the server's to keep");
     addManyMembers(*h, 3000);
-    h->writeUserFile(QStringLiteral("Dorothy"));
     QVERIFY(h->start());
     QVERIFY(QFileInfo::exists(today()));
     for (int i = 1; i <= 9; ++i)
@@ -211,27 +167,18 @@ void TestBackup::aCopyBrokenOffLeavesNoFileAndKeepsTheOthers()
     // What an earlier start broke off.
     writeFile(QDir(folder()).filePath(QStringLiteral("Kelvory-2024-02-01.db.part")), "broken off");
     const QStringList before = database::backupsIn(folder());
-    const QByteArray todays = bytes(today());
+    const QByteArray todays = fileBytes(today());
     const QDate tomorrow = QDate::currentDate().addDays(1);
     const QString tomorrows = QDir(folder()).filePath(database::backupFileName(tomorrow));
 
-    // A file size limit makes the copy's writes fail part-way, as a full disk would, whoever runs the test.
-    rlimit limit{};
-    QCOMPARE(getrlimit(RLIMIT_FSIZE, &limit), 0);
-    const rlimit saved = limit;
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    auto restore = qScopeGuard([&] {
-        setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, previousHandler);
-    });
+    // The copy's writes fail part-way, as on a full disk.
     QVERIFY(QFileInfo(h->module->databaseFilePath()).size() > 64 * 1024);
-    limit.rlim_cur = 64 * 1024;
-    QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);
-    const database::BackupOutcome failed =
-        database::backUpEmbeddedDatabase(h->module->connection, folder(), tomorrow);
-    restore.dismiss();
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previousHandler);
+    database::BackupOutcome failed;
+    {
+        const FileSizeLimit full(64 * 1024);
+        QVERIFY(full.isSet());
+        failed = database::backUpEmbeddedDatabase(h->module->connection, folder(), tomorrow);
+    }
 
     QCOMPARE(int(failed.kind), int(database::BackupOutcome::Kind::Failed));
     qInfo("the copy failed with: %s", qPrintable(failed.reason));
@@ -240,7 +187,7 @@ void TestBackup::aCopyBrokenOffLeavesNoFileAndKeepsTheOthers()
     // Nothing half-written is left, the old leftover included; no good copy was touched or pruned.
     QCOMPARE(QDir(folder()).entryList({QStringLiteral("*.part*")}, QDir::Files), QStringList());
     QCOMPARE(database::backupsIn(folder()), before);
-    QCOMPARE(bytes(today()), todays);
+    QCOMPARE(fileBytes(today()), todays);
 
     // With room again the next copy is made, and the oldest goes.
     const database::BackupOutcome made = database::backUpEmbeddedDatabase(h->module->connection, folder(), tomorrow);
@@ -257,7 +204,6 @@ void TestBackup::theCopyHoldsWhatIsCommittedWhileTheFileIsInUse()
     if (m_backend != Backend::Sqlite)
         QSKIP("the server's database is the server's to keep");
     addManyMembers(*h, 50);
-    h->writeUserFile(QStringLiteral("Dorothy"));
     QVERIFY(h->start());
 
     // Another connection in the middle of a change it has not committed.

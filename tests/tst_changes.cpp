@@ -1,4 +1,4 @@
-#include "Harness.h"
+#include "BackendTest.h"
 #include "changes/ChangeMessages.h"
 #include "changes/MemberChanges.h"
 #include "roster/CommandButton.h"
@@ -12,27 +12,13 @@
 using namespace kelvory;
 using namespace kelvory::test;
 
-namespace {
-
-struct JournalRow
-{
-    QDate date;
-    QString person;
-    QString transaction;
-};
-
-} // namespace
-
-class TestChanges : public QObject
+class TestChanges : public BackendTest
 {
     Q_OBJECT
 public:
-    explicit TestChanges(Backend backend) : m_backend(backend) {}
+    using BackendTest::BackendTest;
 
 private Q_SLOTS:
-    void init();
-    void cleanup() { h.reset(); }
-
     void addValidatesTheBoxesInOrder_data();
     void addValidatesTheBoxesInOrder();
     void addStoresUnderTheNextIdAndJournals();
@@ -59,48 +45,6 @@ private Q_SLOTS:
     void datesTakeTheFormTheirColumnKeeps();
 
 private:
-    roster::RosterForm &form() { return h->form(); }
-    void type(int box, const QString &text)
-    {
-        form().Text1[box]->clear();
-        QTest::keyClicks(form().Text1[box], text);
-    }
-    void fill(const QStringList &five)
-    {
-        for (int k = 0; k < 5; ++k)
-            form().setBoxText(k, five.value(k));
-    }
-    void press(roster::CommandButton *button) { QTest::mouseClick(button, Qt::LeftButton); }
-    void clickRow(int row) { clickGridRow(*form().Grid1, row); }
-    QStringList boxes()
-    {
-        QStringList texts;
-        for (int k = 0; k < 6; ++k)
-            texts.append(form().boxText(k));
-        return texts;
-    }
-    QList<QStringList> members()
-    {
-        QList<QStringList> all;
-        for (const QVariantList &row : h->rows(QStringLiteral("select * from members order by recordid"))) {
-            QStringList texts;
-            for (const QVariant &v : row)
-                texts.append(v.isNull() ? QStringLiteral("<NULL>") : v.toString());
-            all.append(texts);
-        }
-        return all;
-    }
-    QList<JournalRow> journal()
-    {
-        QList<JournalRow> all;
-        for (const QVariantList &row : h->rows(QStringLiteral("select * from changeHistory"))) {
-            const QVariant d = row.at(0);
-            all.append({d.typeId() == QMetaType::QDate ? d.toDate() : QDate::fromString(d.toString(), Qt::ISODate),
-                        row.at(1).toString(), row.at(2).toString()});
-        }
-        return all;
-    }
-    QStringList gridColumn(int c) { return test::gridColumn(*form().Grid1, c); }
     void startWithMembers()
     {
         h->addMember(QStringLiteral("Baker"), QStringLiteral("2 Oak"), QStringLiteral("Salem, OR"),
@@ -122,23 +66,13 @@ private:
     void pickUpdateAndDelete()
     {
         clickRow(1);
-        type(1, QStringLiteral("9 New St"));
+        typeInto(form(), 1, QStringLiteral("9 New St"));
         press(form().Command2);
         clickRow(1);
         h->dialogs.answer(IDYES);
         press(form().Command6);
     }
-
-    Backend m_backend;
-    std::unique_ptr<Harness> h;
 };
-
-void TestChanges::init()
-{
-    h = std::make_unique<Harness>(m_backend);
-    h->prepareDatabase();
-    h->writeUserFile(QStringLiteral("Dorothy"));
-}
 
 void TestChanges::addValidatesTheBoxesInOrder_data()
 {
@@ -156,7 +90,7 @@ void TestChanges::addValidatesTheBoxesInOrder()
     QFETCH(QStringList, five);
     QFETCH(QString, message);
     startWithMembers();
-    fill(five);
+    pasteMember(form(), five);
     const QStringList before = boxes();
     press(form().Command3);
     QCOMPARE(h->dialogs.texts(), QStringList{message});
@@ -170,11 +104,11 @@ void TestChanges::addValidatesTheBoxesInOrder()
 void TestChanges::addStoresUnderTheNextIdAndJournals()
 {
     startWithMembers();
-    type(0, QStringLiteral("Castillo"));
-    type(1, QStringLiteral("77 Riverside Dr"));
-    type(2, QStringLiteral("Salem, OR 97302"));
-    type(3, QStringLiteral("503-555-0119"));
-    type(4, QStringLiteral("Bridge club"));
+    typeInto(form(), 0, QStringLiteral("Castillo"));
+    typeInto(form(), 1, QStringLiteral("77 Riverside Dr"));
+    typeInto(form(), 2, QStringLiteral("Salem, OR 97302"));
+    typeInto(form(), 3, QStringLiteral("503-555-0119"));
+    typeInto(form(), 4, QStringLiteral("Bridge club"));
     press(form().Command3);
 
     QCOMPARE(h->dialogs.texts(), QStringList{"Record Added"});
@@ -182,11 +116,11 @@ void TestChanges::addStoresUnderTheNextIdAndJournals()
     QCOMPARE(boxes(), QStringList({"Castillo", "77 Riverside Dr", "Salem, OR 97302", "503-555-0119", "Bridge club", "42"}));
     QCOMPARE(members().last(),
              QStringList({"Castillo", "77 Riverside Dr", "Salem, OR 97302", "503-555-0119", "Bridge club", "42"}));
-    QCOMPARE(gridColumn(0), QStringList({"Adams", "Baker", "Castillo"}));
-    QCOMPARE(gridColumn(5), QStringList({"17", "41", "42"}));
+    QCOMPARE(column(0), QStringList({"Adams", "Baker", "Castillo"}));
+    QCOMPARE(column(5), QStringList({"17", "41", "42"}));
     const QList<JournalRow> rows = journal();
     QCOMPARE(rows.size(), 1);
-    QCOMPARE(rows.first().date, QDate::currentDate());
+    QCOMPARE(rows.first().date, QDate::currentDate().toString(Qt::ISODate));
     QCOMPARE(rows.first().person, QStringLiteral("Dorothy"));
     QCOMPARE(rows.first().transaction,
              QStringLiteral("Added : Castillo: 77 Riverside Dr: Salem, OR 97302: 503-555-0119: Bridge club"));
@@ -195,7 +129,7 @@ void TestChanges::addStoresUnderTheNextIdAndJournals()
 void TestChanges::blanksCountAsContentAndAnEmptyCommentIsEmptyText()
 {
     startWithMembers();
-    fill({" ", " ", " ", " ", ""});
+    pasteMember(form(), {" ", " ", " ", " ", ""});
     press(form().Command3);
     QCOMPARE(h->dialogs.texts(), QStringList{"Record Added"});
     QCOMPARE(members().last(), QStringList({" ", " ", " ", " ", "", "42"}));
@@ -205,10 +139,10 @@ void TestChanges::blanksCountAsContentAndAnEmptyCommentIsEmptyText()
 void TestChanges::firstMemberOfAnEmptyRosterGetsId1AndAddsAreConsecutive()
 {
     QVERIFY(h->start());
-    fill({"Adams", "1 Elm", "Salem", "555-1", ""});
+    pasteMember(form(), {"Adams", "1 Elm", "Salem", "555-1", ""});
     press(form().Command3);
     QCOMPARE(form().boxText(5), QStringLiteral("1"));
-    fill({"Baker", "2 Oak", "Salem", "555-2", ""});
+    pasteMember(form(), {"Baker", "2 Oak", "Salem", "555-2", ""});
     press(form().Command3);
     QCOMPARE(form().boxText(5), QStringLiteral("2"));
     QCOMPARE(h->dialogs.texts(), QStringList({"Record Added", "Record Added"}));
@@ -229,7 +163,7 @@ void TestChanges::addNewOnAPickedMemberMakesASecondMember()
     QCOMPARE(all.size(), 3);
     QCOMPARE(all.at(0), QStringList({"Adams", "1 Elm", "Salem, OR", "555-1", "", "17"}));
     QCOMPARE(all.at(2), QStringList({"Adams", "1 Elm", "Salem, OR", "555-1", "", "42"}));
-    QCOMPARE(gridColumn(0), QStringList({"Adams", "Adams", "Baker"}));
+    QCOMPARE(column(0), QStringList({"Adams", "Adams", "Baker"}));
 }
 
 void TestChanges::updateWritesTheBoxesOverThePickedMember()
@@ -237,8 +171,8 @@ void TestChanges::updateWritesTheBoxesOverThePickedMember()
     startWithMembers();
     clickRow(2); // Baker, 41
     QCOMPARE(form().boxText(5), QStringLiteral("41"));
-    type(1, QStringLiteral("9 New Rd"));
-    type(4, QString());
+    typeInto(form(), 1, QStringLiteral("9 New Rd"));
+    typeInto(form(), 4, QString());
     press(form().Command2);
 
     QCOMPARE(h->dialogs.texts(), QStringList{"Record Updated"});
@@ -255,14 +189,14 @@ void TestChanges::updateNeedsAnAddressButNotAName()
 {
     startWithMembers();
     clickRow(1); // Adams, 17
-    type(1, QString());
+    typeInto(form(), 1, QString());
     press(form().Command2);
     QCOMPARE(h->dialogs.texts(), QStringList{"Nothing to update"});
     QVERIFY(journal().isEmpty());
 
     h->dialogs.clear();
-    type(0, QString());
-    type(1, QStringLiteral("5 Pine"));
+    typeInto(form(), 0, QString());
+    typeInto(form(), 1, QStringLiteral("5 Pine"));
     press(form().Command2);
     QCOMPARE(h->dialogs.texts(), QStringList{"Record Updated"});
     QCOMPARE(members().at(0), QStringList({"", "5 Pine", "Salem, OR", "555-1", "", "17"}));
@@ -284,7 +218,7 @@ void TestChanges::deleteAsksAndRemovesThePickedMember()
     QCOMPARE(h->dialogs.messages.at(1).text, QStringLiteral("Record Deleted"));
     QCOMPARE(members().size(), 1);
     QCOMPARE(form().Grid1->Rows(), 2);
-    QCOMPARE(gridColumn(0), QStringList{"Adams"});
+    QCOMPARE(column(0), QStringList{"Adams"});
     QCOMPARE(boxes(), QStringList({"Baker", "2 Oak", "Salem, OR", "555-2", "b", "41"}));
     QCOMPARE(journal().size(), 1);
     QCOMPARE(journal().first().transaction, QStringLiteral("Deleted : Baker: 2 Oak: Salem, OR: 555-2: b"));
@@ -302,7 +236,7 @@ void TestChanges::deleteAsksAndRemovesThePickedMember()
 void TestChanges::deleteWithoutAPickedMemberOrAnsweredNoChangesNothing()
 {
     startWithMembers();
-    fill({"Adams", "1 Elm", "x", "y", "z"});
+    pasteMember(form(), {"Adams", "1 Elm", "x", "y", "z"});
     press(form().Command6);
     QCOMPARE(h->dialogs.texts(), QStringList{"Nothing to Delete"});
 
@@ -336,7 +270,7 @@ void TestChanges::updateOrDeleteWithoutAWholeNumberIdSendsNothing()
     QFETCH(QString, id);
     startWithMembers();
     const QList<QStringList> before = members();
-    fill({"Zed", "1 Elm", "x", "y", "z"});
+    pasteMember(form(), {"Zed", "1 Elm", "x", "y", "z"});
     form().setBoxText(5, id);
     h->dialogs.answer(IDYES);
     press(update ? form().Command2 : form().Command6);
@@ -369,7 +303,7 @@ void TestChanges::updateOrDeleteOfAMemberThatIsGoneIsNotReportedAsDone()
     clickRow(1);
     h->exec(QStringLiteral("delete from members where recordid = 17"));
     h->dialogs.clear();
-    type(1, QStringLiteral("8 Gone St"));
+    typeInto(form(), 1, QStringLiteral("8 Gone St"));
     press(form().Command2);
     QCOMPARE(h->dialogs.texts(), QStringList{changes::messages::memberGone(QStringLiteral("17"))});
     QCOMPARE(journal().size(), 1);
@@ -396,7 +330,7 @@ void TestChanges::textsThatLookLikeStatementsAreStoredExactly()
 {
     QFETCH(QStringList, five);
     startWithMembers();
-    fill(five);
+    pasteMember(form(), five);
     press(form().Command3);
     QCOMPARE(h->dialogs.texts(), QStringList{"Record Added"});
     QCOMPARE(members().size(), 3);
@@ -419,7 +353,7 @@ void TestChanges::textsThatLookLikeStatementsAreStoredExactly()
 void TestChanges::unstorableTextIsRefusedBeforeAnythingIsSent()
 {
     startWithMembers();
-    fill({"Nul", QStringLiteral("1 Elm") + QChar(0) + QStringLiteral("x"), "Salem", "555", ""});
+    pasteMember(form(), {"Nul", QStringLiteral("1 Elm") + QChar(0) + QStringLiteral("x"), "Salem", "555", ""});
     press(form().Command3);
     QCOMPARE(h->dialogs.messages.size(), 1);
     QVERIFY(h->dialogs.messages.first().text.contains(QStringLiteral("Address")));
@@ -447,7 +381,7 @@ void TestChanges::longStoredTextSurvivesPickAndUpdate()
     QVERIFY(h->start());
     clickRow(1);
     QCOMPARE(form().boxText(4).size(), comment.size());
-    type(3, QStringLiteral("555-0199"));
+    typeInto(form(), 3, QStringLiteral("555-0199"));
     press(form().Command2);
     QCOMPARE(h->dialogs.texts(), QStringList{"Record Updated"});
     QCOMPARE(members().first(), QStringList({"Long, Lee", "9 Elm St", "Salem", "555-0199", comment, "9"}));
@@ -477,7 +411,7 @@ void TestChanges::refusedJournalRowLeavesTheMembersAsTheyWere()
     startWithMembers();
     const QList<QStringList> before = members();
     clickRow(1);
-    type(1, QStringLiteral("9 New St"));
+    typeInto(form(), 1, QStringLiteral("9 New St"));
     h->dialogs.answer(IDYES);
     press(command == QLatin1String("add") ? form().Command3
                                           : (command == QLatin1String("update") ? form().Command2 : form().Command6));
@@ -515,7 +449,7 @@ void TestChanges::recordIdsHeldAsTextAreNeverReusedOrGuessed()
 
     // A picked member whose id is no whole number is named, not mistaken for no pick at all.
     for (const QString &id : {QStringLiteral("abc"), QStringLiteral("2.5"), QStringLiteral("1e+25")}) {
-        const int row = gridColumn(5).indexOf(id) + 1;
+        const int row = column(5).indexOf(id) + 1;
         QVERIFY2(row > 0, qPrintable(id));
         for (const bool update : {true, false}) {
             h->dialogs.clear();
@@ -529,7 +463,7 @@ void TestChanges::recordIdsHeldAsTextAreNeverReusedOrGuessed()
     // With '9' and '10' left, the largest by text order is '9': its successor is in use.
     h->exec(QStringLiteral("delete from members where recordid in ('abc', '2.5', '1e+25')"));
     h->dialogs.clear();
-    fill({"Castillo", "7 Pine", "Salem", "555-7", ""});
+    pasteMember(form(), {"Castillo", "7 Pine", "Salem", "555-7", ""});
     form().setBoxText(5, QStringLiteral("keep"));
     press(form().Command3);
     QCOMPARE(h->dialogs.texts(), QStringList{changes::messages::newRecordIdTaken(10)});
@@ -544,7 +478,7 @@ void TestChanges::realLargestIdBeyondWholeNumbersIsAnOverflow()
     remakeMembers(QStringLiteral("double precision"));
     h->exec(QStringLiteral("insert into members values ('Big', '1 Elm', 'Salem', '555', '', 1e25)"));
     QVERIFY(h->start());
-    fill({"Castillo", "7 Pine", "Salem", "555-7", ""});
+    pasteMember(form(), {"Castillo", "7 Pine", "Salem", "555-7", ""});
     press(form().Command3);
     verifyErrorReport(*h, QStringLiteral("Overflow"));
     QVERIFY(h->dialogs.messages.first().text.startsWith(QStringLiteral("Run-time error '6'")));
@@ -574,7 +508,7 @@ void TestChanges::datesTakeTheFormTheirColumnKeeps()
     QFile::remove(h->userFilePath());
     h->dialogs.type(QStringLiteral("Dorothy"));
     QVERIFY(h->start());
-    fill({"Castillo", "7 Pine", "Salem", "555-7", ""});
+    pasteMember(form(), {"Castillo", "7 Pine", "Salem", "555-7", ""});
     press(form().Command3);
     QCOMPARE(h->dialogs.texts(), QStringList{"Record Added"});
 

@@ -1,4 +1,5 @@
-#include "Harness.h"
+#include "BackendTest.h"
+#include "FaultTools.h"
 #include "output/Export.h"
 #include "output/OutputMessages.h"
 #include "roster/CommandButton.h"
@@ -11,8 +12,6 @@
 #include <QStringEncoder>
 #include <QtTest>
 
-#include <csignal>
-#include <sys/resource.h>
 #include <unistd.h>
 
 using namespace kelvory;
@@ -28,31 +27,15 @@ QByteArray systemEncoded(const QString &text)
     return encode(text);
 }
 
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArrayLiteral("<cannot be read>");
-    return file.readAll();
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
 } // namespace
 
-class TestExport : public QObject
+class TestExport : public BackendTest
 {
     Q_OBJECT
+public:
+    TestExport() : BackendTest(Backend::Sqlite, QStringLiteral("Bob")) {}
 
 private Q_SLOTS:
-    void init();
-    void cleanup() { h.reset(); }
-
     void fieldsLoseTheirCommasAndNothingElse();
     void everyCellIsExportedAsTheGridHoldsIt();
     void theDesignTimeEmptyRowIsSixCommas();
@@ -66,7 +49,6 @@ private Q_SLOTS:
 private:
     QString exportPath() const { return QDir(h->folder.path()).filePath(QStringLiteral("ExcelExport.csv")); }
     QString readyMessage() const;
-    void press(QAbstractButton *button) { QTest::mouseClick(button, Qt::LeftButton); }
     void pressExport(int answer)
     {
         h->dialogs.answer(answer);
@@ -74,16 +56,7 @@ private:
     }
     // The failure report and nothing after it: no ready message, nothing opened, no end.
     void checkFailureReported();
-
-    std::unique_ptr<Harness> h;
 };
-
-void TestExport::init()
-{
-    h = std::make_unique<Harness>(Backend::Sqlite);
-    h->prepareDatabase();
-    h->writeUserFile(QStringLiteral("Bob"));
-}
 
 QString TestExport::readyMessage() const
 {
@@ -139,7 +112,7 @@ void TestExport::everyCellIsExportedAsTheGridHoldsIt()
                                                            "said \"hi\"; left early,7,\r\n"
                                                            "Brontë Zoë,  3 Élysée Rd  ,,,Łódź; 日本,12,\r\n"
                                                            "Clark,,,,,3,\r\n");
-    const QByteArray bytes = readAll(exportPath());
+    const QByteArray bytes = fileBytes(exportPath());
     QCOMPARE(bytes, systemEncoded(expected));
 #ifndef Q_OS_WIN
     // The system's encoding for text files is UTF-8 here.
@@ -155,7 +128,7 @@ void TestExport::theDesignTimeEmptyRowIsSixCommas()
 {
     QVERIFY(h->start());
     pressExport(IDCANCEL);
-    QCOMPARE(readAll(exportPath()), systemEncoded(kHeadingLine + QStringLiteral(",,,,,,\r\n")));
+    QCOMPARE(fileBytes(exportPath()), systemEncoded(kHeadingLine + QStringLiteral(",,,,,,\r\n")));
 }
 
 void TestExport::aSecondExportReplacesTheFirst()
@@ -163,15 +136,15 @@ void TestExport::aSecondExportReplacesTheFirst()
     addManyMembers(*h, 3);
     QVERIFY(h->start());
     pressExport(IDCANCEL);
-    QCOMPARE(readAll(exportPath()).count("\r\n"), 4);
+    QCOMPARE(fileBytes(exportPath()).count("\r\n"), 4);
 
     // The export takes the grid as it is now, not the database.
     h->exec(QStringLiteral("delete from members where recordid <> 2"));
     pressExport(IDCANCEL);
-    QCOMPARE(readAll(exportPath()).count("\r\n"), 4);
+    QCOMPARE(fileBytes(exportPath()).count("\r\n"), 4);
     press(h->form().Command8);
     pressExport(IDCANCEL);
-    QCOMPARE(readAll(exportPath()),
+    QCOMPARE(fileBytes(exportPath()),
              systemEncoded(kHeadingLine + QStringLiteral("Member 00002,2 Elm St,Springfield IL 62701,555-2,,2,\r\n")));
     // No temporary file is left beside it.
     const QStringList left = QDir(h->folder.path()).entryList({QStringLiteral("ExcelExport*")}, QDir::AllEntries);
@@ -210,7 +183,7 @@ void TestExport::anExportThatCannotReplaceItsTargetChangesNothing()
 
     checkFailureReported();
     QVERIFY(QFileInfo(exportPath()).isDir());
-    QCOMPARE(readAll(inside), QByteArray("kept\r\n"));
+    QCOMPARE(fileBytes(inside), QByteArray("kept\r\n"));
     QCOMPARE(QDir(h->folder.path()).entryList({QStringLiteral("ExcelExport*")}, QDir::AllEntries),
              QStringList({QStringLiteral("ExcelExport.csv")}));
 
@@ -219,36 +192,24 @@ void TestExport::anExportThatCannotReplaceItsTargetChangesNothing()
     h->dialogs.clear();
     pressExport(IDCANCEL);
     QCOMPARE(h->dialogs.texts(), QStringList({readyMessage()}));
-    QCOMPARE(readAll(exportPath()).count("\r\n"), 3);
+    QCOMPARE(fileBytes(exportPath()).count("\r\n"), 3);
 }
 
 void TestExport::aWriteThatFailsPartwayLeavesTheOldExportWhole()
 {
-    // A file size limit makes the write fail after its first bytes, as a full disk would,
-    // whoever runs the test.
+    // The write fails after its first bytes, as on a full disk.
     addManyMembers(*h, 50);
     QVERIFY(h->start());
     const QByteArray old = "Name,Address,City State Zip,Phone,Comment,,\r\nOld,,,,,1,\r\n";
     writeFile(exportPath(), old);
 
-    rlimit limit{};
-    QCOMPARE(getrlimit(RLIMIT_FSIZE, &limit), 0);
-    const rlimit saved = limit;
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    auto restore = qScopeGuard([&] {
-        setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, previousHandler);
-    });
-    limit.rlim_cur = 256;
-    QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);
-
-    pressExport(IDOK);
-
-    restore.dismiss();
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previousHandler);
+    {
+        const FileSizeLimit full(256);
+        QVERIFY(full.isSet());
+        pressExport(IDOK);
+    }
     checkFailureReported();
-    QCOMPARE(readAll(exportPath()), old);
+    QCOMPARE(fileBytes(exportPath()), old);
     QCOMPARE(QDir(h->folder.path()).entryList({QStringLiteral("ExcelExport*")}, QDir::AllEntries),
              QStringList({QStringLiteral("ExcelExport.csv")}));
 }
@@ -268,7 +229,7 @@ void TestExport::aReadOnlyFolderKeepsTheOldExport()
     pressExport(IDOK);
 
     checkFailureReported();
-    QCOMPARE(readAll(exportPath()), old);
+    QCOMPARE(fileBytes(exportPath()), old);
 }
 
 void TestExport::aFolderThatIsAFileIsReported()
@@ -281,7 +242,7 @@ void TestExport::aFolderThatIsAFileIsReported()
 
     QVERIFY(problem.has_value());
     QVERIFY(!problem->isEmpty());
-    QCOMPARE(readAll(notAFolder), QByteArray("a file\n"));
+    QCOMPARE(fileBytes(notAFolder), QByteArray("a file\n"));
     QVERIFY(output::messages::rosterNotExported(QDir::toNativeSeparators(path), *problem)
                 .contains(QDir::toNativeSeparators(path)));
 }

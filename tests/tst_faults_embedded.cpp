@@ -2,8 +2,8 @@
 // not a database, or another program holds it locked past the time-out. The start ends
 // in the error report with a description a club volunteer can act on, and the file is
 // left exactly as it was.
+#include "BackendTest.h"
 #include "FaultTools.h"
-#include "Harness.h"
 #include "roster/FlexGrid.h"
 #include "roster/RosterForm.h"
 
@@ -17,43 +17,23 @@
 using namespace kelvory;
 using namespace kelvory::test;
 
-class TestEmbeddedFaults : public QObject
+class TestEmbeddedFaults : public BackendTest
 {
     Q_OBJECT
+public:
+    // An empty program folder: each case puts its database file there.
+    TestEmbeddedFaults() : BackendTest(Backend::Sqlite, QString(), Database::NotMade) {}
 
 private Q_SLOTS:
-    void init();
-    void cleanup();
     void fileThatIsNotADatabase_data();
     void fileThatIsNotADatabase();
     void fileLockedByAnotherProgram();
 
 private:
     QString databaseFile() const { return QDir(h->folder.path()).filePath(QStringLiteral("Kelvory.db")); }
-    void writeOldUserFile();
     // The start fails before any window or prompt, with the report; files untouched.
     void checkEndedBeforeAnything(const FileSnapshot &database, const FileSnapshot &userFile);
-
-    std::unique_ptr<Harness> h;
 };
-
-void TestEmbeddedFaults::init()
-{
-    h = std::make_unique<Harness>(Backend::Sqlite);
-}
-
-void TestEmbeddedFaults::cleanup()
-{
-    h.reset();
-}
-
-void TestEmbeddedFaults::writeOldUserFile()
-{
-    QFile file(h->userFilePath());
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("\"Dorothy\"\r\n");
-    QVERIFY(file.setFileTime(QDateTime(QDate(2020, 1, 2), QTime(3, 4, 5)), QFileDevice::FileModificationTime));
-}
 
 void TestEmbeddedFaults::checkEndedBeforeAnything(const FileSnapshot &database, const FileSnapshot &userFile)
 {
@@ -117,7 +97,7 @@ void TestEmbeddedFaults::fileThatIsNotADatabase()
         QVERIFY(file.setFileTime(QDateTime(QDate(2021, 5, 6), QTime(7, 8, 9)), QFileDevice::FileModificationTime));
     }
     if (userFile)
-        writeOldUserFile();
+        writeOldUserFile(*h);
     const FileSnapshot database = FileSnapshot::of(databaseFile());
     const FileSnapshot user = FileSnapshot::of(h->userFilePath());
 
@@ -140,7 +120,7 @@ void TestEmbeddedFaults::fileLockedByAnotherProgram()
     h->prepareDatabase();
     h->addMember(QStringLiteral("Adams, Ann"), QStringLiteral("1 Elm St"), QStringLiteral("Salem"),
                  QStringLiteral("555-0101"), QString(), 1);
-    writeOldUserFile();
+    writeOldUserFile(*h);
     const FileSnapshot database = FileSnapshot::of(databaseFile());
     const FileSnapshot user = FileSnapshot::of(h->userFilePath());
 
@@ -158,14 +138,8 @@ void TestEmbeddedFaults::fileLockedByAnotherProgram()
     said += other.readAll();
     QVERIFY2(said.contains("LOCKED"), said.constData());
 
-    QElapsedTimer timer;
-    timer.start();
-    bool shown = false;
-    {
-        Watchdog watchdog(60, "the start on a locked database");
-        shown = h->start();
-    }
-    const qint64 elapsed = timer.elapsed();
+    qint64 elapsed = 0;
+    const bool shown = startWatched(*h, "the start on a locked database", &elapsed);
     qInfo("the start ended after %lld ms", elapsed);
     QVERIFY(!shown);
     // The 10-second busy time-out, with room on either side.
@@ -191,12 +165,5 @@ void TestEmbeddedFaults::fileLockedByAnotherProgram()
     QCOMPARE(h->form().Grid1->Rows(), 2);
 }
 
-int main(int argc, char *argv[])
-{
-    QApplication app(argc, argv);
-    prepareApplication();
-    TestEmbeddedFaults test;
-    return QTest::qExec(&test, argc, argv);
-}
-
+KELVORY_TEST_MAIN(TestEmbeddedFaults)
 #include "tst_faults_embedded.moc"

@@ -1,7 +1,7 @@
 // The program is killed while it adds a member to a large roster: before the insert,
 // during the refill that follows it, or after the journal row. Whatever the moment, the
 // database holds the new member with its journal row, or neither.
-#include "Harness.h"
+#include "BackendTest.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -33,25 +33,19 @@ bool waitForLine(QProcess &process, const QString &start, int timeoutMs)
 
 } // namespace
 
-class TestKilledMidChange : public QObject
+class TestKilledMidChange : public BackendTest
 {
     Q_OBJECT
 public:
-    explicit TestKilledMidChange(Backend backend) : m_backend(backend) {}
+    using BackendTest::BackendTest;
 
 private Q_SLOTS:
     void aChangeIsStoredWithItsJournalRowOrNotAtAll();
-
-private:
-    Backend m_backend;
 };
 
 void TestKilledMidChange::aChangeIsStoredWithItsJournalRowOrNotAtAll()
 {
-    Harness h(m_backend);
-    h.prepareDatabase();
-    addManyMembers(h, 100000);
-    h.writeUserFile(QStringLiteral("Dorothy"));
+    addManyMembers(*h, 100000);
     const QString probe = qEnvironmentVariable("KELVORY_PROBE");
     QVERIFY2(QFile::exists(probe), "KELVORY_PROBE names no program");
 
@@ -71,10 +65,10 @@ void TestKilledMidChange::aChangeIsStoredWithItsJournalRowOrNotAtAll()
         const QString name = QStringLiteral("Killed, Kim %1").arg(run);
         QStringList arguments = {QStringLiteral("--add"), name + QStringLiteral("|1 Elm St|Salem, OR|555-0100|")};
         if (m_backend == Backend::Postgres)
-            arguments = QStringList{QStringLiteral("--pg"), h.deployment.server.database} + arguments;
+            arguments = QStringList{QStringLiteral("--pg"), h->deployment.server.database} + arguments;
         QProcess program;
         program.setProcessEnvironment(environment);
-        program.start(probe, arguments + QStringList{h.folder.path()});
+        program.start(probe, arguments + QStringList{h->folder.path()});
         QVERIFY(program.waitForStarted());
         QVERIFY2(waitForLine(program, QStringLiteral("ADDING"), 60000), "the probe never pressed Add New");
         if (delays[run] >= 0)
@@ -85,8 +79,8 @@ void TestKilledMidChange::aChangeIsStoredWithItsJournalRowOrNotAtAll()
         QVERIFY(program.waitForFinished(10000));
 
         const qint64 members =
-            h.rows(QStringLiteral("select count(*) from members where name = ?"), {name}).value(0).value(0).toLongLong();
-        const qint64 journalRows = h.rows(QStringLiteral("select count(*) from changeHistory where description = ?"),
+            h->rows(QStringLiteral("select count(*) from members where name = ?"), {name}).value(0).value(0).toLongLong();
+        const qint64 journalRows = h->rows(QStringLiteral("select count(*) from changeHistory where description = ?"),
                                           {QStringLiteral("Added : ") + name + QStringLiteral(": 1 Elm St: Salem, OR: 555-0100: ")})
                                        .value(0)
                                        .value(0)

@@ -3,13 +3,12 @@
 // test-only files). The connection string names no port; for such a string FreeTDS
 // takes the port from its environment (TDSPORT), which is how the test points it at a
 // port of its own.
+#include "BackendTest.h"
 #include "FaultTools.h"
-#include "Harness.h"
 #include "roster/RosterForm.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QtTest>
@@ -43,12 +42,6 @@ struct Registration
 };
 Registration registration;
 
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 QByteArray runScript(const QString &script)
 {
     QProcess process;
@@ -78,8 +71,8 @@ void registerDriver(const QString &folder)
     if (script.isEmpty())
         return;
     registration.firstRun = runScript(script);
-    registration.registryAfterFirst = readAll(folder + QStringLiteral("/odbcinst.ini"));
-    registration.confAfterFirst = readAll(conf.fileName());
+    registration.registryAfterFirst = fileBytes(folder + QStringLiteral("/odbcinst.ini"));
+    registration.confAfterFirst = fileBytes(conf.fileName());
     registration.secondRun = runScript(script);
     registration.ran = true;
 
@@ -165,12 +158,14 @@ struct InstanceHost
 
 } // namespace
 
-class TestServerUnreachable : public QObject
+class TestServerUnreachable : public BackendTest
 {
     Q_OBJECT
+public:
+    // The program's folder only; the cases name the server.
+    TestServerUnreachable() : BackendTest(Backend::Sqlite, QString(), Database::NotMade) {}
 
 private Q_SLOTS:
-    void cleanup() { h.reset(); }
     void scriptRegistersFreeTdsAsSqlServer();
     void unreachableServerEndsBeforeAnything_data();
     void unreachableServerEndsBeforeAnything();
@@ -179,7 +174,11 @@ private Q_SLOTS:
     void aNamedPortOrInstanceIsReachedAsNamed();
 
 private:
-    std::unique_ptr<Harness> h;
+    // The club's server, as the deployment names it.
+    void nameServer(const QString &server)
+    {
+        h->deployment.server = {server, QStringLiteral("club"), QStringLiteral("webuser"), QStringLiteral("secret999")};
+    }
 };
 
 void TestServerUnreachable::scriptRegistersFreeTdsAsSqlServer()
@@ -198,8 +197,8 @@ void TestServerUnreachable::scriptRegistersFreeTdsAsSqlServer()
     QVERIFY(conf.contains("[egServer73]\n\thost = ntmachine.domain.com\n\tport = 1433\n\ttds version = 7.3\n"));
 
     // Idempotent: a second run changes neither file.
-    QCOMPARE(readAll(registration.folder + QStringLiteral("/odbcinst.ini")), registry);
-    QCOMPARE(readAll(registration.folder + QStringLiteral("/freetds.conf")), conf);
+    QCOMPARE(fileBytes(registration.folder + QStringLiteral("/odbcinst.ini")), registry);
+    QCOMPARE(fileBytes(registration.folder + QStringLiteral("/freetds.conf")), conf);
     QVERIFY2(registration.secondRun.contains("already"), registration.secondRun.constData());
 }
 
@@ -228,27 +227,13 @@ void TestServerUnreachable::unreachableServerEndsBeforeAnything()
     const quint16 port = answers ? (listener = std::make_unique<SilentListener>())->port() : closedLoopbackPort();
     qputenv("TDSPORT", QByteArray::number(port));
 
-    h = std::make_unique<Harness>(Backend::Sqlite);
-    h->deployment.server = {QStringLiteral("127.0.0.1"), QStringLiteral("club"), QStringLiteral("webuser"),
-                            QStringLiteral("secret999")};
-    if (userFile) {
-        QFile file(h->userFilePath());
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("\"Dorothy\"\r\n");
-        // An old time stamp, so that even a rewrite with the same bytes would show.
-        QVERIFY(file.setFileTime(QDateTime(QDate(2020, 1, 2), QTime(3, 4, 5)), QFileDevice::FileModificationTime));
-        file.close();
-    }
+    nameServer(QStringLiteral("127.0.0.1"));
+    if (userFile)
+        writeOldUserFile(*h);
     const FileSnapshot before = FileSnapshot::of(h->userFilePath());
 
-    QElapsedTimer timer;
-    timer.start();
-    bool shown = false;
-    {
-        Watchdog watchdog(60, "the start against an unreachable server");
-        shown = h->start();
-    }
-    const qint64 elapsed = timer.elapsed();
+    qint64 elapsed = 0;
+    const bool shown = startWatched(*h, "the start against an unreachable server", &elapsed);
     qInfo("port %u: the start ended after %lld ms", port, elapsed);
 
     QVERIFY(!shown);
@@ -256,14 +241,8 @@ void TestServerUnreachable::unreachableServerEndsBeforeAnything()
     if (listener)
         QVERIFY2(listener->accepted() >= 1, "FreeTDS never reached the listener");
 
-    QVERIFY(h->end.ended);
-    QCOMPARE(h->end.code, 1);
+    verifyErrorReport(*h, QStringLiteral("[FreeTDS]"));
     QCOMPARE(h->dialogs.messages.size(), 1);
-    const Message &report = h->dialogs.messages.first();
-    QVERIFY2(report.text.startsWith(QStringLiteral("Run-time error '")), qPrintable(report.text));
-    QVERIFY2(report.text.contains(QStringLiteral("[FreeTDS]")), qPrintable(report.text));
-    QCOMPARE(report.style, MB_OK | MB_ICONERROR);
-    QCOMPARE(report.title, QStringLiteral("Kelvory"));
 
     QVERIFY(!h->module->rosterForm());
     for (QWidget *widget : QApplication::topLevelWidgets())
@@ -302,14 +281,8 @@ void TestServerUnreachable::withoutAPortFreeTdsGoesToTheSqlServerPort()
         }
     });
 
-    h = std::make_unique<Harness>(Backend::Sqlite);
-    h->deployment.server = {QStringLiteral("127.0.0.1"), QStringLiteral("club"), QStringLiteral("webuser"),
-                            QStringLiteral("secret999")};
-    bool shown = false;
-    {
-        Watchdog watchdog(60, "the start against port 1433");
-        shown = h->start();
-    }
+    nameServer(QStringLiteral("127.0.0.1"));
+    const bool shown = startWatched(*h, "the start against port 1433");
     ::shutdown(listener, SHUT_RDWR);
     ::close(listener);
     acceptor.join();
@@ -334,15 +307,9 @@ void TestServerUnreachable::aNamedPortOrInstanceIsReachedAsNamed()
     InstanceHost host;
     QVERIFY2(host.thread.joinable(), "no loopback address for the stand-in server");
 
-    h = std::make_unique<Harness>(Backend::Sqlite);
-    const QString server = instance ? host.address + QStringLiteral("\\SQLEXPRESS")
-                                    : host.address + QLatin1Char(',') + QString::number(host.port);
-    h->deployment.server = {server, QStringLiteral("club"), QStringLiteral("webuser"), QStringLiteral("secret999")};
-    bool shown = false;
-    {
-        Watchdog watchdog(60, "the start against a named port or instance");
-        shown = h->start();
-    }
+    nameServer(instance ? host.address + QStringLiteral("\\SQLEXPRESS")
+                        : host.address + QLatin1Char(',') + QString::number(host.port));
+    const bool shown = startWatched(*h, "the start against a named port or instance");
     QVERIFY(!shown);
     QCOMPARE(h->end.code, 1);
     // FreeTDS went where the server's name sends it, not to port 1433.

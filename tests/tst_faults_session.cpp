@@ -2,9 +2,8 @@
 // PostgreSQL server (through ODBC, under the "SQL Server" driver name) is stopped under
 // the running program. The next command that needs the database ends in the standard
 // error report, and every change made before it is in the database with its journal row.
+#include "BackendTest.h"
 #include "FaultTools.h"
-#include "Harness.h"
-#include "OperatorDriver.h"
 #include "PostgresSchema.h"
 #include "history/History.h"
 #include "roster/CommandButton.h"
@@ -46,13 +45,15 @@ const QList<Row> kJournalAfter = {
 
 } // namespace
 
-class TestConnectionLost : public QObject
+class TestConnectionLost : public BackendTest
 {
     Q_OBJECT
+public:
+    // The program's folder and User.txt; the database is the test's own server.
+    TestConnectionLost() : BackendTest(Backend::Sqlite, QStringLiteral("Dorothy"), Database::NotMade) {}
 
 private Q_SLOTS:
     void initTestCase();
-    void cleanup();
     void nextCommandReportsAndNothingIsLost_data();
     void nextCommandReportsAndNothingIsLost();
 
@@ -66,7 +67,6 @@ private:
     void changeBeforeTheFault(roster::RosterForm &form);
 
     std::unique_ptr<ThrowawayPostgres> m_server;
-    std::unique_ptr<Harness> h;
 };
 
 void TestConnectionLost::initTestCase()
@@ -82,23 +82,11 @@ void TestConnectionLost::initTestCase()
     qInfo("throwaway PostgreSQL server on %s:5432", qPrintable(m_server->address()));
 }
 
-void TestConnectionLost::cleanup()
-{
-    h.reset();
-}
-
 QList<Row> TestConnectionLost::rows(const QString &sql)
 {
     database::Connection admin;
     admin.openServer(settings());
-    QList<Row> all;
-    for (database::ResultSet result = admin.query(sql); !result.eof(); result.moveNext()) {
-        Row row;
-        for (int i = 0; i < result.fieldCount(); ++i)
-            row.append(result.field(i).toString());
-        all.append(row);
-    }
-    return all;
+    return asTexts(allRows(admin, sql));
 }
 
 void TestConnectionLost::changeBeforeTheFault(roster::RosterForm &form)
@@ -137,9 +125,7 @@ void TestConnectionLost::nextCommandReportsAndNothingIsLost()
         for (const QString &statement : kSchema)
             admin.execute(statement);
     }
-    h = std::make_unique<Harness>(Backend::Sqlite);
     h->deployment.server = settings();
-    h->writeUserFile(QStringLiteral("Dorothy"));
     QVERIFY(h->start());
     roster::RosterForm &form = h->form();
     changeBeforeTheFault(form);
@@ -172,13 +158,8 @@ void TestConnectionLost::nextCommandReportsAndNothingIsLost()
     const QString started = m_server->start();
     QVERIFY2(started.isEmpty(), qPrintable(started));
 
-    QVERIFY(h->end.ended);
-    QCOMPARE(h->end.code, 1);
-    QVERIFY(!h->dialogs.messages.isEmpty());
-    const Message report = h->dialogs.messages.last();
-    qInfo("%s", qPrintable(report.text.simplified()));
-    QVERIFY2(report.text.startsWith(QStringLiteral("Run-time error '")), qPrintable(report.text));
-    QCOMPARE(report.style, MB_OK | MB_ICONERROR);
+    verifyErrorReport(*h);
+    qInfo("%s", qPrintable(h->dialogs.messages.last().text.simplified()));
     for (const Message &message : h->dialogs.messages)
         QVERIFY2(!message.text.startsWith(QStringLiteral("Record ")), qPrintable(message.text));
     QVERIFY(!h->module->historyWindow() || !h->module->historyWindow()->isVisible());
@@ -202,12 +183,5 @@ void TestConnectionLost::nextCommandReportsAndNothingIsLost()
     QCOMPARE(h->form().Grid1->TextMatrix(2, 1), QStringLiteral("77 New Rd"));
 }
 
-int main(int argc, char *argv[])
-{
-    QApplication app(argc, argv);
-    prepareApplication();
-    TestConnectionLost test;
-    return QTest::qExec(&test, argc, argv);
-}
-
+KELVORY_TEST_MAIN(TestConnectionLost)
 #include "tst_faults_session.moc"

@@ -1,6 +1,6 @@
 // Finding a member by typing in the roster grid: the first name that begins with what was
 // typed, without regard to case or accents, highlighted but not picked until Enter.
-#include "Harness.h"
+#include "BackendTest.h"
 #include "roster/CommandButton.h"
 #include "roster/FindByTyping.h"
 #include "roster/FlexGrid.h"
@@ -16,11 +16,11 @@ constexpr int kInterval = 300;
 constexpr int kPause = 450;
 } // namespace
 
-class TestFindByTyping : public QObject
+class TestFindByTyping : public BackendTest
 {
     Q_OBJECT
 public:
-    explicit TestFindByTyping(Backend backend) : m_backend(backend) {}
+    using BackendTest::BackendTest;
 
 private Q_SLOTS:
     void init();
@@ -37,26 +37,19 @@ private Q_SLOTS:
     void membersAddedSinceTheLastSearchAreFound();
 
 private:
-    roster::RosterForm &form() { return h->form(); }
-    roster::FlexGrid &grid() { return *form().Grid1; }
     // The grid row (1-based) holding the name; the order is the server's.
-    int rowOf(const QString &name) { return static_cast<int>(gridColumn(grid(), 0).indexOf(name)) + 1; }
+    int rowOf(const QString &name) { return static_cast<int>(column(0).indexOf(name)) + 1; }
     // The row the view highlights (1-based), or 0.
     int highlightedRow();
     void typeInGrid(const QString &text) { QTest::keyClicks(&grid(), text); }
     void startWithMembers(const QStringList &names);
-    QStringList boxes() const;
 
-    Backend m_backend;
-    std::unique_ptr<Harness> h;
     int m_savedInterval = 0;
 };
 
 void TestFindByTyping::init()
 {
-    h = std::make_unique<Harness>(m_backend);
-    h->prepareDatabase();
-    h->writeUserFile(QStringLiteral("Dorothy"));
+    BackendTest::init();
     m_savedInterval = QApplication::keyboardInputInterval();
     // Keys sent one after the other take microseconds; a pause is kPause.
     QApplication::setKeyboardInputInterval(kInterval);
@@ -65,7 +58,7 @@ void TestFindByTyping::init()
 void TestFindByTyping::cleanup()
 {
     QApplication::setKeyboardInputInterval(m_savedInterval);
-    h.reset();
+    BackendTest::cleanup();
 }
 
 void TestFindByTyping::startWithMembers(const QStringList &names)
@@ -86,14 +79,6 @@ int TestFindByTyping::highlightedRow()
     if (rows.size() != 1 || grid().currentIndex().row() != rows.first().row())
         return 0;
     return rows.first().row() + 1;
-}
-
-QStringList TestFindByTyping::boxes() const
-{
-    QStringList texts;
-    for (int k = 0; k < 6; ++k)
-        texts.append(h->form().boxText(k));
-    return texts;
 }
 
 void TestFindByTyping::namesMatchWithoutRegardToCaseOrAccents_data()
@@ -207,9 +192,9 @@ void TestFindByTyping::enterPicksTheHighlightedRowAsAClickDoes()
     QCOMPARE(grid().Col(), 5);
 
     // A click on the same row fills the boxes with the same six texts.
-    QTest::mouseClick(form().Command1, Qt::LeftButton); // CLEAR
+    press(form().Command1); // CLEAR
     QCOMPARE(boxes(), QStringList(6, QString()));
-    clickGridRow(grid(), row);
+    clickRow(row);
     QCOMPARE(boxes(), picked);
     QCOMPARE(picked, QStringList({"Émile Zola", "2 Elm St", "Salem, OR 97301", "555-0002", "", "2"}));
 
@@ -253,7 +238,7 @@ void TestFindByTyping::membersAddedSinceTheLastSearchAreFound()
 
     h->addMember(QStringLiteral("O'Brien, Kate"), QStringLiteral("9 Willow Ct"), QStringLiteral("Salem"),
                  QStringLiteral("555"), QString(), 77);
-    QTest::mouseClick(form().Command8, Qt::LeftButton); // Refresh
+    press(form().Command8); // Refresh
     grid().setFocus();
     QTest::qWait(kPause);
     typeInGrid(QStringLiteral("o'b"));

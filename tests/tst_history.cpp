@@ -1,9 +1,8 @@
-#include "Harness.h"
+#include "BackendTest.h"
 #include "history/History.h"
 #include "roster/CommandButton.h"
 #include "roster/FlexGrid.h"
 #include "roster/RosterForm.h"
-#include "roster/Units.h"
 
 #include <QDate>
 #include <QtTest>
@@ -11,15 +10,13 @@
 using namespace kelvory;
 using namespace kelvory::test;
 
-class TestHistory : public QObject
+class TestHistory : public BackendTest
 {
     Q_OBJECT
 public:
-    explicit TestHistory(Backend backend) : m_backend(backend) {}
+    using BackendTest::BackendTest;
 
 private Q_SLOTS:
-    void init();
-    void cleanup() { h.reset(); }
     void windowLayout();
     void emptyJournalShowsHeadingsAndOneEmptyRow();
     void oneRowMakesExactlyTwoGridRows();
@@ -32,24 +29,14 @@ private Q_SLOTS:
 private:
     history::History *open()
     {
-        QTest::mouseClick(h->form().Command7, Qt::LeftButton);
+        press(form().Command7);
         return h->module->historyWindow();
     }
     void journal(QDate date, const QString &person, const QString &text)
     {
         h->exec(QStringLiteral("insert into changeHistory values (?,?,?)"), {date, person, text});
     }
-
-    Backend m_backend;
-    std::unique_ptr<Harness> h;
 };
-
-void TestHistory::init()
-{
-    h = std::make_unique<Harness>(m_backend);
-    h->prepareDatabase();
-    h->writeUserFile(QStringLiteral("Dorothy"));
-}
 
 void TestHistory::windowLayout()
 {
@@ -60,10 +47,11 @@ void TestHistory::windowLayout()
     QVERIFY(!window->isModal());
     QVERIFY(!window->parentWidget());
     QCOMPARE(window->windowTitle(), QStringLiteral("Transaction History"));
-    const int dpi = window->logicalDpiX();
-    QCOMPARE(window->size(), roster::twipsRect(0, 0, 13155, 6825, dpi).size());
-    QCOMPARE(window->Grid1->geometry(), roster::twipsRect(90, 840, 12855, 5865, dpi));
-    QCOMPARE(window->Command4->geometry(), roster::twipsRect(0, 0, 885, 765, dpi));
+    // The layout in pixels at 96 dpi, where 15 twips make one pixel.
+    QCOMPARE(window->logicalDpiX(), 96);
+    QCOMPARE(window->size(), QSize(877, 455));
+    QCOMPARE(window->Grid1->geometry(), QRect(6, 56, 857, 391));
+    QCOMPARE(window->Command4->geometry(), QRect(0, 0, 59, 51));
     QCOMPARE(window->Command4->text(), QStringLiteral("EXIT"));
     QCOMPARE(window->Label2->text(), QStringLiteral(" Transaction History"));
     QCOMPARE(window->Grid1->Cols(), 3);
@@ -146,7 +134,7 @@ void TestHistory::contentIsTheJournalAsItStoodWhenLoaded()
     h->form().setBoxText(1, QStringLiteral("2 Oak"));
     h->form().setBoxText(2, QStringLiteral("S"));
     h->form().setBoxText(3, QStringLiteral("2"));
-    QTest::mouseClick(h->form().Command3, Qt::LeftButton);
+    press(h->form().Command3);
     QCOMPARE(h->dialogs.texts(), QStringList{"Record Added"});
     QCOMPARE(window->Grid1->Rows(), 2);
 
@@ -159,7 +147,7 @@ void TestHistory::contentIsTheJournalAsItStoodWhenLoaded()
     QCOMPARE(windows, 1);
 
     // Closed and opened again, it lists the new row at the top.
-    QTest::mouseClick(window->Command4, Qt::LeftButton);
+    press(window->Command4);
     QTRY_VERIFY(!window);
     history::History *again = open();
     QCOMPARE(again->Grid1->Rows(), 3);

@@ -3,9 +3,8 @@
 // for byte, as the server itself reports the bytes), or refused with a clear message and
 // nothing sent. No text changes what a statement does: the other members, the journal
 // and the other tables stay as they were.
-#include "Harness.h"
+#include "BackendTest.h"
 #include "HostileTexts.h"
-#include "OperatorDriver.h"
 #include "changes/ChangeMessages.h"
 #include "changes/MemberChanges.h"
 #include "roster/CommandButton.h"
@@ -38,15 +37,15 @@ QString hex(const QString &text)
 
 } // namespace
 
-class TestHostileInput : public QObject
+class TestHostileInput : public BackendTest
 {
     Q_OBJECT
 public:
-    explicit TestHostileInput(Backend backend) : m_backend(backend) {}
+    // The tables are made in init(); the cases write User.txt, or are first runs.
+    explicit TestHostileInput(Backend backend) : BackendTest(backend, QString(), Database::NotMade) {}
 
 private Q_SLOTS:
     void init();
-    void cleanup();
     void everyBoxStoresAndJournalsExactly_data();
     void everyBoxStoresAndJournalsExactly();
     void unstorableTextIsRefusedInEveryBox_data();
@@ -64,18 +63,13 @@ private:
             ? QStringLiteral("hex(%1)").arg(column)
             : QStringLiteral("upper(encode(convert_to(%1, 'UTF8'), 'hex'))").arg(column);
     }
-    QList<Row> stored(const QString &sql);
     QList<Row> members();
     QList<Row> journal();
     QList<Row> everythingElse();
     void seed();
-    roster::RosterForm &form() { return h->form(); }
-    QStringList boxes();
     // Tells how many hostile texts each box took, for the closing figures.
     void count(int box) { ++m_tried[m_backend == Backend::Sqlite ? 0 : 1][box]; }
 
-    Backend m_backend;
-    std::unique_ptr<Harness> h;
     QList<Row> m_bystanders;
     QList<Row> m_otherTables;
     int m_tried[2][7] = {};
@@ -84,7 +78,7 @@ private:
 
 void TestHostileInput::init()
 {
-    h = std::make_unique<Harness>(m_backend);
+    BackendTest::init();
     // The server's tables are made once; emptying them is much quicker than new ones.
     if (m_backend == Backend::Postgres && m_tablesMade) {
         for (const char *table : {"members", "changehistory", "memberstatus"})
@@ -94,11 +88,6 @@ void TestHostileInput::init()
         m_tablesMade = true;
     }
     seed();
-}
-
-void TestHostileInput::cleanup()
-{
-    h.reset();
 }
 
 void TestHostileInput::cleanupTestCase()
@@ -129,21 +118,9 @@ void TestHostileInput::seed()
     m_otherTables = everythingElse();
 }
 
-QList<Row> TestHostileInput::stored(const QString &sql)
-{
-    QList<Row> all;
-    for (const QVariantList &row : h->rows(sql)) {
-        Row text;
-        for (const QVariant &value : row)
-            text.append(value.toString());
-        all.append(text);
-    }
-    return all;
-}
-
 QList<Row> TestHostileInput::members()
 {
-    return stored(
+    return h->texts(
         QStringLiteral("select %1, %2, %3, %4, %5, recordid from members order by recordid")
             .arg(hexOf(QStringLiteral("name")), hexOf(QStringLiteral("address")), hexOf(QStringLiteral("city")),
                 hexOf(QStringLiteral("phone")), hexOf(QStringLiteral("comment"))));
@@ -151,7 +128,7 @@ QList<Row> TestHostileInput::members()
 
 QList<Row> TestHostileInput::journal()
 {
-    QList<Row> rows = stored(QStringLiteral("select date, %1, %2 from changehistory")
+    QList<Row> rows = h->texts(QStringLiteral("select date, %1, %2 from changehistory")
                                  .arg(hexOf(QStringLiteral("person")), hexOf(QStringLiteral("description"))));
     std::sort(rows.begin(), rows.end());
     return rows;
@@ -159,18 +136,10 @@ QList<Row> TestHostileInput::journal()
 
 QList<Row> TestHostileInput::everythingElse()
 {
-    QList<Row> rows = stored(QStringLiteral("select %1, status, created from memberstatus order by member")
+    QList<Row> rows = h->texts(QStringLiteral("select %1, status, created from memberstatus order by member")
                                  .arg(hexOf(QStringLiteral("member"))));
-    rows += stored(QStringLiteral("select ver from hitcounters"));
+    rows += h->texts(QStringLiteral("select ver from hitcounters"));
     return rows;
-}
-
-QStringList TestHostileInput::boxes()
-{
-    QStringList texts;
-    for (QLineEdit *box : form().Text1)
-        texts.append(box->text());
-    return texts;
 }
 
 void TestHostileInput::everyBoxStoresAndJournalsExactly_data()
@@ -375,10 +344,7 @@ void TestHostileInput::firstNameIsStoredJournalledAndReadBack()
     QCOMPARE(h->module->OperatorFirstName, name);
 
     // User.txt: the name between double quotes, CR LF, as typed.
-    QFile file(h->userFilePath());
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), '"' + name.toUtf8() + "\"\r\n");
-    file.close();
+    QCOMPARE(fileBytes(h->userFilePath()), '"' + name.toUtf8() + "\"\r\n");
     QList<Row> expectedStatus = everythingElse();
     QVERIFY(expectedStatus.contains(Row{hex(name), QStringLiteral("1"), today}));
     QCOMPARE(expectedStatus.size(), m_otherTables.size() + 1);

@@ -1,7 +1,7 @@
 // Mailing labels: the layout on the sheets as sold (positions, the start label, page
 // breaks, lines set smaller or cut to fit), and the labels dialog of the real main window
 // printing, previewing and saving real PDF files that poppler reads back.
-#include "Harness.h"
+#include "BackendTest.h"
 #include "PdfText.h"
 #include "output/LabelLayout.h"
 #include "output/OutputMessages.h"
@@ -46,13 +46,12 @@ constexpr double kMillimetre = 72.0 / 25.4;
 
 } // namespace
 
-class TestLabels : public QObject
+class TestLabels : public BackendTest
 {
     Q_OBJECT
 
 private Q_SLOTS:
     void init();
-    void cleanup();
 
     // The layout, from the addresses alone.
     void sheetsAreThoseSold_data();
@@ -71,27 +70,17 @@ private Q_SLOTS:
     void aPdfThatCannotBeWrittenIsReported();
 
 private:
-    roster::RosterForm &form() { return h->form(); }
     QString path(const QString &name) const { return QDir(h->folder.path()).filePath(name); }
     LabelsDialog *openWithCtrlL();
     // The text on each label of a PDF, by sheet and position, as poppler reads it.
     QMap<QPair<int, int>, QStringList> labelTexts(const QString &pdf, const LabelSheet &sheet);
-
-    std::unique_ptr<Harness> h;
 };
 
 void TestLabels::init()
 {
     QVERIFY(havePoppler());
-    h = std::make_unique<Harness>(Backend::Sqlite);
-    h->prepareDatabase();
-    h->writeUserFile(QStringLiteral("Dorothy"));
+    BackendTest::init();
     h->printers.pdfPath = path(QStringLiteral("printed.pdf"));
-}
-
-void TestLabels::cleanup()
-{
-    h.reset();
 }
 
 void TestLabels::sheetsAreThoseSold_data()
@@ -445,7 +434,7 @@ void TestLabels::onlyThePickedMemberIsPrinted()
     h->addMember("Abbott, Helen", "12 Main St, Apt 4", "Calvessa, OR 97301", "555", "", 1);
     h->addMember("Nguyen, Van", "31 Cedar Ave", "Calvessa, OR 97301", "555", "", 2);
     QVERIFY(h->start());
-    clickGridRow(*form().Grid1, 2);
+    clickRow(2);
     // What the boxes show is what is printed, as typed.
     form().Text1[1]->setText(QStringLiteral("31 Cedar Avenue, Unit B"));
     LabelsDialog *dialog = openWithCtrlL();
@@ -488,7 +477,7 @@ void TestLabels::nothingPickedOrNoPrinterIsSaidClearly()
 
     // Brown, picked, has no address.
     h->dialogs.clear();
-    clickGridRow(*form().Grid1, 2);
+    clickRow(2);
     dialog = openWithCtrlL();
     QVERIFY(dialog);
     dialog->optPicked->click();

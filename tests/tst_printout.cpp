@@ -1,4 +1,4 @@
-#include "Harness.h"
+#include "BackendTest.h"
 #include "PdfText.h"
 #include "output/OutputMessages.h"
 #include "output/Printout.h"
@@ -75,13 +75,14 @@ int count(const QStringList &lines, const QString &line)
 
 } // namespace
 
-class TestPrintout : public QObject
+class TestPrintout : public BackendTest
 {
     Q_OBJECT
+public:
+    TestPrintout() : BackendTest(Backend::Sqlite, QStringLiteral("Bob")) {}
 
 private Q_SLOTS:
     void init();
-    void cleanup() { h.reset(); }
 
     // The lines, from the grid alone.
     void membersWithoutLines();
@@ -99,20 +100,14 @@ private Q_SLOTS:
 
 private:
     QString pdfPath() const { return QDir(h->folder.path()).filePath(QStringLiteral("roster.pdf")); }
-    roster::RosterForm &form() { return h->form(); }
-    void press(QAbstractButton *button) { QTest::mouseClick(button, Qt::LeftButton); }
     // The left edge of the printable area of the test's PDF printer, in points.
     double leftEdge();
-
-    std::unique_ptr<Harness> h;
 };
 
 void TestPrintout::init()
 {
     QVERIFY(havePoppler());
-    h = std::make_unique<Harness>(Backend::Sqlite);
-    h->prepareDatabase();
-    h->writeUserFile(QStringLiteral("Bob"));
+    BackendTest::init();
     h->printers.pdfPath = pdfPath();
 }
 

@@ -1,4 +1,4 @@
-#include "Harness.h"
+#include "BackendTest.h"
 #include "output/PrinterQueue.h"
 #include "roster/CommandButton.h"
 #include "roster/RosterForm.h"
@@ -17,9 +17,11 @@ using namespace kelvory::test;
 // starts, with a cups-pdf queue as the default. The PDFs cups-pdf makes carry no text to
 // read back, so this proves only that the job lands; the printout's text is checked on
 // the PDF-file printer in tst_printout.
-class TestPrintQueue : public QObject
+class TestPrintQueue : public BackendTest
 {
     Q_OBJECT
+public:
+    TestPrintQueue() : BackendTest(Backend::Sqlite, QStringLiteral("Bob")) {}
 
 private Q_SLOTS:
     void initTestCase();
@@ -86,19 +88,16 @@ QString TestPrintQueue::pageLogLine(int job) const
 
 void TestPrintQueue::pressingPrintLandsAJobOnTheDefaultQueue()
 {
-    Harness h(Backend::Sqlite);
-    h.prepareDatabase();
-    h.writeUserFile(QStringLiteral("Bob"));
-    h.addMember("Abbott, Ann", "12 Main St, Apt 4", "Salem, OR 97301", "503-555-0101", "Treasurer", 1);
-    h.addMember("Brown, Bea", "7 Oak Ave", "Keizer, OR 97303", "503-555-0102", "", 2);
+    h->addMember("Abbott, Ann", "12 Main St, Apt 4", "Salem, OR 97301", "503-555-0101", "Treasurer", 1);
+    h->addMember("Brown, Bea", "7 Oak Ave", "Keizer, OR 97303", "503-555-0102", "", 2);
     output::SystemPrinterQueue system;
-    h.module = std::make_unique<Module1>(h.deployment, Services{&h.dialogs, &h.shell, &system, &h.end});
-    QVERIFY(h.start());
+    h->module = std::make_unique<Module1>(h->deployment, Services{&h->dialogs, &h->shell, &system, &h->end});
+    QVERIFY(h->start());
     const QList<int> before = jobs(false);
 
-    QTest::mouseClick(h.form().Command5, Qt::LeftButton);
+    press(form().Command5);
 
-    QCOMPARE(h.dialogs.texts(), QStringList({QStringLiteral("Data is being sent to printer.")}));
+    QCOMPARE(h->dialogs.texts(), QStringList({QStringLiteral("Data is being sent to printer.")}));
     int job = -1;
     auto newJob = [&] {
         for (int id : jobs(false)) {

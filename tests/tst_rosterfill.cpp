@@ -1,4 +1,4 @@
-#include "Harness.h"
+#include "BackendTest.h"
 #include "database/DateText.h"
 #include "roster/CommandButton.h"
 #include "roster/FlexGrid.h"
@@ -11,15 +11,13 @@
 using namespace kelvory;
 using namespace kelvory::test;
 
-class TestRosterFill : public QObject
+class TestRosterFill : public BackendTest
 {
     Q_OBJECT
 public:
-    explicit TestRosterFill(Backend backend) : m_backend(backend) {}
+    explicit TestRosterFill(Backend backend) : BackendTest(backend, QStringLiteral("Bob")) {}
 
 private Q_SLOTS:
-    void init();
-    void cleanup() { h.reset(); }
     void membersInNameOrderWithHiddenRecordId();
     void refreshWithUnchangedTableRewritesTheSameGrid();
     void rowsOfAnEarlierLongerRosterAreDropped();
@@ -32,21 +30,7 @@ private Q_SLOTS:
     void rowsThatCannotBeReadAreSkipped();
     void everyColumnTypeReadsAsQtReadsIt_data();
     void everyColumnTypeReadsAsQtReadsIt();
-
-private:
-    roster::FlexGrid &grid() { return *h->form().Grid1; }
-    QStringList column(int c) { return gridColumn(grid(), c); }
-
-    Backend m_backend;
-    std::unique_ptr<Harness> h;
 };
-
-void TestRosterFill::init()
-{
-    h = std::make_unique<Harness>(m_backend);
-    h->prepareDatabase();
-    h->writeUserFile(QStringLiteral("Bob"));
-}
 
 void TestRosterFill::membersInNameOrderWithHiddenRecordId()
 {
@@ -143,14 +127,8 @@ void TestRosterFill::lostTableEndsInTheErrorReport()
     QVERIFY(h->start());
     h->exec(QStringLiteral("drop table members"));
     h->form().Command8_Click();
-    QVERIFY(h->end.ended);
-    QCOMPARE(h->end.code, 1);
+    verifyErrorReport(*h, QStringLiteral("members"));
     QCOMPARE(h->dialogs.messages.size(), 1);
-    const Message report = h->dialogs.messages.last();
-    QVERIFY2(report.text.startsWith(QStringLiteral("Run-time error '")), qPrintable(report.text));
-    QVERIFY2(report.text.contains(QStringLiteral("members"), Qt::CaseInsensitive), qPrintable(report.text));
-    QCOMPARE(report.style, MB_OK | MB_ICONERROR);
-    QCOMPARE(report.title, QStringLiteral("Kelvory"));
     // The grid keeps what it showed.
     QCOMPARE(grid().Rows(), 3);
 }

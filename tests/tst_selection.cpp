@@ -1,4 +1,4 @@
-#include "Harness.h"
+#include "BackendTest.h"
 #include "history/History.h"
 #include "roster/CommandButton.h"
 #include "roster/FlexGrid.h"
@@ -9,12 +9,10 @@
 using namespace kelvory;
 using namespace kelvory::test;
 
-class TestSelection : public QObject
+class TestSelection : public BackendTest
 {
     Q_OBJECT
 private Q_SLOTS:
-    void init();
-    void cleanup() { h.reset(); }
     void clickingAMemberCopiesItsSixCells();
     void clickingTheDesignTimeEmptyRowEmptiesTheBoxes();
     void countersTurnRedPastTheirLimits_data();
@@ -25,19 +23,8 @@ private Q_SLOTS:
     void exitClosesOnlyTheMainWindow();
 
 private:
-    roster::RosterForm &form() { return h->form(); }
-    void clickRow(int row, int col = 0) { clickGridRow(*form().Grid1, row, col); }
     QColor color(QLabel *label) { return label->palette().color(QPalette::WindowText); }
-
-    std::unique_ptr<Harness> h;
 };
-
-void TestSelection::init()
-{
-    h = std::make_unique<Harness>(Backend::Sqlite);
-    h->prepareDatabase();
-    h->writeUserFile(QStringLiteral("Dorothy"));
-}
 
 void TestSelection::clickingAMemberCopiesItsSixCells()
 {

@@ -1,4 +1,4 @@
-#include "Harness.h"
+#include "BackendTest.h"
 #include "roster/FlexGrid.h"
 #include "roster/RosterForm.h"
 
@@ -12,15 +12,14 @@ namespace {
 const QString kQuestion = QStringLiteral("A Needed Update is available, do you want to install it now?");
 }
 
-class TestVersionCheck : public QObject
+class TestVersionCheck : public BackendTest
 {
     Q_OBJECT
 public:
-    explicit TestVersionCheck(Backend backend) : m_backend(backend) {}
+    explicit TestVersionCheck(Backend backend) : BackendTest(backend, QStringLiteral("Bob")) {}
 
 private Q_SLOTS:
     void init();
-    void cleanup() { h.reset(); }
     void versionDecidesWhetherTheUpdateIsOffered_data();
     void versionDecidesWhetherTheUpdateIsOffered();
     void numericVersionColumn();
@@ -40,16 +39,11 @@ private:
             h->exec(QStringLiteral("insert into hitcounters values (?)"), {ver});
     }
     bool filled() { return h->form().Grid1->TextMatrix(1, 0) == QStringLiteral("Adams"); }
-
-    Backend m_backend;
-    std::unique_ptr<Harness> h;
 };
 
 void TestVersionCheck::init()
 {
-    h = std::make_unique<Harness>(m_backend);
-    h->prepareDatabase();
-    h->writeUserFile(QStringLiteral("Bob"));
+    BackendTest::init();
     h->addMember(QStringLiteral("Adams"), QStringLiteral("1 Elm"), QStringLiteral("Salem"), QStringLiteral("1"),
                  QString(), 1);
 }

@@ -1,6 +1,6 @@
 #include "FaultTools.h"
 
-#include "roster/FlexGrid.h"
+#include "Harness.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
@@ -284,21 +285,43 @@ QString ThrowawayPostgres::stop(const QString &mode)
     return problem;
 }
 
-void clickGridCell(roster::FlexGrid &grid, int row, int col)
+bool startWatched(Harness &harness, const QByteArray &what, qint64 *elapsedMs)
 {
-    const QModelIndex index = grid.model()->index(row - 1, col);
-    grid.scrollTo(index);
-    const QRect cell = grid.visualRect(index);
-    QTest::mouseClick(grid.viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
+    QElapsedTimer timer;
+    timer.start();
+    Watchdog watchdog(60, what);
+    const bool shown = harness.start();
+    if (elapsedMs)
+        *elapsedMs = timer.elapsed();
+    return shown;
 }
 
-int gridRowOfRecord(const roster::FlexGrid &grid, qint64 id)
+void writeOldUserFile(const Harness &harness)
 {
-    for (int row = 1; row < grid.Rows(); ++row) {
-        if (grid.TextMatrix(row, 5) == QString::number(id))
-            return row;
+    QFile file(harness.userFilePath());
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("\"Dorothy\"\r\n");
+    QVERIFY(file.setFileTime(QDateTime(QDate(2020, 1, 2), QTime(3, 4, 5)), QFileDevice::FileModificationTime));
+}
+
+FileSizeLimit::FileSizeLimit(qint64 bytes)
+{
+    if (getrlimit(RLIMIT_FSIZE, &m_saved) != 0)
+        return;
+    // A write past the limit raises SIGXFSZ, which would end the test program.
+    m_previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    m_armed = true;
+    rlimit limit = m_saved;
+    limit.rlim_cur = static_cast<rlim_t>(bytes);
+    m_set = setrlimit(RLIMIT_FSIZE, &limit) == 0;
+}
+
+FileSizeLimit::~FileSizeLimit()
+{
+    if (m_armed) {
+        setrlimit(RLIMIT_FSIZE, &m_saved);
+        std::signal(SIGXFSZ, m_previousHandler);
     }
-    return -1;
 }
 
 } // namespace kelvory::test

@@ -10,14 +10,14 @@
 #include <thread>
 #include <vector>
 
-namespace kelvory::roster {
-class FlexGrid;
-}
+#include <sys/resource.h>
 
 // What the fault tests need beyond the harness: servers that are not there or do not
 // answer, a PostgreSQL server of their own that they may stop, and a way to tell that a
 // file was left exactly as it was.
 namespace kelvory::test {
+
+class Harness;
 
 // A loopback port on which nothing listens: connecting to it is refused at once.
 quint16 closedLoopbackPort();
@@ -27,10 +27,9 @@ quint16 closedLoopbackPort();
 class SilentListener
 {
 public:
+    Q_DISABLE_COPY(SilentListener)
     SilentListener();
     ~SilentListener();
-    SilentListener(const SilentListener &) = delete;
-    SilentListener &operator=(const SilentListener &) = delete;
 
     quint16 port() const { return m_port; }
     int accepted() const { return m_accepted.load(); }
@@ -49,10 +48,9 @@ private:
 class Watchdog
 {
 public:
+    Q_DISABLE_COPY(Watchdog)
     Watchdog(int seconds, QByteArray what);
     ~Watchdog();
-    Watchdog(const Watchdog &) = delete;
-    Watchdog &operator=(const Watchdog &) = delete;
 
 private:
     std::atomic<bool> m_done{false};
@@ -80,10 +78,9 @@ struct FileSnapshot
 class ThrowawayPostgres
 {
 public:
+    Q_DISABLE_COPY(ThrowawayPostgres)
     ThrowawayPostgres();
     ~ThrowawayPostgres();
-    ThrowawayPostgres(const ThrowawayPostgres &) = delete;
-    ThrowawayPostgres &operator=(const ThrowawayPostgres &) = delete;
 
     // initdb, start, role and database. Empty on success, else why it failed.
     QString create();
@@ -104,9 +101,29 @@ private:
     bool m_running = false;
 };
 
-// Clicks the grid cell as the operator does: scrolled into view, one mouse click.
-void clickGridCell(roster::FlexGrid &grid, int row, int col = 0);
-// The grid row whose hidden record id column holds id; -1 when none does.
-int gridRowOfRecord(const roster::FlexGrid &grid, qint64 id);
+// Runs the program's start under a 60-second Watchdog (what: the step it names); the
+// time the start took goes to elapsedMs.
+bool startWatched(Harness &harness, const QByteArray &what, qint64 *elapsedMs = nullptr);
+
+// User.txt naming Dorothy, with an old time stamp, so that even a rewrite with the same
+// bytes would show.
+void writeOldUserFile(const Harness &harness);
+
+// While it lives, writes past `bytes` fail part-way, as on a full disk, whoever runs the
+// test (root included).
+class FileSizeLimit
+{
+public:
+    Q_DISABLE_COPY(FileSizeLimit)
+    explicit FileSizeLimit(qint64 bytes);
+    ~FileSizeLimit();
+    bool isSet() const { return m_set; }
+
+private:
+    rlimit m_saved{};
+    void (*m_previousHandler)(int) = nullptr;
+    bool m_armed = false; // the handler and the limit are to be put back
+    bool m_set = false;
+};
 
 } // namespace kelvory::test

@@ -2,7 +2,6 @@
 #include "PostgresSchema.h"
 
 #include "database/EmbeddedSchema.h"
-#include "roster/FlexGrid.h"
 #include "roster/Fonts.h"
 #include "roster/RosterForm.h"
 #include "startup/Admission.h"
@@ -10,6 +9,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 #include <QRegularExpression>
 #include <QtTest>
@@ -129,18 +129,42 @@ void verifyErrorReport(const Harness &harness, const QString &mentions)
     QCOMPARE(report.title, harness.deployment.title);
 }
 
-void clickGridRow(roster::FlexGrid &grid, int row, int col)
+QList<QVariantList> allRows(database::Connection &connection, const QString &sql, const QVariantList &values)
 {
-    const QModelIndex index = grid.model()->index(row - 1, col);
-    QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, grid.visualRect(index).center());
+    QList<QVariantList> all;
+    for (database::ResultSet result = connection.query(sql, values); !result.eof(); result.moveNext()) {
+        QVariantList row;
+        for (int i = 0; i < result.fieldCount(); ++i)
+            row.append(result.field(i));
+        all.append(row);
+    }
+    return all;
 }
 
-QStringList gridColumn(const roster::FlexGrid &grid, int col)
+QList<QStringList> asTexts(const QList<QVariantList> &rows)
 {
-    QStringList texts;
-    for (int r = 1; r < grid.Rows(); ++r)
-        texts.append(grid.TextMatrix(r, col));
-    return texts;
+    QList<QStringList> all;
+    for (const QVariantList &row : rows) {
+        QStringList texts;
+        for (const QVariant &value : row)
+            texts.append(value.isNull() ? kNull : value.toString());
+        all.append(texts);
+    }
+    return all;
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArrayLiteral("<cannot be read>");
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), bytes.size());
 }
 
 Harness::Harness(Backend backend) : backend(backend)
@@ -226,15 +250,24 @@ qint64 Harness::exec(const QString &sql, const QVariantList &values)
 
 QList<QVariantList> Harness::rows(const QString &sql, const QVariantList &values)
 {
-    QList<QVariantList> all;
-    database::ResultSet result = admin().query(sql, values);
-    while (!result.eof()) {
-        QVariantList row;
-        for (int i = 0; i < result.fieldCount(); ++i)
-            row.append(result.field(i));
-        all.append(row);
-        result.moveNext();
-    }
+    return allRows(admin(), sql, values);
+}
+
+QList<QStringList> Harness::texts(const QString &sql, const QVariantList &values)
+{
+    return asTexts(rows(sql, values));
+}
+
+QList<QStringList> Harness::members()
+{
+    return texts(QStringLiteral("select * from members order by recordid"));
+}
+
+QList<JournalRow> Harness::journal()
+{
+    QList<JournalRow> all;
+    for (const QStringList &row : texts(QStringLiteral("select * from changeHistory")))
+        all.append({row.at(0), row.at(1), row.at(2)});
     return all;
 }
 

@@ -13,7 +13,6 @@
 #include <vector>
 
 namespace kelvory::roster {
-class FlexGrid;
 class RosterForm;
 } // namespace kelvory::roster
 
@@ -32,6 +31,26 @@ std::vector<char *> argumentsForRun(int argc, char *argv[], int run);
 // The PostgreSQL server of the test environment, by the deployment's four pieces.
 database::ServerSettings postgresSettings();
 bool postgresRequired();
+
+// Every row a query gives, on a connection of the caller's.
+QList<QVariantList> allRows(database::Connection &connection, const QString &sql, const QVariantList &values = {});
+// How a stored NULL reads among texts.
+inline const QString kNull = QStringLiteral("<NULL>");
+// Rows as texts, NULL as kNull, for comparing whole tables.
+QList<QStringList> asTexts(const QList<QVariantList> &rows);
+
+// A file's bytes; one that cannot be read gives a text no test expects.
+QByteArray fileBytes(const QString &path);
+// Writes the bytes as the file's whole content, making its folder when it is missing.
+void writeFile(const QString &path, const QByteArray &bytes);
+
+// One journal row as stored, each column as text (a date as yyyy-MM-dd, NULL as kNull).
+struct JournalRow
+{
+    QString date;
+    QString person;
+    QString transaction;
+};
 
 // A program folder, a fresh club database and scripted answers: everything a test needs
 // to run the real program code on a real database.
@@ -66,6 +85,10 @@ public:
     // Direct access for seeding and checking, on a connection of the test's own.
     qint64 exec(const QString &sql, const QVariantList &values = {});
     QList<QVariantList> rows(const QString &sql, const QVariantList &values = {});
+    QList<QStringList> texts(const QString &sql, const QVariantList &values = {});
+    // Every member, by record id, and the journal in the order it is stored.
+    QList<QStringList> members();
+    QList<JournalRow> journal();
     void addMember(const QString &name, const QString &address, const QString &city, const QString &phone,
                    const QString &comment, qint64 recordId);
     QString userFilePath() const;
@@ -81,11 +104,6 @@ void prepareApplication();
 // The standard error report has ended the run: one message, its number and description
 // (the description holding `mentions`), the error icon and the application title.
 void verifyErrorReport(const Harness &harness, const QString &mentions = QString());
-
-// A mouse click on a cell of a grid's data row (rows count from 1, as in TextMatrix).
-void clickGridRow(roster::FlexGrid &grid, int row, int col = 0);
-// The texts of one column of a grid's data rows, top to bottom.
-QStringList gridColumn(const roster::FlexGrid &grid, int col);
 
 } // namespace kelvory::test
 

@@ -1,18 +1,23 @@
 #include "OperatorDriver.h"
 
-#include "FaultTools.h"
-#include "roster/CommandButton.h"
 #include "roster/FlexGrid.h"
+#include "roster/RosterColumns.h"
 #include "roster/RosterForm.h"
 
+#include <QAbstractButton>
 #include <QLineEdit>
 #include <QtTest>
 
 namespace kelvory::test {
 
+void press(QAbstractButton *button)
+{
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
 void pasteMember(roster::RosterForm &form, const QStringList &fields)
 {
-    for (int k = 0; k < 5; ++k)
+    for (int k = 0; k < roster::kMemberFieldCount; ++k)
         form.Text1[k]->setText(fields.value(k));
 }
 
@@ -25,18 +30,42 @@ void typeInto(roster::RosterForm &form, int box, const QString &text)
     QTest::keyClicks(edit, text);
 }
 
+QStringList boxes(const roster::RosterForm &form)
+{
+    QStringList texts;
+    for (int k = 0; k < roster::kRosterColumnCount; ++k)
+        texts.append(form.boxText(k));
+    return texts;
+}
+
+void clickGridCell(roster::FlexGrid &grid, int row, int col)
+{
+    const QModelIndex index = grid.model()->index(row - 1, col);
+    grid.scrollTo(index);
+    QTest::mouseClick(grid.viewport(), Qt::LeftButton, Qt::NoModifier, grid.visualRect(index).center());
+}
+
 bool pickMember(roster::RosterForm &form, qint64 recordId)
 {
     const int row = gridRowOfRecord(*form.Grid1, recordId);
     if (row < 0)
         return false;
-    clickGridCell(*form.Grid1, row, 0);
+    clickGridCell(*form.Grid1, row);
     return true;
 }
 
-void press(roster::CommandButton *button)
+QStringList gridColumn(const roster::FlexGrid &grid, int col)
 {
-    QTest::mouseClick(button, Qt::LeftButton);
+    QStringList texts;
+    for (int r = 1; r < grid.Rows(); ++r)
+        texts.append(grid.TextMatrix(r, col));
+    return texts;
+}
+
+int gridRowOfRecord(const roster::FlexGrid &grid, qint64 id)
+{
+    const qsizetype at = gridColumn(grid, roster::RecordId).indexOf(QString::number(id));
+    return at < 0 ? -1 : int(at) + 1;
 }
 
 } // namespace kelvory::test
