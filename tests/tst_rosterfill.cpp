@@ -1,4 +1,5 @@
 #include "Harness.h"
+#include "HostileTexts.h"
 #include "database/DateText.h"
 #include "roster/CommandButton.h"
 #include "roster/FlexGrid.h"
@@ -32,6 +33,7 @@ private Q_SLOTS:
     void rowsThatCannotBeReadAreSkipped();
     void everyColumnTypeReadsAsQtReadsIt_data();
     void everyColumnTypeReadsAsQtReadsIt();
+    void everySqliteValueReadsAsQtReadsIt();
 
 private:
     roster::FlexGrid &grid() { return *h->form().Grid1; }
@@ -257,6 +259,53 @@ void TestRosterFill::everyColumnTypeReadsAsQtReadsIt()
     for (int k = 0; k < types.size(); ++k)
         shown << grid().TextMatrix(1, k);
     QCOMPARE(shown, expected);
+}
+
+void TestRosterFill::everySqliteValueReadsAsQtReadsIt()
+{
+    if (m_backend != Backend::Sqlite)
+        QSKIP("SQLite keeps a value of any kind in any column");
+    // A table without declared types keeps every value as it was given. Each value fills
+    // a whole row, so that every column meets every kind; the rows after the first are
+    // read from the statement itself, not by Qt's driver.
+    h->exec(QStringLiteral("drop table members"));
+    h->exec(QStringLiteral("create table members (name, address, city, phone, comment, recordid)"));
+    const QStringList literals = {
+        "NULL", "0", "-1", "17", "-9223372036854775808", "9223372036854775807", "2.5", "1e25", "-0.0", "0.1",
+        "1e-7", "123456789012.75", "9e999", "-9e999", "''", "x''", "x'00'", "x'4b656c766f7279'", "x'ff41c3'",
+        "x'efbbbf41'", "x'410042'", "char(0) || 'a'",
+        // Text that is no valid UTF-8, and the two codes SQLite does not give back as stored.
+        "cast(x'41ff42c3' as text)", "cast(x'eda080' as text)", "cast(x'efbfbeefbfbf' as text)"};
+    for (const QString &literal : literals)
+        h->exec(QStringLiteral("insert into members values (%1, %1, %1, %1, %1, %1)").arg(literal));
+    for (const HostileText &hostile : storableHostileTexts())
+        h->exec(QStringLiteral("insert into members values (?,?,?,?,?,?)"), QVariantList(6, hostile.text));
+    QVERIFY(h->start());
+
+    QList<QStringList> expected;
+    {
+        QSqlDatabase qt = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("qt-reading"));
+        qt.setDatabaseName(QDir(h->folder.path()).filePath(QStringLiteral("Kelvory.db")));
+        QVERIFY(qt.open());
+        QSqlQuery query(qt);
+        query.setForwardOnly(true);
+        QVERIFY(query.exec(QStringLiteral("Select * from members order by name")));
+        while (query.next()) {
+            QStringList row;
+            for (int k = 0; k < 6; ++k)
+                row << database::displayText(query.value(k));
+            expected << row;
+        }
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("qt-reading"));
+    QCOMPARE(expected.size(), literals.size() + storableHostileTexts().size());
+    QCOMPARE(grid().Rows(), expected.size() + 1);
+    for (int r = 0; r < expected.size(); ++r) {
+        QStringList shown;
+        for (int k = 0; k < 6; ++k)
+            shown << grid().TextMatrix(r + 1, k);
+        QCOMPARE(shown, expected[r]);
+    }
 }
 
 KELVORY_BACKEND_TEST_MAIN(TestRosterFill)

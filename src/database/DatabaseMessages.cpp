@@ -1,5 +1,7 @@
 #include "database/DatabaseMessages.h"
 
+#include <QCoreApplication>
+
 namespace kelvory::database::messages {
 
 QString fileInUse(const QString &nativePath, int waitSeconds)
@@ -45,6 +47,11 @@ QString errorWithoutDescription()
 QString nextRowUnreadable()
 {
     return QStringLiteral("The next row could not be read.");
+}
+
+QString rowNotFetched()
+{
+    return QCoreApplication::translate("QSQLiteResult", "Unable to fetch row");
 }
 
 QString nullCharacter()

@@ -16,6 +16,8 @@ QString driverMissing(const QString &driver);
 QString connectionNotOpen();
 QString errorWithoutDescription();
 QString nextRowUnreadable();
+// What Qt's SQLite driver says of a row it cannot read, for the rows read past it.
+QString rowNotFetched();
 
 // What a text holds that keeps it from being stored, as a box's message names it.
 QString nullCharacter();

@@ -38,7 +38,18 @@ void GridCells::reserve(int rows)
     m_leftAligned.reserve(static_cast<std::size_t>(rows) * m_cols);
 }
 
+void GridCells::appendRow(const QStringView *cells, int count, std::uint32_t leftAlignedMask)
+{
+    append(cells, count, leftAlignedMask);
+}
+
 void GridCells::appendRow(const QString *cells, int count, std::uint32_t leftAlignedMask)
+{
+    append(cells, count, leftAlignedMask);
+}
+
+template<typename Text>
+void GridCells::append(const Text *cells, int count, std::uint32_t leftAlignedMask)
 {
     count = std::min(count, m_cols);
     qsizetype length = 0;
