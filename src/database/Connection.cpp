@@ -160,6 +160,7 @@ void Connection::openEmbedded(const QString &file)
             throw embeddedFileFailure(failure, file, waitSeconds);
         }
     }
+    m_utf8 = query(QStringLiteral("pragma encoding")).field(0).toString() == QLatin1String("UTF-8");
 }
 
 void Connection::applyCommandTimeout(QSqlQuery &query) const
@@ -206,7 +207,7 @@ qint64 Connection::execute(const QString &sql, const QVariantList &values)
 
 ResultSet Connection::openQuery(const QString &sql, const QVariantList &values)
 {
-    return ResultSet(run(sql, values, true), m_backend);
+    return ResultSet(run(sql, values, true), m_backend, m_utf8);
 }
 
 ResultSet Connection::query(const QString &sql, const QVariantList &values)
@@ -309,7 +310,7 @@ bool readDirectly(SQLSMALLINT type)
 
 } // namespace
 
-ResultSet::ResultSet(QSqlQuery query, Backend backend) : m_query(std::move(query))
+ResultSet::ResultSet(QSqlQuery query, Backend backend, bool utf8) : m_query(std::move(query)), m_utf8(utf8)
 {
     m_fieldCount = m_query.record().count();
     m_texts.resize(static_cast<std::size_t>(m_fieldCount));
@@ -347,6 +348,7 @@ ResultSet::ResultSet(QSqlQuery query, Backend backend) : m_query(std::move(query
         if (sqlite.isValid() && qstrcmp(sqlite.typeName(), "sqlite3_stmt*") == 0) {
             m_sqliteStatement = *static_cast<sqlite3_stmt *const *>(sqlite.constData());
             m_digits.resize(static_cast<std::size_t>(m_fieldCount) * 24);
+            m_wide.resize(static_cast<std::size_t>(m_fieldCount));
         }
     }
     advance();
@@ -435,6 +437,23 @@ QStringView ResultSet::text(int position)
         auto *statement = static_cast<sqlite3_stmt *>(m_sqliteStatement);
         switch (sqlite3_column_type(statement, position)) {
         case SQLITE_TEXT: {
+            // Most of the club's texts are ASCII: those are widened here, where SQLite would
+            // make a UTF-16 copy of each. ASCII is all that is taken this way, as SQLite's
+            // own reading of UTF-8 changes some codes and broken sequences in ways of its own.
+            if (m_utf8) {
+                const unsigned char *utf8 = sqlite3_column_text(statement, position);
+                const auto bytes = static_cast<std::size_t>(sqlite3_column_bytes(statement, position));
+                std::vector<char16_t> &wide = m_wide[static_cast<std::size_t>(position)];
+                if (wide.size() < bytes)
+                    wide.resize(bytes);
+                unsigned char seen = 0;
+                for (std::size_t i = 0; i < bytes; ++i) {
+                    seen |= utf8[i];
+                    wide[i] = utf8[i];
+                }
+                if (seen < 0x80)
+                    return QStringView(wide.data(), static_cast<qsizetype>(bytes));
+            }
             // The text first, then its length: the order in which SQLite keeps the two apart.
             const void *text = sqlite3_column_text16(statement, position);
             return QStringView(static_cast<const char16_t *>(text), sqlite3_column_bytes16(statement, position) / 2);

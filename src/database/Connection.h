@@ -97,6 +97,8 @@ private:
     QString m_name;
     Backend m_backend = Backend::None;
     QHash<QString, bool> m_textColumns;
+    // The embedded file keeps its text in UTF-8, as the files this program makes do.
+    bool m_utf8 = true;
     int m_connectionTimeout = 15;
     int m_commandTimeout = 30;
 };
@@ -108,7 +110,7 @@ class ResultSet
 public:
     // Rows are read from the driver's statement directly where this can be done (see
     // Connection.cpp); the values are those Qt would give.
-    ResultSet(QSqlQuery query, Backend backend);
+    ResultSet(QSqlQuery query, Backend backend, bool utf8 = true);
 
     bool eof() const { return m_eof; }
     int fieldCount() const { return m_fieldCount; }
@@ -150,9 +152,12 @@ private:
     void *m_sqliteStatement = nullptr;
     bool m_readsSqlite = false;
     bool m_sqliteDone = false;
-    // Per field: the text of a value that needs one made, and room for a whole number's digits.
+    bool m_utf8 = true;
+    // Per field: the text of a value that needs one made, room for a whole number's
+    // digits, and for a text widened from ASCII.
     std::vector<QString> m_texts;
     std::vector<char16_t> m_digits;
+    std::vector<std::vector<char16_t>> m_wide;
     std::optional<Failure> m_failure;
 };
 
