@@ -40,7 +40,8 @@ void runToEnd(const QString &program, const QStringList &arguments, const QByteA
     }
 }
 
-// The cost of the larger size alone: each run less the run of the small size in the same round.
+// The cost of the larger size alone: each run less the run of the small size in the same
+// round, so that drift over the rounds falls on both.
 Stats less(const Stats &larger, const Stats &small)
 {
     Stats difference;
@@ -99,6 +100,8 @@ void scaleOn(const Side &side, const Options &options)
     std::vector<int> sizes;
     std::vector<Stats> fills;
     std::vector<Stats> reads;
+    std::vector<double> fillMins;
+    std::vector<double> readMins;
     for (const int members : options.scaleSizes) {
         WorkFolder folder(options, QStringLiteral("scale-%1-%2").arg(name).arg(members));
         seed(side, folder.path(), members, false);
@@ -132,14 +135,20 @@ void scaleOn(const Side &side, const Options &options)
                         .arg(side.toolName, database::sql::kSelectMembers)
                         .arg(kSmallRoster),
                     read, target);
-        printNote(QStringLiteral("the starts themselves: median %1 with %2 members, %3 with %4; ratio of the minimums "
-                                 "%5")
-                      .arg(formatMs(s[1].median()), withThousands(members), formatMs(s[0].median()))
+        // The fastest runs, those least disturbed by other work on the machine.
+        const double fillMin = s[1].min() - s[0].min();
+        const double readMin = s[3].min() - s[2].min();
+        printNote(QStringLiteral("by the minimums: fill %1 (fastest start with %2 members %3, with %4 %5), read %6 "
+                                 "(%7 and %8); ratio %9")
+                      .arg(formatMs(fillMin), withThousands(members), formatMs(s[1].min()))
                       .arg(kSmallRoster)
-                      .arg(read.min() > 0 ? fill.min() / read.min() : 0, 0, 'f', 3));
+                      .arg(formatMs(s[0].min()), formatMs(readMin), formatMs(s[3].min()), formatMs(s[2].min()))
+                      .arg(readMin > 0 ? fillMin / readMin : 0, 0, 'f', 3));
         sizes.push_back(members);
         fills.push_back(fill);
         reads.push_back(read);
+        fillMins.push_back(fillMin);
+        readMins.push_back(readMin);
     }
 
     for (std::size_t i = 1; i < sizes.size(); ++i) {
@@ -154,10 +163,10 @@ void scaleOn(const Side &side, const Options &options)
                          growth, QStringLiteral("fold"), QStringLiteral("the rows' own growth"), rows, target);
         printNote(QStringLiteral("by the minimums %1-fold; %2's own read grew %3-fold by its medians, %4-fold by its "
                                  "minimums")
-                      .arg(fills[i].min() / fills[i - 1].min(), 0, 'f', 1)
+                      .arg(fillMins[i] / fillMins[i - 1], 0, 'f', 1)
                       .arg(side.toolName)
                       .arg(reads[i].median() / reads[i - 1].median(), 0, 'f', 1)
-                      .arg(reads[i].min() / reads[i - 1].min(), 0, 'f', 1));
+                      .arg(readMins[i] / readMins[i - 1], 0, 'f', 1));
     }
 }
 
