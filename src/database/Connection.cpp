@@ -19,6 +19,7 @@
 #include <sqlite3.h>
 
 #include <charconv>
+#include <cstring>
 
 namespace kelvory::database {
 
@@ -308,6 +309,26 @@ bool readDirectly(SQLSMALLINT type)
     }
 }
 
+// Widens ASCII text to UTF-16, eight bytes at a time; false at a byte that is not ASCII.
+bool widenAscii(const unsigned char *text, std::size_t bytes, char16_t *wide)
+{
+    std::size_t i = 0;
+    for (; i + 8 <= bytes; i += 8) {
+        std::uint64_t eight;
+        std::memcpy(&eight, text + i, 8);
+        if (eight & 0x8080808080808080U)
+            return false;
+        for (std::size_t j = i; j < i + 8; ++j)
+            wide[j] = text[j];
+    }
+    for (; i < bytes; ++i) {
+        if (text[i] & 0x80)
+            return false;
+        wide[i] = text[i];
+    }
+    return true;
+}
+
 } // namespace
 
 ResultSet::ResultSet(QSqlQuery query, Backend backend, bool utf8) : m_query(std::move(query)), m_utf8(utf8)
@@ -446,12 +467,7 @@ QStringView ResultSet::text(int position)
                 std::vector<char16_t> &wide = m_wide[static_cast<std::size_t>(position)];
                 if (wide.size() < bytes)
                     wide.resize(bytes);
-                unsigned char seen = 0;
-                for (std::size_t i = 0; i < bytes; ++i) {
-                    seen |= utf8[i];
-                    wide[i] = utf8[i];
-                }
-                if (seen < 0x80)
+                if (widenAscii(utf8, bytes, wide.data()))
                     return QStringView(wide.data(), static_cast<qsizetype>(bytes));
             }
             // The text first, then its length: the order in which SQLite keeps the two apart.
