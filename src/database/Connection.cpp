@@ -335,6 +335,7 @@ ResultSet::ResultSet(QSqlQuery query, Backend backend, bool utf8) : m_query(std:
 {
     m_fieldCount = m_query.record().count();
     m_texts.resize(static_cast<std::size_t>(m_fieldCount));
+    m_lastDates.resize(static_cast<std::size_t>(m_fieldCount));
     const bool readsOdbc = backend == Backend::Odbc;
     // Qt 6.4's ODBC driver makes two SQLGetData calls for every text value, and the driver
     // manager runs a text conversion for one of them: three times the instructions of a
@@ -489,8 +490,15 @@ QStringView ResultSet::text(int position)
             break; // a real number or bytes: rare enough to go the long way
         }
     }
+    const QVariant value = field(position);
     QString &made = m_texts[static_cast<std::size_t>(position)];
-    made = displayText(field(position));
+    // A journal arrives sorted by its date: a date is put into words once per run of equal dates.
+    const bool date = (value.typeId() == QMetaType::QDate || value.typeId() == QMetaType::QDateTime) && !value.isNull();
+    QVariant &lastDate = m_lastDates[static_cast<std::size_t>(position)];
+    if (date && value == lastDate)
+        return made;
+    lastDate = date ? value : QVariant();
+    made = displayText(value);
     return made;
 }
 

@@ -153,9 +153,10 @@ private:
     bool m_readsSqlite = false;
     bool m_sqliteDone = false;
     bool m_utf8 = true;
-    // Per field: the text of a value that needs one made, room for a whole number's
-    // digits, and for a text widened from ASCII.
+    // Per field: the text of a value that needs one made (and the date it was made of),
+    // room for a whole number's digits, and for a text widened from ASCII.
     std::vector<QString> m_texts;
+    std::vector<QVariant> m_lastDates;
     std::vector<char16_t> m_digits;
     std::vector<std::vector<char16_t>> m_wide;
     std::optional<Failure> m_failure;
