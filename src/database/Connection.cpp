@@ -468,10 +468,10 @@ QStringView ResultSet::text(int position)
                 std::vector<char16_t> &wide = m_wide[static_cast<std::size_t>(position)];
                 if (wide.size() < bytes)
                     wide.resize(bytes);
-                if (widenAscii(utf8, bytes, wide.data()))
+                if (utf8 && widenAscii(utf8, bytes, wide.data()))
                     return QStringView(wide.data(), static_cast<qsizetype>(bytes));
             }
-            // The text first, then its length: the order in which SQLite keeps the two apart.
+            // The text first: SQLite gives the length of the form last asked for.
             const void *text = sqlite3_column_text16(statement, position);
             return QStringView(static_cast<const char16_t *>(text), sqlite3_column_bytes16(statement, position) / 2);
         }
