@@ -226,20 +226,22 @@ void TestHistory::journalThatCannotBeReadToItsEndIsReported()
     // On SQLite the report gives the number and words that Qt's driver gives for the row.
     QString words;
     if (m_backend == Backend::Sqlite) {
-        QSqlDatabase qt = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("qt-reading"));
-        qt.setDatabaseName(QDir(h->folder.path()).filePath(QStringLiteral("Kelvory.db")));
-        QVERIFY(qt.open());
-        QSqlQuery query(qt);
-        query.setForwardOnly(true);
-        QVERIFY(query.exec(QStringLiteral("Select * from changehistory order by date desc")));
         int rows = 0;
-        while (query.next())
-            ++rows;
+        {
+            QSqlDatabase qt = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("qt-reading"));
+            qt.setDatabaseName(QDir(h->folder.path()).filePath(QStringLiteral("Kelvory.db")));
+            qt.open();
+            QSqlQuery query(qt);
+            query.setForwardOnly(true);
+            query.exec(QStringLiteral("Select * from changehistory order by date desc"));
+            while (query.next())
+                ++rows;
+            const Failure failure = database::failureFrom(query.lastError());
+            words = QStringLiteral("Run-time error '%1':\r\n\r\n%2").arg(failure.number(), failure.description());
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("qt-reading"));
         QCOMPARE(rows, 40);
-        const Failure failure = database::failureFrom(query.lastError());
-        words = QStringLiteral("Run-time error '%1':\r\n\r\n%2").arg(failure.number(), failure.description());
     }
-    QSqlDatabase::removeDatabase(QStringLiteral("qt-reading"));
     QVERIFY(h->start());
     open();
     verifyErrorReport(*h, words);
