@@ -33,6 +33,7 @@ Options parseOptions(const QStringList &arguments)
         options.pdfMembers = 50;
         options.scrollBaselineMembers = 200;
         options.itemGridSizes = {300};
+        options.scaleSizes = {300, 3000};
     }
     auto number = [&](int i) {
         bool ok = false;
@@ -57,10 +58,12 @@ Options parseOptions(const QStringList &arguments)
             options.pdfMembers = std::max(1, number(i++));
         else if (a == QLatin1String("--item-budget"))
             options.itemGridBudgetSeconds = number(i++);
-        else if (a == QLatin1String("--item-sizes") && i + 1 < arguments.size()) {
-            options.itemGridSizes.clear();
+        else if ((a == QLatin1String("--item-sizes") || a == QLatin1String("--scale-sizes"))
+                 && i + 1 < arguments.size()) {
+            std::vector<int> &sizes = a == QLatin1String("--item-sizes") ? options.itemGridSizes : options.scaleSizes;
+            sizes.clear();
             for (const QString &part : arguments.at(++i).split(QLatin1Char(','), Qt::SkipEmptyParts))
-                options.itemGridSizes.push_back(std::max(1, part.toInt()));
+                sizes.push_back(std::max(1, part.toInt()));
         } else if (a == QLatin1String("--work") && i + 1 < arguments.size())
             options.workDir = arguments.at(++i);
         else if (a == QLatin1String("--backend") && i + 1 < arguments.size())
@@ -358,7 +361,7 @@ QString journalInsert(Backend backend)
 
 } // namespace
 
-void seedDatabase(Backend backend, const QString &folder, int members, int journal)
+void seedDatabase(Backend backend, const QString &folder, int members, int journal, const QString &serverDatabase)
 {
     database::Connection connection;
     connection.setCommandTimeout(600);
@@ -367,9 +370,11 @@ void seedDatabase(Backend backend, const QString &folder, int members, int journ
         QFile::remove(file);
         connection.openEmbedded(file); // creates the club's four tables
     } else {
-        const std::optional<database::ServerSettings> server = postgresServer();
+        std::optional<database::ServerSettings> server = postgresServer();
         if (!server)
             qFatal("seedDatabase: no PostgreSQL server");
+        if (!serverDatabase.isEmpty())
+            server->database = serverDatabase;
         {
             database::ServerSettings admin = *server;
             admin.database = QStringLiteral("postgres");

@@ -28,6 +28,7 @@ struct Options
     int pdfMembers = 1000;
     int scrollBaselineMembers = 1000;
     std::vector<int> itemGridSizes{10000, 30000, 100000};
+    std::vector<int> scaleSizes{10000, 100000, 1000000};
     // The item grid is not run at a size whose expected time, from the smaller size
     // before it and linear growth at best, passes this many seconds.
     double itemGridBudgetSeconds = 300;
@@ -95,8 +96,10 @@ std::optional<QString> postgresUnavailableReason();
 
 // A club database holding `members` generated members (about 85 characters each) and
 // `journal` journal rows. On SQLite it is a Kelvory.db in `folder`; on PostgreSQL it is
-// the database kelvory_bench_<build tag> on the test server, its tables made anew.
-void seedDatabase(Backend backend, const QString &folder, int members, int journal);
+// the database kelvory_bench_<build tag> on the test server (or `serverDatabase`), its
+// tables made anew.
+void seedDatabase(Backend backend, const QString &folder, int members, int journal,
+                  const QString &serverDatabase = QString());
 
 // A program folder ready for the real start-up: User.txt admitting the bench operator.
 void writeUserFile(const QString &folder);

@@ -18,6 +18,7 @@ int benchMemory(const Options &options);
 int benchStartup(const Options &options);
 int benchScroll(const Options &options);
 int benchFind(const Options &options);
+int benchScale(const Options &options);
 
 // Seeds a SQLite program folder in a process of its own: kelvory_bench seed <folder> <members> [journal].
 int seedCommand(const QStringList &arguments);

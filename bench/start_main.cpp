@@ -1,6 +1,8 @@
-// kelvory_bench_start <program folder>
-// The real start-up of the program on the Kelvory.db in <program folder>: prints
-// "SHOWN <members>" once the main window is shown and its grid painted, then ends at once.
+// kelvory_bench_start <program folder> [<database>]
+// The real start-up of the program on the Kelvory.db in <program folder>, or with a
+// database name on that database of the PostgreSQL test server (as the benchmarks name
+// it): prints "SHOWN <members>" once the main window is shown and its grid painted, then
+// ends at once.
 #include "BenchSupport.h"
 
 #include "roster/FlexGrid.h"
@@ -47,6 +49,13 @@ int main(int argc, char *argv[])
     deployment.title = QStringLiteral("Kelvory");
     deployment.programFolder = folder;
     deployment.lockFilePath = QDir(folder).filePath(QStringLiteral("Kelvory.lock"));
+    if (argc > 2) {
+        const std::optional<kelvory::database::ServerSettings> server = kelvory::bench::postgresServer();
+        if (!server)
+            return 2;
+        deployment.server = *server;
+        deployment.server.database = QString::fromLocal8Bit(argv[2]);
+    }
     kelvory::bench::BenchDialogs dialogs;
     kelvory::bench::NullShell shell;
     kelvory::bench::NoPrinters printers;

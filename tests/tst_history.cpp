@@ -5,6 +5,9 @@
 #include "roster/RosterForm.h"
 
 #include <QDate>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QtTest>
 
 using namespace kelvory;
@@ -25,6 +28,7 @@ private Q_SLOTS:
     void contentIsTheJournalAsItStoodWhenLoaded();
     void everyJournalRowIsListedInOrder();
     void journalThatCannotBeReadToItsEndIsReported();
+    void datesOfEveryKindShowAsBefore();
 
 private:
     history::History *open()
@@ -207,9 +211,47 @@ void TestHistory::journalThatCannotBeReadToItsEndIsReported()
                            "case when description = 'row 2960' then %1 else description end as description "
                            "from journal_rows")
                 .arg(failing));
+    // On SQLite the report gives the number and words that Qt's driver gives for the row.
+    QString words;
+    if (m_backend == Backend::Sqlite) {
+        int rows = 0;
+        {
+            QSqlDatabase qt = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("qt-reading"));
+            qt.setDatabaseName(QDir(h->folder.path()).filePath(QStringLiteral("Kelvory.db")));
+            qt.open();
+            QSqlQuery query(qt);
+            query.setForwardOnly(true);
+            query.exec(QStringLiteral("Select * from changehistory order by date desc"));
+            while (query.next())
+                ++rows;
+            const Failure failure = database::failureFrom(query.lastError());
+            words = QStringLiteral("Run-time error '%1':\r\n\r\n%2").arg(failure.number(), failure.description());
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("qt-reading"));
+        QCOMPARE(rows, 40);
+    }
     QVERIFY(h->start());
     open();
-    verifyErrorReport(*h);
+    verifyErrorReport(*h, words);
+}
+
+void TestHistory::datesOfEveryKindShowAsBefore()
+{
+    if (m_backend != Backend::Sqlite)
+        QSKIP("SQLite keeps a value of any kind in the date column");
+    // Only a stored text in the ISO form is a date to show in the short form; the same
+    // characters as bytes, and numbers, show as they are. Newest first is SQLite's order
+    // of kinds: bytes, texts, numbers, NULL.
+    h->exec(QStringLiteral("drop table changeHistory"));
+    h->exec(QStringLiteral("create table changeHistory (date, person, description)"));
+    for (const char *date : {"'2026-12-06'", "'2026-12-06'", "x'323032362d31322d3036'", "'2026-13-45'", "20261206",
+                             "2.5", "NULL", "'12/7/2026'", "'2026-12-05'"})
+        h->exec(QStringLiteral("insert into changeHistory values (%1, 'Ann', 'x')").arg(QLatin1String(date)));
+    QVERIFY(h->start());
+    history::History *window = open();
+    QCOMPARE(gridColumn(*window->Grid1, 0), QStringList({"2026-12-06", "2026-13-45", "12/6/2026", "12/6/2026",
+                                                         "12/5/2026", "12/7/2026", "20261206", "2.5", ""}));
+    QVERIFY(h->dialogs.messages.isEmpty());
 }
 
 KELVORY_BACKEND_TEST_MAIN(TestHistory)

@@ -1,4 +1,5 @@
 #include "BackendTest.h"
+#include "HostileTexts.h"
 #include "database/DateText.h"
 #include "roster/CommandButton.h"
 #include "roster/FlexGrid.h"
@@ -6,10 +7,38 @@
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QtTest>
 
 using namespace kelvory;
 using namespace kelvory::test;
+
+namespace {
+
+// Every row of a query on an SQLite file as Qt's driver reads it, turned into text as the grid turns values.
+QList<QStringList> readByQt(const QString &file, const QString &sql)
+{
+    QList<QStringList> rows;
+    {
+        QSqlDatabase qt = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("qt-reading"));
+        qt.setDatabaseName(file);
+        if (!qt.open())
+            return rows;
+        QSqlQuery query(qt);
+        query.setForwardOnly(true);
+        query.exec(sql);
+        while (query.next()) {
+            QStringList row;
+            for (int k = 0; k < query.record().count(); ++k)
+                row << database::displayText(query.value(k));
+            rows << row;
+        }
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("qt-reading"));
+    return rows;
+}
+
+} // namespace
 
 class TestRosterFill : public BackendTest
 {
@@ -30,6 +59,8 @@ private Q_SLOTS:
     void rowsThatCannotBeReadAreSkipped();
     void everyColumnTypeReadsAsQtReadsIt_data();
     void everyColumnTypeReadsAsQtReadsIt();
+    void everySqliteValueReadsAsQtReadsIt();
+    void textOfAUtf16FileReadsAsQtReadsIt();
 };
 
 void TestRosterFill::membersInNameOrderWithHiddenRecordId()
@@ -235,6 +266,68 @@ void TestRosterFill::everyColumnTypeReadsAsQtReadsIt()
     for (int k = 0; k < types.size(); ++k)
         shown << grid().TextMatrix(1, k);
     QCOMPARE(shown, expected);
+}
+
+void TestRosterFill::everySqliteValueReadsAsQtReadsIt()
+{
+    if (m_backend != Backend::Sqlite)
+        QSKIP("SQLite keeps a value of any kind in any column");
+    // A table without declared types keeps every value as it was given. Each value fills
+    // a whole row, so that every column meets every kind; the rows after the first are
+    // read from the statement itself, not by Qt's driver.
+    h->exec(QStringLiteral("drop table members"));
+    h->exec(QStringLiteral("create table members (name, address, city, phone, comment, recordid)"));
+    const QStringList literals = {
+        "NULL", "0", "-1", "17", "-9223372036854775808", "9223372036854775807", "2.5", "1e25", "-0.0", "0.1",
+        "1e-7", "123456789012.75", "9e999", "-9e999", "''", "x''", "x'00'", "x'4b656c766f7279'", "x'ff41c3'",
+        "x'efbbbf41'", "x'410042'", "char(0) || 'a'", "cast(x'00d84100' as text)",
+        // Text that is no valid UTF-8, and the two codes SQLite does not give back as stored.
+        "cast(x'41ff42c3' as text)", "cast(x'eda080' as text)", "cast(x'efbfbeefbfbf' as text)"};
+    for (const QString &literal : literals)
+        h->exec(QStringLiteral("insert into members values (%1, %1, %1, %1, %1, %1)").arg(literal));
+    for (const HostileText &hostile : storableHostileTexts())
+        h->exec(QStringLiteral("insert into members values (?,?,?,?,?,?)"), QVariantList(6, hostile.text));
+    QVERIFY(h->start());
+
+    const QList<QStringList> expected = readByQt(QDir(h->folder.path()).filePath(QStringLiteral("Kelvory.db")),
+                                                 QStringLiteral("Select * from members order by name"));
+    QCOMPARE(expected.size(), literals.size() + storableHostileTexts().size());
+    QCOMPARE(grid().Rows(), expected.size() + 1);
+    for (int r = 0; r < expected.size(); ++r) {
+        QStringList shown;
+        for (int k = 0; k < 6; ++k)
+            shown << grid().TextMatrix(r + 1, k);
+        QCOMPARE(shown, expected[r]);
+    }
+}
+
+void TestRosterFill::textOfAUtf16FileReadsAsQtReadsIt()
+{
+    if (m_backend != Backend::Sqlite)
+        QSKIP("a file made by another program may keep its text in UTF-16");
+    const QString file = QDir(h->folder.path()).filePath(QStringLiteral("utf16.db"));
+    {
+        QSqlDatabase made = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("utf16"));
+        made.setDatabaseName(file);
+        QVERIFY(made.open());
+        QSqlQuery query(made);
+        QVERIFY(query.exec(QStringLiteral("pragma encoding = 'UTF-16le'")));
+        QVERIFY(query.exec(QStringLiteral("create table members (name, address)")));
+        // A lone surrogate, U+FFFF, accented and plain text.
+        for (const char *value : {"'Adams'", "cast(x'00d84100' as text)", "cast(x'ffff4200' as text)", "'Émile'",
+                                  "'Zola'"})
+            QVERIFY(query.exec(QStringLiteral("insert into members values (%1, %1)").arg(QString::fromUtf8(value))));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("utf16"));
+
+    database::Connection connection;
+    connection.openEmbedded(file);
+    const QString sql = QStringLiteral("select * from members order by rowid");
+    QList<QStringList> shown;
+    for (database::ResultSet result = connection.openQuery(sql); !result.eof(); result.moveNext())
+        shown << QStringList{result.text(0).toString(), result.text(1).toString()};
+    QCOMPARE(shown.size(), 5);
+    QCOMPARE(shown, readByQt(file, sql));
 }
 
 KELVORY_BACKEND_TEST_MAIN(TestRosterFill)

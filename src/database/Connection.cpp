@@ -16,6 +16,10 @@
 #endif
 #include <sql.h>
 #include <sqlext.h>
+#include <sqlite3.h>
+
+#include <charconv>
+#include <cstring>
 
 namespace kelvory::database {
 
@@ -161,6 +165,7 @@ void Connection::openEmbedded(const QString &file)
             throw embeddedFileFailure(failure, file, waitSeconds);
         }
     }
+    m_utf8 = query(QStringLiteral("pragma encoding")).field(0).toString() == QLatin1String("UTF-8");
 }
 
 void Connection::applyCommandTimeout(QSqlQuery &query) const
@@ -207,7 +212,7 @@ qint64 Connection::execute(const QString &sql, const QVariantList &values)
 
 ResultSet Connection::openQuery(const QString &sql, const QVariantList &values)
 {
-    return ResultSet(run(sql, values, true), m_backend == Backend::Odbc);
+    return ResultSet(run(sql, values, true), m_backend, m_utf8);
 }
 
 ResultSet Connection::query(const QString &sql, const QVariantList &values)
@@ -308,11 +313,34 @@ bool readDirectly(SQLSMALLINT type)
     }
 }
 
+// Widens ASCII text to UTF-16, eight bytes at a time; false at a byte that is not ASCII.
+bool widenAscii(const unsigned char *text, std::size_t bytes, char16_t *wide)
+{
+    std::size_t i = 0;
+    for (; i + 8 <= bytes; i += 8) {
+        std::uint64_t eight;
+        std::memcpy(&eight, text + i, 8);
+        if (eight & 0x8080808080808080U)
+            return false;
+        for (std::size_t j = i; j < i + 8; ++j)
+            wide[j] = text[j];
+    }
+    for (; i < bytes; ++i) {
+        if (text[i] & 0x80)
+            return false;
+        wide[i] = text[i];
+    }
+    return true;
+}
+
 } // namespace
 
-ResultSet::ResultSet(QSqlQuery query, bool readsOdbc) : m_query(std::move(query))
+ResultSet::ResultSet(QSqlQuery query, Backend backend, bool utf8) : m_query(std::move(query)), m_utf8(utf8)
 {
     m_fieldCount = m_query.record().count();
+    m_texts.resize(static_cast<std::size_t>(m_fieldCount));
+    m_lastDates.resize(static_cast<std::size_t>(m_fieldCount));
+    const bool readsOdbc = backend == Backend::Odbc;
     // Qt 6.4's ODBC driver makes two SQLGetData calls for every text value, and the driver
     // manager runs a text conversion for one of them: three times the instructions of a
     // plain read of the same rows. Read here, a value takes one call.
@@ -341,12 +369,151 @@ ResultSet::ResultSet(QSqlQuery query, bool readsOdbc) : m_query(std::move(query)
             m_buffer.resize(256);
         }
     }
+    if (backend == Backend::Embedded && m_query.result()) {
+        const QVariant sqlite = m_query.result()->handle();
+        if (sqlite.isValid() && qstrcmp(sqlite.typeName(), "sqlite3_stmt*") == 0) {
+            m_sqliteStatement = *static_cast<sqlite3_stmt *const *>(sqlite.constData());
+            m_digits.resize(static_cast<std::size_t>(m_fieldCount) * 24);
+            m_wide.resize(static_cast<std::size_t>(m_fieldCount));
+        }
+    }
     advance();
 }
 
 bool ResultSet::next()
 {
-    return m_statement ? fetchOdbcRow() : m_query.next();
+    if (m_readsSqlite)
+        return stepSqlite();
+    if (m_statement)
+        return fetchOdbcRow();
+    const bool row = m_query.next();
+    // Qt's SQLite driver makes a QVariant of every value of every row. It runs a statement
+    // to its first row as it executes it, and the statement stays on that row until it is
+    // stepped again: from here on the rows are read from the statement directly.
+    if (row && m_sqliteStatement)
+        m_readsSqlite = true;
+    return row;
+}
+
+bool ResultSet::stepSqlite()
+{
+    if (m_sqliteDone)
+        return false;
+    auto *statement = static_cast<sqlite3_stmt *>(m_sqliteStatement);
+    const int stepped = sqlite3_step(statement);
+    if (stepped == SQLITE_ROW)
+        return true;
+    // A statement stepped again after its end would run again from its start.
+    m_sqliteDone = true;
+    if (stepped == SQLITE_DONE) {
+        sqlite3_reset(statement);
+        return false;
+    }
+    // The failure is told as Qt's driver tells it: for a generic error or a constraint the
+    // code that sqlite3_reset gives is the precise one.
+    int code = stepped;
+    if (stepped == SQLITE_ERROR || stepped == SQLITE_CONSTRAINT)
+        code = sqlite3_reset(statement);
+    sqlite3 *db = sqlite3_db_handle(statement);
+    m_failure = failureFrom(QSqlError(messages::rowNotFetched(),
+                                      QString::fromUtf16(static_cast<const char16_t *>(sqlite3_errmsg16(db))),
+                                      QSqlError::ConnectionError, QString::number(code)));
+    if (code == stepped)
+        sqlite3_reset(statement);
+    return false;
+}
+
+QVariant ResultSet::sqliteValue(int position) const
+{
+    // The value Qt's driver makes of it.
+    auto *statement = static_cast<sqlite3_stmt *>(m_sqliteStatement);
+    switch (sqlite3_column_type(statement, position)) {
+    case SQLITE_BLOB:
+        return QByteArray(static_cast<const char *>(sqlite3_column_blob(statement, position)),
+                          sqlite3_column_bytes(statement, position));
+    case SQLITE_INTEGER:
+        return QVariant(qlonglong(sqlite3_column_int64(statement, position)));
+    case SQLITE_FLOAT:
+        return sqlite3_column_double(statement, position);
+    case SQLITE_NULL:
+        return QVariant(QMetaType::fromType<QString>());
+    default: {
+        const void *text = sqlite3_column_text16(statement, position);
+        return QString(static_cast<const QChar *>(text), sqlite3_column_bytes16(statement, position) / 2);
+    }
+    }
+}
+
+QVariant ResultSet::field(int position) const
+{
+    if (!m_statement && !m_readsSqlite)
+        return m_query.value(position);
+    if (position < 0 || position >= m_fieldCount)
+        return QVariant();
+    if (m_readsSqlite)
+        return m_eof ? QVariant() : sqliteValue(position);
+    return m_row[static_cast<std::size_t>(position)];
+}
+
+QStringView ResultSet::text(int position)
+{
+    if (position < 0 || position >= m_fieldCount || m_eof)
+        return {};
+    if (m_readsSqlite) {
+        auto *statement = static_cast<sqlite3_stmt *>(m_sqliteStatement);
+        switch (sqlite3_column_type(statement, position)) {
+        case SQLITE_TEXT: {
+            // Most of the club's texts are ASCII: those are widened here, where SQLite would
+            // make a UTF-16 copy of each. ASCII is all that is taken this way, as SQLite's
+            // own reading of UTF-8 changes some codes and broken sequences in ways of its own.
+            if (m_utf8) {
+                const unsigned char *utf8 = sqlite3_column_text(statement, position);
+                const auto bytes = static_cast<std::size_t>(sqlite3_column_bytes(statement, position));
+                std::vector<char16_t> &wide = m_wide[static_cast<std::size_t>(position)];
+                if (wide.size() < bytes)
+                    wide.resize(bytes);
+                if (utf8 && widenAscii(utf8, bytes, wide.data()))
+                    return QStringView(wide.data(), static_cast<qsizetype>(bytes));
+            }
+            // The text first: SQLite gives the length of the form last asked for.
+            const void *text = sqlite3_column_text16(statement, position);
+            return QStringView(static_cast<const char16_t *>(text), sqlite3_column_bytes16(statement, position) / 2);
+        }
+        case SQLITE_INTEGER: {
+            // Plain decimal digits, as QString::number gives them.
+            char digits[24];
+            const auto written =
+                std::to_chars(digits, digits + sizeof digits, sqlite3_column_int64(statement, position));
+            char16_t *wide = m_digits.data() + static_cast<std::size_t>(position) * 24;
+            std::copy(digits, written.ptr, wide);
+            return QStringView(wide, written.ptr - digits);
+        }
+        case SQLITE_NULL:
+            return {};
+        default:
+            break; // a real number or bytes: rare enough to go the long way
+        }
+    }
+    const QVariant value = field(position);
+    QString &made = m_texts[static_cast<std::size_t>(position)];
+    // A journal arrives sorted by its date: a date is put into words once per run of equal dates.
+    const bool date = (value.typeId() == QMetaType::QDate || value.typeId() == QMetaType::QDateTime) && !value.isNull();
+    QVariant &lastDate = m_lastDates[static_cast<std::size_t>(position)];
+    if (date && value == lastDate)
+        return made;
+    lastDate = date ? value : QVariant();
+    made = displayText(value);
+    return made;
+}
+
+bool ResultSet::holdsText(int position) const
+{
+    if (position < 0 || position >= m_fieldCount || m_eof)
+        return false;
+    if (m_readsSqlite)
+        return sqlite3_column_type(static_cast<sqlite3_stmt *>(m_sqliteStatement), position) == SQLITE_TEXT;
+    const QVariant value = field(position);
+    return value.typeId() == QMetaType::QString && !value.isNull();
 }
 
 bool ResultSet::fetchOdbcRow()
@@ -434,7 +601,7 @@ void ResultSet::advance()
 {
     m_failure.reset();
     m_eof = !next();
-    if (m_eof && !m_statement && m_query.lastError().isValid())
+    if (m_eof && !m_statement && !m_readsSqlite && m_query.lastError().isValid())
         m_failure = failureFrom(m_query.lastError());
 }
 

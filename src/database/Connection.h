@@ -8,6 +8,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QString>
+#include <QStringView>
 #include <QVariant>
 #include <QVariantList>
 
@@ -96,6 +97,8 @@ private:
     QString m_name;
     Backend m_backend = Backend::None;
     QHash<QString, bool> m_textColumns;
+    // The embedded file keeps its text in UTF-8, as the files this program makes do.
+    bool m_utf8 = true;
     int m_connectionTimeout = 15;
     int m_commandTimeout = 30;
 };
@@ -105,18 +108,18 @@ private:
 class ResultSet
 {
 public:
-    // With readsOdbc, rows of text, whole-number and date columns are read from the
-    // ODBC statement directly (see Connection.cpp); the values are those Qt would give.
-    explicit ResultSet(QSqlQuery query, bool readsOdbc = false);
+    // Rows are read from the driver's statement directly where this can be done (see
+    // Connection.cpp); the values are those Qt would give.
+    ResultSet(QSqlQuery query, Backend backend, bool utf8 = true);
 
     bool eof() const { return m_eof; }
     int fieldCount() const { return m_fieldCount; }
-    QVariant field(int position) const
-    {
-        if (!m_statement)
-            return m_query.value(position);
-        return position >= 0 && position < m_fieldCount ? m_row[static_cast<std::size_t>(position)] : QVariant();
-    }
+    QVariant field(int position) const;
+    // Field `position` as displayText() shows it, valid until the next move. An SQLite
+    // text or whole number is not made into a string of its own on the way.
+    QStringView text(int position);
+    // Whether field `position` holds text (not NULL, a number, a date or bytes).
+    bool holdsText(int position) const;
     // Moves to the next row; a failure to read it raises Failure.
     void moveNext();
     // Moves to the next row; returns false at the end and also when the row cannot be read.
@@ -134,6 +137,8 @@ private:
     bool next();
     void advance();
     bool fetchOdbcRow();
+    bool stepSqlite();
+    QVariant sqliteValue(int position) const;
 
     QSqlQuery m_query;
     int m_fieldCount = 0;
@@ -142,6 +147,18 @@ private:
     std::vector<short> m_types;
     std::vector<QVariant> m_row;
     std::vector<char16_t> m_buffer;
+    // SQLite: the statement Qt's driver prepared and ran, read directly once Qt has read
+    // its first row (see next()); done once it has ended, as stepping it again would rerun it.
+    void *m_sqliteStatement = nullptr;
+    bool m_readsSqlite = false;
+    bool m_sqliteDone = false;
+    bool m_utf8 = true;
+    // Per field: the text of a value that needs one made (and the date it was made of),
+    // room for a whole number's digits, and for a text widened from ASCII.
+    std::vector<QString> m_texts;
+    std::vector<QVariant> m_lastDates;
+    std::vector<char16_t> m_digits;
+    std::vector<std::vector<char16_t>> m_wide;
     std::optional<Failure> m_failure;
 };
 

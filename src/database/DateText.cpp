@@ -46,19 +46,16 @@ QString displayText(const QVariant &value)
     }
 }
 
-QString displayDateText(const QVariant &value)
+QString displayDateText(QStringView stored)
 {
-    if (value.typeId() == QMetaType::QString) {
-        const QString text = value.toString();
-        static const QRegularExpression iso(QStringLiteral("^\\d{4}-\\d{2}-\\d{2}$"));
-        if (iso.match(text).hasMatch()) {
-            const QDate date = QDate::fromString(text, Qt::ISODate);
-            if (date.isValid())
-                return shortDateText(date);
-        }
-        return text;
+    const QString text = stored.toString();
+    static const QRegularExpression iso(QStringLiteral("^\\d{4}-\\d{2}-\\d{2}$"));
+    if (iso.match(text).hasMatch()) {
+        const QDate date = QDate::fromString(text, Qt::ISODate);
+        if (date.isValid())
+            return shortDateText(date);
     }
-    return displayText(value);
+    return text;
 }
 
 } // namespace kelvory::database

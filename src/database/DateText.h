@@ -3,6 +3,7 @@
 #include <QDate>
 #include <QLocale>
 #include <QString>
+#include <QStringView>
 #include <QVariant>
 
 namespace kelvory::database {
@@ -15,8 +16,8 @@ QString shortDateText(QDate date, const QLocale &locale = QLocale());
 // A value read from the database as the operator sees it: NULL as empty text, a date
 // in the short date form, anything else by Qt's standard conversion.
 QString displayText(const QVariant &value);
-// The same for a date column: a stored ISO date text (how SQLite keeps a date value)
-// is shown in the short date form too; any other text stays as it is.
-QString displayDateText(const QVariant &value);
+// A date column's value held as text: a stored ISO date text (how SQLite keeps a date
+// value) is shown in the short date form; any other text stays as it is.
+QString displayDateText(QStringView text);
 
 } // namespace kelvory::database

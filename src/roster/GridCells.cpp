@@ -38,17 +38,30 @@ void GridCells::reserve(int rows)
     m_leftAligned.reserve(static_cast<std::size_t>(rows) * m_cols);
 }
 
+void GridCells::appendRow(const QStringView *cells, int count, std::uint32_t leftAlignedMask)
+{
+    append(cells, count, leftAlignedMask);
+}
+
 void GridCells::appendRow(const QString *cells, int count, std::uint32_t leftAlignedMask)
+{
+    append(cells, count, leftAlignedMask);
+}
+
+template<typename Text>
+void GridCells::append(const Text *cells, int count, std::uint32_t leftAlignedMask)
 {
     count = std::min(count, m_cols);
     qsizetype length = 0;
     for (int c = 0; c < count; ++c)
         length += cells[c].size();
-    QString &rowText = m_text.emplace_back();
-    rowText.reserve(length);
+    QString &rowText = m_text.emplace_back(length, Qt::Uninitialized);
+    QChar *out = rowText.data();
+    qsizetype end = 0;
     for (int c = 0; c < count; ++c) {
-        rowText.append(cells[c]);
-        m_ends.push_back(static_cast<std::uint32_t>(rowText.size()));
+        std::copy_n(cells[c].data(), cells[c].size(), out + end);
+        end += cells[c].size();
+        m_ends.push_back(static_cast<std::uint32_t>(end));
     }
     for (int c = count; c < m_cols; ++c)
         m_ends.push_back(static_cast<std::uint32_t>(length));

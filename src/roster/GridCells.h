@@ -31,12 +31,15 @@ public:
 
     // Appends one row of `count` cells in column order (missing trailing cells stay
     // empty); bit c of leftAlignedMask marks column c as left-aligned.
+    void appendRow(const QStringView *cells, int count, std::uint32_t leftAlignedMask);
     void appendRow(const QString *cells, int count, std::uint32_t leftAlignedMask);
 
     // Frees the spare capacity left by growth.
     void squeeze();
 
 private:
+    template<typename Text>
+    void append(const Text *cells, int count, std::uint32_t leftAlignedMask);
     std::size_t index(int row, int col) const { return static_cast<std::size_t>(row) * m_cols + col; }
 
     int m_cols;

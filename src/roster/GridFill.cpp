@@ -16,27 +16,33 @@ int fillGridFromQuery(database::Connection &connection, const QString &sql, Flex
     const int cols = grid.Cols();
     const int fields = qMin(cols, result.fieldCount());
     const std::uint32_t mask = options.alignedColumns >= 32 ? ~0U : ((1U << options.alignedColumns) - 1U);
-    QVarLengthArray<QString, 8> cells(cols);
+    // Each value goes from the reader's text straight into the row it is appended to.
+    QVarLengthArray<QStringView, 8> cells(cols);
     GridCells rows(cols);
     // A column with a conversion of its own (the journal's dates) arrives sorted by that
-    // column, so most rows repeat the value of the row before: that text is kept, and the
-    // conversion runs once per run of equal values instead of once per row.
-    QVarLengthArray<QVariant, 8> converted(cols);
+    // column, so most rows repeat the text of the row before: the conversion runs once per
+    // run of equal texts instead of once per row.
     QVarLengthArray<bool, 8> custom(cols);
-    for (int k = 0; k < cols; ++k)
+    QVarLengthArray<QString, 8> convertedFrom(cols);
+    QVarLengthArray<QString, 8> converted(cols);
+    QVarLengthArray<bool, 8> known(cols);
+    for (int k = 0; k < cols; ++k) {
         custom[k] = k < static_cast<int>(options.cellText.size()) && options.cellText[k];
+        known[k] = false;
+    }
 
     int count = 0;
     while (!result.eof()) {
         for (int k = 0; k < fields; ++k) {
-            const QVariant value = result.field(k);
-            if (!custom[k]) {
-                cells[k] = database::displayText(value);
-            } else if (count == 0 || value.typeId() != converted[k].typeId() || value.isNull() != converted[k].isNull()
-                       || value != converted[k]) {
-                cells[k] = options.cellText[k](value);
-                converted[k] = value;
+            cells[k] = result.text(k);
+            if (!custom[k] || !result.holdsText(k))
+                continue;
+            if (!known[k] || cells[k] != convertedFrom[k]) {
+                convertedFrom[k] = cells[k].toString();
+                converted[k] = options.cellText[k](cells[k]);
+                known[k] = true;
             }
+            cells[k] = converted[k];
         }
         rows.appendRow(cells.data(), fields, mask);
         ++count;

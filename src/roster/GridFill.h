@@ -1,7 +1,7 @@
 #pragma once
 
 #include <QString>
-#include <QVariant>
+#include <QStringView>
 
 #include <functional>
 #include <vector>
@@ -14,13 +14,14 @@ namespace kelvory::roster {
 
 class FlexGrid;
 
-using CellText = std::function<QString(const QVariant &)>;
+using CellText = std::function<QString(QStringView)>;
 
 struct GridFillOptions
 {
     // Columns 0 .. alignedColumns-1 of every row are left-aligned.
     int alignedColumns = 0;
-    // How the value of a column becomes cell text; columns without one use displayText().
+    // How a value held as text becomes cell text in a column; other values, and columns
+    // without one, show as displayText() gives them.
     std::vector<CellText> cellText;
     // A row that cannot be read raises Failure; otherwise it ends the fill with the rows
     // read before it.

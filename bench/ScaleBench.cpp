@@ -1,0 +1,211 @@
+// The roster fill as a user meets it, at growing sizes: a fresh process that starts the
+// program and shows the roster, against the database's own command-line tool reading the
+// same query from the same database into /dev/null. Each is taken less the same with 10
+// members, so that what is left is the fill, and the read, alone.
+#include "Benches.h"
+
+#include "database/Statements.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+
+#include <cstdio>
+
+namespace kelvory::bench {
+
+namespace {
+
+constexpr int kSmallRoster = 10;
+
+// Runs a program to its end; with `expected`, checks that it said so, otherwise its
+// output goes to /dev/null.
+void runToEnd(const QString &program, const QStringList &arguments, const QByteArray &expected,
+              const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
+{
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    if (expected.isEmpty())
+        process.setStandardOutputFile(QProcess::nullDevice());
+    process.start(program, arguments);
+    if (!process.waitForFinished(600000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+        std::fprintf(stderr, "%s failed: %s\n", qPrintable(program), process.readAllStandardError().constData());
+        std::exit(4);
+    }
+    if (!expected.isEmpty() && !process.readAllStandardOutput().contains(expected)) {
+        std::fprintf(stderr, "%s did not say \"%s\"\n", qPrintable(program), expected.constData());
+        std::exit(4);
+    }
+}
+
+// The cost of the larger size alone: each run less the run of the small size in the same
+// round, so that drift over the rounds falls on both.
+Stats less(const Stats &larger, const Stats &small)
+{
+    Stats difference;
+    for (std::size_t i = 0; i < larger.samples.size() && i < small.samples.size(); ++i)
+        difference.samples.push_back(larger.samples[i] - small.samples[i]);
+    return difference;
+}
+
+// How one backend is started and read by its own tool.
+struct Side
+{
+    Backend backend = Backend::Sqlite;
+    QString tool;     // sqlite3 or psql
+    QString toolName; // as the figures name it
+    QString smallDatabase;
+    QString database;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+
+    QStringList startArguments(const QString &folder, bool small) const
+    {
+        if (backend == Backend::Sqlite)
+            return {folder};
+        return {folder, small ? smallDatabase : database};
+    }
+    QStringList toolArguments(const QString &folder, bool small) const
+    {
+        if (backend == Backend::Sqlite)
+            return {QDir(folder).filePath(QStringLiteral("Kelvory.db")), database::sql::kSelectMembers};
+        const database::ServerSettings server = *postgresServer();
+        return {QStringLiteral("-X"), QStringLiteral("-A"), QStringLiteral("-q"), QStringLiteral("-h"), server.server,
+                QStringLiteral("-U"), server.uid, QStringLiteral("-d"), small ? smallDatabase : database,
+                QStringLiteral("-c"), database::sql::kSelectMembers};
+    }
+};
+
+void seed(const Side &side, const QString &folder, int members, bool small)
+{
+    const bool server = side.backend == Backend::Postgres;
+    seedDatabase(side.backend, folder, members, 0, server ? (small ? side.smallDatabase : side.database) : QString());
+    writeUserFile(folder);
+}
+
+void scaleOn(const Side &side, const Options &options)
+{
+    const QString name = backendName(side.backend);
+    const bool sqlite = side.backend == Backend::Sqlite;
+    printHeader(QStringLiteral("Roster fill at %1 members against %2, %3, fresh processes")
+                    .arg(withThousands(options.scaleSizes.front()) + QStringLiteral(" to ")
+                             + withThousands(options.scaleSizes.back()),
+                         side.toolName, name));
+    const QString start = QCoreApplication::applicationDirPath() + QStringLiteral("/kelvory_bench_start");
+    WorkFolder small(options, QStringLiteral("scale-%1-small").arg(name));
+    seed(side, small.path(), kSmallRoster, true);
+    const int reps = sqlite ? options.reps : std::min(options.reps, 5);
+
+    std::vector<int> sizes;
+    std::vector<Stats> fills;
+    std::vector<Stats> reads;
+    std::vector<double> fillMins;
+    std::vector<double> readMins;
+    for (const int members : options.scaleSizes) {
+        WorkFolder folder(options, QStringLiteral("scale-%1-%2").arg(name).arg(members));
+        seed(side, folder.path(), members, false);
+        auto startIn = [&](const WorkFolder &where, int shown, bool isSmall) {
+            // The front end ends at once when the window is up; its lock is cleared here so
+            // that no start has to look into a stale one.
+            QFile::remove(where.file(QStringLiteral("Kelvory.lock")));
+            runToEnd(start, side.startArguments(where.path(), isSmall), "SHOWN " + QByteArray::number(shown));
+        };
+        auto readIn = [&](const WorkFolder &where, bool isSmall) {
+            runToEnd(side.tool, side.toolArguments(where.path(), isSmall), {}, side.environment);
+        };
+        // The warm-up round makes the day's backup of each SQLite file.
+        const std::vector<Stats> s = measureInterleaved(reps, {
+            [&] { startIn(small, kSmallRoster, true); },
+            [&] { startIn(folder, members, false); },
+            [&] { readIn(small, true); },
+            [&] { readIn(folder, false); },
+        });
+        const Stats fill = less(s[1], s[0]);
+        const Stats read = less(s[3], s[2]);
+        const std::optional<double> target = sqlite && members >= 100000 ? std::optional<double>(1.3) : std::nullopt;
+        printFigure(QStringLiteral("scale.%1.%2").arg(name).arg(members),
+                    QStringLiteral("fill of %1 members as a start shows it: kelvory_bench_start with %1 members less "
+                                   "with %2, the same round")
+                        .arg(withThousands(members))
+                        .arg(kSmallRoster),
+                    fill,
+                    QStringLiteral("%1 reading \"%2\" from the same database into /dev/null, as a process, less the "
+                                   "same with %3 members")
+                        .arg(side.toolName, database::sql::kSelectMembers)
+                        .arg(kSmallRoster),
+                    read, target);
+        // The fastest runs, those least disturbed by other work on the machine.
+        const double fillMin = s[1].min() - s[0].min();
+        const double readMin = s[3].min() - s[2].min();
+        printNote(QStringLiteral("by the minimums: fill %1 (fastest start with %2 members %3, with %4 %5), read %6 "
+                                 "(%7 and %8); ratio %9")
+                      .arg(formatMs(fillMin), withThousands(members), formatMs(s[1].min()))
+                      .arg(kSmallRoster)
+                      .arg(formatMs(s[0].min()), formatMs(readMin), formatMs(s[3].min()), formatMs(s[2].min()))
+                      .arg(readMin > 0 ? fillMin / readMin : 0, 0, 'f', 3));
+        sizes.push_back(members);
+        fills.push_back(fill);
+        reads.push_back(read);
+        fillMins.push_back(fillMin);
+        readMins.push_back(readMin);
+    }
+
+    for (std::size_t i = 1; i < sizes.size(); ++i) {
+        const double rows = static_cast<double>(sizes[i]) / sizes[i - 1];
+        const double growth = fills[i].median() / fills[i - 1].median();
+        // At most 11-fold for ten times the rows: at most 1.1 times linear growth.
+        const std::optional<double> target =
+            sqlite && sizes[i - 1] >= 100000 && rows == 10 ? std::optional<double>(1.1) : std::nullopt;
+        printValueFigure(QStringLiteral("scale.%1.growth-%2-%3").arg(name).arg(sizes[i - 1]).arg(sizes[i]),
+                         QStringLiteral("growth of the fill's median cost from %1 to %2 members")
+                             .arg(withThousands(sizes[i - 1]), withThousands(sizes[i])),
+                         growth, QStringLiteral("fold"), QStringLiteral("the rows' own growth"), rows, target);
+        printNote(QStringLiteral("by the minimums %1-fold; %2's own read grew %3-fold by its medians, %4-fold by its "
+                                 "minimums")
+                      .arg(fillMins[i] / fillMins[i - 1], 0, 'f', 1)
+                      .arg(side.toolName)
+                      .arg(reads[i].median() / reads[i - 1].median(), 0, 'f', 1)
+                      .arg(readMins[i] / readMins[i - 1], 0, 'f', 1));
+    }
+}
+
+} // namespace
+
+int benchScale(const Options &options)
+{
+    const QString sqlite3 = QStandardPaths::findExecutable(QStringLiteral("sqlite3"));
+    if (sqlite3.isEmpty()) {
+        std::fprintf(stderr, "the sqlite3 command-line tool is not installed (scripts/install-deps.sh)\n");
+        return 4;
+    }
+    Side embedded;
+    embedded.backend = Backend::Sqlite;
+    embedded.tool = sqlite3;
+    embedded.toolName = QStringLiteral("the sqlite3 tool");
+    scaleOn(embedded, options);
+
+    if (options.backend == QLatin1String("sqlite"))
+        return 0;
+    if (const std::optional<QString> reason = postgresUnavailableReason()) {
+        std::printf("PostgreSQL through ODBC left out: %s\n", qPrintable(*reason));
+        return 0;
+    }
+    const QString psql = QStandardPaths::findExecutable(QStringLiteral("psql"));
+    if (psql.isEmpty()) {
+        std::printf("PostgreSQL through ODBC left out: the psql tool is not installed\n");
+        return 0;
+    }
+    const database::ServerSettings server = *postgresServer();
+    Side postgres;
+    postgres.backend = Backend::Postgres;
+    postgres.tool = psql;
+    postgres.toolName = QStringLiteral("psql");
+    postgres.smallDatabase = server.database + QStringLiteral("_small");
+    postgres.database = server.database;
+    postgres.environment.insert(QStringLiteral("PGPASSWORD"), server.pwd);
+    scaleOn(postgres, options);
+    return 0;
+}
+
+} // namespace kelvory::bench
