@@ -10,8 +10,8 @@
 # Every wait is a poll with a deadline; nothing waits without a bound.
 set -euo pipefail
 
-started=$SECONDS
-elapsed() { echo $((SECONDS - started)); }
+session_start=$SECONDS
+elapsed() { echo $((SECONDS - session_start)); }
 step() { echo "--- [$(elapsed)s] $*"; }
 fail() {
   echo "FAIL [$(elapsed)s]: $*" >&2
