@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/Failure.h"
+#include "database/ResultSet.h"
 
 #include <QDate>
 #include <QHash>
@@ -17,11 +18,6 @@
 
 namespace kelvory::database {
 
-enum class Backend { None, Embedded, Odbc };
-
-// The standard error for what a driver reported: its native code, or else the kind of error.
-Failure failureFrom(const QSqlError &error);
-
 // The four pieces of a server deployment; the driver piece is fixed.
 struct ServerSettings
 {
@@ -33,8 +29,6 @@ struct ServerSettings
 
 // "Driver={SQL Server};Server=...;Database=...;Uid=...;Pwd=..." - five pieces, no ";" after the password.
 QString connectionString(const ServerSettings &settings);
-
-class ResultSet;
 
 // The one long-lived connection that every statement of the program runs on.
 // Statements are plain text with "?" placeholders; every value travels as a bound
@@ -101,65 +95,6 @@ private:
     bool m_utf8 = true;
     int m_connectionTimeout = 15;
     int m_commandTimeout = 30;
-};
-
-// A forward-only result set read by column position, as the club's tables are a
-// contract by column order rather than by column name.
-class ResultSet
-{
-public:
-    // Rows are read from the driver's statement directly where this can be done (see
-    // Connection.cpp); the values are those Qt would give.
-    ResultSet(QSqlQuery query, Backend backend, bool utf8 = true);
-
-    bool eof() const { return m_eof; }
-    int fieldCount() const { return m_fieldCount; }
-    QVariant field(int position) const;
-    // Field `position` as displayText() shows it, valid until the next move. An SQLite
-    // text or whole number is not made into a string of its own on the way.
-    QStringView text(int position);
-    // Whether field `position` holds text (not NULL, a number, a date or bytes).
-    bool holdsText(int position) const;
-    // Moves to the next row; a failure to read it raises Failure.
-    void moveNext();
-    // Moves to the next row; returns false at the end and also when the row cannot be read.
-    bool tryMoveNext();
-    // Why the last move (or the first row) could not be read, if it could not.
-    const std::optional<Failure> &failure() const { return m_failure; }
-    void raiseFailure() const
-    {
-        if (m_failure)
-            throw *m_failure;
-    }
-
-private:
-    // One row further; false at the end or when the row cannot be read (then m_failure says why).
-    bool next();
-    void advance();
-    bool fetchOdbcRow();
-    bool stepSqlite();
-    QVariant sqliteValue(int position) const;
-
-    QSqlQuery m_query;
-    int m_fieldCount = 0;
-    bool m_eof = true;
-    void *m_statement = nullptr; // the ODBC statement read directly, or null
-    std::vector<short> m_types;
-    std::vector<QVariant> m_row;
-    std::vector<char16_t> m_buffer;
-    // SQLite: the statement Qt's driver prepared and ran, read directly once Qt has read
-    // its first row (see next()); done once it has ended, as stepping it again would rerun it.
-    void *m_sqliteStatement = nullptr;
-    bool m_readsSqlite = false;
-    bool m_sqliteDone = false;
-    bool m_utf8 = true;
-    // Per field: the text of a value that needs one made (and the date it was made of),
-    // room for a whole number's digits, and for a text widened from ASCII.
-    std::vector<QString> m_texts;
-    std::vector<QVariant> m_lastDates;
-    std::vector<char16_t> m_digits;
-    std::vector<std::vector<char16_t>> m_wide;
-    std::optional<Failure> m_failure;
 };
 
 // Statements that stand or fall together: whatever is not committed when the

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "common/Failure.h"
+
+#include <QSqlError>
+
+namespace kelvory::database {
+
+enum class Backend { None, Embedded, Odbc };
+
+// The standard error for what a driver reported: its native code, or else the kind of error.
+Failure failureFrom(const QSqlError &error);
+
+} // namespace kelvory::database
