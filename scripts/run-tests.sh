@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs the whole test suite against the build in $1 (default: build), with the servers
-# it needs. The PostgreSQL tests are mandatory here: no server, red run.
+# it needs (the PostgreSQL server and the print queue, scripts/test-services/).
 #
 # Every scripts/test-services/*.sh is sourced before the tests, in name order: each
 # starts what its tests need, exports what they must know, and registers its clean-up
@@ -19,19 +19,6 @@ run_cleanups() {
   for ((i = ${#cleanups[@]} - 1; i >= 0; i--)); do eval "${cleanups[i]}" || true; done
 }
 trap run_cleanups EXIT
-
-pglink=$build/pg-test-server
-if ! pg=$("$here/scripts/pg-test-server.sh" start "$pglink"); then
-  echo "run-tests.sh: the PostgreSQL test server could not be started (see above); no tests were run" >&2
-  exit 1
-fi
-if [ "$pg" != reused ]; then
-  on_exit "'$here/scripts/pg-test-server.sh' stop '$pglink'"
-fi
-export KELVORY_TEST_PG_SERVER=127.0.0.1
-export KELVORY_TEST_PG_UID=kelvory
-export KELVORY_TEST_PG_PWD=kelvory99
-export KELVORY_TEST_PG_REQUIRED=1
 
 shopt -s nullglob
 for service in "$here"/scripts/test-services/*.sh; do
