@@ -6,8 +6,8 @@
 
 #include "database/Statements.h"
 #include "history/History.h"
-#include "roster/FlexGrid.h"
 #include "roster/RosterForm.h"
+#include "roster/grid/FlexGrid.h"
 
 #include <QHeaderView>
 

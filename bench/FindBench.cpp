@@ -3,9 +3,9 @@
 #include "Benches.h"
 
 #include "roster/FindByTyping.h"
-#include "roster/FlexGrid.h"
-#include "roster/GridCells.h"
 #include "roster/RosterForm.h"
+#include "roster/grid/FlexGrid.h"
+#include "roster/grid/GridCells.h"
 
 #include <QApplication>
 #include <QHeaderView>

@@ -2,7 +2,7 @@
 
 #include "database/Connection.h"
 #include "database/DateText.h"
-#include "roster/FlexGrid.h"
+#include "roster/grid/FlexGrid.h"
 
 
 namespace kelvory::bench {

@@ -2,8 +2,8 @@
 // process that has done nothing else.
 #include "Benches.h"
 
-#include "roster/FlexGrid.h"
 #include "roster/RosterForm.h"
+#include "roster/grid/FlexGrid.h"
 
 #include <QCoreApplication>
 #include <QDir>

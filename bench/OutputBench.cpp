@@ -2,13 +2,14 @@
 // and painting.
 #include "Benches.h"
 
+#include "database/RosterColumns.h"
 #include "database/Statements.h"
 #include "output/CellGrid.h"
 #include "output/Export.h"
 #include "output/Printout.h"
-#include "roster/FlexGrid.h"
-#include "roster/RosterColumns.h"
+#include "roster/FlexGridCells.h"
 #include "roster/RosterForm.h"
+#include "roster/grid/FlexGrid.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -43,7 +44,7 @@ int benchExport(const Options &options)
     // bytes written to a plain file with no flush, all in the same rounds. A task that leaves
     // data unflushed flushes it after its time is taken: on ext4 the next fdatasync, the
     // export's own, would otherwise write that data too.
-    const output::FlexGridCells cells(*form.Grid1);
+    const roster::FlexGridCells cells(*form.Grid1);
     QByteArray bytes;
     auto timed = [](auto &&task) {
         QElapsedTimer timer;
@@ -52,7 +53,7 @@ int benchExport(const Options &options)
         return elapsedMs(timer);
     };
     const std::vector<Stats> s = measureInterleavedSelfTimed(options.reps, {
-        [&] { return timed([&] { output::exportRoster(program.module(), *form.Grid1); }); },
+        [&] { return timed([&] { output::exportRoster(program.module(), roster::FlexGridCells(*form.Grid1)); }); },
         [&] {
             const double ms = timed([&] {
                 QProcess process;
@@ -139,7 +140,7 @@ int benchPrintout(const Options &options)
     WorkFolder folder(options, QStringLiteral("printout"));
     seedDatabase(Backend::Sqlite, folder.path(), options.members, 0);
     Program program(Backend::Sqlite, folder.path());
-    const output::FlexGridCells cells(*program.form().Grid1);
+    const roster::FlexGridCells cells(*program.form().Grid1);
     const int rows = cells.rows();
 
     // Reading every cell the printout prints, trimmed, and nothing more.

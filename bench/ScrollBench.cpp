@@ -2,8 +2,8 @@
 // step takes in a large roster against a small one.
 #include "Benches.h"
 
-#include "roster/FlexGrid.h"
 #include "roster/RosterForm.h"
+#include "roster/grid/FlexGrid.h"
 
 #include <QIdentityProxyModel>
 #include <QScrollBar>

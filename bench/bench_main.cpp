@@ -6,7 +6,7 @@
 // and run, and their ratio. "all" runs each benchmark in a fresh process of its own.
 #include "Benches.h"
 
-#include "roster/Fonts.h"
+#include "roster/grid/Fonts.h"
 
 #include <QApplication>
 #include <QDir>

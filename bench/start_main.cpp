@@ -5,9 +5,9 @@
 // ends at once.
 #include "BenchSupport.h"
 
-#include "roster/FlexGrid.h"
-#include "roster/Fonts.h"
 #include "roster/RosterForm.h"
+#include "roster/grid/FlexGrid.h"
+#include "roster/grid/Fonts.h"
 
 #include <QApplication>
 #include <QDir>

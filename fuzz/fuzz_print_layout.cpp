@@ -5,8 +5,8 @@
 
 #include "FuzzSupport.h"
 
+#include "database/RosterColumns.h"
 #include "output/Printout.h"
-#include "roster/RosterColumns.h"
 
 #include <algorithm>
 #include <array>

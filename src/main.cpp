@@ -1,6 +1,6 @@
 #include "deployment.h"
 #include "output/PrinterQueue.h"
-#include "roster/Fonts.h"
+#include "roster/grid/Fonts.h"
 #include "startup/InstanceGuard.h"
 #include "startup/Module1.h"
 #include "version.h"

@@ -6,8 +6,8 @@
 #include "FaultTools.h"
 #include "database/Backup.h"
 #include "database/DatabaseMessages.h"
-#include "roster/FlexGrid.h"
 #include "roster/RosterForm.h"
+#include "roster/grid/FlexGrid.h"
 
 #include <QDate>
 #include <QDir>

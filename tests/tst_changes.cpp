@@ -1,9 +1,9 @@
 #include "BackendTest.h"
 #include "changes/ChangeMessages.h"
 #include "changes/MemberChanges.h"
-#include "roster/CommandButton.h"
-#include "roster/FlexGrid.h"
 #include "roster/RosterForm.h"
+#include "roster/grid/CommandButton.h"
+#include "roster/grid/FlexGrid.h"
 
 #include <QDate>
 #include <QFile>

@@ -2,9 +2,9 @@
 #include "FaultTools.h"
 #include "output/Export.h"
 #include "output/OutputMessages.h"
-#include "roster/CommandButton.h"
-#include "roster/FlexGrid.h"
 #include "roster/RosterForm.h"
+#include "roster/grid/CommandButton.h"
+#include "roster/grid/FlexGrid.h"
 
 #include <QDir>
 #include <QFile>

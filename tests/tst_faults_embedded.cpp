@@ -4,8 +4,8 @@
 // left exactly as it was.
 #include "BackendTest.h"
 #include "FaultTools.h"
-#include "roster/FlexGrid.h"
 #include "roster/RosterForm.h"
+#include "roster/grid/FlexGrid.h"
 
 #include <QApplication>
 #include <QDir>

@@ -6,9 +6,9 @@
 #include "FaultTools.h"
 #include "PostgresSchema.h"
 #include "history/History.h"
-#include "roster/CommandButton.h"
-#include "roster/FlexGrid.h"
 #include "roster/RosterForm.h"
+#include "roster/grid/CommandButton.h"
+#include "roster/grid/FlexGrid.h"
 
 #include <QApplication>
 #include <QDate>

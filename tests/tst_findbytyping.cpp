@@ -1,10 +1,10 @@
 // Finding a member by typing in the roster grid: the first name that begins with what was
 // typed, without regard to case or accents, highlighted but not picked until Enter.
 #include "BackendTest.h"
-#include "roster/CommandButton.h"
 #include "roster/FindByTyping.h"
-#include "roster/FlexGrid.h"
 #include "roster/RosterForm.h"
+#include "roster/grid/CommandButton.h"
+#include "roster/grid/FlexGrid.h"
 
 #include <QtTest>
 

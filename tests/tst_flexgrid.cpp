@@ -1,7 +1,7 @@
 #include "Harness.h"
 #include "common/Failure.h"
-#include "roster/FlexGrid.h"
-#include "roster/GridCells.h"
+#include "roster/grid/FlexGrid.h"
+#include "roster/grid/GridCells.h"
 
 #include <QHeaderView>
 #include <QtTest>

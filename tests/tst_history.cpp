@@ -1,8 +1,8 @@
 #include "BackendTest.h"
 #include "history/History.h"
-#include "roster/CommandButton.h"
-#include "roster/FlexGrid.h"
 #include "roster/RosterForm.h"
+#include "roster/grid/CommandButton.h"
+#include "roster/grid/FlexGrid.h"
 
 #include <QDate>
 #include <QSqlDatabase>

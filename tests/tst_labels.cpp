@@ -4,12 +4,12 @@
 #include "BackendTest.h"
 #include "PdfText.h"
 #include "output/LabelLayout.h"
-#include "output/OutputMessages.h"
 #include "output/LabelsDialog.h"
 #include "output/MailingLabels.h"
+#include "output/OutputMessages.h"
 #include "output/Printout.h"
-#include "roster/FlexGrid.h"
 #include "roster/RosterForm.h"
+#include "roster/grid/FlexGrid.h"
 
 #include <QComboBox>
 #include <QMenu>

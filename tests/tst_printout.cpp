@@ -2,9 +2,10 @@
 #include "PdfText.h"
 #include "output/OutputMessages.h"
 #include "output/Printout.h"
-#include "roster/CommandButton.h"
-#include "roster/FlexGrid.h"
+#include "roster/FlexGridCells.h"
 #include "roster/RosterForm.h"
+#include "roster/grid/CommandButton.h"
+#include "roster/grid/FlexGrid.h"
 
 #include <QDir>
 #include <QFontInfo>
@@ -175,7 +176,7 @@ void TestPrintout::theDesignTimeEmptyRowPrintsAsAnEmptyLine()
 {
     QVERIFY(h->start()); // no member: the grid keeps its heading row and one empty row
     QCOMPARE(form().Grid1->Rows(), 2);
-    const output::FlexGridCells grid(*form().Grid1);
+    const roster::FlexGridCells grid(*form().Grid1);
     QCOMPARE(describe(output::layoutRoster(grid, true, oneColumnPerCharacter)),
              QStringList({kHeadingLine, kRule, "", kMemberLine, ""}));
     QCOMPARE(describe(output::layoutRoster(grid, false, oneColumnPerCharacter)),

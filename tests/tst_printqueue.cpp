@@ -1,7 +1,7 @@
 #include "BackendTest.h"
 #include "output/PrinterQueue.h"
-#include "roster/CommandButton.h"
 #include "roster/RosterForm.h"
+#include "roster/grid/CommandButton.h"
 
 #include <QDir>
 #include <QFile>

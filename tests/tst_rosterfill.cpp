@@ -1,9 +1,9 @@
 #include "BackendTest.h"
 #include "HostileTexts.h"
 #include "database/DateText.h"
-#include "roster/CommandButton.h"
-#include "roster/FlexGrid.h"
 #include "roster/RosterForm.h"
+#include "roster/grid/CommandButton.h"
+#include "roster/grid/FlexGrid.h"
 
 #include <QSqlDatabase>
 #include <QSqlQuery>

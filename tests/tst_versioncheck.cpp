@@ -1,6 +1,6 @@
 #include "BackendTest.h"
-#include "roster/FlexGrid.h"
 #include "roster/RosterForm.h"
+#include "roster/grid/FlexGrid.h"
 
 #include <QMessageBox>
 #include <QtTest>

@@ -4,9 +4,9 @@
 #include "changes/EditTarget.h"
 #include "database/Connection.h"
 #include "database/DateText.h"
+#include "database/RosterColumns.h"
 #include "database/Statements.h"
 #include "database/StorableText.h"
-#include "roster/RosterColumns.h"
 #include "startup/Module1.h"
 #include "startup/NumberText.h"
 

@@ -2,11 +2,11 @@
 
 #include "database/DateText.h"
 #include "database/Statements.h"
-#include "roster/CommandButton.h"
-#include "roster/FlexGrid.h"
-#include "roster/Fonts.h"
-#include "roster/GridFill.h"
-#include "roster/Units.h"
+#include "roster/grid/CommandButton.h"
+#include "roster/grid/FlexGrid.h"
+#include "roster/grid/Fonts.h"
+#include "roster/grid/GridFill.h"
+#include "roster/grid/Units.h"
 #include "startup/Module1.h"
 
 #include <QApplication>

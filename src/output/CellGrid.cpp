@@ -1,26 +1,8 @@
 #include "output/CellGrid.h"
 
-#include "roster/FlexGrid.h"
-
 #include <algorithm>
 
 namespace kelvory::output {
-
-FlexGridCells::FlexGridCells(const roster::FlexGrid &grid)
-    : m_grid(grid), m_rows(grid.Rows()), m_cols(grid.Cols())
-{
-    m_headings.reserve(m_cols);
-    for (int c = 0; c < m_cols; ++c)
-        m_headings.append(grid.TextMatrix(0, c));
-}
-
-QStringView FlexGridCells::cell(int row, int col) const
-{
-    if (row == 0)
-        return m_headings.at(col);
-    // Straight from the packed storage: TextMatrix would copy every cell of a large roster.
-    return m_grid.dataRows().cell(row - 1, col);
-}
 
 TableCells::TableCells(std::vector<QStringList> rows, int cols) : m_rows(std::move(rows)), m_cols(cols)
 {

@@ -6,10 +6,6 @@
 
 #include <vector>
 
-namespace kelvory::roster {
-class FlexGrid;
-}
-
 namespace kelvory::output {
 
 // What the printout and the export read from a grid: its size, taken once, and the text
@@ -23,25 +19,6 @@ public:
     virtual int cols() const = 0;
     // The view stays valid as long as the grid is not changed.
     virtual QStringView cell(int row, int col) const = 0;
-};
-
-// The roster grid as it is at the moment the view is made. Rows and Cols are read
-// once, as the printout and the export have always done.
-class FlexGridCells final : public CellGrid
-{
-public:
-    explicit FlexGridCells(const roster::FlexGrid &grid);
-
-    int rows() const override { return m_rows; }
-    int cols() const override { return m_cols; }
-    QStringView cell(int row, int col) const override;
-
-private:
-    const roster::FlexGrid &m_grid;
-    int m_rows;
-    int m_cols;
-    // The heading row lives apart from the data rows in the grid; a copy keeps its views valid.
-    QStringList m_headings;
 };
 
 // A plain table of rows, for callers that have no window.

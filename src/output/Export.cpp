@@ -1,7 +1,6 @@
 #include "output/Export.h"
 
 #include "output/OutputMessages.h"
-#include "roster/FlexGrid.h"
 #include "startup/Module1.h"
 
 #include <QDir>
@@ -89,12 +88,11 @@ std::optional<QString> writeExportFile(const QString &path, const QByteArray &by
     return std::nullopt;
 }
 
-void exportRoster(Module1 &module, const roster::FlexGrid &grid)
+void exportRoster(Module1 &module, const CellGrid &grid)
 {
     const QString path = module.exportFilePath();
     const QString nativePath = QDir::toNativeSeparators(path);
-    const FlexGridCells cells(grid);
-    if (const std::optional<QString> problem = writeExportFile(path, exportBytes(cells))) {
+    if (const std::optional<QString> problem = writeExportFile(path, exportBytes(grid))) {
         module.MsgBox(messages::rosterNotExported(nativePath, *problem), MB_OK | MB_ICONERROR);
         return;
     }

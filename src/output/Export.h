@@ -10,9 +10,6 @@
 namespace kelvory {
 class Module1;
 }
-namespace kelvory::roster {
-class FlexGrid;
-}
 
 namespace kelvory::output {
 
@@ -32,6 +29,6 @@ std::optional<QString> writeExportFile(const QString &path, const QByteArray &by
 
 // Xcel Export: writes the roster grid to ExcelExport.csv, tells the operator where to
 // find it and, unless cancelled, opens it with the program the system associates with it.
-void exportRoster(Module1 &module, const roster::FlexGrid &grid);
+void exportRoster(Module1 &module, const CellGrid &grid);
 
 } // namespace kelvory::output

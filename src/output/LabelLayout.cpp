@@ -1,6 +1,6 @@
 #include "output/LabelLayout.h"
 
-#include "roster/RosterColumns.h"
+#include "database/RosterColumns.h"
 
 #include <QLocale>
 #include <QTextBoundaryFinder>

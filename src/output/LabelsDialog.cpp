@@ -258,10 +258,10 @@ void LabelsDialog::finishWith(const std::function<bool()> &output)
         accept();
 }
 
-LabelsDialog *openMailingLabels(Module1 &module, const roster::FlexGrid &grid, const QString &name,
+LabelsDialog *openMailingLabels(Module1 &module, const CellGrid &grid, const QString &name,
                                 const QString &address, const QString &city, QWidget *parent)
 {
-    auto *dialog = new LabelsDialog(module, labelChoices(FlexGridCells(grid), name, address, city), parent);
+    auto *dialog = new LabelsDialog(module, labelChoices(grid, name, address, city), parent);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->open();
     return dialog;

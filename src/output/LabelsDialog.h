@@ -18,10 +18,6 @@ class QSpinBox;
 namespace kelvory {
 class Module1;
 }
-namespace kelvory::roster {
-class FlexGrid;
-}
-
 namespace kelvory::output {
 
 // What the labels dialog offers: every member of the roster grid, or the member in the
@@ -107,7 +103,7 @@ private:
 
 // Opens the labels dialog over the main window, for the roster grid and the member in the
 // boxes. It is modal and deletes itself when closed.
-LabelsDialog *openMailingLabels(Module1 &module, const roster::FlexGrid &grid, const QString &name,
+LabelsDialog *openMailingLabels(Module1 &module, const CellGrid &grid, const QString &name,
                                 const QString &address, const QString &city, QWidget *parent);
 
 } // namespace kelvory::output

@@ -1,9 +1,8 @@
 #include "output/Printout.h"
 
+#include "database/RosterColumns.h"
 #include "output/OutputMessages.h"
 #include "output/PrinterQueue.h"
-#include "roster/FlexGrid.h"
-#include "roster/RosterColumns.h"
 #include "startup/Module1.h"
 
 #include <QDir>
@@ -177,7 +176,7 @@ std::optional<QString> printRoster(QPrinter &printer, const CellGrid &grid, bool
     return std::nullopt;
 }
 
-void PrintRoster(Module1 &module, const roster::FlexGrid &grid, bool withLines)
+void PrintRoster(Module1 &module, const CellGrid &grid, bool withLines)
 {
     PrinterQueue *queue = module.services().printers;
     const std::unique_ptr<QPrinter> printer = queue ? queue->defaultPrinter() : nullptr;
@@ -186,8 +185,7 @@ void PrintRoster(Module1 &module, const roster::FlexGrid &grid, bool withLines)
         return;
     }
     printer->setDocName(module.deployment().title);
-    const FlexGridCells cells(grid);
-    if (const std::optional<QString> problem = printRoster(*printer, cells, withLines)) {
+    if (const std::optional<QString> problem = printRoster(*printer, grid, withLines)) {
         module.MsgBox(*problem, MB_OK | MB_ICONERROR);
         return;
     }

@@ -17,10 +17,6 @@ class QPrinter;
 namespace kelvory {
 class Module1;
 }
-namespace kelvory::roster {
-class FlexGrid;
-}
-
 namespace kelvory::output {
 
 inline constexpr int kPrintPointSize = 10;
@@ -79,7 +75,7 @@ double averageCharacterWidth(const QFontMetricsF &metrics);
 std::optional<QString> printRoster(QPrinter &printer, const CellGrid &grid, bool withLines);
 
 // PRINT: prints the roster grid on the default printer and says so, or says why not.
-void PrintRoster(Module1 &module, const roster::FlexGrid &grid, bool withLines);
+void PrintRoster(Module1 &module, const CellGrid &grid, bool withLines);
 
 // The printer as a message names it: its name, or the file a PDF printer writes, in quotes.
 QString printerLabel(const QPrinter &printer);

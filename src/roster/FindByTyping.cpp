@@ -1,7 +1,7 @@
 #include "roster/FindByTyping.h"
 
-#include "roster/FlexGrid.h"
-#include "roster/GridCells.h"
+#include "roster/grid/FlexGrid.h"
+#include "roster/grid/GridCells.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -1,18 +1,19 @@
 #include "roster/RosterForm.h"
 
 #include "changes/MemberChanges.h"
+#include "database/RosterColumns.h"
 #include "database/Statements.h"
 #include "output/Export.h"
-#include "output/OutputMessages.h"
 #include "output/LabelsDialog.h"
+#include "output/OutputMessages.h"
 #include "output/Printout.h"
-#include "roster/CommandButton.h"
 #include "roster/FindByTyping.h"
-#include "roster/FlexGrid.h"
-#include "roster/Fonts.h"
-#include "roster/GridFill.h"
-#include "roster/RosterColumns.h"
-#include "roster/Units.h"
+#include "roster/FlexGridCells.h"
+#include "roster/grid/CommandButton.h"
+#include "roster/grid/FlexGrid.h"
+#include "roster/grid/Fonts.h"
+#include "roster/grid/GridFill.h"
+#include "roster/grid/Units.h"
 #include "startup/Admission.h"
 #include "startup/Module1.h"
 #include "startup/VersionCheck.h"
@@ -369,7 +370,7 @@ void RosterForm::Command4_Click()
 
 void RosterForm::Command5_Click()
 {
-    m_module.guarded([&] { output::PrintRoster(m_module, *Grid1, Option1->isChecked()); });
+    m_module.guarded([&] { output::PrintRoster(m_module, FlexGridCells(*Grid1), Option1->isChecked()); });
 }
 
 void RosterForm::Command6_Click()
@@ -389,13 +390,13 @@ void RosterForm::Command8_Click()
 
 void RosterForm::Command12_Click()
 {
-    m_module.guarded([&] { output::exportRoster(m_module, *Grid1); });
+    m_module.guarded([&] { output::exportRoster(m_module, FlexGridCells(*Grid1)); });
 }
 
 void RosterForm::mnuMailingLabels_Click()
 {
     m_module.guarded([&] {
-        output::openMailingLabels(m_module, *Grid1, Text1[Name]->text(), Text1[Address]->text(), Text1[City]->text(),
+        output::openMailingLabels(m_module, FlexGridCells(*Grid1), Text1[Name]->text(), Text1[Address]->text(), Text1[City]->text(),
                                   this);
     });
 }

@@ -2,8 +2,8 @@
 #include "PostgresSchema.h"
 
 #include "database/EmbeddedSchema.h"
-#include "roster/Fonts.h"
 #include "roster/RosterForm.h"
+#include "roster/grid/Fonts.h"
 #include "startup/Admission.h"
 
 #include <QCoreApplication>

@@ -1,8 +1,8 @@
 #include "OperatorDriver.h"
 
-#include "roster/FlexGrid.h"
-#include "roster/RosterColumns.h"
+#include "database/RosterColumns.h"
 #include "roster/RosterForm.h"
+#include "roster/grid/FlexGrid.h"
 
 #include <QAbstractButton>
 #include <QLineEdit>

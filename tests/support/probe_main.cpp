@@ -8,9 +8,9 @@
 // into the edit boxes, prints "ADDING" and presses Add New. It keeps running until it is
 // killed.
 #include "Fakes.h"
-#include "roster/CommandButton.h"
-#include "roster/Fonts.h"
 #include "roster/RosterForm.h"
+#include "roster/grid/CommandButton.h"
+#include "roster/grid/Fonts.h"
 #include "startup/InstanceGuard.h"
 #include "startup/Module1.h"
 

@@ -10,9 +10,9 @@
 #include "Harness.h"
 #include "history/History.h"
 #include "output/LabelsDialog.h"
-#include "roster/CommandButton.h"
-#include "roster/FlexGrid.h"
 #include "roster/RosterForm.h"
+#include "roster/grid/CommandButton.h"
+#include "roster/grid/FlexGrid.h"
 
 #include <QApplication>
 #include <QFile>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "roster/Units.h"
+#include "common/Placing.h"
 
 #include <array>
 

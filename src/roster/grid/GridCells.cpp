@@ -1,4 +1,4 @@
-#include "roster/GridCells.h"
+#include "roster/grid/GridCells.h"
 
 #include <algorithm>
 

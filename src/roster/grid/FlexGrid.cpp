@@ -1,7 +1,7 @@
-#include "roster/FlexGrid.h"
+#include "roster/grid/FlexGrid.h"
 
 #include "common/Failure.h"
-#include "roster/Units.h"
+#include "roster/grid/Units.h"
 
 #include <QEvent>
 #include <QHeaderView>

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/Placing.h"
+
 #include <QColor>
 #include <QRect>
 #include <QWidget>
@@ -23,14 +25,6 @@ inline QRect twipsRect(int left, int top, int width, int height, int logicalDpi)
                  twipsToPixels(height, logicalDpi));
 }
 
-// A place on a window: left, top, width and height in twips.
-struct Placing
-{
-    int left = 0;
-    int top = 0;
-    int width = 0;
-    int height = 0;
-};
 
 inline void placeInTwips(QWidget *widget, const Placing &place)
 {

@@ -1,4 +1,4 @@
-#include "roster/CommandButton.h"
+#include "roster/grid/CommandButton.h"
 
 #include <QKeyEvent>
 #include <QPainter>

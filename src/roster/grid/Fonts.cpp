@@ -1,4 +1,4 @@
-#include "roster/Fonts.h"
+#include "roster/grid/Fonts.h"
 
 #include <QFont>
 #include <QString>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "roster/GridCells.h"
+#include "roster/grid/GridCells.h"
 
 #include <QAbstractTableModel>
 #include <QStringList>

@@ -1,8 +1,8 @@
-#include "roster/GridFill.h"
+#include "roster/grid/GridFill.h"
 
 #include "database/Connection.h"
 #include "database/DateText.h"
-#include "roster/FlexGrid.h"
+#include "roster/grid/FlexGrid.h"
 
 #include <QVarLengthArray>
 
