@@ -109,17 +109,11 @@ void Connection::openServer(const ServerSettings &settings)
         throw Failure(QStringLiteral("3706"), messages::driverMissing(QStringLiteral("ODBC")));
     db.setDatabaseName(connectionString(settings));
     db.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1").arg(m_connectionTimeout));
-    // FreeTDS, the "SQL Server" driver on Linux, keeps to the login time-out only with a
-    // fixed protocol version; left to guess it waits on a silent server for ever. With
-    // "Server=" in the connection string it reads no freetds.conf, only its environment,
-    // so the version is pinned here (7.4: SQL Server 2012 and later), unless the
-    // workstation pins one itself. Other drivers do not look at this variable.
+    // FreeTDS (the "SQL Server" driver on Linux) reads no freetds.conf for "Server=", and
+    // keeps to the login time-out only with a pinned protocol version (docs/sql-server.md).
     if (!qEnvironmentVariableIsSet("TDSVER"))
         qputenv("TDSVER", "7.4");
-    // For the same reason FreeTDS knows no port for "Server=<host>" and does not even try
-    // to connect; SQL Server's own default port is what the Windows driver uses. A server
-    // written "host,port" or "host\INSTANCE" names its own way in (the port, or the
-    // instance whose port the server's browser service gives), and TDSPORT would override it.
+    // Nor does it know SQL Server's default port; "host,port" and "host\INSTANCE" name their own.
     const bool namesItsWayIn =
         settings.server.contains(QLatin1Char(',')) || settings.server.contains(QLatin1Char('\\'));
     if (!namesItsWayIn && !qEnvironmentVariableIsSet("TDSPORT"))
