@@ -210,6 +210,24 @@ qint64 Connection::execute(const QString &sql, const QVariantList &values)
     return query.numRowsAffected();
 }
 
+void Connection::executeRows(const QString &sql, const std::vector<QVariantList> &rows)
+{
+    QSqlDatabase db = database();
+    if (!db.isOpen())
+        throw Failure(QStringLiteral("3704"), messages::connectionNotOpen());
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!query.prepare(sql))
+        throw failureFrom(query.lastError());
+    applyCommandTimeout(query);
+    for (const QVariantList &values : rows) {
+        for (qsizetype i = 0; i < values.size(); ++i)
+            query.bindValue(int(i), bindable(values[i]));
+        if (!query.exec())
+            throw failureFrom(query.lastError());
+    }
+}
+
 ResultSet Connection::openQuery(const QString &sql, const QVariantList &values)
 {
     return ResultSet(run(sql, values, true), m_backend, m_utf8);

@@ -22,6 +22,9 @@ inline const QString kSelectVersion = QStringLiteral("select ver from hitcounter
 // Ours, beside the club's statements: whether a record id is held already.
 inline const QString kCountRecordId = QStringLiteral("select count(*) from members where recordid = ?");
 
+// Ours: every record id held, for the member import to give ids no member holds.
+inline const QString kSelectRecordIds = QStringLiteral("select recordid from members");
+
 // The tables whose date columns take the form the column keeps, with the column's position.
 inline const QString kJournalTable = QStringLiteral("changeHistory");
 inline constexpr int kJournalDateColumn = 0;

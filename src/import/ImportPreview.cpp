@@ -1,0 +1,179 @@
+#include "import/ImportPreview.h"
+
+#include "database/StorableText.h"
+#include "import/ImportMessages.h"
+#include "roster/RosterColumns.h"
+
+#include <QHash>
+
+#include <algorithm>
+
+namespace kelvory::import {
+
+namespace {
+
+// The words of a name, sorted: "Smith, Anne" and "Anne Smith" are one key.
+QString wordsKey(QStringView text)
+{
+    const QString folded = text.toString().normalized(QString::NormalizationForm_KD).toCaseFolded();
+    QStringList words;
+    QString word;
+    for (const QChar c : folded) {
+        if (c.isLetterOrNumber()) {
+            word.append(c);
+        } else if (!c.isMark() && !word.isEmpty()) {
+            words.append(word);
+            word.clear();
+        }
+    }
+    if (!word.isEmpty())
+        words.append(word);
+    words.sort();
+    return words.join(QLatin1Char(' '));
+}
+
+QString fieldCaption(int field)
+{
+    return QString::fromLatin1(roster::columnFacts(field).caption);
+}
+
+// Why a member cannot be stored, or nothing.
+QString unusableBecause(const MemberFields &member, const FieldWidths &widths)
+{
+    if (member[roster::Name].trimmed().isEmpty())
+        return messages::noName();
+    for (int k = 0; k < roster::kMemberFieldCount; ++k) {
+        const QString problem = database::unstorableCharacter(member[std::size_t(k)]);
+        if (!problem.isEmpty())
+            return messages::cannotBeStored(fieldCaption(k), problem);
+    }
+    for (int k = 0; k < roster::kMemberFieldCount; ++k) {
+        const int width = widths[std::size_t(k)];
+        if (width > 0 && member[std::size_t(k)].size() > width)
+            return messages::tooLong(fieldCaption(k), member[std::size_t(k)].size(), width);
+    }
+    return QString();
+}
+
+bool isEmptyRecord(const QStringList &record)
+{
+    return std::all_of(record.begin(), record.end(), [](const QString &field) { return field.trimmed().isEmpty(); });
+}
+
+struct Known
+{
+    QString name;
+    QString address;
+    int fileRow = 0; // 0: a member of the roster
+};
+
+QString whom(const Known &known)
+{
+    return known.fileRow > 0 ? messages::earlierRow(qint64(known.fileRow)) : messages::member(known.name, known.address);
+}
+
+} // namespace
+
+QString matchKey(QStringView text)
+{
+    const QString folded = text.toString().normalized(QString::NormalizationForm_KD).toCaseFolded();
+    QString key;
+    key.reserve(folded.size());
+    for (const QChar c : folded) {
+        if (c.isLetterOrNumber())
+            key.append(c);
+    }
+    return key;
+}
+
+Preview makePreview(const ImportTable &table, const ColumnMatch &match, const std::vector<RosterEntry> &roster,
+                    const FieldWidths &widths)
+{
+    Preview preview;
+    preview.headingRow = match.headingRow;
+    // Who is known by name, by name and address, and by address.
+    QHash<QString, Known> byNameAndAddress;
+    QHash<QString, Known> byName;
+    QHash<QString, QList<std::pair<QString, Known>>> byAddress; // with the name's words
+    const auto remember = [&](const Known &known) {
+        const QString name = matchKey(known.name);
+        const QString address = matchKey(known.address);
+        byNameAndAddress.insert(name + QChar(0) + address, known);
+        byName.insert(name, known);
+        if (!address.isEmpty())
+            byAddress[address].append({wordsKey(known.name), known});
+    };
+    for (const RosterEntry &entry : roster)
+        remember({entry.name, entry.address, 0});
+
+    const std::size_t first = match.headingRow ? 1 : 0;
+    for (std::size_t r = first; r < table.records.size(); ++r) {
+        if (isEmptyRecord(table.records[r]))
+            continue;
+        PreviewRow row;
+        row.fileRow = int(r) + 1;
+        row.member = memberFrom(table.records[r], match);
+        const QString &name = row.member[roster::Name];
+        const QString &address = row.member[roster::Address];
+        row.note = unusableBecause(row.member, widths);
+        if (!row.note.isEmpty()) {
+            row.verdict = Verdict::Unusable;
+        } else {
+            const QString nameKey = matchKey(name);
+            const QString addressKey = matchKey(address);
+            if (const auto same = byNameAndAddress.constFind(nameKey + QChar(0) + addressKey);
+                same != byNameAndAddress.cend()) {
+                row.verdict = Verdict::OnRoster;
+                row.note = messages::sameAs(whom(*same));
+            } else if (const auto sameName = byName.constFind(nameKey); sameName != byName.cend()) {
+                row.verdict = Verdict::PossiblyOnRoster;
+                row.note = messages::sameNameAs(whom(*sameName));
+            } else if (const auto sameAddress = byAddress.constFind(addressKey); sameAddress != byAddress.cend()) {
+                const QString words = wordsKey(name);
+                for (const auto &[otherWords, known] : *sameAddress) {
+                    if (otherWords == words) {
+                        row.verdict = Verdict::PossiblyOnRoster;
+                        row.note = messages::sameAddressAs(whom(known));
+                        break;
+                    }
+                }
+            }
+            if (row.verdict != Verdict::OnRoster)
+                remember({name, address, row.fileRow});
+        }
+        ++preview.counts[std::size_t(row.verdict)];
+        preview.rows.push_back(std::move(row));
+    }
+    return preview;
+}
+
+std::vector<MemberFields> membersToStore(const Preview &preview, bool alreadyOnRosterToo)
+{
+    std::vector<MemberFields> members;
+    for (const PreviewRow &row : preview.rows) {
+        if (row.verdict == Verdict::Added || row.verdict == Verdict::PossiblyOnRoster
+            || (alreadyOnRosterToo && row.verdict == Verdict::OnRoster))
+            members.push_back(row.member);
+    }
+    return members;
+}
+
+QString previewCounts(const Preview &preview)
+{
+    const auto count = [&](Verdict v) { return qint64(preview.counts[std::size_t(v)]); };
+    return messages::counts(count(Verdict::Added), count(Verdict::OnRoster), count(Verdict::PossiblyOnRoster),
+                            count(Verdict::Unusable));
+}
+
+QString verdictCaption(Verdict verdict)
+{
+    switch (verdict) {
+    case Verdict::Added: return messages::toBeAdded();
+    case Verdict::OnRoster: return messages::alreadyOnRoster();
+    case Verdict::PossiblyOnRoster: return messages::possiblyOnRoster();
+    case Verdict::Unusable: return messages::unusable();
+    }
+    return QString();
+}
+
+} // namespace kelvory::import
