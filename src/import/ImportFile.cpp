@@ -25,7 +25,7 @@ constexpr std::array<char16_t, 32> kWindows1252High = {
 bool isUtf8(QByteArrayView bytes)
 {
     QStringDecoder decode(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
-    (void)decode(bytes);
+    const QString text = decode(bytes);
     return !decode.hasError();
 }
 

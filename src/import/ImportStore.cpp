@@ -12,8 +12,13 @@
 
 #include <QDir>
 #include <QSet>
-#include <QSqlField>
-#include <QSqlRecord>
+#include <QSqlDriver>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+#include <sql.h>
+#include <sqlext.h>
 
 namespace kelvory::import {
 
@@ -60,17 +65,37 @@ std::vector<RosterEntry> rosterEntries(database::Connection &connection)
     return entries;
 }
 
+QString dbmsName(database::Connection &connection)
+{
+    const QSqlDriver *driver = connection.database().driver();
+    const QVariant handle = driver ? driver->handle() : QVariant();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "SQLHANDLE") != 0)
+        return QString();
+    SQLHDBC odbc = *static_cast<const SQLHANDLE *>(handle.constData());
+    SQLCHAR name[128] = {};
+    SQLSMALLINT length = 0;
+    if (!odbc || !SQL_SUCCEEDED(SQLGetInfo(odbc, SQL_DBMS_NAME, name, sizeof name, &length)))
+        return QString();
+    return QString::fromLatin1(reinterpret_cast<const char *>(name));
+}
+
 FieldWidths fieldWidths(database::Connection &connection)
 {
     FieldWidths widths = {};
     if (connection.backend() != database::Backend::Odbc)
         return widths;
-    const QSqlRecord record = connection.database().record(QStringLiteral("members"));
-    for (int k = 0; k < roster::kMemberFieldCount && k < record.count(); ++k) {
-        const int length = record.field(k).length();
-        // SQL Server's varchar(max) and PostgreSQL's varchar without a length hold any text.
-        if (length > 0 && length < (1 << 30))
-            widths[std::size_t(k)] = length;
+    // From the server's own catalogue: the ODBC drivers' column sizes are not to be
+    // trusted here (psqlODBC gives 255 for a varchar of any length).
+    const bool sqlServer = dbmsName(connection).contains(QLatin1String("SQL Server"));
+    database::ResultSet columns =
+        connection.query(sqlServer ? database::sql::kMemberWidthsSqlServer : database::sql::kMemberWidths);
+    for (std::size_t k = 0; k < widths.size() && !columns.eof(); ++k) {
+        bool ok = false;
+        const qint64 length = columns.field(0).toLongLong(&ok);
+        // No length (NULL) or -1, SQL Server's varchar(max): any text fits.
+        if (ok && length > 0 && length < (1 << 30))
+            widths[k] = int(length);
+        columns.moveNext();
     }
     return widths;
 }

@@ -20,10 +20,14 @@ class Connection;
 
 namespace kelvory::import {
 
+// The name the ODBC driver gives its server ("Microsoft SQL Server", "PostgreSQL"), or
+// nothing on SQLite.
+QString dbmsName(database::Connection &connection);
+
 // The members as the roster holds them, for the preview to compare with.
 std::vector<RosterEntry> rosterEntries(database::Connection &connection);
 
-// What each field's column holds at most, as the server's driver describes the members
+// What each field's column holds at most, as the server's catalogue describes the members
 // table; SQLite has no widths, so no limit there.
 FieldWidths fieldWidths(database::Connection &connection);
 
