@@ -210,11 +210,64 @@ qint64 Connection::execute(const QString &sql, const QVariantList &values)
     return query.numRowsAffected();
 }
 
+namespace {
+
+// Binds a value as Qt's SQLite driver binds it, so that a row stored here reads back as
+// one stored through Qt: a date as its ISO text, as QVariant gives it.
+int bindSqlite(sqlite3_stmt *statement, int index, const QVariant &value)
+{
+    if (value.isNull() && value.typeId() != QMetaType::QString)
+        return sqlite3_bind_null(statement, index);
+    switch (value.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::Bool:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+        return sqlite3_bind_int64(statement, index, value.toLongLong());
+    case QMetaType::Double:
+        return sqlite3_bind_double(statement, index, value.toDouble());
+    default: {
+        const QString text = value.toString();
+        // An empty text, never NULL, as Qt binds it.
+        static const char16_t empty[] = u"";
+        const void *characters = text.isNull() ? static_cast<const void *>(empty) : text.utf16();
+        return sqlite3_bind_text16(statement, index, characters, int(text.size() * 2), SQLITE_TRANSIENT);
+    }
+    }
+}
+
+} // namespace
+
 void Connection::executeRows(const QString &sql, const std::vector<QVariantList> &rows)
 {
     QSqlDatabase db = database();
     if (!db.isOpen())
         throw Failure(QStringLiteral("3704"), messages::connectionNotOpen());
+    // On SQLite the statement is run through the handle Qt's driver holds: Qt's own way
+    // costs more per row than SQLite's work on it.
+    const QVariant handle = m_backend == Backend::Embedded && db.driver() ? db.driver()->handle() : QVariant();
+    if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0) {
+        sqlite3 *sqlite = *static_cast<sqlite3 *const *>(handle.constData());
+        sqlite3_stmt *statement = nullptr;
+        const auto fail = [&] {
+            const Failure failure(QString::number(sqlite3_errcode(sqlite)), QString::fromUtf8(sqlite3_errmsg(sqlite)));
+            sqlite3_finalize(statement);
+            return failure;
+        };
+        if (sqlite3_prepare16_v2(sqlite, sql.utf16(), int(sql.size() * 2), &statement, nullptr) != SQLITE_OK)
+            throw fail();
+        for (const QVariantList &values : rows) {
+            for (qsizetype i = 0; i < values.size(); ++i) {
+                if (bindSqlite(statement, int(i) + 1, values[i]) != SQLITE_OK)
+                    throw fail();
+            }
+            if (sqlite3_step(statement) != SQLITE_DONE)
+                throw fail();
+            sqlite3_reset(statement);
+        }
+        sqlite3_finalize(statement);
+        return;
+    }
     QSqlQuery query(db);
     query.setForwardOnly(true);
     if (!query.prepare(sql))

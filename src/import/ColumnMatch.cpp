@@ -55,6 +55,8 @@ Target targetOfHeading(const QString &heading)
 
 QString joined(const QStringList &parts, const QString &separator)
 {
+    if (parts.size() == 1)
+        return parts.front();
     QStringList present;
     for (const QString &part : parts) {
         if (!part.isEmpty())

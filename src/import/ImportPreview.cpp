@@ -65,6 +65,8 @@ struct Known
     QString name;
     QString address;
     int fileRow = 0; // 0: a member of the roster
+    qsizetype nameKeyLength = 0;
+    mutable QString words; // the name's, once asked for
 };
 
 QString whom(const Known &known)
@@ -76,8 +78,20 @@ QString whom(const Known &known)
 
 QString matchKey(QStringView text)
 {
-    const QString folded = text.toString().normalized(QString::NormalizationForm_KD).toCaseFolded();
     QString key;
+    // Most names and addresses are ASCII, which needs no decomposing: a tenth of the time.
+    if (std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; })) {
+        key.reserve(text.size());
+        for (const QChar c : text) {
+            const char16_t u = c.unicode();
+            if ((u >= u'a' && u <= u'z') || (u >= u'0' && u <= u'9'))
+                key.append(c);
+            else if (u >= u'A' && u <= u'Z')
+                key.append(QChar(char16_t(u - u'A' + u'a')));
+        }
+        return key;
+    }
+    const QString folded = text.toString().normalized(QString::NormalizationForm_KD).toCaseFolded();
     key.reserve(folded.size());
     for (const QChar c : folded) {
         if (c.isLetterOrNumber())
@@ -94,17 +108,21 @@ Preview makePreview(const ImportTable &table, const ColumnMatch &match, const st
     // Who is known by name, by name and address, and by address.
     QHash<QString, Known> byNameAndAddress;
     QHash<QString, Known> byName;
-    QHash<QString, QList<std::pair<QString, Known>>> byAddress; // with the name's words
-    const auto remember = [&](const Known &known) {
-        const QString name = matchKey(known.name);
-        const QString address = matchKey(known.address);
+    QHash<QString, QList<Known>> byAddress;
+    const auto remember = [&](const QString &shownName, const QString &shownAddress, int fileRow,
+                              const QString &name, const QString &address) {
+        Known known;
+        known.name = shownName;
+        known.address = shownAddress;
+        known.fileRow = fileRow;
+        known.nameKeyLength = name.size();
         byNameAndAddress.insert(name + QChar(0) + address, known);
         byName.insert(name, known);
         if (!address.isEmpty())
-            byAddress[address].append({wordsKey(known.name), known});
+            byAddress[address].append(known);
     };
     for (const RosterEntry &entry : roster)
-        remember({entry.name, entry.address, 0});
+        remember(entry.name, entry.address, 0, matchKey(entry.name), matchKey(entry.address));
 
     const std::size_t first = match.headingRow ? 1 : 0;
     for (std::size_t r = first; r < table.records.size(); ++r) {
@@ -130,8 +148,13 @@ Preview makePreview(const ImportTable &table, const ColumnMatch &match, const st
                 row.note = messages::sameNameAs(whom(*sameName));
             } else if (const auto sameAddress = byAddress.constFind(addressKey); sameAddress != byAddress.cend()) {
                 const QString words = wordsKey(name);
-                for (const auto &[otherWords, known] : *sameAddress) {
-                    if (otherWords == words) {
+                for (const Known &known : *sameAddress) {
+                    // The same words have the same letters: most names are told apart by their count.
+                    if (known.nameKeyLength != nameKey.size())
+                        continue;
+                    if (known.words.isNull())
+                        known.words = wordsKey(known.name);
+                    if (known.words == words) {
                         row.verdict = Verdict::PossiblyOnRoster;
                         row.note = messages::sameAddressAs(whom(known));
                         break;
@@ -139,7 +162,7 @@ Preview makePreview(const ImportTable &table, const ColumnMatch &match, const st
                 }
             }
             if (row.verdict != Verdict::OnRoster)
-                remember({name, address, row.fileRow});
+                remember(name, address, row.fileRow, nameKey, addressKey);
         }
         ++preview.counts[std::size_t(row.verdict)];
         preview.rows.push_back(std::move(row));
