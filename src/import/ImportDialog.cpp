@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QScrollBar>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -98,7 +99,7 @@ ImportDialog::ImportDialog(Module1 &module, changes::EditTarget &roster, QWidget
 {
     setObjectName(QStringLiteral("ImportDialog"));
     setWindowTitle(messages::dialogTitle());
-    resize(900, 560);
+    resize(980, 580);
 
     txtFile = new QLineEdit(this);
     txtFile->setObjectName(QStringLiteral("txtFile"));
@@ -116,8 +117,8 @@ ImportDialog::ImportDialog(Module1 &module, changes::EditTarget &roster, QWidget
     tblColumns = new QTableWidget(this);
     tblColumns->setObjectName(QStringLiteral("tblColumns"));
     tblColumns->verticalHeader()->hide();
-    tblColumns->setFixedHeight(tblColumns->horizontalHeader()->sizeHint().height() + 34);
-    tblColumns->setSizeAdjustPolicy(QAbstractScrollArea::AdjustIgnored);
+    tblColumns->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    tblColumns->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     lblCounts = new QLabel(this);
     lblCounts->setObjectName(QStringLiteral("lblCounts"));
     lblCounts->setWordWrap(true);
@@ -205,6 +206,10 @@ void ImportDialog::showColumns()
         tblColumns->setCellWidget(0, c, choice);
     }
     tblColumns->resizeColumnsToContents();
+    // The heading, the one row of choices and the scroll bar, whatever the columns.
+    tblColumns->resizeRowsToContents();
+    tblColumns->setFixedHeight(tblColumns->horizontalHeader()->sizeHint().height() + tblColumns->rowHeight(0)
+                               + tblColumns->horizontalScrollBar()->sizeHint().height() + 2 * tblColumns->frameWidth());
 }
 
 void ImportDialog::cboColumn_Change(int column, int targetIndex)
