@@ -133,9 +133,16 @@ ImportDialog::ImportDialog(Module1 &module, changes::EditTarget &roster, QWidget
     chkAddToo = new QCheckBox(messages::addTooChoice(), this);
 
     auto *buttons = new QDialogButtonBox(this);
-    cmdImport = buttons->addButton(messages::importButton(), QDialogButtonBox::AcceptRole);
+    // Not the accepting button: the button box would make that the default one, and Return
+    // in the file box (which reads the file) would then press it as well.
+    cmdImport = buttons->addButton(messages::importButton(), QDialogButtonBox::ActionRole);
     cmdClose = buttons->addButton(messages::closeButton(), QDialogButtonBox::RejectRole);
     cmdImport->setEnabled(false);
+    for (QPushButton *button : {cmdBrowse, cmdImport, cmdClose}) {
+        button->setAutoDefault(false);
+        button->setDefault(false);
+    }
+    txtFile->setFocus(Qt::OtherFocusReason);
     // Import closes the dialog itself, once the members are stored.
     connect(cmdImport, &QPushButton::clicked, this, &ImportDialog::cmdImport_Click);
     connect(cmdClose, &QPushButton::clicked, this, &QDialog::reject);
