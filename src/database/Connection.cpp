@@ -227,7 +227,8 @@ int bindSqlite(sqlite3_stmt *statement, int index, const QVariant &value)
     case QMetaType::Double:
         return sqlite3_bind_double(statement, index, value.toDouble());
     default: {
-        const QString text = value.toString();
+        const QString text = value.typeId() == QMetaType::QString ? *static_cast<const QString *>(value.constData())
+                                                                  : value.toString();
         // An empty text, never NULL, as Qt binds it.
         static const char16_t empty[] = u"";
         const void *characters = text.isNull() ? static_cast<const void *>(empty) : text.utf16();

@@ -15,7 +15,9 @@ namespace {
 // The words of a name, sorted: "Smith, Anne" and "Anne Smith" are one key.
 QString wordsKey(QStringView text)
 {
-    const QString folded = text.toString().normalized(QString::NormalizationForm_KD).toCaseFolded();
+    const bool ascii = std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+    const QString folded = ascii ? text.toString().toLower()
+                                 : text.toString().normalized(QString::NormalizationForm_KD).toCaseFolded();
     QStringList words;
     QString word;
     for (const QChar c : folded) {
@@ -121,6 +123,10 @@ Preview makePreview(const ImportTable &table, const ColumnMatch &match, const st
         if (!address.isEmpty())
             byAddress[address].append(known);
     };
+    const qsizetype expected = qsizetype(roster.size() + table.records.size());
+    byNameAndAddress.reserve(expected);
+    byName.reserve(expected);
+    byAddress.reserve(expected);
     for (const RosterEntry &entry : roster)
         remember(entry.name, entry.address, 0, matchKey(entry.name), matchKey(entry.address));
 
@@ -147,11 +153,13 @@ Preview makePreview(const ImportTable &table, const ColumnMatch &match, const st
                 row.verdict = Verdict::PossiblyOnRoster;
                 row.note = messages::sameNameAs(whom(*sameName));
             } else if (const auto sameAddress = byAddress.constFind(addressKey); sameAddress != byAddress.cend()) {
-                const QString words = wordsKey(name);
+                QString words;
                 for (const Known &known : *sameAddress) {
                     // The same words have the same letters: most names are told apart by their count.
                     if (known.nameKeyLength != nameKey.size())
                         continue;
+                    if (words.isNull())
+                        words = wordsKey(name);
                     if (known.words.isNull())
                         known.words = wordsKey(known.name);
                     if (known.words == words) {
