@@ -13,6 +13,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QStringEncoder>
 #include <QTableWidget>
@@ -69,6 +70,8 @@ private Q_SLOTS:
     void importStoresMembersWithIdsAndJournalRows();
     void theExportImportsBackToTheSameMembers();
     void aFailureHalfwayStoresNothing();
+    void importChoicesAndRefusals_data();
+    void importChoicesAndRefusals();
 
 private:
     QString writeImportFile(const QByteArray &bytes) const
@@ -368,6 +371,54 @@ void TestImport::aFailureHalfwayStoresNothing()
     QVERIFY(!h->end.ended);
     QVERIFY(dialog->isVisible());
     QCOMPARE(column(roster::Name), QStringList{QStringLiteral("Adams")});
+}
+
+void TestImport::importChoicesAndRefusals_data()
+{
+    QTest::addColumn<bool>("addToo");
+    QTest::addColumn<bool>("backupsIsAFile");
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<QString>("message");
+
+    const QString both = QStringLiteral("2 members were imported, with record ids 2 to 3.");
+    QTest::newRow("already on the roster, left out") << false << false << QStringList{"Adams", "Baker"}
+                                                    << QStringLiteral("1 member was imported, with record id 2.\r\n"
+                                                                      "Left out: 1 already on the roster, 0 unusable.");
+    QTest::newRow("added too") << true << false << QStringList{"Adams", "ADAMS", "Baker"} << both;
+    if (m_backend == Backend::Sqlite)
+        QTest::newRow("no copy, no import") << false << true << QStringList{"Adams"}
+                                            << QStringLiteral("Nothing was imported: the copy of the database that is "
+                                                              "made before an import could not be made in ");
+}
+
+void TestImport::importChoicesAndRefusals()
+{
+    QFETCH(bool, addToo);
+    QFETCH(bool, backupsIsAFile);
+    QFETCH(QStringList, names);
+    QFETCH(QString, message);
+    h->addMember(QStringLiteral("Adams"), QStringLiteral("12 Elm St"), {}, {}, {}, 1);
+    QVERIFY(h->start());
+    const QString backups = QDir(h->folder.path()).filePath(QStringLiteral("Backups"));
+    if (backupsIsAFile) {
+        QDir(backups).removeRecursively();
+        writeFile(backups, "not a folder");
+    }
+    const QPointer<ImportDialog> dialog = openDialog(writeImportFile("Name,Address\nADAMS,12 elm st\nBaker,3 Oak Ave\n"));
+    QVERIFY(dialog);
+    dialog->chkAddToo->setChecked(addToo);
+    press(dialog->cmdImport);
+
+    QStringList stored;
+    for (const QStringList &member : members())
+        stored.append(member[0]);
+    QCOMPARE(stored, names);
+    QCOMPARE(h->dialogs.messages.size(), 1);
+    QVERIFY2(h->dialogs.messages[0].text.startsWith(message), qPrintable(h->dialogs.messages[0].text));
+    // A refused import leaves the dialog open.
+    QCOMPARE(dialog && dialog->isVisible(), backupsIsAFile);
+    if (!backupsIsAFile && m_backend == Backend::Sqlite)
+        QCOMPARE(QDir(backups).entryList(QDir::Files).size(), 2); // the day's copy and the import's
 }
 
 KELVORY_BACKEND_TEST_MAIN(TestImport)

@@ -11,6 +11,7 @@
 #include "startup/Module1.h"
 
 #include <QDir>
+#include <QFile>
 #include <QSet>
 #include <QSqlDriver>
 
@@ -157,7 +158,7 @@ bool importMembers(Module1 &module, changes::EditTarget &roster, const Preview &
             module.MsgBox(messages::backupNotMade(QDir::toNativeSeparators(folder), copy.reason), MB_OK | MB_ICONERROR);
             return false;
         }
-        backupFile = QDir::toNativeSeparators(copy.file);
+        backupFile = copy.file;
     }
 
     StoreOutcome outcome;
@@ -165,10 +166,12 @@ bool importMembers(Module1 &module, changes::EditTarget &roster, const Preview &
         outcome = storeMembers(module, members);
     } catch (const Failure &failure) {
         // Rolled back: nothing of the import is stored, and the program goes on.
-        module.MsgBox(messages::importFailed(failure.number(), failure.description()), MB_OK | MB_ICONERROR);
-        return false;
+        outcome.refusal = messages::importFailed(failure.number(), failure.description());
     }
     if (outcome.refusal) {
+        // Nothing changed, so the copy taken before would only be in the way.
+        if (!backupFile.isEmpty())
+            QFile::remove(backupFile);
         module.MsgBox(*outcome.refusal, MB_OK | MB_ICONERROR);
         return false;
     }
@@ -181,7 +184,7 @@ bool importMembers(Module1 &module, changes::EditTarget &roster, const Preview &
     if (onRoster + unusable > 0)
         text += kCrLf + messages::rowsLeftOut(onRoster, unusable);
     if (!backupFile.isEmpty())
-        text += kCrLf + kCrLf + messages::backupBeforeImport(backupFile);
+        text += kCrLf + kCrLf + messages::backupBeforeImport(QDir::toNativeSeparators(backupFile));
     module.MsgBox(text);
     return true;
 }
