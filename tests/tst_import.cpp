@@ -126,7 +126,10 @@ void TestImport::readsEveryEncodingAndSeparator_data()
         {"utf-16be", messages::utf16(),
          [](const QString &t) { return QByteArray("\xFE\xFF") + QStringEncoder(QStringConverter::Utf16BE)(t); }},
         {"windows-1252", messages::windows1252(),
-         [](const QString &t) { return QStringEncoder("windows-1252")(t); }},
+         [](const QString &t) -> QByteArray {
+             QStringEncoder encode("windows-1252");
+             return encode(t);
+         }},
     };
     for (const auto &encoding : encodings) {
         for (const char separator : {',', ';', '\t'}) {
