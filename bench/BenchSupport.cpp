@@ -34,6 +34,7 @@ Options parseOptions(const QStringList &arguments)
         options.scrollBaselineMembers = 200;
         options.itemGridSizes = {300};
         options.scaleSizes = {300, 3000};
+        options.importRows = 500;
     }
     auto number = [&](int i) {
         bool ok = false;
@@ -56,6 +57,8 @@ Options parseOptions(const QStringList &arguments)
             options.startupMembers = std::max(1, number(i++));
         else if (a == QLatin1String("--pdf-members"))
             options.pdfMembers = std::max(1, number(i++));
+        else if (a == QLatin1String("--import-rows"))
+            options.importRows = std::max(1, number(i++));
         else if (a == QLatin1String("--item-budget"))
             options.itemGridBudgetSeconds = number(i++);
         else if ((a == QLatin1String("--item-sizes") || a == QLatin1String("--scale-sizes"))

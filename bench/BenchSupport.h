@@ -29,6 +29,7 @@ struct Options
     int scrollBaselineMembers = 1000;
     std::vector<int> itemGridSizes{10000, 30000, 100000};
     std::vector<int> scaleSizes{10000, 100000, 1000000};
+    int importRows = 10000;
     // The item grid is not run at a size whose expected time, from the smaller size
     // before it and linear growth at best, passes this many seconds.
     double itemGridBudgetSeconds = 300;

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Fails when an include in src/ runs against the direction of the layers, and says which.
 # Lower layers never include higher ones:
-#   common < database < roster/grid < startup < changes, output < roster (the main
-#   window), history (its window) < main.cpp
+#   common < database < roster/grid < startup < changes, output < import < roster (the
+#   main window), history (its window) < main.cpp
 # A layer may include any lower one; folders of the same rank do not include each other.
 # The only includes that run upward are the windows' own: Module1 creating the two windows.
 set -euo pipefail
@@ -15,8 +15,9 @@ rank() {
     grid) echo 2 ;;
     startup) echo 3 ;;
     changes | output) echo 4 ;;
-    roster | history) echo 5 ;;
-    main) echo 6 ;;
+    import) echo 5 ;;
+    roster | history) echo 6 ;;
+    main) echo 7 ;;
     *) echo "" ;;
   esac
 }

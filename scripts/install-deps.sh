@@ -22,6 +22,8 @@ packages=(
   # the SQLite C API: the daily backup of the embedded database, and the benchmarks'
   # bare-driver baseline; valgrind for the profiles that explain a figure
   libsqlite3-dev valgrind
+  # the member import: quoted fields (libcsv) and a file's code page (uchardet)
+  libcsv-dev libcsv3 libuchardet-dev libuchardet0
 )
 
 missing=()

@@ -326,7 +326,7 @@ void TestLabels::theGridsMenuAndCtrlLOpenTheDialog()
     const QPoint inGrid = grid.visualRect(grid.model()->index(0, 1)).center();
     QContextMenuEvent rightClick(QContextMenuEvent::Mouse, inGrid, grid.viewport()->mapToGlobal(inGrid));
     QApplication::sendEvent(grid.viewport(), &rightClick);
-    QCOMPARE(offered, QStringLiteral("Print Mailing Labels...|Ctrl+L;"));
+    QCOMPARE(offered, QStringLiteral("Print Mailing Labels...|Ctrl+L;Import Members...|Ctrl+I;"));
     QTRY_VERIFY(form().findChild<LabelsDialog *>());
     LabelsDialog *fromMenu = form().findChild<LabelsDialog *>();
     QVERIFY(fromMenu->isVisible());

@@ -15,7 +15,7 @@ here=$(cd "$(dirname "$0")/../.." && pwd)
 main=$(realpath "${1:?usage: 60-fuzz.sh <main build folder>}")
 build=$main-fuzz
 seconds=${KELVORY_FUZZ_SECONDS:-20}
-targets=(fuzz_number_text fuzz_user_file fuzz_export_fields fuzz_print_layout)
+targets=(fuzz_number_text fuzz_user_file fuzz_export_fields fuzz_print_layout fuzz_import_file)
 
 elapsed() { echo $(( ($(date +%s%N) - $1) / 1000000000 )); }
 

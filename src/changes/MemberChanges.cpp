@@ -163,6 +163,18 @@ qint64 nextRecordId(const QVariant &largestStored)
     return largest + 1;
 }
 
+NewRecordId chooseNewRecordId(Module1 &module)
+{
+    NewRecordId chosen;
+    {
+        database::ResultSet largest = module.connection.query(database::sql::kMaxRecordId);
+        if (!largest.eof())
+            chosen.id = nextRecordId(largest.field(0));
+    }
+    chosen.taken = chosen.id && recordIdHeld(module, *chosen.id);
+    return chosen;
+}
+
 void addMember(Module1 &module, EditTarget &boxes)
 {
     for (int k = 0; k < kMemberFieldCount; ++k) {
@@ -177,13 +189,9 @@ void addMember(Module1 &module, EditTarget &boxes)
     std::optional<qint64> taken;
     {
         database::Transaction change(module.connection);
-        std::optional<qint64> newId;
-        {
-            database::ResultSet largest = module.connection.query(database::sql::kMaxRecordId);
-            if (!largest.eof())
-                newId = nextRecordId(largest.field(0));
-        }
-        if (newId && recordIdHeld(module, *newId)) {
+        const NewRecordId chosen = chooseNewRecordId(module);
+        const std::optional<qint64> newId = chosen.id;
+        if (chosen.taken) {
             taken = newId;
         } else {
             if (newId)

@@ -29,6 +29,16 @@ std::optional<qint64> recordIdFrom(const QString &text);
 // The id after the largest stored one; an empty roster starts at 1.
 qint64 nextRecordId(const QVariant &largestStored);
 
+// The id Add New gives a new member, chosen inside the caller's transaction: the one after
+// the largest stored id (nothing when the query gives no row). `taken` says that a member
+// holds that id already (ids kept as text order '9' above '10'), so it must not be used.
+struct NewRecordId
+{
+    std::optional<qint64> id;
+    bool taken = false;
+};
+NewRecordId chooseNewRecordId(Module1 &module);
+
 // Add New, Update and DELETE. Each stores its change and its journal row in one
 // transaction, with the roster refilled between them: both are stored, or neither.
 void addMember(Module1 &module, EditTarget &boxes);

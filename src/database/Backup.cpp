@@ -153,4 +153,24 @@ BackupOutcome backUpEmbeddedDatabase(Connection &connection, const QString &fold
     return outcome;
 }
 
+BackupOutcome copyEmbeddedDatabase(Connection &connection, const QString &file)
+{
+    BackupOutcome outcome;
+    outcome.file = file;
+    sqlite3 *source = connection.backend() == Backend::Embedded ? sqliteHandle(connection.database()) : nullptr;
+    if (!source)
+        outcome.reason = messages::backupSourceNotSqlite();
+    else if (!QDir().mkpath(QFileInfo(file).absolutePath()))
+        outcome.reason = messages::backupFolderCannotBeMade();
+    else if (const std::optional<QString> problem = copyDatabase(source, file + kPartSuffix))
+        outcome.reason = *problem;
+    else if (!QFile::rename(file + kPartSuffix, file))
+        outcome.reason = messages::backupCannotBeNamed();
+    else
+        outcome.kind = BackupOutcome::Kind::Made;
+    if (outcome.kind == BackupOutcome::Kind::Failed)
+        QFile::remove(file + kPartSuffix);
+    return outcome;
+}
+
 } // namespace kelvory::database

@@ -30,6 +30,12 @@ struct BackupOutcome
 BackupOutcome backUpEmbeddedDatabase(Connection &connection, const QString &folder, QDate day,
                                      int keep = kBackupsKept);
 
+// Copies the embedded database that the connection has open to `file` (whose folder is
+// made when missing), in the same way as the day's copy: consistent, under a temporary
+// name until complete. The file is not counted among the days' copies, so it is never
+// pruned with them. Kind is Made or Failed.
+BackupOutcome copyEmbeddedDatabase(Connection &connection, const QString &file);
+
 // The days' copies in the folder, by file name, newest first; other files are not counted.
 QStringList backupsIn(const QString &folder);
 // Deletes all but the `keep` newest copies, never the copy of `day`; returns the names deleted.

@@ -57,6 +57,9 @@ public:
 
     // Runs a statement; returns the number of rows it affected, or -1 when the driver cannot tell.
     qint64 execute(const QString &sql, const QVariantList &values = {});
+    // Runs one statement once for each row of values, prepared once: for many rows in one
+    // transaction, where preparing it anew for each would cost more than running it.
+    void executeRows(const QString &sql, const std::vector<QVariantList> &rows);
     // Opens a forward-only, read-only result set positioned on its first row (if any).
     // A first row that cannot be read raises Failure, as a query that cannot be opened does.
     ResultSet query(const QString &sql, const QVariantList &values = {});

@@ -33,6 +33,61 @@ bool widenAscii(const unsigned char *text, std::size_t bytes, char16_t *wide)
     return true;
 }
 
+namespace {
+
+// Binds a value as Qt's SQLite driver binds it, so that a row stored here reads back as
+// one stored through Qt: a date as its ISO text, as QVariant gives it.
+int bindSqlite(sqlite3_stmt *statement, int index, const QVariant &value)
+{
+    if (value.isNull() && value.typeId() != QMetaType::QString)
+        return sqlite3_bind_null(statement, index);
+    switch (value.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::Bool:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+        return sqlite3_bind_int64(statement, index, value.toLongLong());
+    case QMetaType::Double:
+        return sqlite3_bind_double(statement, index, value.toDouble());
+    default: {
+        const QString text = value.typeId() == QMetaType::QString ? *static_cast<const QString *>(value.constData())
+                                                                  : value.toString();
+        // An empty text, never NULL, as Qt binds it.
+        static const char16_t empty[] = u"";
+        const void *characters = text.isNull() ? static_cast<const void *>(empty) : text.utf16();
+        return sqlite3_bind_text16(statement, index, characters, int(text.size() * 2), SQLITE_TRANSIENT);
+    }
+    }
+}
+
+} // namespace
+
+bool executeSqliteRows(const QVariant &handle, const QString &sql, const std::vector<QVariantList> &rows)
+{
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return false;
+    sqlite3 *sqlite = *static_cast<sqlite3 *const *>(handle.constData());
+    sqlite3_stmt *statement = nullptr;
+    const auto fail = [&] {
+        const Failure failure(QString::number(sqlite3_errcode(sqlite)), QString::fromUtf8(sqlite3_errmsg(sqlite)));
+        sqlite3_finalize(statement);
+        return failure;
+    };
+    if (sqlite3_prepare16_v2(sqlite, sql.utf16(), int(sql.size() * 2), &statement, nullptr) != SQLITE_OK)
+        throw fail();
+    for (const QVariantList &values : rows) {
+        for (qsizetype i = 0; i < values.size(); ++i) {
+            if (bindSqlite(statement, int(i) + 1, values[i]) != SQLITE_OK)
+                throw fail();
+        }
+        if (sqlite3_step(statement) != SQLITE_DONE)
+            throw fail();
+        sqlite3_reset(statement);
+    }
+    sqlite3_finalize(statement);
+    return true;
+}
+
 std::unique_ptr<SqliteRowReader> SqliteRowReader::over(const QSqlQuery &query, int fieldCount, bool utf8)
 {
     if (!query.result())

@@ -50,6 +50,11 @@ private:
     std::vector<std::vector<char16_t>> m_wide;
 };
 
+// Runs one statement once per row of values on the SQLite connection behind a handle
+// of Qt's driver, binding values as Qt's driver does; false when the handle is not one.
+// A failure raises Failure, and the caller's transaction undoes the rows before it.
+bool executeSqliteRows(const QVariant &handle, const QString &sql, const std::vector<QVariantList> &rows);
+
 // Widens ASCII text to UTF-16, eight bytes at a time; false at a byte that is not ASCII.
 bool widenAscii(const unsigned char *text, std::size_t bytes, char16_t *wide);
 

@@ -22,6 +22,19 @@ inline const QString kSelectVersion = QStringLiteral("select ver from hitcounter
 // Ours, beside the club's statements: whether a record id is held already.
 inline const QString kCountRecordId = QStringLiteral("select count(*) from members where recordid = ?");
 
+// Ours: every record id held, for the member import to give ids no member holds.
+inline const QString kSelectRecordIds = QStringLiteral("select recordid from members");
+
+// Ours: the widths of the members table's columns, in their order, from the catalogue of
+// the schema that the table's bare name is found in; SQL Server names that schema with
+// a function of its own.
+inline const QString kMemberWidths =
+    QStringLiteral("select character_maximum_length from information_schema.columns where table_name = 'members' "
+                   "and table_schema = current_schema order by ordinal_position");
+inline const QString kMemberWidthsSqlServer =
+    QStringLiteral("select character_maximum_length from information_schema.columns where table_name = 'members' "
+                   "and table_schema = schema_name() order by ordinal_position");
+
 // The tables whose date columns take the form the column keeps, with the column's position.
 inline const QString kJournalTable = QStringLiteral("changeHistory");
 inline constexpr int kJournalDateColumn = 0;

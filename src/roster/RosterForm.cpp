@@ -3,6 +3,8 @@
 #include "changes/MemberChanges.h"
 #include "database/RosterColumns.h"
 #include "database/Statements.h"
+#include "import/ImportDialog.h"
+#include "import/ImportMessages.h"
 #include "output/Export.h"
 #include "output/LabelsDialog.h"
 #include "output/OutputMessages.h"
@@ -278,6 +280,13 @@ void RosterForm::addGridCommands()
     Grid1->addAction(mnuMailingLabels);
     Grid1->setContextMenuPolicy(Qt::ActionsContextMenu);
     connect(mnuMailingLabels, &QAction::triggered, this, &RosterForm::mnuMailingLabels_Click);
+
+    auto *mnuImportMembers = new QAction(import::messages::importMembersCommand(), this);
+    mnuImportMembers->setObjectName(QStringLiteral("mnuImportMembers"));
+    mnuImportMembers->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
+    mnuImportMembers->setShortcutContext(Qt::WindowShortcut);
+    Grid1->addAction(mnuImportMembers);
+    connect(mnuImportMembers, &QAction::triggered, this, &RosterForm::mnuImportMembers_Click);
 }
 
 void RosterForm::paintEvent(QPaintEvent *event)
@@ -399,6 +408,11 @@ void RosterForm::mnuMailingLabels_Click()
         output::openMailingLabels(m_module, FlexGridCells(*Grid1), Text1[Name]->text(), Text1[Address]->text(), Text1[City]->text(),
                                   this);
     });
+}
+
+void RosterForm::mnuImportMembers_Click()
+{
+    m_module.guarded([&] { import::openImportMembers(m_module, *this, this); });
 }
 
 } // namespace kelvory::roster

@@ -71,6 +71,8 @@ public Q_SLOTS:
     void Command12_Click();
     // The grid's menu item "Print Mailing Labels..." (also Ctrl+L).
     void mnuMailingLabels_Click();
+    // The grid's menu item "Import Members..." (also Ctrl+I).
+    void mnuImportMembers_Click();
 
 protected:
     void paintEvent(QPaintEvent *event) override;

@@ -101,6 +101,14 @@ std::optional<QString> QtDialogs::saveFileName(const QString &title, const QStri
     return chosen;
 }
 
+std::optional<QString> QtDialogs::openFileName(const QString &title, const QString &folder, const QString &filter)
+{
+    const QString chosen = QFileDialog::getOpenFileName(nullptr, title, folder, filter);
+    if (chosen.isEmpty())
+        return std::nullopt;
+    return chosen;
+}
+
 bool DesktopShell::openUrl(const QUrl &address)
 {
     return QDesktopServices::openUrl(address);

@@ -39,6 +39,13 @@ public:
     // filter names the kind of file ("PDF files (*.pdf)"). Cancel answers nothing.
     virtual std::optional<QString> saveFileName(const QString &title, const QString &suggestedPath,
                                                 const QString &filter) = 0;
+    // The same for a file to read, offering the files of `folder`. One that does not ask
+    // answers Cancel.
+    virtual std::optional<QString> openFileName(const QString &title, const QString &folder, const QString &filter)
+    {
+        (void)title, (void)folder, (void)filter;
+        return std::nullopt;
+    }
 };
 
 class Shell
@@ -73,6 +80,7 @@ public:
     std::optional<QString> inputBox(const QString &prompt, const QString &title) override;
     std::optional<QString> saveFileName(const QString &title, const QString &suggestedPath,
                                         const QString &filter) override;
+    std::optional<QString> openFileName(const QString &title, const QString &folder, const QString &filter) override;
 };
 
 class DesktopShell final : public Shell

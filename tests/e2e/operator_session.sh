@@ -450,6 +450,33 @@ step "the new day's backup holds every member"
 backup_ok "$backups/Kelvory-$today.db"
 expect "files in Backups" "$(ls "$backups")" "Kelvory-2000-01-01.db
 Kelvory-$today.db"
+
+step "Import Members (Ctrl+I): a small list, its first member already on the roster"
+printf '%s\r\n' 'Last Name,First Name,Street,City,State,ZIP,Phone' \
+  'Abbott,Helen,"12 Main St, Apt 4",Calvessa,OR,97301,503-555-0142' \
+  'Quinn,Rosa,3 Oak Ave,Salem,OR,97302,503-555-0171' \
+  'Young,Ed,,Keizer,OR,97303,' > "$work/club-list.csv"
+cp "$work/club-list.csv" "$work/club-list.before"
+xdotool windowfocus --sync "$main3"
+xdotool key ctrl+i
+import_dialog=$(wait_window "$third" '^Import Members$' 15)
+xdotool windowfocus --sync "$import_dialog"
+xdotool type --delay 8 -- "$work/club-list.csv"
+xdotool key Return # reads the file and shows the preview; imports nothing yet
+sleep 1
+expect "members before Import is pressed" "$(member_count)" 6
+shot "$import_dialog" e2e-import-dialog
+xdotool key alt+i
+answer_dialog "$third" "$APP_TITLE" Return # "2 members were imported ..."
+wait_gone "$import_dialog"
+expect "imported members" "$(sql 'select * from members where recordid > 7 order by recordid')" \
+  "Quinn, Rosa|3 Oak Ave|Salem, OR 97302|503-555-0171||8
+Young, Ed||Keizer, OR 97303|||9"
+cmp "$work/club-list.csv" "$work/club-list.before" || fail "the import changed the file it read"
+import_copy=$(ls "$backups" | grep -E '^Kelvory-[0-9]{4}-[0-9]{2}-[0-9]{2}-[0-9]{6}\.db$' || true)
+[ -n "$import_copy" ] || fail "no copy of the database made before the import: $(ls "$backups")"
+expect "members in the copy made before the import" "$(sqlite3 "$backups/$import_copy" 'select count(*) from members')" 6
+
 click "$main3" "${EXIT[@]}"
 expect_exit "$third" EXIT 0
 
@@ -461,15 +488,19 @@ Brown, Walter|1500 Mission St SE|Salem, OR 97302|503-555-0100|Moved in May|3
 O'Brien, Kate|9 Willow Ct|Calvessa, OR 97301|503-555-0101|New member|4
 Zimmer, Paul|31 Cedar Ave|Salem, OR 97302|503-555-0128||5
 Émond, Lucie|5 Birch Ln|Salem, OR 97304|503-555-0150||6
-Nobody, Noaddress||Salem, OR 97304|||7"
+Nobody, Noaddress||Salem, OR 97304|||7
+Quinn, Rosa|3 Oak Ave|Salem, OR 97302|503-555-0171||8
+Young, Ed||Keizer, OR 97303|||9"
 expect "journal" "$(sql 'select person, description from changeHistory order by rowid')" \
   "Margaret|Added : Abbott, Helen: 12 Main St, Apt 4: Calvessa, OR 97301: 503-555-0142: Bridge club
 Margaret|Added : Carter, June: 77 Riverside Dr: Keizer, OR 97303: 503-555-0119: Drives on Tuesdays
 Margaret|Added : Brown, Walter: 408 Orchard Lane: Salem, OR 97302: 503-555-0187: 
 Margaret|Added : O'Brien, Kate: 9 Willow Ct: Calvessa, OR 97301: 503-555-0101: New member
 Margaret|Changed : Brown, Walter: 1500 Mission St SE: Salem, OR 97302: 503-555-0100: Moved in May
-Margaret|Deleted : Carter, June: 77 Riverside Dr: Keizer, OR 97303: 503-555-0119: Drives on Tuesdays"
-expect "journal dates" "$(sql "select count(*) from changeHistory where date = '$today'")" 6
+Margaret|Deleted : Carter, June: 77 Riverside Dr: Keizer, OR 97303: 503-555-0119: Drives on Tuesdays
+Margaret|Added : Quinn, Rosa: 3 Oak Ave: Salem, OR 97302: 503-555-0171: 
+Margaret|Added : Young, Ed: : Keizer, OR 97303: : "
+expect "journal dates" "$(sql "select count(*) from changeHistory where date = '$today'")" 8
 expect "memberstatus after three starts" "$(sql 'select member, status from memberstatus')" "Margaret|1"
 cmp "$program/User.txt" "$work/User.expected" || fail "User.txt changed after the first start"
 

@@ -41,6 +41,12 @@ std::optional<QString> ScriptedDialogs::inputBox(const QString &prompt, const QS
     return text;
 }
 
+std::optional<QString> ScriptedDialogs::openFileName(const QString &title, const QString &folder,
+                                                     const QString &filter)
+{
+    return saveFileName(title, folder, filter);
+}
+
 std::optional<QString> ScriptedDialogs::saveFileName(const QString &title, const QString &suggestedPath,
                                                      const QString &)
 {

@@ -30,6 +30,7 @@ public:
     std::optional<QString> inputBox(const QString &prompt, const QString &title) override;
     std::optional<QString> saveFileName(const QString &title, const QString &suggestedPath,
                                         const QString &filter) override;
+    std::optional<QString> openFileName(const QString &title, const QString &folder, const QString &filter) override;
 
     // The next answers, in order; a box without a scripted answer gets OK (for an OK
     // box) or Cancel/No, and is counted as unscripted.

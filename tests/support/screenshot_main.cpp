@@ -1,20 +1,22 @@
-// kelvory_screenshot <main.png> [<history.png> [<labels-dialog.png> <labels.pdf>]]
+// kelvory_screenshot <main.png> [<history.png> [<labels-dialog.png> <labels.pdf> [<import-dialog.png>]]]
 // Renders the main window (and the history window, and the mailing labels dialog) of the
 // real program code, filled from an embedded database with a few sample members, to PNG
 // files, and saves that dialog's labels as a PDF file. The README's pictures come from
-// here (make screenshot).
+// here (make screenshot), and the import dialog's, its preview filled from a small file.
 //
 // The windows are shown as an operator would leave them: two changes made through the
 // window's own buttons (so the history has rows to list), then a member picked by a
 // click on its row, with its fields in the edit boxes.
 #include "Harness.h"
 #include "history/History.h"
+#include "import/ImportDialog.h"
 #include "output/LabelsDialog.h"
 #include "roster/RosterForm.h"
 #include "roster/grid/CommandButton.h"
 #include "roster/grid/FlexGrid.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QSpinBox>
 #include <QLineEdit>
@@ -57,8 +59,8 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     kelvory::test::prepareApplication();
     const QStringList arguments = QCoreApplication::arguments().mid(1);
-    if (arguments.isEmpty() || arguments.size() == 3 || arguments.size() > 4) {
-        std::fprintf(stderr, "usage: kelvory_screenshot <main.png> [<history.png> [<labels-dialog.png> <labels.pdf>]]\n");
+    if (arguments.isEmpty() || arguments.size() == 3 || arguments.size() > 5) {
+        std::fprintf(stderr, "usage: kelvory_screenshot <main.png> [<history.png> [<labels-dialog.png> <labels.pdf> [<import-dialog.png>]]]\n");
         return 2;
     }
 
@@ -136,6 +138,31 @@ int main(int argc, char *argv[])
             return 1;
         }
         std::printf("%s\n", qPrintable(arguments.at(3)));
+        dialog->close();
+    }
+
+    if (arguments.size() > 4) {
+        // Ctrl+I's dialog with a club's old list: new members, one already on the roster,
+        // one possibly, one without a name.
+        const QString file = QDir(h.folder.path()).filePath(QStringLiteral("Club list.csv"));
+        test::writeFile(file, QStringLiteral(
+                                  "Last Name,First Name,Street,City,State,ZIP,Telephone,E-mail,Notes\r\n"
+                                  "Adams,Ruth,12 Main St Apt 4,Calvessa,OR,97301,503-555-0142,ruth@example.org,\r\n"
+                                  "Castillo,Inés,18 Ferry St,Salem,OR,97302,503-555-0119,,\r\n"
+                                  "Gallagher,Rose,5 Birch Way,Calvessa,OR,97301,503-555-0177,,\"Joined May, 2024\"\r\n"
+                                  "Hoffmann,Dieter,44 Elm St,Keizer,OR,97303,503-555-0131,,Choir\r\n"
+                                  ",,3 Oak Ave,Calvessa,OR,97301,503-555-0150,,\r\n"
+                                  "Ibarra,Luis,620 State St,Salem,OR,97301,503-555-0184,luis@example.org,Drives\r\n")
+                                  .toUtf8());
+        form.mnuImportMembers_Click();
+        auto *import = form.findChild<import::ImportDialog *>();
+        if (!import) {
+            std::fprintf(stderr, "kelvory_screenshot: the import dialog did not open\n");
+            return 1;
+        }
+        import->loadFile(file);
+        if (!save(*import, arguments.at(4)))
+            return 1;
     }
     return 0;
 }

@@ -1,0 +1,87 @@
+#pragma once
+
+#include "import/ImportPreview.h"
+
+#include <QAbstractTableModel>
+#include <QDialog>
+
+#include <optional>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTableView;
+class QTableWidget;
+
+namespace kelvory {
+class Module1;
+}
+namespace kelvory::changes {
+class EditTarget;
+}
+
+namespace kelvory::import {
+
+// The preview's rows: the file's row, what happens to it, the member it gives and why.
+class PreviewModel final : public QAbstractTableModel
+{
+    Q_OBJECT
+public:
+    using QAbstractTableModel::QAbstractTableModel;
+    void setPreview(const Preview *preview);
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+private:
+    const Preview *m_preview = nullptr;
+};
+
+// Choose a file, see what each of its rows will become, change a column's match, import.
+class ImportDialog final : public QDialog
+{
+    Q_OBJECT
+public:
+    ImportDialog(Module1 &module, changes::EditTarget &roster, QWidget *parent = nullptr);
+
+    // Reads the file and shows its preview; says why when it cannot be read.
+    void loadFile(const QString &path);
+    const Preview &preview() const { return m_preview; }
+
+    QLineEdit *txtFile;
+    QPushButton *cmdBrowse;
+    QLabel *lblFile;
+    QTableWidget *tblColumns; // the file's columns, each with where it goes
+    QLabel *lblCounts;
+    QTableView *tblPreview;
+    QCheckBox *chkAddToo;
+    QPushButton *cmdImport;
+    QPushButton *cmdClose;
+
+public Q_SLOTS:
+    void cmdBrowse_Click();
+    void txtFile_Return();
+    void cboColumn_Change(int column, int targetIndex);
+    void cmdImport_Click();
+
+private:
+    void showColumns();
+    void refresh();
+
+    Module1 &m_module;
+    changes::EditTarget &m_roster;
+    std::optional<ImportTable> m_table;
+    ColumnMatch m_match;
+    std::vector<RosterEntry> m_rosterEntries;
+    FieldWidths m_widths = {};
+    Preview m_preview;
+    PreviewModel m_model;
+};
+
+// Opens the import dialog over the main window. It is modal and deletes itself when closed.
+ImportDialog *openImportMembers(Module1 &module, changes::EditTarget &roster, QWidget *parent);
+
+} // namespace kelvory::import

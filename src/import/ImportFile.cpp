@@ -1,0 +1,220 @@
+#include "import/ImportFile.h"
+
+#include "import/ImportMessages.h"
+
+#include <QFile>
+#include <QStringDecoder>
+
+#include <csv.h>
+#include <uchardet/uchardet.h>
+
+#include <array>
+#include <memory>
+
+namespace kelvory::import {
+
+namespace {
+
+// Bytes 0x80 to 0x9F of code page 1252; the five it leaves undefined stand for
+// themselves, as Windows reads them.
+constexpr std::array<char16_t, 32> kWindows1252High = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+bool isUtf8(QByteArrayView bytes)
+{
+    QStringDecoder decode(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    const QString text = decode(bytes);
+    return !decode.hasError();
+}
+
+// The detector's guess, for a file that is not UTF-8. It is trusted only for scripts that
+// code page 1252 cannot be: on a few lines of Western names it readily names a Central
+// European or Mac code page for what is plain 1252 ("Zoë" read as "ZoŽ").
+std::optional<QByteArray> otherScriptCodePage(QByteArrayView bytes)
+{
+    const std::unique_ptr<uchardet, decltype(&uchardet_delete)> detector(uchardet_new(), &uchardet_delete);
+    if (uchardet_handle_data(detector.get(), bytes.data(), size_t(bytes.size())) != 0)
+        return std::nullopt;
+    uchardet_data_end(detector.get());
+    const QByteArray guess = QByteArray(uchardet_get_charset(detector.get())).toUpper();
+    static const char *const otherScripts[] = {"WINDOWS-1251", "KOI8", "ISO-8859-5", "IBM855", "IBM866",
+                                               "MAC-CYRILLIC", "ISO-8859-7", "WINDOWS-1253", "ISO-8859-8",
+                                               "WINDOWS-1255", "ISO-8859-6", "WINDOWS-1256", "SHIFT_JIS",
+                                               "EUC-JP", "EUC-KR", "BIG5", "GB18030", "EUC-TW", "TIS-620"};
+    for (const char *script : otherScripts) {
+        if (guess.startsWith(script) && QStringDecoder(guess.constData()).isValid())
+            return guess;
+    }
+    return std::nullopt;
+}
+
+// Where the first lines are split (outside quoted fields) by each candidate separator.
+struct SeparatorCounts
+{
+    int fewest = -1; // over the lines looked at
+    int first = 0;
+};
+
+struct Record
+{
+    std::vector<QStringList> *records;
+    QStringList fields;
+};
+
+void fieldRead(void *text, size_t length, void *data)
+{
+    auto *record = static_cast<Record *>(data);
+    record->fields.append(QString::fromUtf8(static_cast<const char *>(text), qsizetype(length)));
+}
+
+void recordRead(int, void *data)
+{
+    auto *record = static_cast<Record *>(data);
+    record->records->push_back(std::move(record->fields));
+    record->fields = QStringList();
+}
+
+// Blanks around a field are part of it: a tab, in a tab-separated file, is no blank.
+int noBlank(unsigned char)
+{
+    return 0;
+}
+
+} // namespace
+
+QString fromWindows1252(QByteArrayView bytes)
+{
+    QString text(bytes.size(), Qt::Uninitialized);
+    QChar *out = text.data();
+    for (const char byte : bytes) {
+        const auto b = static_cast<unsigned char>(byte);
+        *out++ = QChar(b >= 0x80 && b < 0xA0 ? kWindows1252High[b - 0x80] : char16_t(b));
+    }
+    return text;
+}
+
+DecodedFile decodeFile(const QByteArray &bytes)
+{
+    DecodedFile file;
+    if (bytes.startsWith("\xEF\xBB\xBF")) {
+        file.utf8 = bytes.mid(3);
+        file.encodingName = messages::utf8WithMark();
+        return file;
+    }
+    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
+        const bool little = bytes.startsWith("\xFF\xFE");
+        file.encoding = little ? FileEncoding::Utf16LittleEndian : FileEncoding::Utf16BigEndian;
+        QStringDecoder decode(little ? QStringConverter::Utf16LE : QStringConverter::Utf16BE);
+        file.utf8 = QString(decode(QByteArrayView(bytes).sliced(2))).toUtf8();
+        file.encodingName = messages::utf16();
+        return file;
+    }
+    if (isUtf8(bytes)) {
+        file.utf8 = bytes;
+        file.encodingName = messages::utf8();
+        return file;
+    }
+    file.encoding = FileEncoding::CodePage;
+    if (const std::optional<QByteArray> codePage = otherScriptCodePage(bytes)) {
+        QStringDecoder decode(codePage->constData());
+        file.utf8 = QString(decode(bytes)).toUtf8();
+        file.encodingName = QString::fromLatin1(*codePage);
+        return file;
+    }
+    file.utf8 = fromWindows1252(bytes).toUtf8();
+    file.encodingName = messages::windows1252();
+    return file;
+}
+
+char detectSeparator(QByteArrayView utf8)
+{
+    constexpr std::array<char, 3> candidates = {',', ';', '\t'};
+    std::array<SeparatorCounts, 3> counts;
+    std::array<int, 3> onLine = {0, 0, 0};
+    bool quoted = false;
+    bool lineHasText = false;
+    int lines = 0;
+    const auto endLine = [&] {
+        for (std::size_t k = 0; k < candidates.size(); ++k) {
+            if (lines == 0)
+                counts[k].first = onLine[k];
+            counts[k].fewest = counts[k].fewest < 0 ? onLine[k] : std::min(counts[k].fewest, onLine[k]);
+            onLine[k] = 0;
+        }
+        ++lines;
+        lineHasText = false;
+    };
+    for (qsizetype i = 0; i < utf8.size() && lines < 10; ++i) {
+        const char c = utf8[i];
+        if (c == '"') {
+            quoted = !quoted;
+        } else if (!quoted && (c == '\n' || c == '\r')) {
+            if (lineHasText)
+                endLine();
+            continue;
+        } else if (!quoted) {
+            for (std::size_t k = 0; k < candidates.size(); ++k)
+                onLine[k] += c == candidates[k];
+        }
+        lineHasText = true;
+    }
+    if (lineHasText && lines < 10)
+        endLine();
+    // The one that every line has most of; between equals, the one the first line has most of.
+    std::size_t best = 0;
+    for (std::size_t k = 1; k < candidates.size(); ++k) {
+        if (counts[k].fewest > counts[best].fewest
+            || (counts[k].fewest == counts[best].fewest && counts[k].first > counts[best].first))
+            best = k;
+    }
+    return counts[best].first > 0 ? candidates[best] : ',';
+}
+
+std::vector<QStringList> parseRecords(QByteArrayView utf8, char separator)
+{
+    std::vector<QStringList> records;
+    csv_parser parser;
+    if (csv_init(&parser, 0) != 0)
+        throw std::bad_alloc();
+    const std::unique_ptr<csv_parser, decltype(&csv_free)> release(&parser, &csv_free);
+    csv_set_delim(&parser, static_cast<unsigned char>(separator));
+    csv_set_space_func(&parser, noBlank);
+    Record record{&records, {}};
+    // Outside strict mode the parser takes every byte sequence; it fails only for memory.
+    if (csv_parse(&parser, utf8.data(), size_t(utf8.size()), fieldRead, recordRead, &record) != size_t(utf8.size()))
+        throw std::bad_alloc();
+    csv_fini(&parser, fieldRead, recordRead, &record);
+    return records;
+}
+
+ImportTable readImportBytes(const QByteArray &bytes)
+{
+    const DecodedFile file = decodeFile(bytes);
+    ImportTable table;
+    table.encodingName = file.encodingName;
+    table.separator = detectSeparator(file.utf8);
+    table.records = parseRecords(file.utf8, table.separator);
+    return table;
+}
+
+ReadResult readImportFile(const QString &path)
+{
+    ReadResult result;
+    QFile file(path);
+    // Read only: the file is never changed.
+    if (!file.open(QIODevice::ReadOnly)) {
+        result.problem = file.errorString();
+        return result;
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        result.problem = file.errorString();
+        return result;
+    }
+    result.table = readImportBytes(bytes);
+    return result;
+}
+
+} // namespace kelvory::import

@@ -1,0 +1,192 @@
+#include "import/ImportStore.h"
+
+#include "changes/EditTarget.h"
+#include "changes/MemberChanges.h"
+#include "database/Backup.h"
+#include "database/Connection.h"
+#include "database/RosterColumns.h"
+#include "database/Statements.h"
+#include "import/ImportMessages.h"
+#include "startup/DailyBackup.h"
+#include "startup/Module1.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSet>
+#include <QSqlDriver>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+#include <sql.h>
+#include <sqlext.h>
+
+namespace kelvory::import {
+
+namespace {
+
+// A member as Add New's journal row reads it from the boxes.
+class MemberBoxes final : public changes::EditTarget
+{
+public:
+    explicit MemberBoxes(const MemberFields &member) : m_member(member) {}
+    QString boxText(int index) const override
+    {
+        return index < roster::kMemberFieldCount ? m_member[std::size_t(index)] : QString();
+    }
+    void setBoxText(int, const QString &) override {}
+    void FillRoster() override {}
+
+private:
+    const MemberFields &m_member;
+};
+
+QSet<qint64> heldRecordIds(database::Connection &connection)
+{
+    QSet<qint64> held;
+    database::ResultSet ids = connection.query(database::sql::kSelectRecordIds);
+    while (!ids.eof()) {
+        if (const std::optional<qint64> id = changes::recordIdFrom(ids.text(0).toString().trimmed()))
+            held.insert(*id);
+        ids.moveNext();
+    }
+    return held;
+}
+
+} // namespace
+
+std::vector<RosterEntry> rosterEntries(database::Connection &connection)
+{
+    std::vector<RosterEntry> entries;
+    database::ResultSet members = connection.query(database::sql::kSelectMembers);
+    while (!members.eof()) {
+        entries.push_back({members.text(roster::Name).toString(), members.text(roster::Address).toString()});
+        members.moveNext();
+    }
+    return entries;
+}
+
+QString dbmsName(database::Connection &connection)
+{
+    const QSqlDriver *driver = connection.database().driver();
+    const QVariant handle = driver ? driver->handle() : QVariant();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "SQLHANDLE") != 0)
+        return QString();
+    SQLHDBC odbc = *static_cast<const SQLHANDLE *>(handle.constData());
+    SQLCHAR name[128] = {};
+    SQLSMALLINT length = 0;
+    if (!odbc || !SQL_SUCCEEDED(SQLGetInfo(odbc, SQL_DBMS_NAME, name, sizeof name, &length)))
+        return QString();
+    return QString::fromLatin1(reinterpret_cast<const char *>(name));
+}
+
+FieldWidths fieldWidths(database::Connection &connection)
+{
+    FieldWidths widths = {};
+    if (connection.backend() != database::Backend::Odbc)
+        return widths;
+    // From the server's own catalogue: the ODBC drivers' column sizes are not to be
+    // trusted here (psqlODBC gives 255 for a varchar of any length).
+    const bool sqlServer = dbmsName(connection).contains(QLatin1String("SQL Server"));
+    database::ResultSet columns =
+        connection.query(sqlServer ? database::sql::kMemberWidthsSqlServer : database::sql::kMemberWidths);
+    for (std::size_t k = 0; k < widths.size() && !columns.eof(); ++k) {
+        bool ok = false;
+        const qint64 length = columns.field(0).toLongLong(&ok);
+        // No length (NULL) or -1, SQL Server's varchar(max): any text fits.
+        if (ok && length > 0 && length < (1 << 30))
+            widths[k] = int(length);
+        columns.moveNext();
+    }
+    return widths;
+}
+
+QString importBackupFileName(const QDateTime &when)
+{
+    return QStringLiteral("Kelvory-") + when.toString(QStringLiteral("yyyy-MM-dd-HHmmss")) + QStringLiteral(".db");
+}
+
+StoreOutcome storeMembers(Module1 &module, const std::vector<MemberFields> &members)
+{
+    StoreOutcome outcome;
+    database::Connection &connection = module.connection;
+    database::Transaction import(connection);
+    const changes::NewRecordId chosen = changes::chooseNewRecordId(module);
+    if (chosen.taken) {
+        outcome.refusal = messages::recordIdTaken(*chosen.id);
+        return outcome;
+    }
+    const QSet<qint64> held = heldRecordIds(connection);
+    const QVariant date = connection.dateValue(database::sql::kJournalTable, database::sql::kJournalDateColumn,
+                                               QDate::currentDate());
+    std::vector<QVariantList> memberRows;
+    std::vector<QVariantList> journalRows;
+    memberRows.reserve(members.size());
+    journalRows.reserve(members.size());
+    qint64 id = chosen.id.value_or(1);
+    for (const MemberFields &member : members) {
+        while (held.contains(id))
+            id = changes::nextRecordId(id);
+        memberRows.push_back({member[0], member[1], member[2], member[3], member[4], id});
+        journalRows.push_back({date, module.OperatorFirstName, changes::transactionText(changes::kAdded, MemberBoxes(member))});
+        if (outcome.stored == 0)
+            outcome.firstId = id;
+        outcome.lastId = id;
+        ++outcome.stored;
+        if (&member != &members.back())
+            id = changes::nextRecordId(id);
+    }
+    connection.executeRows(database::sql::kInsertMember, memberRows);
+    connection.executeRows(database::sql::kInsertJournal, journalRows);
+    import.commit();
+    return outcome;
+}
+
+bool importMembers(Module1 &module, changes::EditTarget &roster, const Preview &preview, bool alreadyOnRosterToo)
+{
+    const std::vector<MemberFields> members = membersToStore(preview, alreadyOnRosterToo);
+    if (members.empty()) {
+        module.MsgBox(messages::nothingToImport());
+        return false;
+    }
+    QString backupFile;
+    if (module.connection.backend() == database::Backend::Embedded) {
+        const QString folder = backup::backupsFolder(module);
+        const database::BackupOutcome copy = database::copyEmbeddedDatabase(
+            module.connection, QDir(folder).filePath(importBackupFileName(QDateTime::currentDateTime())));
+        if (copy.kind != database::BackupOutcome::Kind::Made) {
+            module.MsgBox(messages::backupNotMade(QDir::toNativeSeparators(folder), copy.reason), MB_OK | MB_ICONERROR);
+            return false;
+        }
+        backupFile = copy.file;
+    }
+
+    StoreOutcome outcome;
+    try {
+        outcome = storeMembers(module, members);
+    } catch (const Failure &failure) {
+        // Rolled back: nothing of the import is stored, and the program goes on.
+        outcome.refusal = messages::importFailed(failure.number(), failure.description());
+    }
+    if (outcome.refusal) {
+        // Nothing changed, so the copy taken before would only be in the way.
+        if (!backupFile.isEmpty())
+            QFile::remove(backupFile);
+        module.MsgBox(*outcome.refusal, MB_OK | MB_ICONERROR);
+        return false;
+    }
+    roster.FillRoster();
+
+    QString text = outcome.stored == 1 ? messages::oneMemberImported(outcome.firstId)
+                                       : messages::membersImported(qint64(outcome.stored), outcome.firstId, outcome.lastId);
+    const qint64 onRoster = alreadyOnRosterToo ? 0 : preview.counts[std::size_t(Verdict::OnRoster)];
+    const qint64 unusable = preview.counts[std::size_t(Verdict::Unusable)];
+    if (onRoster + unusable > 0)
+        text += kCrLf + messages::rowsLeftOut(onRoster, unusable);
+    if (!backupFile.isEmpty())
+        text += kCrLf + kCrLf + messages::backupBeforeImport(QDir::toNativeSeparators(backupFile));
+    module.MsgBox(text);
+    return true;
+}
+
+} // namespace kelvory::import
