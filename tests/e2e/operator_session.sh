@@ -22,7 +22,7 @@ fail() {
   exit 1
 }
 
-for tool in Xvfb xdotool sqlite3 cmp pdftotext dbus-daemon; do
+for tool in Xvfb xdotool xprop sqlite3 cmp pdftotext dbus-daemon; do
   command -v "$tool" > /dev/null || fail "$tool is not installed (scripts/install-deps.sh installs it)"
 done
 # Debian's own Python, which holds pyatspi, whatever python3 comes first on the PATH.
