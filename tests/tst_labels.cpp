@@ -65,8 +65,6 @@ private Q_SLOTS:
     void membersWithoutAnAddressAreLeftOut();
     void theSheetFollowsThePaper_data();
     void theSheetFollowsThePaper();
-    void theAdjustmentIsReadForgivingly_data();
-    void theAdjustmentIsReadForgivingly();
 
     // The dialog on the real main window.
     void theGridsMenuAndCtrlLOpenTheDialog();
@@ -77,9 +75,9 @@ private Q_SLOTS:
     void aPdfThatCannotBeWrittenIsReported();
     void enterNeverPrintsBySurprise_data();
     void enterNeverPrintsBySurprise();
-    void tabReachesEveryControlInReadingOrder();
     void theAdjustmentMovesEveryLabel_data();
     void theAdjustmentMovesEveryLabel();
+    void theAdjustmentIsKeptForTheWorkstation_data();
     void theAdjustmentIsKeptForTheWorkstation();
 
 private:
@@ -513,8 +511,7 @@ void TestLabels::nothingPickedOrNoPrinterIsSaidClearly()
     QTest::mouseClick(dialog->cmdPrint, Qt::LeftButton);
     QTest::mouseClick(dialog->cmdAlignment, Qt::LeftButton);
     QCOMPARE(h->dialogs.texts(), QStringList(2, messages::labelsNoDefaultPrinter()));
-    QVERIFY(messages::labelsNoDefaultPrinter().startsWith(QStringLiteral("The mailing labels were not printed")));
-    QVERIFY(messages::labelsNoDefaultPrinter().contains(QStringLiteral("Print in the mailing labels dialog")));
+    QVERIFY(h->dialogs.texts()[0].contains(QStringLiteral("mailing labels were not printed")));
     QCOMPARE(h->dialogs.messages[0].style, int(MB_OK | MB_ICONERROR));
     QVERIFY(dialog->isVisible());
     h->printers.available = true;
@@ -587,26 +584,16 @@ void TestLabels::theSheetFollowsThePaper_data()
     QTest::addColumn<QString>("file");
     QTest::addColumn<QSizeF>("localeMm");
     QTest::addColumn<int>("territory");
-    QTest::addColumn<int>("sheet");
     QTest::addColumn<QString>("why");
-    const int letter = int(SheetKind::UsLetter30);
-    const int a4 = int(SheetKind::A4With21);
-    const QSizeF none;
-    QTest::newRow("PAPERSIZE first") << "letter" << "a4" << QSizeF(210, 297) << int(QLocale::Germany) << letter
-                                     << "This computer's paper is Letter (set by PAPERSIZE), so the US Letter sheet is chosen.";
-    QTest::newRow("then /etc/papersize") << "" << "a4" << QSizeF(216, 279) << int(QLocale::UnitedStates) << a4
-                                         << "This computer's paper is A4 (set in /etc/papersize), so the A4 sheet is chosen.";
-    QTest::newRow("legal is Letter-wide") << "" << "legal" << none << int(QLocale::Germany) << letter
-                                          << "This computer's paper is Legal (set in /etc/papersize), so the US Letter sheet is chosen.";
-    QTest::newRow("then the locale's paper") << "" << "" << QSizeF(216, 279) << int(QLocale::Canada) << letter
-                                             << "This computer's paper is Letter (the paper of the locale en_CA.UTF-8), so the US Letter sheet is chosen.";
+    QTest::newRow("PAPERSIZE first") << "letter" << "a4" << QSizeF(210, 297) << int(QLocale::Germany)
+                                     << "Letter (set by PAPERSIZE), so the US Letter";
+    QTest::newRow("then /etc/papersize") << "" << "legal" << QSizeF(210, 297) << int(QLocale::Germany)
+                                         << "Legal (set in /etc/papersize), so the US Letter";
+    QTest::newRow("then LC_PAPER") << "" << "" << QSizeF(210, 297) << int(QLocale::UnitedStates)
+                                   << "A4 (the paper of the locale en_CA.UTF-8), so the A4";
     // English in Canada measures in metres, yet its paper is Letter.
-    QTest::newRow("Canada, its language aside") << "" << "" << none << int(QLocale::Canada) << letter
-                                                << "This computer's paper is Letter (usual in Canada), so the US Letter sheet is chosen.";
-    QTest::newRow("the United Kingdom") << "" << "" << none << int(QLocale::UnitedKingdom) << a4
-                                        << "This computer's paper is A4 (usual in United Kingdom), so the A4 sheet is chosen.";
-    QTest::newRow("nothing set") << "" << "" << none << int(QLocale::AnyTerritory) << a4
-                                 << "No paper size is set on this computer, so the A4 sheet is chosen.";
+    QTest::newRow("then the country") << "" << "" << QSizeF() << int(QLocale::Canada)
+                                      << "Letter (usual in Canada), so the US Letter";
 }
 
 void TestLabels::theSheetFollowsThePaper()
@@ -615,115 +602,52 @@ void TestLabels::theSheetFollowsThePaper()
     QFETCH(QString, file);
     QFETCH(QSizeF, localeMm);
     QFETCH(int, territory);
-    QFETCH(int, sheet);
     QFETCH(QString, why);
-    const PaperFacts facts{variable, file, QStringLiteral("/etc/papersize"), localeMm, QStringLiteral("en_CA.UTF-8"),
-                           static_cast<QLocale::Territory>(territory)};
-    const SheetChoice choice = sheetForPaper(facts);
-    QCOMPARE(int(choice.sheet), sheet);
-    QCOMPARE(choice.why, why);
-}
-
-void TestLabels::theAdjustmentIsReadForgivingly_data()
-{
-    QTest::addColumn<QByteArray>("content"); // empty: no file; "<folder>": a folder in its place
-    QTest::addColumn<double>("right");
-    QTest::addColumn<double>("down");
-    QTest::addColumn<double>("scale");
-    QTest::newRow("no file") << QByteArray() << 0.0 << 0.0 << 100.0;
-    QTest::newRow("a folder in its place") << QByteArray("<folder>") << 0.0 << 0.0 << 100.0;
-    QTest::newRow("as kept") << QByteArray("[LabelPrinter]\nRightMm=1.5\nDownMm=-2.0\nScalePercent=101.5\n") << 1.5
-                             << -2.0 << 101.5;
-    QTest::newRow("not numbers") << QByteArray("[LabelPrinter]\nRightMm=abc\nDownMm=\nScalePercent=nan\n") << 0.0
-                                 << 0.0 << 100.0;
-    QTest::newRow("out of range") << QByteArray("[LabelPrinter]\nRightMm=25\nDownMm=-3\nScalePercent=150\n") << 0.0
-                                  << -3.0 << 100.0;
-    QTest::newRow("not a settings file") << QByteArray("\xff\xfe\x00garbage=[[") << 0.0 << 0.0 << 100.0;
-}
-
-void TestLabels::theAdjustmentIsReadForgivingly()
-{
-    QFETCH(QByteArray, content);
-    QFETCH(double, right);
-    QFETCH(double, down);
-    QFETCH(double, scale);
-    const QString file = adjustmentFile(h->folder.path());
-    if (content == "<folder>")
-        QVERIFY(QDir().mkdir(file));
-    else if (!content.isEmpty())
-        writeFile(file, content);
-    const PrinterAdjustment read = readAdjustment(file);
-    QCOMPARE(read.rightMm, right);
-    QCOMPARE(read.downMm, down);
-    QCOMPARE(read.scalePercent, scale);
+    const SheetChoice choice = sheetForPaper({variable, file, QStringLiteral("/etc/papersize"), localeMm,
+                                              QStringLiteral("en_CA.UTF-8"), QLocale::Territory(territory)});
+    QCOMPARE(choice.why, QStringLiteral("This computer's paper is %1 sheet is chosen.").arg(why));
+    QCOMPARE(choice.sheet, why.endsWith(QLatin1String("A4")) ? SheetKind::A4With21 : SheetKind::UsLetter30);
 }
 
 void TestLabels::enterNeverPrintsBySurprise_data()
 {
     QTest::addColumn<QString>("focused");
-    QTest::addColumn<bool>("prints");
-    QTest::newRow("the start label") << "spnStart" << false;
-    QTest::newRow("the sheet list") << "cboSheet" << false;
-    QTest::newRow("an adjustment") << "spnRight" << false;
-    QTest::newRow("All members") << "optAll" << false;
-    QTest::newRow("Print itself") << "cmdPrint" << true;
+    QTest::newRow("the start label") << "spnStart";
+    QTest::newRow("the sheet list") << "cboSheet";
+    QTest::newRow("an adjustment") << "spnRight";
+    QTest::newRow("Print itself, deliberately") << "cmdPrint";
 }
 
 void TestLabels::enterNeverPrintsBySurprise()
 {
     QFETCH(QString, focused);
-    QFETCH(bool, prints);
     h->addMember("Abbott, Helen", "12 Main St", "Calvessa, OR 97301", "555", "", 1);
     QVERIFY(h->start());
     LabelsDialog *dialog = openWithCtrlL();
     QVERIFY(dialog);
-    const std::map<QString, QWidget *> widgets = {{"spnStart", dialog->spnStart},
-                                                  {"cboSheet", dialog->cboSheet},
-                                                  {"spnRight", dialog->spnRight},
-                                                  {"optAll", dialog->optAll},
-                                                  {"cmdPrint", dialog->cmdPrint}};
-    QWidget *target = widgets.at(focused);
-    target->setFocus();
-    QCOMPARE(dialog->focusWidget(), target);
+    QWidget *target = QMap<QString, QWidget *>{{"spnStart", dialog->spnStart}, {"cboSheet", dialog->cboSheet},
+                                               {"spnRight", dialog->spnRight}, {"cmdPrint", dialog->cmdPrint}}
+                          .value(focused);
     bool previewed = false;
     QTimer::singleShot(0, this, [&] {
-        if (auto *preview = qobject_cast<QPrintPreviewDialog *>(QApplication::activeModalWidget())) {
-            previewed = true;
-            preview->reject();
-        }
+        if (auto *preview = qobject_cast<QPrintPreviewDialog *>(QApplication::activeModalWidget()))
+            previewed = true, preview->reject();
     });
     QTest::keyClick(target, Qt::Key_Return);
+    const bool prints = target == dialog->cmdPrint;
     QCOMPARE(h->printers.jobs, prints ? 1 : 0);
     QCOMPARE(previewed, !prints);
-    QCOMPARE(dialog->cmdPreview->isDefault(), true);
-    QCOMPARE(dialog->cmdPrint->isDefault(), false);
-    if (!prints)
-        dialog->reject();
-}
 
-void TestLabels::tabReachesEveryControlInReadingOrder()
-{
-    h->addMember("Abbott, Helen", "12 Main St", "Calvessa, OR 97301", "555", "", 1);
-    QVERIFY(h->start());
-    LabelsDialog *dialog = openWithCtrlL();
-    QVERIFY(dialog);
-    dialog->cboSheet->setFocus();
-    const QList<QWidget *> expected = {dialog->spnStart,     dialog->optAll,     dialog->optPicked,
-                                       dialog->spnRight,     dialog->spnDown,    dialog->spnScale,
-                                       dialog->cmdAlignment, dialog->cmdPreview, dialog->cmdSavePdf,
-                                       dialog->cmdPrint,     dialog->cmdClose,   dialog->cboSheet};
-    QList<QWidget *> reached;
-    for (qsizetype i = 0; i < expected.size(); ++i) {
-        QTest::keyClick(dialog->focusWidget(), Qt::Key_Tab);
-        reached.append(dialog->focusWidget());
+    // Tab goes through every control in reading order, Print included.
+    if (!prints) {
+        QList<QWidget *> reached;
+        for (dialog->cboSheet->setFocus(); reached.size() < 12;)
+            QTest::keyClick(dialog->focusWidget(), Qt::Key_Tab), reached.append(dialog->focusWidget());
+        QCOMPARE(reached, (QList<QWidget *>{dialog->spnStart, dialog->optAll, dialog->optPicked, dialog->spnRight,
+                                            dialog->spnDown, dialog->spnScale, dialog->cmdAlignment, dialog->cmdPreview,
+                                            dialog->cmdSavePdf, dialog->cmdPrint, dialog->cmdClose, dialog->cboSheet}));
+        dialog->reject();
     }
-    QCOMPARE(reached, expected);
-    // Every control says what it is to a screen reader.
-    for (QWidget *control : expected + QList<QWidget *>{dialog->picSheet}) {
-        QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(control);
-        QVERIFY2(accessible && !accessible->text(QAccessible::Name).isEmpty(), control->metaObject()->className());
-    }
-    dialog->reject();
 }
 
 void TestLabels::theAdjustmentMovesEveryLabel_data()
@@ -733,7 +657,6 @@ void TestLabels::theAdjustmentMovesEveryLabel_data()
     QTest::addColumn<double>("scale");
     QTest::newRow("none") << 0.0 << 0.0 << 100.0;
     QTest::newRow("right and up") << 2.0 << -1.5 << 100.0;
-    QTest::newRow("scaled larger") << 0.0 << 0.0 << 102.0;
     QTest::newRow("all three") << -3.0 << 4.0 << 98.0;
 }
 
@@ -749,76 +672,65 @@ void TestLabels::theAdjustmentMovesEveryLabel()
     dialog->spnRight->setValue(right);
     dialog->spnDown->setValue(down);
     dialog->spnScale->setValue(scale);
-    // Where a point of the sheet lands once the printer adjustment is applied.
-    auto landed = [&](QPointF onSheet) {
-        return onSheet * (scale / 100) + QPointF(right * kMillimetre, down * kMillimetre);
-    };
-    const double tolerance = 1.0; // points: poppler's boxes follow the glyphs
-
-    // The alignment test: on one page, each label's number in the middle of its label.
-    QTest::mouseClick(dialog->cmdAlignment, Qt::LeftButton);
-    QCOMPARE(h->printers.jobs, 1);
-    QCOMPARE(h->dialogs.texts(), QStringList{messages::alignmentTestSent()});
     const LabelSheet &letter = labelSheet(SheetKind::UsLetter30);
-    QMap<QString, QPointF> numbers;
-    for (const PdfWord &word : pdfWords(h->printers.pdfPath)) {
-        QCOMPARE(word.page, 0);
-        numbers.insert(word.text, QPointF((word.xMin + word.xMax) / 2, (word.yMin + word.yMax) / 2));
-    }
-    QCOMPARE(numbers.size(), 30);
-    for (const int k : {1, 3, 28, 30}) {
-        const QPointF expected = landed(letter.labelBox(k - 1).center());
-        const QPointF found = numbers.value(QString::number(k));
-        QVERIFY2(std::abs(found.x() - expected.x()) < tolerance && std::abs(found.y() - expected.y()) < tolerance,
-                 qPrintable(QStringLiteral("label %1 at %2,%3, not %4,%5")
-                                .arg(k).arg(found.x()).arg(found.y()).arg(expected.x()).arg(expected.y())));
-    }
+    auto landed = [&](QPointF p) { return p * (scale / 100) + QPointF(right, down) * kMillimetre; };
+    auto near = [](QPointF a, QPointF b) { return (a - b).manhattanLength() < 1.5; };
 
-    // The labels themselves move alike: the first line's left edge.
-    const std::vector<MailingAddress> one = {{"Abbott, Helen", "12 Main St", "Calvessa"}};
-    LabelJob job = dialog->job();
-    job.addresses = one;
-    const QString pdf = path(QStringLiteral("adjusted.pdf"));
-    writeFile(pdf, labelsPdf(job, QStringLiteral("Kelvory")).value());
-    const QList<PdfWord> words = pdfWords(pdf);
+    // The alignment test: each label's number in the middle of where its label lands.
+    QTest::mouseClick(dialog->cmdAlignment, Qt::LeftButton);
+    QCOMPARE(h->dialogs.texts(), QStringList{messages::alignmentTestSent()});
+    QMap<QString, QPointF> numbers;
+    for (const PdfWord &word : pdfWords(h->printers.pdfPath))
+        numbers.insert(word.text, QPointF(word.xMin + word.xMax, word.yMin + word.yMax) / 2);
+    QCOMPARE(numbers.size(), 30);
+    for (const int k : {1, 3, 28, 30})
+        QVERIFY2(near(numbers.value(QString::number(k)), landed(letter.labelBox(k - 1).center())), qPrintable(QString::number(k)));
+
+    // The labels move alike; saved to a file as printed.
+    h->dialogs.chooseFile(path("adjusted.pdf"));
+    QTest::mouseClick(dialog->cmdSavePdf, Qt::LeftButton);
+    const QList<PdfWord> words = pdfWords(path("adjusted.pdf"));
     QVERIFY(!words.isEmpty());
-    QCOMPARE(words.first().text, QStringLiteral("Abbott,"));
     const double left = landed(QPointF(letter.labelBox(0).left() + kLabelInset, 0)).x();
-    QVERIFY2(std::abs(words.first().xMin - left) < tolerance, qPrintable(QString::number(words.first().xMin)));
-    dialog->reject();
+    QVERIFY2(std::abs(words.first().xMin - left) < 1, qPrintable(QString::number(words.first().xMin)));
+}
+
+void TestLabels::theAdjustmentIsKeptForTheWorkstation_data()
+{
+    QTest::addColumn<QByteArray>("kept"); // "<folder>": a folder where the file belongs
+    QTest::addColumn<QString>("read");
+    QTest::newRow("none yet") << QByteArray() << "0 0 100";
+    QTest::newRow("as kept") << QByteArray("[LabelPrinter]\nRightMm=1.5\nDownMm=-2.0\nScalePercent=101.5\n")
+                             << "1.5 -2 101.5";
+    QTest::newRow("not numbers, out of range") << QByteArray("[LabelPrinter]\nRightMm=x\nDownMm=25\nScalePercent=150\n")
+                                               << "0 0 100";
+    QTest::newRow("cannot be written") << QByteArray("<folder>") << "0 0 100";
 }
 
 void TestLabels::theAdjustmentIsKeptForTheWorkstation()
 {
+    QFETCH(QByteArray, kept);
+    QFETCH(QString, read);
+    const QString file = adjustmentFile(h->deployment.programFolder);
+    if (kept == "<folder>")
+        QVERIFY(QDir().mkdir(file));
+    else if (!kept.isEmpty())
+        writeFile(file, kept);
     h->addMember("Abbott, Helen", "12 Main St", "Calvessa, OR 97301", "555", "", 1);
     QVERIFY(h->start());
-    const QString file = adjustmentFile(h->deployment.programFolder);
     LabelsDialog *dialog = openWithCtrlL();
     QVERIFY(dialog);
-    QCOMPARE(dialog->adjustment(), PrinterAdjustment{});
+    const PrinterAdjustment shown = dialog->adjustment();
+    QCOMPARE(QStringLiteral("%1 %2 %3").arg(shown.rightMm).arg(shown.downMm).arg(shown.scalePercent), read);
+    dialog->spnRight->setValue(2.5);
     dialog->reject();
-    QVERIFY2(!QFile::exists(file), "nothing changed, yet the file was written");
-
-    dialog = openWithCtrlL();
-    QVERIFY(dialog);
-    dialog->spnRight->setValue(1.5);
-    dialog->spnScale->setValue(99.5);
-    dialog->reject();
-    QCOMPARE(readAdjustment(file), (PrinterAdjustment{1.5, 0, 99.5}));
-    dialog = openWithCtrlL();
-    QVERIFY(dialog);
-    QCOMPARE(dialog->adjustment(), (PrinterAdjustment{1.5, 0, 99.5}));
-
-    // A file that cannot be written is said as the dialog closes; nothing else is stopped.
-    dialog->spnDown->setValue(-1);
-    QVERIFY(QFile::remove(file));
-    QVERIFY(QDir().mkdir(file));
-    dialog->reject();
-    QCOMPARE(h->dialogs.messages.size(), 1);
-    QVERIFY2(h->dialogs.messages[0].text.startsWith(QStringLiteral("The printer adjustment could not be kept")),
-             qPrintable(h->dialogs.messages[0].text));
-    QVERIFY(h->dialogs.messages[0].text.contains(QDir::toNativeSeparators(file)));
-    QVERIFY(!h->end.ended);
+    if (kept == "<folder>") {
+        QCOMPARE(h->dialogs.texts().size(), 1);
+        QVERIFY(h->dialogs.texts()[0].startsWith(QStringLiteral("The printer adjustment could not be kept")));
+    } else {
+        QVERIFY(h->dialogs.messages.isEmpty());
+        QCOMPARE(readAdjustment(file).rightMm, 2.5);
+    }
 }
 
 KELVORY_TEST_MAIN(TestLabels)

@@ -1,88 +1,36 @@
 #!/usr/bin/python3
-"""The program as a screen reader sees it, through AT-SPI.
-
-  a11y_walk.py walk PID TITLE   walks the window of process PID titled TITLE and fails
-                                on any control a screen reader can focus that has no name
-  a11y_walk.py focused PID      prints the role and name of the control that has the focus
-
-Table cells are the table's content, not controls: the walk names the table and stops
-there. Every call is bounded by an alarm, so that a program that does not answer fails
-the session instead of hanging it.
-"""
+"""The program as a screen reader sees it, through AT-SPI, within 20 s.
+  a11y_walk.py walk PID TITLE  fails on any focusable control of that window without a name
+  a11y_walk.py focused PID     prints "role: name" of the control with the focus
+A table's cells are its content, not controls: the walk stops at the table."""
 import signal
 import sys
 
 import pyatspi
 
-TIMEOUT_SECONDS = 20
-# What a table holds is read through the table; its cells are not controls of their own.
-CONTENT_ROLES = {pyatspi.ROLE_TABLE_CELL, pyatspi.ROLE_TABLE_COLUMN_HEADER, pyatspi.ROLE_TABLE_ROW_HEADER}
+CELLS = {pyatspi.ROLE_TABLE_CELL, pyatspi.ROLE_TABLE_COLUMN_HEADER, pyatspi.ROLE_TABLE_ROW_HEADER}
 
 
-def application(pid):
-    desktop = pyatspi.Registry.getDesktop(0)
-    for app in desktop:
-        if app is not None and app.get_process_id() == pid:
-            return app
-    sys.exit(f"no accessible application for process {pid} on the accessibility bus")
-
-
-def walk(node, path, found):
-    role = node.getRole()
-    if role in CONTENT_ROLES:
+def nodes(node):
+    if node is None or node.getRole() in CELLS:
         return
-    states = node.getState()
-    label = f"{path}/{node.getRoleName()}"
-    if states.contains(pyatspi.STATE_FOCUSABLE) and states.contains(pyatspi.STATE_SHOWING):
-        found.append((label, node.name))
-    if role in (pyatspi.ROLE_TABLE, pyatspi.ROLE_TREE_TABLE):
-        return
-    for i in range(node.childCount):
-        child = node.getChildAtIndex(i)
-        if child is not None:
-            walk(child, f"{label}[{i}]", found)
+    yield node
+    if node.getRole() != pyatspi.ROLE_TABLE:
+        for child in node:
+            yield from nodes(child)
 
 
-def focused(node):
-    if node.getRole() in CONTENT_ROLES:
-        return None
-    if node.getState().contains(pyatspi.STATE_FOCUSED):
-        return node
-    for i in range(node.childCount):
-        child = node.getChildAtIndex(i)
-        hit = focused(child) if child is not None else None
-        if hit is not None:
-            return hit
-    return None
-
-
-def main():
-    signal.alarm(TIMEOUT_SECONDS)
-    command, pid = sys.argv[1], int(sys.argv[2])
-    app = application(pid)
-    if command == "walk":
-        title = sys.argv[3]
-        windows = [w for w in app if w is not None and w.name == title]
-        if not windows:
-            sys.exit(f"no window titled {title!r} among {[w.name for w in app if w is not None]}")
-        found = []
-        walk(windows[0], "", found)
-        unnamed = [label for label, name in found if not name.strip()]
-        for label, name in found:
-            print(f"  {label}: {name!r}")
-        print(f"{title}: {len(found)} focusable controls, {len(unnamed)} without a name")
-        if unnamed:
-            sys.exit("unnamed: " + ", ".join(unnamed))
-    elif command == "focused":
-        for window in app:
-            hit = focused(window) if window is not None else None
-            if hit is not None and hit is not window:
-                print(f"{hit.getRoleName()}: {hit.name}")
-                return
-        sys.exit("nothing has the focus")
-    else:
-        sys.exit(f"unknown command {command}")
-
-
-if __name__ == "__main__":
-    main()
+signal.alarm(20)
+command, pid = sys.argv[1], int(sys.argv[2])
+app = next((a for a in pyatspi.Registry.getDesktop(0) if a and a.get_process_id() == pid), None) or sys.exit(
+    f"process {pid} is not on the accessibility bus")
+if command == "walk":
+    window = next((w for w in app if w and w.name == sys.argv[3]), None) or sys.exit(f"no window {sys.argv[3]!r}")
+    controls = [n for n in nodes(window) if n.getState().contains(pyatspi.STATE_FOCUSABLE)
+                and n.getState().contains(pyatspi.STATE_SHOWING)]
+    unnamed = [n.getRoleName() for n in controls if not n.name.strip()]
+    print(f"{sys.argv[3]}: {len(controls)} focusable controls: "
+          + ", ".join(f"{n.getRoleName()} {n.name!r}" for n in controls))
+    sys.exit(f"without a name: {unnamed}" if unnamed else 0)
+hit = next((n for w in app for n in nodes(w) if n is not w and n.getState().contains(pyatspi.STATE_FOCUSED)), None)
+print(f"{hit.getRoleName()}: {hit.name}" if hit else "nothing has the focus")
