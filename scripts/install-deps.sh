@@ -17,6 +17,8 @@ packages=(
   xvfb xdotool x11-utils poppler-utils
   cups cups-client cups-bsd printer-driver-cups-pdf
   sqlite3 clang libclang-rt-14-dev
+  # the end-to-end session's screen-reader check: an AT-SPI bus and its Python client
+  at-spi2-core dbus-daemon python3-pyatspi
   # llvm-symbolizer, so that sanitizer and fuzzer reports name functions, files and lines
   llvm
   # the SQLite C API: the daily backup of the embedded database, and the benchmarks'

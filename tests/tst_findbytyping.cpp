@@ -1,11 +1,13 @@
 // Finding a member by typing in the roster grid: the first name that begins with what was
-// typed, without regard to case or accents, highlighted but not picked until Enter.
+// typed, without regard to case, accents or the blanks and punctuation before it,
+// highlighted but not picked until Enter; a slow typist's pause, Backspace and Escape.
 #include "BackendTest.h"
 #include "roster/FindByTyping.h"
 #include "roster/RosterForm.h"
 #include "roster/grid/CommandButton.h"
 #include "roster/grid/FlexGrid.h"
 
+#include <QLabel>
 #include <QtTest>
 
 using namespace kelvory;
@@ -29,6 +31,9 @@ private Q_SLOTS:
     void namesMatchWithoutRegardToCaseOrAccents_data();
     void namesMatchWithoutRegardToCaseOrAccents();
 
+    void keysAsTheOperatorTypesThem_data();
+    void keysAsTheOperatorTypesThem();
+
     void typingHighlightsTheFirstMatchWithoutPicking();
     void aPauseStartsANewSearch();
     void aSearchWithoutMatchLeavesTheHighlight();
@@ -43,6 +48,9 @@ private:
     int highlightedRow();
     void typeInGrid(const QString &text) { QTest::keyClicks(&grid(), text); }
     void startWithMembers(const QStringList &names);
+    roster::FindByTyping &finder() const { return *form().findChild<roster::FindByTyping *>(); }
+    // Keys sent one after the other take microseconds; a pause is kPause.
+    void shortenPause() { finder().setPause(std::chrono::milliseconds(kInterval)); }
 
     int m_savedInterval = 0;
 };
@@ -70,6 +78,7 @@ void TestFindByTyping::startWithMembers(const QStringList &names)
                      QStringLiteral("555-%1").arg(id, 4, 10, QLatin1Char('0')), QString(), id);
     }
     QVERIFY(h->start());
+    shortenPause();
     grid().setFocus();
 }
 
@@ -95,6 +104,9 @@ void TestFindByTyping::namesMatchWithoutRegardToCaseOrAccents_data()
     QTest::newRow("ligature and sharp s") << "Strauß-Ærø" << "strauss-aero" << true;
     QTest::newRow("ligature half typed") << "Æsop" << "a" << true;
     QTest::newRow("beyond a surrogate pair") << "𝒜ndrews" << "𝒜n" << true;
+    QTest::newRow("leading blanks, hidden by the grid") << "  Spacey Lead" << "spac" << true;
+    QTest::newRow("a leading quote") << "\"Quoted\" Name" << "quot" << true;
+    QTest::newRow("only the leading ones are passed over") << "  O'Brien" << "obr" << false;
     QTest::newRow("punctuation counts") << "O'Brien, Kate" << "ob" << false;
     QTest::newRow("different letter") << "Émile Zola" << "emu" << false;
     QTest::newRow("typed past the end") << "Ng" << "ngo" << false;
@@ -106,10 +118,57 @@ void TestFindByTyping::namesMatchWithoutRegardToCaseOrAccents()
     QFETCH(QString, name);
     QFETCH(QString, typed);
     QFETCH(bool, matches);
-    QCOMPARE(roster::startsWithFolded(name, roster::foldedForSearch(typed)), matches);
-    // Folding the whole name and comparing its beginning says the same.
-    const std::u32string whole = roster::foldedForSearch(name);
-    QCOMPARE(whole.starts_with(roster::foldedForSearch(typed)), matches);
+    QCOMPARE(roster::nameStartsWithFolded(name, roster::foldedForSearch(typed)), matches);
+    // For a name that begins with its first letter, folding the whole name and comparing
+    // its beginning says the same.
+    if (QChar::isLetter(name.toUcs4().constFirst())) {
+        const std::u32string whole = roster::foldedForSearch(name);
+        QCOMPARE(whole.starts_with(roster::foldedForSearch(typed)), matches);
+    }
+}
+
+void TestFindByTyping::keysAsTheOperatorTypesThem_data()
+{
+    // Steps: letters, each code point one key as a keyboard sends it; <BS> Backspace;
+    // <ESC> Escape; <wait N> a pause of N ms. The program's own 1.5 s pause is in force.
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QString>("highlighted");
+    QTest::addColumn<QString>("typed");
+    QTest::newRow("a slow typist's 0.7 s pause") << QStringList{"n", "<wait 700>", "g"} << "Ngo, Lan" << "ng";
+    QTest::newRow("a pause past 1.5 s begins anew") << QStringList{"n", "<wait 1700>", "g"} << "Garcia, Ana" << "g";
+    QTest::newRow("Backspace, the highlight follows") << QStringList{"ngu", "<BS>"} << "Ngo, Lan" << "ng";
+    QTest::newRow("Escape ends the search") << QStringList{"ng", "<ESC>", "a"} << "Abbott, Helen" << "a";
+    QTest::newRow("leading blanks") << QStringList{"spac"} << "  Spacey Lead" << "spac";
+    QTest::newRow("beyond the BMP") << QStringList{"𠮷田"} << "𠮷田, Hanako" << "𠮷田";
+    QTest::newRow("Backspace takes a whole pair") << QStringList{"𠮷", "<BS>", "吉"} << "吉川, Jiro" << "吉";
+}
+
+void TestFindByTyping::keysAsTheOperatorTypesThem()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(QString, highlighted);
+    QFETCH(QString, typed);
+    for (const char *name :
+         {"Abbott, Helen", "Garcia, Ana", "Nguyen, Van", "Ngo, Lan", "  Spacey Lead", "𠮷田, Hanako", "吉川, Jiro"})
+        h->addMember(QString::fromUtf8(name), QStringLiteral("1 Elm St"), QStringLiteral("Salem"), QStringLiteral("555"),
+                     QString(), h->members().size() + 1);
+    QVERIFY(h->start());
+    grid().setFocus();
+    for (const QString &step : steps) {
+        if (step.startsWith(QLatin1String("<wait ")))
+            QTest::qWait(step.mid(6).chopped(1).toInt());
+        else if (step.startsWith(u'<'))
+            QTest::keyClick(&grid(), step == QLatin1String("<BS>") ? Qt::Key_Backspace : Qt::Key_Escape);
+        else
+            for (const char32_t letter : step.toUcs4())
+                QTest::sendKeyEvent(QTest::Click, &grid(), Qt::Key_unknown, QString::fromUcs4(&letter, 1), {});
+    }
+    QCOMPARE(highlightedRow(), rowOf(highlighted));
+    QCOMPARE(finder().typed(), typed);
+    // The tip shows what is sought; nothing is picked.
+    QVERIFY(finder().tip().isVisible());
+    QCOMPARE(finder().tip().text(), QStringLiteral("Find: ") + typed);
+    QCOMPARE(boxes(), QStringList(6, QString()));
 }
 
 void TestFindByTyping::typingHighlightsTheFirstMatchWithoutPicking()
@@ -151,6 +210,9 @@ void TestFindByTyping::aPauseStartsANewSearch()
     typeInGrid(QStringLiteral("e"));
     QCOMPARE(highlightedRow(), rowOf(QStringLiteral("Nguyen, Van")));
     QCOMPARE(h->form().findChild<roster::FindByTyping *>()->typed(), QStringLiteral("nge"));
+    // Once the pause is over the tip is gone, and the resting window is as it was.
+    QVERIFY(finder().tip().isVisible());
+    QTRY_VERIFY(!finder().tip().isVisible());
 }
 
 void TestFindByTyping::aSearchWithoutMatchLeavesTheHighlight()
@@ -213,6 +275,7 @@ void TestFindByTyping::aRowFarDownIsScrolledIntoView()
     h->addMember(QStringLiteral("Zimmer, Paul"), QStringLiteral("31 Cedar Ave"), QStringLiteral("Salem"),
                  QStringLiteral("555"), QString(), 1000);
     QVERIFY(h->start());
+    shortenPause();
     grid().setFocus();
     const int row = rowOf(QStringLiteral("Zimmer, Paul"));
     QCOMPARE(row, 401);

@@ -1,9 +1,11 @@
 // Mailing labels: the layout on the sheets as sold (positions, the start label, page
-// breaks, lines set smaller or cut to fit), and the labels dialog of the real main window
-// printing, previewing and saving real PDF files that poppler reads back.
+// breaks, lines set smaller or cut to fit), the sheet the workstation's paper suggests,
+// the printer adjustment, and the labels dialog of the real main window printing,
+// previewing and saving real PDF files that poppler reads back, driven by its keys too.
 #include "BackendTest.h"
 #include "PdfText.h"
 #include "output/LabelLayout.h"
+#include "output/LabelPrinter.h"
 #include "output/LabelsDialog.h"
 #include "output/MailingLabels.h"
 #include "output/OutputMessages.h"
@@ -12,6 +14,7 @@
 #include "roster/grid/FlexGrid.h"
 
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QMenu>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
@@ -60,6 +63,8 @@ private Q_SLOTS:
     void linesAreSetAsACentredBlock();
     void aLongLineIsSetSmallerThenCut();
     void membersWithoutAnAddressAreLeftOut();
+    void theSheetFollowsThePaper_data();
+    void theSheetFollowsThePaper();
 
     // The dialog on the real main window.
     void theGridsMenuAndCtrlLOpenTheDialog();
@@ -68,6 +73,12 @@ private Q_SLOTS:
     void nothingPickedOrNoPrinterIsSaidClearly();
     void previewShowsEverySheet();
     void aPdfThatCannotBeWrittenIsReported();
+    void enterNeverPrintsBySurprise_data();
+    void enterNeverPrintsBySurprise();
+    void theAdjustmentMovesEveryLabel_data();
+    void theAdjustmentMovesEveryLabel();
+    void theAdjustmentIsKeptForTheWorkstation_data();
+    void theAdjustmentIsKeptForTheWorkstation();
 
 private:
     QString path(const QString &name) const { return QDir(h->folder.path()).filePath(name); }
@@ -81,6 +92,8 @@ void TestLabels::init()
     QVERIFY(havePoppler());
     BackendTest::init();
     h->printers.pdfPath = path(QStringLiteral("printed.pdf"));
+    // The workstation's paper as the tests' own: Letter, whatever this machine's is.
+    qputenv("PAPERSIZE", "letter");
 }
 
 void TestLabels::sheetsAreThoseSold_data()
@@ -341,8 +354,10 @@ void TestLabels::theGridsMenuAndCtrlLOpenTheDialog()
     form().Text1[3]->setFocus();
     LabelsDialog *dialog = openWithCtrlL();
     QVERIFY(dialog);
-    // US Letter where the workstation measures in inches, as the tests' does.
+    // US Letter where the workstation's paper is Letter, as the tests' is; the dialog says why.
     QCOMPARE(dialog->cboSheet->currentIndex(), 0);
+    QCOMPARE(dialog->lblSheetChoice->text(),
+             QStringLiteral("This computer's paper is Letter (set by PAPERSIZE), so the US Letter sheet is chosen."));
     QCOMPARE(dialog->spnStart->maximum(), 30);
     dialog->cboSheet->setCurrentIndex(1);
     QCOMPARE(dialog->spnStart->maximum(), 21);
@@ -485,7 +500,8 @@ void TestLabels::nothingPickedOrNoPrinterIsSaidClearly()
     QCOMPARE(h->dialogs.texts(), QStringList{messages::pickedMemberHasNoAddress()});
     dialog->reject();
 
-    // No printer: the roster printout's message, and the dialog stays for another try.
+    // No printer: a message about the labels and this dialog's Print, and the dialog stays
+    // for another try; the alignment test says the same.
     h->dialogs.clear();
     h->printers.available = false;
     dialog = openWithCtrlL();
@@ -493,7 +509,9 @@ void TestLabels::nothingPickedOrNoPrinterIsSaidClearly()
     QCOMPARE(dialog->lblSummary->text(),
              QStringLiteral("1 label on 1 sheet, the first at label 1. 1 member without an address is left out."));
     QTest::mouseClick(dialog->cmdPrint, Qt::LeftButton);
-    QCOMPARE(h->dialogs.texts(), QStringList{messages::noDefaultPrinter()});
+    QTest::mouseClick(dialog->cmdAlignment, Qt::LeftButton);
+    QCOMPARE(h->dialogs.texts(), QStringList(2, messages::labelsNoDefaultPrinter()));
+    QVERIFY(h->dialogs.texts()[0].contains(QStringLiteral("mailing labels were not printed")));
     QCOMPARE(h->dialogs.messages[0].style, int(MB_OK | MB_ICONERROR));
     QVERIFY(dialog->isVisible());
     h->printers.available = true;
@@ -558,6 +576,161 @@ void TestLabels::aPdfThatCannotBeWrittenIsReported()
     QVERIFY(h->dialogs.messages.isEmpty());
     QVERIFY(dialog->isVisible());
     dialog->reject();
+}
+
+void TestLabels::theSheetFollowsThePaper_data()
+{
+    QTest::addColumn<QString>("variable");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QSizeF>("localeMm");
+    QTest::addColumn<int>("territory");
+    QTest::addColumn<QString>("why");
+    QTest::newRow("PAPERSIZE first") << "letter" << "a4" << QSizeF(210, 297) << int(QLocale::Germany)
+                                     << "Letter (set by PAPERSIZE), so the US Letter";
+    QTest::newRow("then /etc/papersize") << "" << "legal" << QSizeF(210, 297) << int(QLocale::Germany)
+                                         << "Legal (set in /etc/papersize), so the US Letter";
+    QTest::newRow("then LC_PAPER") << "" << "" << QSizeF(210, 297) << int(QLocale::UnitedStates)
+                                   << "A4 (the paper of the locale en_CA.UTF-8), so the A4";
+    // English in Canada measures in metres, yet its paper is Letter.
+    QTest::newRow("then the country") << "" << "" << QSizeF() << int(QLocale::Canada)
+                                      << "Letter (usual in Canada), so the US Letter";
+}
+
+void TestLabels::theSheetFollowsThePaper()
+{
+    QFETCH(QString, variable);
+    QFETCH(QString, file);
+    QFETCH(QSizeF, localeMm);
+    QFETCH(int, territory);
+    QFETCH(QString, why);
+    const SheetChoice choice = sheetForPaper({variable, file, QStringLiteral("/etc/papersize"), localeMm,
+                                              QStringLiteral("en_CA.UTF-8"), QLocale::Territory(territory)});
+    QCOMPARE(choice.why, QStringLiteral("This computer's paper is %1 sheet is chosen.").arg(why));
+    QCOMPARE(choice.sheet, why.endsWith(QLatin1String("A4")) ? SheetKind::A4With21 : SheetKind::UsLetter30);
+}
+
+void TestLabels::enterNeverPrintsBySurprise_data()
+{
+    QTest::addColumn<QString>("focused");
+    QTest::newRow("the start label") << "spnStart";
+    QTest::newRow("the sheet list") << "cboSheet";
+    QTest::newRow("an adjustment") << "spnRight";
+    QTest::newRow("Print itself, deliberately") << "cmdPrint";
+}
+
+void TestLabels::enterNeverPrintsBySurprise()
+{
+    QFETCH(QString, focused);
+    h->addMember("Abbott, Helen", "12 Main St", "Calvessa, OR 97301", "555", "", 1);
+    QVERIFY(h->start());
+    LabelsDialog *dialog = openWithCtrlL();
+    QVERIFY(dialog);
+    QWidget *target = QMap<QString, QWidget *>{{"spnStart", dialog->spnStart}, {"cboSheet", dialog->cboSheet},
+                                               {"spnRight", dialog->spnRight}, {"cmdPrint", dialog->cmdPrint}}
+                          .value(focused);
+    bool previewed = false;
+    QTimer::singleShot(0, this, [&] {
+        if (auto *preview = qobject_cast<QPrintPreviewDialog *>(QApplication::activeModalWidget()))
+            previewed = true, preview->reject();
+    });
+    QTest::keyClick(target, Qt::Key_Return);
+    const bool prints = target == dialog->cmdPrint;
+    QCOMPARE(h->printers.jobs, prints ? 1 : 0);
+    QCOMPARE(previewed, !prints);
+
+    // Tab goes through every control in reading order, Print included.
+    if (!prints) {
+        QList<QWidget *> reached;
+        for (dialog->cboSheet->setFocus(); reached.size() < 12;)
+            QTest::keyClick(dialog->focusWidget(), Qt::Key_Tab), reached.append(dialog->focusWidget());
+        QCOMPARE(reached, (QList<QWidget *>{dialog->spnStart, dialog->optAll, dialog->optPicked, dialog->spnRight,
+                                            dialog->spnDown, dialog->spnScale, dialog->cmdAlignment, dialog->cmdPreview,
+                                            dialog->cmdSavePdf, dialog->cmdPrint, dialog->cmdClose, dialog->cboSheet}));
+        dialog->reject();
+    }
+}
+
+void TestLabels::theAdjustmentMovesEveryLabel_data()
+{
+    QTest::addColumn<double>("right");
+    QTest::addColumn<double>("down");
+    QTest::addColumn<double>("scale");
+    QTest::newRow("none") << 0.0 << 0.0 << 100.0;
+    QTest::newRow("right and up") << 2.0 << -1.5 << 100.0;
+    QTest::newRow("all three") << -3.0 << 4.0 << 98.0;
+}
+
+void TestLabels::theAdjustmentMovesEveryLabel()
+{
+    QFETCH(double, right);
+    QFETCH(double, down);
+    QFETCH(double, scale);
+    h->addMember("Abbott, Helen", "12 Main St", "Calvessa, OR 97301", "555", "", 1);
+    QVERIFY(h->start());
+    LabelsDialog *dialog = openWithCtrlL();
+    QVERIFY(dialog);
+    dialog->spnRight->setValue(right);
+    dialog->spnDown->setValue(down);
+    dialog->spnScale->setValue(scale);
+    const LabelSheet &letter = labelSheet(SheetKind::UsLetter30);
+    auto landed = [&](QPointF p) { return p * (scale / 100) + QPointF(right, down) * kMillimetre; };
+    auto near = [](QPointF a, QPointF b) { return (a - b).manhattanLength() < 1.5; };
+
+    // The alignment test: each label's number in the middle of where its label lands.
+    QTest::mouseClick(dialog->cmdAlignment, Qt::LeftButton);
+    QCOMPARE(h->dialogs.texts(), QStringList{messages::alignmentTestSent()});
+    QMap<QString, QPointF> numbers;
+    for (const PdfWord &word : pdfWords(h->printers.pdfPath))
+        numbers.insert(word.text, QPointF(word.xMin + word.xMax, word.yMin + word.yMax) / 2);
+    QCOMPARE(numbers.size(), 30);
+    for (const int k : {1, 3, 28, 30})
+        QVERIFY2(near(numbers.value(QString::number(k)), landed(letter.labelBox(k - 1).center())), qPrintable(QString::number(k)));
+
+    // The labels move alike; saved to a file as printed.
+    h->dialogs.chooseFile(path("adjusted.pdf"));
+    QTest::mouseClick(dialog->cmdSavePdf, Qt::LeftButton);
+    const QList<PdfWord> words = pdfWords(path("adjusted.pdf"));
+    QVERIFY(!words.isEmpty());
+    const double left = landed(QPointF(letter.labelBox(0).left() + kLabelInset, 0)).x();
+    QVERIFY2(std::abs(words.first().xMin - left) < 1, qPrintable(QString::number(words.first().xMin)));
+}
+
+void TestLabels::theAdjustmentIsKeptForTheWorkstation_data()
+{
+    QTest::addColumn<QByteArray>("kept"); // "<folder>": a folder where the file belongs
+    QTest::addColumn<QString>("read");
+    QTest::newRow("none yet") << QByteArray() << "0 0 100";
+    QTest::newRow("as kept") << QByteArray("[LabelPrinter]\nRightMm=1.5\nDownMm=-2.0\nScalePercent=101.5\n")
+                             << "1.5 -2 101.5";
+    QTest::newRow("not numbers, out of range") << QByteArray("[LabelPrinter]\nRightMm=x\nDownMm=25\nScalePercent=150\n")
+                                               << "0 0 100";
+    QTest::newRow("cannot be written") << QByteArray("<folder>") << "0 0 100";
+}
+
+void TestLabels::theAdjustmentIsKeptForTheWorkstation()
+{
+    QFETCH(QByteArray, kept);
+    QFETCH(QString, read);
+    const QString file = adjustmentFile(h->deployment.programFolder);
+    if (kept == "<folder>")
+        QVERIFY(QDir().mkdir(file));
+    else if (!kept.isEmpty())
+        writeFile(file, kept);
+    h->addMember("Abbott, Helen", "12 Main St", "Calvessa, OR 97301", "555", "", 1);
+    QVERIFY(h->start());
+    LabelsDialog *dialog = openWithCtrlL();
+    QVERIFY(dialog);
+    const PrinterAdjustment shown = dialog->adjustment();
+    QCOMPARE(QStringLiteral("%1 %2 %3").arg(shown.rightMm).arg(shown.downMm).arg(shown.scalePercent), read);
+    dialog->spnRight->setValue(2.5);
+    dialog->reject();
+    if (kept == "<folder>") {
+        QCOMPARE(h->dialogs.texts().size(), 1);
+        QVERIFY(h->dialogs.texts()[0].startsWith(QStringLiteral("The printer adjustment could not be kept")));
+    } else {
+        QVERIFY(h->dialogs.messages.isEmpty());
+        QCOMPARE(readAdjustment(file).rightMm, 2.5);
+    }
 }
 
 KELVORY_TEST_MAIN(TestLabels)

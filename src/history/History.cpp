@@ -2,6 +2,7 @@
 
 #include "database/DateText.h"
 #include "database/Statements.h"
+#include "history/HistoryMessages.h"
 #include "roster/grid/CommandButton.h"
 #include "roster/grid/FlexGrid.h"
 #include "roster/grid/Fonts.h"
@@ -40,6 +41,8 @@ History::History(Module1 &module) : QWidget(nullptr), m_module(module)
 
     Grid1 = new roster::FlexGrid(kJournalColumnCount, 2, this);
     Grid1->setObjectName(QStringLiteral("Grid1"));
+    Grid1->setAccessibleName(messages::journalGridName());
+    Grid1->setAccessibleDescription(messages::journalGridDescription());
     Grid1->setFont(roster::timesNewRoman(12));
     Grid1->verticalHeader()->setDefaultSectionSize(Grid1->fontMetrics().height() + 4);
     placeInTwips(Grid1, {90, 840, 12855, 5865});

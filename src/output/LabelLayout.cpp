@@ -2,7 +2,6 @@
 
 #include "database/RosterColumns.h"
 
-#include <QLocale>
 #include <QTextBoundaryFinder>
 
 #include <algorithm>
@@ -62,11 +61,6 @@ QRectF LabelSheet::labelBox(int position) const
 const LabelSheet &labelSheet(SheetKind kind)
 {
     return kind == SheetKind::A4With21 ? kA4With21 : kUsLetter30;
-}
-
-SheetKind usualSheet()
-{
-    return QLocale().measurementSystem() == QLocale::ImperialUSSystem ? SheetKind::UsLetter30 : SheetKind::A4With21;
 }
 
 AddressList addressesFromGrid(const CellGrid &grid)

@@ -38,9 +38,6 @@ struct LabelSheet
 
 enum class SheetKind { UsLetter30, A4With21 };
 const LabelSheet &labelSheet(SheetKind kind);
-// The sheet usual where the workstation's measurement system is: US Letter in the United
-// States, A4 elsewhere.
-SheetKind usualSheet();
 
 inline constexpr double kSmallestLabelPointSize = 7;
 inline constexpr double kLabelPointSizeStep = 0.5;

@@ -4,8 +4,10 @@
 #include "startup/Module1.h"
 
 #include <QComboBox>
-#include <QDialogButtonBox>
+#include <QDir>
+#include <QDoubleSpinBox>
 #include <QFormLayout>
+#include <QGroupBox>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -136,16 +138,21 @@ LabelsDialog::LabelsDialog(Module1 &module, LabelChoices choices, QWidget *paren
     setObjectName(QStringLiteral("LabelsDialog"));
     setWindowTitle(messages::dialogTitle());
 
+    const SheetChoice usual = sheetForPaper(workstationPaperFacts());
     cboSheet = new QComboBox(this);
     cboSheet->addItem(messages::usLetterSheet(), static_cast<int>(SheetKind::UsLetter30));
     cboSheet->addItem(messages::a4Sheet(), static_cast<int>(SheetKind::A4With21));
-    cboSheet->setCurrentIndex(usualSheet() == SheetKind::A4With21 ? 1 : 0);
+    cboSheet->setCurrentIndex(usual.sheet == SheetKind::A4With21 ? 1 : 0);
     cboSheet->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    lblSheetChoice = new QLabel(usual.why, this);
+    lblSheetChoice->setObjectName(QStringLiteral("lblSheetChoice"));
+    lblSheetChoice->setWordWrap(true);
     spnStart = new QSpinBox(this);
     spnStart->setMinimum(1);
     lblStartHint = new QLabel(this);
     lblStartHint->setWordWrap(true);
     picSheet = new SheetPicture(this);
+    picSheet->setAccessibleName(messages::sheetPictureName());
 
     auto *sheetCaption = new QLabel(messages::sheetCaption(), this);
     sheetCaption->setBuddy(cboSheet);
@@ -153,6 +160,7 @@ LabelsDialog::LabelsDialog(Module1 &module, LabelChoices choices, QWidget *paren
     startCaption->setBuddy(spnStart);
     auto *form = new QFormLayout;
     form->addRow(sheetCaption, cboSheet);
+    form->addRow(QString(), lblSheetChoice);
     form->addRow(startCaption, spnStart);
     form->addRow(QString(), lblStartHint);
 
@@ -177,21 +185,72 @@ LabelsDialog::LabelsDialog(Module1 &module, LabelChoices choices, QWidget *paren
     top->addLayout(choicesColumn, 1);
     top->addWidget(picSheet, 0, Qt::AlignTop);
 
-    auto *buttons = new QDialogButtonBox(this);
-    cmdPreview = buttons->addButton(messages::previewButton(), QDialogButtonBox::ActionRole);
-    cmdSavePdf = buttons->addButton(messages::savePdfButton(), QDialogButtonBox::ActionRole);
-    cmdPrint = buttons->addButton(messages::printButton(), QDialogButtonBox::AcceptRole);
-    cmdClose = buttons->addButton(messages::closeButton(), QDialogButtonBox::RejectRole);
-    cmdPrint->setDefault(true);
+    m_adjustmentFile = adjustmentFile(m_module.deployment().programFolder);
+    m_keptAdjustment = readAdjustment(m_adjustmentFile);
+    auto shiftBox = [this](double value) {
+        auto *box = new QDoubleSpinBox(this);
+        box->setDecimals(1);
+        box->setSingleStep(0.5);
+        box->setRange(-PrinterAdjustment::kLargestShiftMm, PrinterAdjustment::kLargestShiftMm);
+        box->setValue(value);
+        return box;
+    };
+    spnRight = shiftBox(m_keptAdjustment.rightMm);
+    spnDown = shiftBox(m_keptAdjustment.downMm);
+    spnScale = new QDoubleSpinBox(this);
+    spnScale->setDecimals(1);
+    spnScale->setSingleStep(0.1);
+    spnScale->setRange(PrinterAdjustment::kSmallestScale, PrinterAdjustment::kLargestScale);
+    spnScale->setValue(m_keptAdjustment.scalePercent);
+    cmdAlignment = new QPushButton(messages::alignmentTestButton(), this);
+    auto *adjustHint = new QLabel(messages::adjustmentHint(), this);
+    adjustHint->setWordWrap(true);
+    auto *adjustForm = new QFormLayout;
+    const std::pair<QString, QWidget *> adjustRows[] = {{messages::rightShiftCaption(), spnRight},
+                                                        {messages::downShiftCaption(), spnDown},
+                                                        {messages::scaleCaption(), spnScale}};
+    for (const auto &[caption, field] : adjustRows) {
+        auto *label = new QLabel(caption, this);
+        label->setBuddy(field);
+        adjustForm->addRow(label, field);
+    }
+    auto *adjustGroup = new QGroupBox(messages::adjustmentTitle(), this);
+    auto *adjustLayout = new QHBoxLayout(adjustGroup);
+    adjustLayout->addLayout(adjustForm);
+    auto *adjustSide = new QVBoxLayout;
+    adjustSide->addWidget(adjustHint);
+    adjustSide->addWidget(cmdAlignment, 0, Qt::AlignLeft);
+    adjustLayout->addLayout(adjustSide, 1);
+
+    cmdPreview = new QPushButton(messages::previewButton(), this);
+    cmdSavePdf = new QPushButton(messages::savePdfButton(), this);
+    cmdPrint = new QPushButton(messages::printButton(), this);
+    cmdClose = new QPushButton(messages::closeButton(), this);
+    // Enter in a box previews: only a deliberate Print sends a whole run to the printer.
+    cmdPreview->setDefault(true);
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(cmdPreview);
+    buttons->addWidget(cmdSavePdf);
+    buttons->addStretch();
+    buttons->addWidget(cmdPrint);
+    buttons->addWidget(cmdClose);
     // Each button closes the dialog itself, and only once its work is done.
     connect(cmdPreview, &QPushButton::clicked, this, &LabelsDialog::cmdPreview_Click);
     connect(cmdPrint, &QPushButton::clicked, this, &LabelsDialog::cmdPrint_Click);
     connect(cmdSavePdf, &QPushButton::clicked, this, &LabelsDialog::cmdSavePdf_Click);
+    connect(cmdAlignment, &QPushButton::clicked, this, &LabelsDialog::cmdAlignment_Click);
     connect(cmdClose, &QPushButton::clicked, this, &QDialog::reject);
 
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(top);
-    layout->addWidget(buttons);
+    layout->addWidget(adjustGroup);
+    layout->addLayout(buttons);
+
+    // The order in which the dialog reads, from the top left.
+    QWidget *const chain[] = {cboSheet, spnStart,     optAll,     optPicked,  spnRight, spnDown,
+                              spnScale, cmdAlignment, cmdPreview, cmdSavePdf, cmdPrint, cmdClose};
+    for (std::size_t i = 1; i < std::size(chain); ++i)
+        QWidget::setTabOrder(chain[i - 1], chain[i]);
 
     connect(cboSheet, &QComboBox::currentIndexChanged, this, &LabelsDialog::refresh);
     connect(spnStart, &QSpinBox::valueChanged, this, &LabelsDialog::refresh);
@@ -212,7 +271,13 @@ const AddressList &LabelsDialog::chosen() const
 
 LabelJob LabelsDialog::job() const
 {
-    return {static_cast<SheetKind>(cboSheet->currentData().toInt()), spnStart->value(), chosen().addresses};
+    return {static_cast<SheetKind>(cboSheet->currentData().toInt()), spnStart->value(), chosen().addresses,
+            adjustment()};
+}
+
+PrinterAdjustment LabelsDialog::adjustment() const
+{
+    return {spnRight->value(), spnDown->value(), spnScale->value()};
 }
 
 void LabelsDialog::refresh()
@@ -246,6 +311,24 @@ void LabelsDialog::cmdPrint_Click()
 void LabelsDialog::cmdSavePdf_Click()
 {
     finishWith([&] { return saveLabelsAsPdf(m_module, job()); });
+}
+
+void LabelsDialog::cmdAlignment_Click()
+{
+    m_module.guarded([&] { printAlignmentTestOnDefaultPrinter(m_module, job().sheet, adjustment()); });
+}
+
+void LabelsDialog::done(int result)
+{
+    const PrinterAdjustment now = adjustment();
+    if (now != m_keptAdjustment) {
+        if (const std::optional<QString> problem = writeAdjustment(m_adjustmentFile, now))
+            m_module.MsgBox(messages::adjustmentNotKept(QDir::toNativeSeparators(m_adjustmentFile), *problem),
+                            MB_OK | MB_ICONERROR);
+        else
+            m_keptAdjustment = now;
+    }
+    QDialog::done(result);
 }
 
 void LabelsDialog::finishWith(const std::function<bool()> &output)

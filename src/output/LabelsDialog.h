@@ -10,6 +10,7 @@
 #include <functional>
 
 class QComboBox;
+class QDoubleSpinBox;
 class QLabel;
 class QPushButton;
 class QRadioButton;
@@ -70,14 +71,20 @@ public:
 
     // The labels as the dialog's choices stand.
     LabelJob job() const;
+    PrinterAdjustment adjustment() const;
 
     QComboBox *cboSheet;
+    QLabel *lblSheetChoice;
     QSpinBox *spnStart;
     QLabel *lblStartHint;
     SheetPicture *picSheet;
     QRadioButton *optAll;
     QRadioButton *optPicked;
     QLabel *lblSummary;
+    QDoubleSpinBox *spnRight;
+    QDoubleSpinBox *spnDown;
+    QDoubleSpinBox *spnScale;
+    QPushButton *cmdAlignment;
     QPushButton *cmdPreview;
     QPushButton *cmdPrint;
     QPushButton *cmdSavePdf;
@@ -87,6 +94,10 @@ public Q_SLOTS:
     void cmdPreview_Click();
     void cmdPrint_Click();
     void cmdSavePdf_Click();
+    void cmdAlignment_Click();
+
+    // Keeps a changed printer adjustment for the workstation as the dialog closes.
+    void done(int result) override;
 
 private:
     const AddressList &chosen() const;
@@ -99,6 +110,8 @@ private:
 
     Module1 &m_module;
     LabelChoices m_choices;
+    QString m_adjustmentFile;
+    PrinterAdjustment m_keptAdjustment;
 };
 
 // Opens the labels dialog over the main window, for the roster grid and the member in the

@@ -33,10 +33,56 @@ QFont labelFont(double pointSize)
     return font;
 }
 
+namespace {
+
+// Moves and scales what the painter paints next, in the device's pixels, about the
+// paper's top left corner. The defaults leave the painter as it is, so that the output
+// is the same as it was before there was an adjustment.
+void adjust(QPainter &painter, const QPaintDevice &device, const PrinterAdjustment &adjustment)
+{
+    if (adjustment.changesNothing())
+        return;
+    constexpr double pointsPerMm = 72.0 / 25.4;
+    painter.translate(adjustment.rightMm * pointsPerMm * device.logicalDpiX() / 72.0,
+                      adjustment.downMm * pointsPerMm * device.logicalDpiY() / 72.0);
+    painter.scale(adjustment.scalePercent / 100, adjustment.scalePercent / 100);
+}
+
+std::optional<QString> printPages(QPrinter &printer, const LabelSheet &sheet,
+                                  const std::function<bool(QPainter &)> &paint)
+{
+    printer.setFullPage(true);
+    printer.setPageLayout(labelPageLayout(sheet));
+    QPainter painter;
+    if (!painter.begin(&printer) || printer.printerState() == QPrinter::Error)
+        return messages::labelsNotPrinted(printerLabel(printer));
+    if (!paint(painter)) {
+        painter.end();
+        return messages::labelsPrintNotFinished(printerLabel(printer));
+    }
+    if (!painter.end() || printer.printerState() == QPrinter::Error || printer.printerState() == QPrinter::Aborted)
+        return messages::labelsPrintNotFinished(printerLabel(printer));
+    return std::nullopt;
+}
+
+std::unique_ptr<QPrinter> defaultPrinterOrSay(Module1 &module)
+{
+    PrinterQueue *queue = module.services().printers;
+    std::unique_ptr<QPrinter> printer = queue ? queue->defaultPrinter() : nullptr;
+    if (!printer)
+        module.MsgBox(messages::labelsNoDefaultPrinter(), MB_OK | MB_ICONERROR);
+    else
+        printer->setDocName(module.deployment().title);
+    return printer;
+}
+
+} // namespace
+
 bool paintLabels(QPainter &painter, QPagedPaintDevice &device, const LabelJob &job)
 {
     const double perPointX = device.logicalDpiX() / 72.0;
     const double perPointY = device.logicalDpiY() / 72.0;
+    adjust(painter, device, job.adjustment);
     // A handful of sizes serve every line; each size's metrics are made once.
     std::map<double, QFontMetricsF> metrics;
     auto metricsAt = [&](double size) -> const QFontMetricsF & {
@@ -64,20 +110,34 @@ bool paintLabels(QPainter &painter, QPagedPaintDevice &device, const LabelJob &j
     return true;
 }
 
+void paintAlignmentTest(QPainter &painter, QPaintDevice &device, const LabelSheet &sheet,
+                        const PrinterAdjustment &adjustment)
+{
+    const double perPointX = device.logicalDpiX() / 72.0;
+    const double perPointY = device.logicalDpiY() / 72.0;
+    adjust(painter, device, adjustment);
+    painter.setPen(QPen(Qt::black, 0.5 * perPointX));
+    painter.setFont(labelFont(14));
+    for (int k = 0; k < sheet.labelsPerSheet(); ++k) {
+        const QRectF box = sheet.labelBox(k);
+        const QRectF shown(box.left() * perPointX, box.top() * perPointY, box.width() * perPointX,
+                           box.height() * perPointY);
+        painter.drawRect(shown);
+        painter.drawText(shown, Qt::AlignCenter, QString::number(k + 1));
+    }
+}
+
 std::optional<QString> printLabels(QPrinter &printer, const LabelJob &job)
 {
-    printer.setFullPage(true);
-    printer.setPageLayout(labelPageLayout(labelSheet(job.sheet)));
-    QPainter painter;
-    if (!painter.begin(&printer) || printer.printerState() == QPrinter::Error)
-        return messages::labelsNotPrinted(printerLabel(printer));
-    if (!paintLabels(painter, printer, job)) {
-        painter.end();
-        return messages::labelsPrintNotFinished(printerLabel(printer));
-    }
-    if (!painter.end() || printer.printerState() == QPrinter::Error || printer.printerState() == QPrinter::Aborted)
-        return messages::labelsPrintNotFinished(printerLabel(printer));
-    return std::nullopt;
+    return printPages(printer, labelSheet(job.sheet), [&](QPainter &painter) { return paintLabels(painter, printer, job); });
+}
+
+std::optional<QString> printAlignmentTest(QPrinter &printer, SheetKind sheet, const PrinterAdjustment &adjustment)
+{
+    return printPages(printer, labelSheet(sheet), [&](QPainter &painter) {
+        paintAlignmentTest(painter, printer, labelSheet(sheet), adjustment);
+        return true;
+    });
 }
 
 std::optional<QByteArray> labelsPdf(const LabelJob &job, const QString &title)
@@ -101,18 +161,27 @@ std::optional<QByteArray> labelsPdf(const LabelJob &job, const QString &title)
 
 bool printLabelsOnDefaultPrinter(Module1 &module, const LabelJob &job)
 {
-    PrinterQueue *queue = module.services().printers;
-    const std::unique_ptr<QPrinter> printer = queue ? queue->defaultPrinter() : nullptr;
-    if (!printer) {
-        module.MsgBox(messages::noDefaultPrinter(), MB_OK | MB_ICONERROR);
+    const std::unique_ptr<QPrinter> printer = defaultPrinterOrSay(module);
+    if (!printer)
         return false;
-    }
-    printer->setDocName(module.deployment().title);
     if (const std::optional<QString> problem = printLabels(*printer, job)) {
         module.MsgBox(*problem, MB_OK | MB_ICONERROR);
         return false;
     }
     module.MsgBox(messages::labelsSentToPrinter(static_cast<int>(job.addresses.size())), MB_OK);
+    return true;
+}
+
+bool printAlignmentTestOnDefaultPrinter(Module1 &module, SheetKind sheet, const PrinterAdjustment &adjustment)
+{
+    const std::unique_ptr<QPrinter> printer = defaultPrinterOrSay(module);
+    if (!printer)
+        return false;
+    if (const std::optional<QString> problem = printAlignmentTest(*printer, sheet, adjustment)) {
+        module.MsgBox(*problem, MB_OK | MB_ICONERROR);
+        return false;
+    }
+    module.MsgBox(messages::alignmentTestSent(), MB_OK);
     return true;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "output/LabelLayout.h"
+#include "output/LabelPrinter.h"
 
 #include <QByteArray>
 #include <QFont>
@@ -28,6 +29,7 @@ struct LabelJob
     SheetKind sheet = SheetKind::UsLetter30;
     int startLabel = 1;
     std::span<const MailingAddress> addresses;
+    PrinterAdjustment adjustment;
 };
 
 // The sheet's paper, upright, with nothing kept back for margins: label positions are
@@ -42,8 +44,14 @@ QFont labelFont(double pointSize);
 // the device could not start a new page.
 bool paintLabels(QPainter &painter, QPagedPaintDevice &device, const LabelJob &job);
 
+// One page for holding against a sheet of labels: each label's outline and its number,
+// moved and scaled as the adjustment says.
+void paintAlignmentTest(QPainter &painter, QPaintDevice &device, const LabelSheet &sheet,
+                        const PrinterAdjustment &adjustment);
+
 // Prints the labels and ends the job. Returns what went wrong, or nothing.
 std::optional<QString> printLabels(QPrinter &printer, const LabelJob &job);
+std::optional<QString> printAlignmentTest(QPrinter &printer, SheetKind sheet, const PrinterAdjustment &adjustment);
 // The labels as a PDF document, or nothing when it could not be made.
 std::optional<QByteArray> labelsPdf(const LabelJob &job, const QString &title);
 
@@ -51,6 +59,7 @@ std::optional<QByteArray> labelsPdf(const LabelJob &job, const QString &title);
 // return whether the labels went where they were sent.
 bool printLabelsOnDefaultPrinter(Module1 &module, const LabelJob &job);
 bool saveLabelsAsPdf(Module1 &module, const LabelJob &job);
+bool printAlignmentTestOnDefaultPrinter(Module1 &module, SheetKind sheet, const PrinterAdjustment &adjustment);
 void previewLabels(Module1 &module, const LabelJob &job, QWidget *parent);
 
 } // namespace kelvory::output

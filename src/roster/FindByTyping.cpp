@@ -1,13 +1,12 @@
 #include "roster/FindByTyping.h"
 
+#include "roster/RosterMessages.h"
 #include "roster/grid/FlexGrid.h"
 #include "roster/grid/GridCells.h"
 
-#include <QApplication>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QVarLengthArray>
-
-#include <algorithm>
 
 namespace kelvory::roster {
 
@@ -115,50 +114,146 @@ bool startsWithFolded(QStringView text, std::u32string_view foldedPrefix)
     return true;
 }
 
+bool nameStartsWithFolded(QStringView name, std::u32string_view foldedPrefix)
+{
+    if (startsWithFolded(name, foldedPrefix))
+        return true;
+    qsizetype first = 0;
+    while (first < name.size()) {
+        qsizetype next = first;
+        if (QChar::isLetterOrNumber(nextCodePoint(name, next)))
+            break;
+        first = next;
+    }
+    return first > 0 && startsWithFolded(name.mid(first), foldedPrefix);
+}
+
 int firstRowStartingWith(const GridCells &cells, int column, std::u32string_view foldedPrefix)
 {
     const int rows = cells.rows();
     for (int r = 0; r < rows; ++r) {
-        if (startsWithFolded(cells.cell(r, column), foldedPrefix))
+        if (nameStartsWithFolded(cells.cell(r, column), foldedPrefix))
             return r;
     }
     return -1;
 }
 
 FindByTyping::FindByTyping(FlexGrid &grid, int column, QObject *parent)
-    : QObject(parent), m_grid(grid), m_column(column)
+    : QObject(parent), m_grid(grid), m_column(column), m_tip(new QLabel(&grid))
 {
+    m_tip->setObjectName(QStringLiteral("findTip"));
+    m_tip->setAccessibleName(messages::findTipName());
+    m_tip->setForegroundRole(QPalette::ToolTipText);
+    m_tip->setBackgroundRole(QPalette::ToolTipBase);
+    m_tip->setAutoFillBackground(true);
+    m_tip->setFrameShape(QFrame::Box);
+    m_tip->setMargin(3);
+    QFont bold = grid.font();
+    bold.setBold(true);
+    m_tip->setFont(bold);
+    m_tip->hide();
+    m_tipTimer.setSingleShot(true);
+    connect(&m_tipTimer, &QTimer::timeout, this, &FindByTyping::endSearch);
     grid.installEventFilter(this);
 }
 
 bool FindByTyping::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched != &m_grid || event->type() != QEvent::KeyPress)
+    if (watched != &m_grid)
         return QObject::eventFilter(watched, event);
+    if (event->type() == QEvent::FocusOut) {
+        endSearch();
+        return false;
+    }
+    if (event->type() != QEvent::KeyPress)
+        return false;
     const auto *key = static_cast<const QKeyEvent *>(event);
     if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
         return false;
-    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-        m_typed.clear();
+    switch (key->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        endSearch();
         return pickHighlighted();
+    case Qt::Key_Backspace:
+        if (!searching())
+            return false;
+        takeBackLetter();
+        return true;
+    case Qt::Key_Escape:
+        if (!searching())
+            return false;
+        endSearch();
+        return true;
+    default:
+        break;
     }
+    // Looked at by code point: a letter beyond the Basic Multilingual Plane comes as two
+    // surrogates, neither of which is printable on its own.
     const QString text = key->text();
-    if (text.isEmpty() || !std::all_of(text.begin(), text.end(), [](QChar c) { return c.isPrint(); }))
+    if (text.isEmpty())
         return false;
+    for (qsizetype i = 0; i < text.size();) {
+        if (!QChar::isPrint(nextCodePoint(text, i)))
+            return false;
+    }
     type(text);
     return true;
 }
 
+bool FindByTyping::searching() const
+{
+    return !m_typed.isEmpty() && m_sinceLastKey.isValid() && m_sinceLastKey.elapsed() <= m_pause.count();
+}
+
 void FindByTyping::type(const QString &text)
 {
-    if (!m_sinceLastKey.isValid() || m_sinceLastKey.elapsed() > QApplication::keyboardInputInterval())
+    if (!searching())
         m_typed.clear();
-    m_sinceLastKey.restart();
     // A blank begins no name; within a search it is part of what is sought ("Nguyen, V").
     if (m_typed.isEmpty() && text.trimmed().isEmpty())
         return;
+    m_sinceLastKey.restart();
     m_typed += text;
+    showTip();
+    highlightFirstMatch();
+}
 
+void FindByTyping::takeBackLetter()
+{
+    const qsizetype size = m_typed.size();
+    const bool pair = size >= 2 && m_typed.at(size - 1).isLowSurrogate() && m_typed.at(size - 2).isHighSurrogate();
+    m_typed.chop(pair ? 2 : 1);
+    if (m_typed.isEmpty()) {
+        endSearch();
+        return;
+    }
+    m_sinceLastKey.restart();
+    showTip();
+    highlightFirstMatch();
+}
+
+void FindByTyping::endSearch()
+{
+    m_typed.clear();
+    m_tipTimer.stop();
+    m_tip->hide();
+}
+
+void FindByTyping::showTip()
+{
+    m_tip->setText(messages::findingTyped(m_typed));
+    m_tip->adjustSize();
+    // At the foot of the rows, where it hides the fewest names and never the heading.
+    const QRect rows = m_grid.viewport()->geometry();
+    m_tip->move(rows.left() + 4, rows.bottom() - m_tip->height() - 3);
+    m_tip->raise();
+    m_tip->show();
+    m_tipTimer.start(m_pause);
+}
+
+void FindByTyping::highlightFirstMatch()
+{
     const int row = firstRowStartingWith(m_grid.dataRows(), m_column, foldedForSearch(m_typed));
     if (row < 0)
         return;

@@ -11,6 +11,7 @@
 #include "output/Printout.h"
 #include "roster/FindByTyping.h"
 #include "roster/FlexGridCells.h"
+#include "roster/ScreenReaderNames.h"
 #include "roster/grid/CommandButton.h"
 #include "roster/grid/FlexGrid.h"
 #include "roster/grid/Fonts.h"
@@ -94,6 +95,7 @@ RosterForm::RosterForm(Module1 &module) : QWidget(nullptr), m_module(module)
     buildControls();
     setTabOrderByIndex();
     addGridCommands();
+    nameForScreenReaders(*this);
     // Labels hold their text at their top edge, so that a face taller than its label
     // (18 point in 345 twips) loses nothing above and as little as possible below.
     for (QLabel *label : findChildren<QLabel *>())

@@ -2,7 +2,11 @@
 # One operator's session with the real program, as a club volunteer lives it: the real
 # kelvory executable, copied into a program folder of its own, on the embedded database,
 # under an X server of its own (Xvfb), driven only by keystrokes and clicks (xdotool).
-# What the operator did is then read back from the files the program left behind.
+# Its last part is a whole session by keys alone, checked as a screen reader hears it:
+# the program's accessibility tree, on an AT-SPI bus of the session's own, is walked for
+# any control a screen reader can focus that has no name (a11y_walk.py), and the name of
+# the control with the focus is read after each move. What the operator did is then
+# read back from the files the program left behind.
 #
 # Environment (set by CTest): KELVORY_EXECUTABLE, KELVORY_GRAB_WINDOW (saves a window
 # as PNG), KELVORY_ARTIFACTS (screenshots and logs are kept there for CI).
@@ -18,9 +22,14 @@ fail() {
   exit 1
 }
 
-for tool in Xvfb xdotool sqlite3 cmp pdftotext; do
+for tool in Xvfb xdotool xprop sqlite3 cmp pdftotext dbus-daemon; do
   command -v "$tool" > /dev/null || fail "$tool is not installed (scripts/install-deps.sh installs it)"
 done
+# Debian's own Python, which holds pyatspi, whatever python3 comes first on the PATH.
+readonly PYTHON=/usr/bin/python3 ATSPI_LAUNCHER=/usr/libexec/at-spi-bus-launcher
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+[ -x "$ATSPI_LAUNCHER" ] || fail "no $ATSPI_LAUNCHER (at-spi2-core; scripts/install-deps.sh installs it)"
+"$PYTHON" -c 'import pyatspi' 2> /dev/null || fail "$PYTHON cannot import pyatspi (python3-pyatspi)"
 exe=${KELVORY_EXECUTABLE:?KELVORY_EXECUTABLE names the kelvory executable}
 grab=${KELVORY_GRAB_WINDOW:?KELVORY_GRAB_WINDOW names the window grabber}
 artifacts=${KELVORY_ARTIFACTS:?KELVORY_ARTIFACTS names the folder for screenshots}
@@ -36,13 +45,18 @@ cp "$exe" "$program/kelvory"
 db=$program/Kelvory.db
 
 xvfb_pid=""
+bus_pid=""
+atspi_pid=""
 pids=()
 cleanup() {
   local status=$?
   local pid
   for pid in "${pids[@]}"; do kill -KILL "$pid" 2> /dev/null || true; done
+  # The accessibility bus's launcher ends its own bus; the session bus was forked away.
+  if [ -n "$atspi_pid" ]; then kill "$atspi_pid" 2> /dev/null || true; fi
+  if [ -n "$bus_pid" ]; then kill "$bus_pid" 2> /dev/null || true; fi
   if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2> /dev/null || true; fi
-  for pid in "${pids[@]}" $xvfb_pid; do wait "$pid" 2> /dev/null || true; done
+  for pid in "${pids[@]}" $atspi_pid $xvfb_pid; do wait "$pid" 2> /dev/null || true; done
   cp "$work"/*.log "$artifacts/" 2> /dev/null || true
   if [ "$status" -ne 0 ]; then
     echo "logs kept in $artifacts (e2e-*.log)" >&2
@@ -66,6 +80,8 @@ printf '%s\n' "\$*" >> "$work/opened"
 EOF
 chmod +x "$work/bin/xdg-open"
 export PATH=$work/bin:$PATH
+# The workstation's paper, which the labels dialog goes by: A4, whatever this machine's is.
+export PAPERSIZE=a4
 lock=$XDG_RUNTIME_DIR/Kelvory.lock
 
 # poll SECONDS DESCRIPTION COMMAND...: runs COMMAND until it succeeds, at most SECONDS long.
@@ -94,6 +110,20 @@ DISPLAY=:$(head -n 1 "$work/display")
 export DISPLAY
 echo "display $DISPLAY"
 poll 10 "the X server to answer" xdotool getdisplaygeometry > /dev/null
+
+# A session bus and an accessibility bus of the session's own, as a desktop with a screen
+# reader has them; Qt joins the accessibility bus when told a screen reader may listen.
+step "accessibility bus"
+dbus-daemon --session --fork --nopidfile --print-address=3 --print-pid=4 3> "$work/bus-address" 4> "$work/bus-pid" \
+  2> "$work/e2e-dbus.log" || fail "the session bus did not start"
+bus_pid=$(head -n 1 "$work/bus-pid")
+DBUS_SESSION_BUS_ADDRESS=$(head -n 1 "$work/bus-address")
+export DBUS_SESSION_BUS_ADDRESS
+"$ATSPI_LAUNCHER" --launch-immediately > "$work/e2e-atspi.log" 2>&1 &
+atspi_pid=$!
+atspi_ready() { xprop -root AT_SPI_BUS 2> /dev/null | grep -q unix; }
+poll 10 "the accessibility bus to be announced" atspi_ready
+export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
 
 readonly MAIN_TITLE='^Calvessa Senior Citizens Cluub Members$'
 readonly APP_TITLE='^Kelvory$'
@@ -377,17 +407,18 @@ kill -0 "$first" 2> /dev/null || fail "the first instance ended"
 # ---------------------------------------------------------------------------------------
 # save_labels PDF: in the open labels dialog, Save as PDF under that name, and OK on the
 # message that says where it went.
+# (PID: the program's process, the first one's unless given.)
 save_labels() {
-  local dialog files
-  dialog=$(wait_window "$first" '^Print Mailing Labels$' 15)
+  local dialog files pid=${2:-$first}
+  dialog=$(wait_window "$pid" '^Print Mailing Labels$' 15)
   xdotool windowfocus --sync "$dialog"
   xdotool key alt+s
-  files=$(wait_window "$first" '^Save Mailing Labels as PDF$' 15)
+  files=$(wait_window "$pid" '^Save Mailing Labels as PDF$' 15)
   xdotool windowfocus --sync "$files"
   xdotool key --clearmodifiers ctrl+a BackSpace
   xdotool type --delay 8 -- "$1"
   answer "$files" Return
-  answer_dialog "$first" "$APP_TITLE" Return # "... mailing labels were saved to ..."
+  answer_dialog "$pid" "$APP_TITLE" Return # "... mailing labels were saved to ..."
   wait_gone "$dialog"
   [ -s "$1" ] || fail "no labels in $1"
 }
@@ -402,7 +433,12 @@ click "$main" "${CLEAR[@]}"
 click "$main" "${REFRESH[@]}"
 # A click on the grid below its last row gives it the keyboard and picks nobody.
 xdotool mousemove --window "$main" "$(((GRID[0] + 600) / 15))" "$(((GRID[1] + GRID[3]) / 15 - 30))" click 1
-xdotool type --delay 60 -- "emo"
+# A careful typist's pause between letters (0.7 s, longer than the system's keyboard
+# interval) does not begin a new search; the tip over the grid shows what is sought.
+xdotool type --delay 60 -- "em"
+sleep 0.7
+xdotool type -- "o"
+shot "$main" e2e-find-by-typing
 xdotool key Return
 xdotool key ctrl+l
 labels_dialog=$(wait_window "$first" '^Print Mailing Labels$' 15)
@@ -477,7 +513,75 @@ import_copy=$(ls "$backups" | grep -E '^Kelvory-[0-9]{4}-[0-9]{2}-[0-9]{2}-[0-9]
 [ -n "$import_copy" ] || fail "no copy of the database made before the import: $(ls "$backups")"
 expect "members in the copy made before the import" "$(sqlite3 "$backups/$import_copy" 'select count(*) from members')" 6
 
-click "$main3" "${EXIT[@]}"
+# ---------------------------------------------------------------------------------------
+# a11y ...: a11y_walk.py, bounded. walk_named PID TITLE: no unnamed focusable control there.
+a11y() { timeout 30 "$PYTHON" "$here/a11y_walk.py" "$@"; }
+walk_named() { a11y walk "$1" "$2" || fail "a control of \"$2\" has no name"; }
+# tab_to PID WHAT [KEY]: presses Tab (or KEY) until the control with the focus is heard as
+# WHAT ("role: name"), at most 20 times; with KEY "" it only waits for WHAT.
+tab_to() {
+  local key=${3-Tab} heard i
+  for ((i = 1; i <= 20; i++)); do
+    [ -z "$key" ] || xdotool key "$key"
+    sleep 0.25
+    heard=$(a11y focused "$1" 2>&1) || true
+    echo "    ${key:-focus}: $heard"
+    [ "$heard" != "$2" ] || return 0
+  done
+  fail "${key:-waiting} did not reach \"$2\" (last: \"$heard\")"
+}
+step "by keys alone, as a screen reader hears it: every control named; Zimmer found, his phone edited, Update"
+xdotool windowfocus --sync "$main3"
+walk_named "$third" "Calvessa Senior Citizens Cluub Members"
+tab_to "$third" "push button: EXIT" ""
+tab_to "$third" "table: Member roster"
+xdotool type --delay 60 -- "zim"
+xdotool key Return
+tab_to "$third" "text: Phone"
+xdotool key --clearmodifiers ctrl+a BackSpace
+xdotool type --delay 8 -- "503-555-0199"
+tab_to "$third" "push button: Update" shift+Tab
+xdotool key Return
+answer_dialog "$third" "$APP_TITLE" Return # "Record Updated"
+
+step "by keys alone: DELETE with its confirmation, PRINT, Xcel Export"
+xdotool windowfocus --sync "$main3"
+tab_to "$third" "table: Member roster" shift+Tab
+xdotool type --delay 60 -- "nob"
+xdotool key Return
+tab_to "$third" "push button: DELETE"
+xdotool key Return
+answer_dialog "$third" '^DELETE$' Return   # Yes, the default button
+answer_dialog "$third" "$APP_TITLE" Return # "Record Deleted"
+xdotool windowfocus --sync "$main3"
+tab_to "$third" "push button: PRINT" shift+Tab
+xdotool key Return
+answer_dialog "$third" "$APP_TITLE" Return # sent to the printer, or there is none
+xdotool windowfocus --sync "$main3"
+tab_to "$third" "push button: Xcel Export"
+xdotool key Return
+answer_dialog "$third" "$APP_TITLE" Escape
+grep -q '^Zimmer Paul,31 Cedar Ave,Salem OR 97302,503-555-0199,,5,' "$program/ExcelExport.csv" \
+  || fail "the export by keys does not hold the phone changed by keys"
+
+step "by keys alone: mailing labels and Transaction History, every control named; EXIT"
+xdotool windowfocus --sync "$main3"
+xdotool key ctrl+l
+xdotool windowfocus --sync "$(wait_window "$third" '^Print Mailing Labels$' 15)"
+walk_named "$third" "Print Mailing Labels"
+save_labels "$work/keys-labels.pdf" "$third"
+xdotool windowfocus --sync "$main3"
+tab_to "$third" "push button: Transaction History" shift+Tab
+xdotool key Return
+history3=$(wait_window "$third" '^Transaction History$' 15)
+xdotool windowfocus --sync "$history3"
+walk_named "$third" "Transaction History"
+tab_to "$third" "push button: EXIT" # from the journal's grid
+xdotool key Return
+wait_gone "$history3"
+xdotool windowfocus --sync "$main3"
+tab_to "$third" "push button: EXIT"
+xdotool key Return
 expect_exit "$third" EXIT 0
 
 # ---------------------------------------------------------------------------------------
@@ -486,9 +590,8 @@ expect "members" "$(sql 'select * from members order by recordid')" \
   "Abbott, Helen|12 Main St, Apt 4|Calvessa, OR 97301|503-555-0142|Bridge club|1
 Brown, Walter|1500 Mission St SE|Salem, OR 97302|503-555-0100|Moved in May|3
 O'Brien, Kate|9 Willow Ct|Calvessa, OR 97301|503-555-0101|New member|4
-Zimmer, Paul|31 Cedar Ave|Salem, OR 97302|503-555-0128||5
+Zimmer, Paul|31 Cedar Ave|Salem, OR 97302|503-555-0199||5
 Émond, Lucie|5 Birch Ln|Salem, OR 97304|503-555-0150||6
-Nobody, Noaddress||Salem, OR 97304|||7
 Quinn, Rosa|3 Oak Ave|Salem, OR 97302|503-555-0171||8
 Young, Ed||Keizer, OR 97303|||9"
 expect "journal" "$(sql 'select person, description from changeHistory order by rowid')" \
@@ -499,8 +602,10 @@ Margaret|Added : O'Brien, Kate: 9 Willow Ct: Calvessa, OR 97301: 503-555-0101: N
 Margaret|Changed : Brown, Walter: 1500 Mission St SE: Salem, OR 97302: 503-555-0100: Moved in May
 Margaret|Deleted : Carter, June: 77 Riverside Dr: Keizer, OR 97303: 503-555-0119: Drives on Tuesdays
 Margaret|Added : Quinn, Rosa: 3 Oak Ave: Salem, OR 97302: 503-555-0171: 
-Margaret|Added : Young, Ed: : Keizer, OR 97303: : "
-expect "journal dates" "$(sql "select count(*) from changeHistory where date = '$today'")" 8
+Margaret|Added : Young, Ed: : Keizer, OR 97303: : 
+Margaret|Changed : Zimmer, Paul: 31 Cedar Ave: Salem, OR 97302: 503-555-0199: 
+Margaret|Deleted : Nobody, Noaddress: : Salem, OR 97304: : "
+expect "journal dates" "$(sql "select count(*) from changeHistory where date = '$today'")" 10
 expect "memberstatus after three starts" "$(sql 'select member, status from memberstatus')" "Margaret|1"
 cmp "$program/User.txt" "$work/User.expected" || fail "User.txt changed after the first start"
 

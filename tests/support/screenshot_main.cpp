@@ -121,7 +121,9 @@ int main(int argc, char *argv[])
     }
 
     if (arguments.size() > 2) {
-        // Ctrl+L's dialog, on a sheet whose first three labels were used before.
+        // Ctrl+L's dialog, on a sheet whose first three labels were used before, on a
+        // workstation whose paper is Letter.
+        qputenv("PAPERSIZE", "letter");
         form.mnuMailingLabels_Click();
         output::LabelsDialog *dialog = form.findChild<output::LabelsDialog *>();
         if (!dialog) {
