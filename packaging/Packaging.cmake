@@ -60,7 +60,7 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # FreeTDS driver, and the faces that stand in for Times New Roman and MS Sans Serif.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libqt6sql6-sqlite, libqt6sql6-odbc, qt6-qpa-plugins, unixodbc, tdsodbc, fonts-liberation")
+    "libqt6sql6-sqlite, libqt6sql6-odbc, qt6-qpa-plugins, unixodbc, odbcinst, tdsodbc, fonts-liberation")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_STRIP_FILES ON)
 

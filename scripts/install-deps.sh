@@ -22,6 +22,8 @@ packages=(
   # the SQLite C API: the daily backup of the embedded database, and the benchmarks'
   # bare-driver baseline; valgrind for the profiles that explain a figure
   libsqlite3-dev valgrind
+  # the Debian package (make package) and its install on a clean Debian 12 root
+  dpkg-dev file lintian debootstrap
 )
 
 missing=()
