@@ -116,6 +116,9 @@ grep -h '^W: ' "$work"/package-*.log | sort -u | sed "s/^/$me: lintian warning: 
 arch=$(dpkg --print-architecture)
 tarball=$cache/bookworm-minbase-$arch.tar
 mkdir -p "$root" "$cache/archives/partial" "$cache/lists/partial"
+# In memory: dpkg's many syncs cost nothing there, and the way out is one unmount.
+mount -t tmpfs -o size=3g,mode=755 kelvory-clean-root "$root"
+mounts+=("$root")
 # One run at a time uses the cache: apt refuses a second one in the same folders.
 exec 9>"$cache/.lock"
 flock -w 900 9 || fail "another run has held $cache for 15 minutes"
