@@ -23,6 +23,7 @@ LDFLAGS=$(dpkg-buildflags --get LDFLAGS)
 export CXXFLAGS LDFLAGS
 
 mkdir -p "$build"
+build=$(cd "$build" && pwd)
 cmake --fresh -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER="$compiler" \
   -DCMAKE_INSTALL_PREFIX=/usr -DKELVORY_DATA_FOLDER=user -DKELVORY_BUILD_TESTS=OFF -DKELVORY_BUILD_BENCH=OFF \
   -DKELVORY_PCH=ON "$@" >"$build/package-configure.log" 2>&1 || { cat "$build/package-configure.log" >&2; exit 1; }
