@@ -16,10 +16,12 @@ for tool in dpkg-shlibdeps file lintian; do
 done
 
 # Debian's own hardening flags: read-only relocations, bound checks on known calls,
-# stack protection.
+# stack protection. They map the current folder out of the debugging information, so they
+# are read in the source folder: the same flags from wherever this runs, and nothing is
+# rebuilt for a change of folder.
 export DEB_BUILD_MAINT_OPTIONS=hardening=+all
-CXXFLAGS="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)"
-LDFLAGS=$(dpkg-buildflags --get LDFLAGS)
+CXXFLAGS="$(cd "$here" && dpkg-buildflags --get CXXFLAGS) $(cd "$here" && dpkg-buildflags --get CPPFLAGS)"
+LDFLAGS=$(cd "$here" && dpkg-buildflags --get LDFLAGS)
 export CXXFLAGS LDFLAGS
 
 mkdir -p "$build"
