@@ -186,7 +186,7 @@ readonly -a NAME_BOX=(210 7650 2385 330) ADDRESS_BOX=(2580 7650 3255 330) CITY_B
 readonly -a PHONE_BOX=(8220 7650 1305 330) ADD_NEW=(240 8430 1395 525)
 readonly -a EXIT=(150 120 885 765)
 
-for user in alice bob; do
+for user in alice bob carol; do
   in_root useradd --create-home --shell /bin/bash "$user"
 done
 uid_of() { in_root id -u "$1"; }
@@ -293,6 +293,21 @@ if setpriv --reuid="$bob_uid" --regid="$bob_uid" --clear-groups cat "$folder/Kel
 fi
 close_main "$first" "$main"
 expect "alice's members after bob's start" "$(sql_as alice 'select name, address from members')" "Abbott, Helen|12 Main St"
+
+step "carol's data folder cannot be made: a message, and status 1"
+carol_uid=$(uid_of carol)
+in_root setpriv --reuid="$carol_uid" --regid="$carol_uid" --clear-groups \
+  sh -c 'mkdir -p /home/carol/.local && : >/home/carol/.local/share' || fail "carol's home could not be prepared"
+start_as carol refused
+refused=$started
+box=$(wait_window "$refused" "$APP_TITLE" 60)
+shot "$box" clean-install-carol-refused
+[ -z "$(visible_window "$refused" "$MAIN_TITLE")" ] || fail "carol's main window shows"
+answer "$box" Return
+poll 10 "the message to end the program" process_gone "$refused"
+status=0
+wait "$refused" || status=$?
+expect "exit status after the folder's message" "$status" 1
 
 # ---------------------------------------------------------------------------------------
 step "apt-get purge kelvory, then install it again"
