@@ -3,7 +3,8 @@
 # system that has none of the build's packages: a minimal root made with debootstrap,
 # entered with chroot. Two ordinary users start the installed program under an X server
 # of the stage's own (Xvfb); each first start asks for the name and makes the user's own
-# database in ~/.local/share/Kelvory. The package is then purged and installed again,
+# database in ~/.local/share/Kelvory; a third, whose folder cannot be made, is told so and
+# the program ends with status 1. The package is then purged and installed again,
 # and the first user's member is still there. Last, a server build of the package
 # registers FreeTDS as the "SQL Server" ODBC driver from its post-installation step.
 #
