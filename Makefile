@@ -2,14 +2,16 @@
 #   make run    installs what is missing, builds, starts Kelvory on the embedded database
 #   make test   installs what is missing, builds, runs the whole test suite
 # and one for the README: make screenshot regenerates its picture, docs/main-window.png
+# make package builds the Debian package kelvory_<version>_amd64.deb in build-package/
 BUILD ?= build
+PACKAGE_BUILD ?= build-package
 BUILD_TYPE ?= RelWithDebInfo
 CMAKE_FLAGS ?=
 # clang compiles this code base about two and a half times faster than g++ (measured);
 # both build it without a warning.
 CXX_COMPILER ?= clang++
 
-.PHONY: deps build run test bench screenshot clean
+.PHONY: deps build run test bench screenshot package clean
 
 deps:
 	scripts/install-deps.sh
@@ -30,5 +32,10 @@ bench: build
 screenshot: build
 	scripts/screenshot.sh $(BUILD)
 
+# A Release build that keeps its files in each user's own folder; CMAKE_FLAGS gives the
+# club's server for a server build.
+package: deps
+	CXX_COMPILER=$(CXX_COMPILER) scripts/build-package.sh $(PACKAGE_BUILD) $(CMAKE_FLAGS)
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(PACKAGE_BUILD)

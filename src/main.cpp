@@ -1,6 +1,7 @@
 #include "deployment.h"
 #include "output/PrinterQueue.h"
 #include "roster/grid/Fonts.h"
+#include "startup/DataFolder.h"
 #include "startup/InstanceGuard.h"
 #include "startup/Module1.h"
 #include "version.h"
@@ -20,13 +21,19 @@ int main(int argc, char *argv[])
     deployment.server = {QString::fromUtf8(built::kServer), QString::fromUtf8(built::kDatabase),
                          QString::fromUtf8(built::kUid), QString::fromUtf8(built::kPwd)};
     deployment.updatePage = QString::fromUtf8(built::kUpdatePage);
-    deployment.programFolder = QCoreApplication::applicationDirPath();
+    // Every file of the program is found from this one folder.
+    constexpr DataFolderKind kind = built::kFilesInUserFolder ? DataFolderKind::User : DataFolderKind::Program;
+    deployment.programFolder = dataFolder(kind, QCoreApplication::applicationDirPath());
     deployment.lockFilePath = userLockFilePath(title, deployment.programFolder);
     deployment.versionMajor = kVersionMajor;
     deployment.versionMinor = kVersionMinor;
     deployment.versionRevision = kVersionRevision;
 
     QtDialogs dialogs;
+    if (const auto unusable = prepareDataFolder(kind, deployment.programFolder)) {
+        dialogs.messageBox(*unusable, MB_OK | MB_ICONERROR, title);
+        return 1;
+    }
     DesktopShell shell;
     output::SystemPrinterQueue printers;
     ImmediateEnd processEnd;

@@ -4,6 +4,7 @@
 #include "roster/grid/CommandButton.h"
 #include "roster/grid/FlexGrid.h"
 
+#include "startup/DataFolder.h"
 #include "startup/InstanceGuard.h"
 
 #include <QFile>
@@ -99,6 +100,8 @@ private Q_SLOTS:
     void secondProcessIsRefusedAndAStaleLockIsNot();
     void lockFileIsInTheUsersOwnFolder();
     void anotherUsersLockIsNeverInTheWay();
+    void dataFolderFollowsTheBuildsChoice_data();
+    void dataFolderFollowsTheBuildsChoice();
 };
 
 void TestStartup::connectionStringIsFivePieces()
@@ -387,6 +390,66 @@ void TestStartup::anotherUsersLockIsNeverInTheWay()
     QVERIFY2(myAgain.waitFor("SHOWN"), myAgain.said.constData());
     Probe theirAgain(program, theirFolder, theirs, otherUid);
     QVERIFY2(theirAgain.waitFor("SHOWN"), theirAgain.said.constData());
+}
+
+void TestStartup::dataFolderFollowsTheBuildsChoice_data()
+{
+    QTest::addColumn<DataFolderKind>("kind");
+    QTest::addColumn<QString>("before"); // what stands where the user's folder goes
+    QTest::addColumn<bool>("usable");
+    QTest::newRow("beside the executable, taken as it is") << DataFolderKind::Program << "" << true;
+    QTest::newRow("the user's folder, made at the first start") << DataFolderKind::User << "" << true;
+    QTest::newRow("the user's folder, kept with its files") << DataFolderKind::User << "folder" << true;
+    QTest::newRow("a file in the folder's place") << DataFolderKind::User << "file" << false;
+    QTest::newRow("a file in its parent's place") << DataFolderKind::User << "parent file" << false;
+}
+
+void TestStartup::dataFolderFollowsTheBuildsChoice()
+{
+    if (m_backend != Backend::Sqlite)
+        QSKIP("the folder does not depend on the database");
+    QFETCH(DataFolderKind, kind);
+    QFETCH(QString, before);
+    QFETCH(bool, usable);
+    const QByteArray savedHome = qgetenv("XDG_DATA_HOME");
+    const QString savedName = QCoreApplication::applicationName();
+    const auto restore = qScopeGuard([&] {
+        savedHome.isEmpty() ? qunsetenv("XDG_DATA_HOME") : qputenv("XDG_DATA_HOME", savedHome);
+        QCoreApplication::setApplicationName(savedName);
+    });
+    QTemporaryDir scratch;
+    const QString executableFolder = scratch.filePath(QStringLiteral("bin"));
+    const QString dataHome = scratch.filePath(QStringLiteral("home/.local/share"));
+    const QString userFolder = dataHome + QStringLiteral("/Kelvory");
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome));
+    QCoreApplication::setApplicationName(QStringLiteral("Kelvory"));
+    if (before == QLatin1String("folder")) {
+        QVERIFY(QDir().mkpath(userFolder));
+        writeFile(userFolder + QStringLiteral("/User.txt"), "\"Bob\"\r\n");
+    } else if (before == QLatin1String("file")) {
+        QVERIFY(QDir().mkpath(dataHome));
+        writeFile(userFolder, "not a folder");
+    } else if (before == QLatin1String("parent file")) {
+        QVERIFY(QDir().mkpath(scratch.filePath(QStringLiteral("home/.local"))));
+        writeFile(dataHome, "not a folder");
+    }
+
+    const QString folder = dataFolder(kind, executableFolder);
+    QCOMPARE(folder, kind == DataFolderKind::Program ? executableFolder : userFolder);
+    const std::optional<QString> unusable = prepareDataFolder(kind, folder);
+    QCOMPARE(!unusable.has_value(), usable);
+    if (!usable) {
+        QVERIFY2(unusable->contains(QStringLiteral("cannot be made or written to:\r\n") + userFolder + kCrLf),
+                 qPrintable(*unusable));
+        return;
+    }
+    // The program's folder is neither made nor looked at; the user's is theirs alone, and
+    // what it held stays.
+    QCOMPARE(QFileInfo::exists(executableFolder), false);
+    if (kind == DataFolderKind::User && before.isEmpty())
+        QVERIFY(ownedAlone(userFolder, ::geteuid()));
+    if (before == QLatin1String("folder"))
+        QCOMPARE(fileBytes(userFolder + QStringLiteral("/User.txt")), QByteArray("\"Bob\"\r\n"));
 }
 
 KELVORY_BACKEND_TEST_MAIN(TestStartup)

@@ -30,6 +30,8 @@ struct Deployment
     // An empty server selects the embedded SQLite file in the program's folder.
     database::ServerSettings server;
     QString updatePage;
+    // Where User.txt, Kelvory.db, ExcelExport.csv and Backups/ live: beside the executable,
+    // or the user's own data folder for an installed copy (DataFolder.h).
     QString programFolder;
     QString lockFilePath;
     int versionMajor = 1;
