@@ -185,9 +185,9 @@ void admitOperator(Module1 &module)
     }
     module.OperatorFirstName = answer;
     writeUserFile(path, answer);
-    const QVariant today = module.connection.dateValue(database::sql::kStatusTable, database::sql::kStatusDateColumn,
-                                                       QDate::currentDate());
-    module.connection.execute(database::sql::kInsertStatus, {module.OperatorFirstName, QStringLiteral("1"), today});
+    module.connection.executeWithDate(database::sql::kInsertStatus,
+                                      {module.OperatorFirstName, QStringLiteral("1"), QVariant()},
+                                      database::sql::kStatusTable, database::sql::kStatusDateColumn, module.today());
 }
 
 } // namespace kelvory::admission
