@@ -170,7 +170,8 @@ QString damageIn(const QString &file)
         return QString::fromUtf8(sqlite3_errmsg(db));
     if (found == QStringList{QStringLiteral("ok")})
         return QString();
-    return found.isEmpty() ? QString::fromUtf8(sqlite3_errstr(SQLITE_CORRUPT)) : found.join(QLatin1Char(' '));
+    // The check lists up to a hundred findings; the first says enough in a message.
+    return found.isEmpty() ? QString::fromUtf8(sqlite3_errstr(SQLITE_CORRUPT)) : found.first();
 }
 
 QString newestGoodBackup(const QString &folder)

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSqlDriver>
+#include <QSqlField>
 #include <QSqlRecord>
 #include <QSqlResult>
 
