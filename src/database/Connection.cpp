@@ -298,12 +298,14 @@ bool serverColumnHoldsText(const QString &catalogueType, bool describedAsText)
 
 bool isDateConversionFailure(const Failure &failure)
 {
-    // Qt's ODBC driver gives the server's own error number, not the SQLSTATE: SQL
-    // Server's are 241 (a date that cannot be read from text) and 242 (one out of range);
-    // PostgreSQL's driver numbers every error alike, so its words are what tell.
+    // Qt 6.4's ODBC driver gives the server's own error number: SQL Server's are 241 (a
+    // date that cannot be read from text) and 242 (one out of range); PostgreSQL's driver
+    // numbers every error alike, so its words are what tell. Later Qt versions give the
+    // SQLSTATE instead (22007, 22008).
     const QString number = failure.number();
     const QString description = failure.description();
-    return number == QLatin1String("241") || number == QLatin1String("242")
+    return number == QLatin1String("241") || number == QLatin1String("242") || number == QLatin1String("22007")
+        || number == QLatin1String("22008")
         || description.contains(QLatin1String("date/time field value out of range"))
         || description.contains(QLatin1String("invalid input syntax for type date"))
         || description.contains(QLatin1String("invalid input syntax for type timestamp"));

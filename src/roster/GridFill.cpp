@@ -11,7 +11,7 @@
 namespace kelvory::roster {
 
 GridFillResult fillGridFromQuery(database::Connection &connection, const QString &sql, FlexGrid &grid,
-                      const GridFillOptions &options)
+                                 const GridFillOptions &options)
 {
     database::ResultSet result = connection.openQuery(sql);
 

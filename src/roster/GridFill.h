@@ -45,7 +45,7 @@ struct GridFillResult
 // number of rows read, and whether the result was read to its end. A query that cannot
 // be opened raises Failure; what a row that cannot be read does is for the options to say.
 GridFillResult fillGridFromQuery(database::Connection &connection, const QString &sql, FlexGrid &grid,
-                      const GridFillOptions &options);
+                                 const GridFillOptions &options);
 
 // What the operator is told when the roster shows only the `shown` members read before a
 // row that could not be read. On the embedded file (`embeddedFile` not empty) a row that

@@ -58,8 +58,8 @@ bool isUtf8BeyondAscii(const QByteArray &content)
     if (std::all_of(content.cbegin(), content.cend(), [](char c) { return static_cast<uchar>(c) < 0x80; }))
         return false;
     QStringDecoder decode(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
-    const QString text = decode(content);
-    return !decode.hasError();
+    const QString decoded = decode(content); // decoding is what finds an error
+    return !decoded.isNull() && !decode.hasError();
 }
 
 } // namespace
