@@ -44,6 +44,8 @@ private Q_SLOTS:
     void nameWithADoubleQuoteIsReadBackUpToIt();
     void userFileReading_data();
     void userFileReading();
+    void userFileWithoutAMarkUnderALatin1System_data();
+    void userFileWithoutAMarkUnderALatin1System();
     void unusableUserFileEndsWithAClearMessage_data();
     void unusableUserFileEndsWithAClearMessage();
     void userFileSavedWithAByteOrderMark_data();
@@ -265,6 +267,23 @@ void TestAdmission::userFileReading()
     const std::optional<QString> read = admission::firstNameFromContent(content);
     QVERIFY(read.has_value());
     QCOMPARE(*read, name);
+}
+
+void TestAdmission::userFileWithoutAMarkUnderALatin1System_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("utf-8, as Notepad writes it") << QByteArray("\"In\xC3\xA9s\"\r\n") << QString::fromUtf8("Inés");
+    QTest::newRow("latin-1") << QByteArray("\"Bj\xF6rn \xC3\xA9\"\r\n") << QString::fromUtf8("Björn Ã©");
+}
+
+void TestAdmission::userFileWithoutAMarkUnderALatin1System()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, name);
+    const admission::UserFileName read = admission::readUserFileName(content, QStringConverter::Latin1);
+    QCOMPARE(int(read.problem), int(admission::UserFileName::Problem::None));
+    QCOMPARE(read.name, name);
 }
 
 void TestAdmission::unusableUserFileEndsWithAClearMessage_data()

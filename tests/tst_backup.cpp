@@ -1,5 +1,6 @@
 // The daily copy of the embedded database: made at start after admission, once a day,
-// consistent while the file is in use, the ten newest kept; a copy that cannot be made is
+// consistent while the file is in use, older copies kept by day, week and month; a copy
+// of a damaged file is never named and the operator is told where the good one is; a copy that cannot be made is
 // reported once, never leaves a half-written file behind, and the program goes on.
 // A server database is never copied.
 #include "BackendTest.h"
@@ -11,6 +12,7 @@
 
 #include <QDate>
 #include <QDir>
+#include <QProcess>
 #include <QtTest>
 
 
@@ -26,7 +28,10 @@ public:
 private Q_SLOTS:
     void theFirstStartOfTheDayCopiesTheDatabase();
     void aServerDatabaseIsNotCopied();
-    void theTenNewestCopiesAreKept();
+    void olderCopiesAreKeptByDayWeekAndMonth();
+    void theKeepingRule_data();
+    void theKeepingRule();
+    void aDamagedFileIsToldAndPushesOutNoGoodCopy();
     void aCopyThatCannotBeMadeIsReportedOnce();
     void aCopyBrokenOffLeavesNoFileAndKeepsTheOthers();
     void theCopyHoldsWhatIsCommittedWhileTheFileIsInUse();
@@ -95,11 +100,11 @@ void TestBackup::aServerDatabaseIsNotCopied()
     QCOMPARE(QFileInfo::exists(today()), m_backend == Backend::Sqlite);
 }
 
-void TestBackup::theTenNewestCopiesAreKept()
+void TestBackup::olderCopiesAreKeptByDayWeekAndMonth()
 {
     if (m_backend != Backend::Sqlite)
         QSKIP("the server's database is the server's to keep");
-    // Twelve older days, and files that only look like copies.
+    // Twelve days of an earlier build, long ago, and files that only look like copies.
     QStringList older;
     for (int i = 1; i <= 12; ++i) {
         older.append(database::backupFileName(QDate(2024, 3, i)));
@@ -112,9 +117,9 @@ void TestBackup::theTenNewestCopiesAreKept()
 
     QVERIFY(h->start());
     QVERIFY(h->dialogs.messages.isEmpty());
-    // Today's and the nine newest older ones; the three oldest are gone.
+    // Today's and the six newest older ones; those days are neither this week nor this year.
     QStringList kept{database::backupFileName(QDate::currentDate())};
-    for (int i = 12; i >= 4; --i)
+    for (int i = 12; i >= 7; --i)
         kept.append(older.at(i - 1));
     QCOMPARE(database::backupsIn(folder()), kept);
     for (const QString &name : others)
@@ -124,10 +129,94 @@ void TestBackup::theTenNewestCopiesAreKept()
     // The pruning by itself: today's copy stays even when newer ones (a clock set wrong) outnumber it.
     for (int i = 1; i <= 3; ++i)
         writeFile(QDir(folder()).filePath(database::backupFileName(QDate::currentDate().addYears(i))), "future");
-    const QStringList removed = database::pruneBackups(folder(), 3, QDate::currentDate());
+    const QStringList removed = database::pruneBackups(folder(), {3, 0, 0}, QDate::currentDate());
     QCOMPARE(removed, kept.mid(1));
     QCOMPARE(database::backupsIn(folder()).size(), 4);
     QVERIFY(QFileInfo::exists(today()));
+}
+
+void TestBackup::theKeepingRule_data()
+{
+    // Copies from `first` to `last`, one every `step` days; the day is a Wednesday.
+    QTest::addColumn<QDate>("first");
+    QTest::addColumn<QDate>("last");
+    QTest::addColumn<int>("step");
+    QTest::addColumn<QStringList>("kept");
+    // Each Sunday for 14 months: the seven newest, then one a month back to January.
+    QTest::newRow("on Sundays for 14 months")
+        << QDate(2025, 10, 5) << QDate(2026, 12, 6) << 7
+        << QStringList{"2026-12-06", "2026-11-29", "2026-11-22", "2026-11-15", "2026-11-08", "2026-11-01",
+                       "2026-10-25", "2026-09-27", "2026-08-30", "2026-07-26", "2026-06-28", "2026-05-31",
+                       "2026-04-26", "2026-03-29", "2026-02-22", "2026-01-25"};
+    // Copies of a clock set wrong count among the newest, but not for this week or month.
+    QTest::newRow("copies dated ahead of the clock")
+        << QDate(2026, 12, 1) << QDate(2026, 12, 20) << 1
+        << QStringList{"2026-12-20", "2026-12-19", "2026-12-18", "2026-12-17", "2026-12-16", "2026-12-15",
+                       "2026-12-14", "2026-12-09", "2026-12-06"};
+}
+
+void TestBackup::theKeepingRule()
+{
+    QFETCH(QDate, first);
+    QFETCH(QDate, last);
+    QFETCH(int, step);
+    QFETCH(QStringList, kept);
+    QStringList copies;
+    for (QDate day = last; day >= first; day = day.addDays(-step))
+        copies.append(database::backupFileName(day));
+    QStringList expected;
+    for (const QString &day : kept)
+        expected.append(database::backupFileName(QDate::fromString(day, Qt::ISODate)));
+    QStringList actual = database::backupsKept(copies, {}, QDate(2026, 12, 9));
+    std::sort(actual.begin(), actual.end(), std::greater<>());
+    QCOMPARE(actual, expected);
+}
+
+void TestBackup::aDamagedFileIsToldAndPushesOutNoGoodCopy()
+{
+    if (m_backend != Backend::Sqlite)
+        QSKIP("the server's database is the server's to keep");
+    addManyMembers(*h, 3000);
+    h->writeUserFile(QStringLiteral("Dorothy"));
+    const qint64 pageSize = h->rows(QStringLiteral("pragma page_size")).value(0).value(0).toLongLong();
+    const qint64 root =
+        h->rows(QStringLiteral("select rootpage from sqlite_master where name = 'members'")).value(0).value(0).toLongLong();
+    QTemporaryDir runtime; // the probe's lock is this test's own
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+    // The real program's start on a day, and the messages it showed.
+    auto startOn = [&](QDate day) {
+        QProcess program;
+        program.setProcessEnvironment(environment);
+        program.start(qEnvironmentVariable("KELVORY_PROBE"), {"--once", "--today", day.toString(Qt::ISODate), h->folder.path()});
+        program.waitForFinished(60000);
+        return QString::fromUtf8(program.readAllStandardOutput()).split(QLatin1Char('\n')).filter(QStringLiteral("MSG "));
+    };
+    const QDate firstDay(2026, 11, 1);
+    for (int i = 0; i < 10; ++i)
+        QCOMPARE(startOn(firstDay.addDays(i)), QStringList());
+    const QStringList good = database::backupsIn(folder());
+    QCOMPARE(good.first(), database::backupFileName(firstDay.addDays(9)));
+
+    // The members table's first page overwritten.
+    QFile file(QDir(h->folder.path()).filePath(QStringLiteral("Kelvory.db")));
+    QVERIFY(file.open(QIODevice::ReadWrite) && file.seek((root - 1) * pageSize));
+    QCOMPARE(file.write(QByteArray(int(pageSize), '\x5a')), pageSize);
+    file.close();
+    for (int i = 10; i < 30; ++i) {
+        const QStringList said = startOn(firstDay.addDays(i));
+        QCOMPARE(said.size(), 2);
+        QVERIFY2(said.at(0).startsWith(QStringLiteral("MSG 16 Kelvory|Members shown: 0. The club's database file")),
+                 qPrintable(said.at(0)));
+        QVERIFY2(said.at(1).contains(QStringLiteral("is damaged: SQLite's check of it says")), qPrintable(said.at(1)));
+        QVERIFY2(said.at(1).contains(QStringLiteral("The newest good copy is\\r\\n")
+                                     + QDir::toNativeSeparators(QDir(folder()).filePath(good.first()))),
+                 qPrintable(said.at(1)));
+        QCOMPARE(database::backupsIn(folder()), good); // no damaged copy named, no good one deleted
+    }
+    for (const QString &name : good)
+        QCOMPARE(database::damageIn(QDir(folder()).filePath(name)), QString());
+    QCOMPARE(QDir(folder()).entryList({QStringLiteral("*.part")}, QDir::Files), QStringList());
 }
 
 void TestBackup::aCopyThatCannotBeMadeIsReportedOnce()
@@ -189,10 +278,13 @@ void TestBackup::aCopyBrokenOffLeavesNoFileAndKeepsTheOthers()
     QCOMPARE(database::backupsIn(folder()), before);
     QCOMPARE(fileBytes(today()), todays);
 
-    // With room again the next copy is made, and the oldest goes.
+    // With room again the next copy is made, and the oldest go: the seven newest are kept.
     const database::BackupOutcome made = database::backUpEmbeddedDatabase(h->module->connection, folder(), tomorrow);
     QCOMPARE(int(made.kind), int(database::BackupOutcome::Kind::Made));
-    QCOMPARE(made.removed, QStringList{database::backupFileName(QDate(2024, 3, 1))});
+    QStringList oldest;
+    for (int i = 4; i >= 1; --i)
+        oldest.append(database::backupFileName(QDate(2024, 3, i)));
+    QCOMPARE(made.removed, oldest);
     QCOMPARE(integrity(tomorrows), QStringLiteral("ok"));
     QCOMPARE(rowsOf(tomorrows, QStringLiteral("select count(*) from members")).value(0).value(0).toInt(), 3000);
     QCOMPARE(int(database::backUpEmbeddedDatabase(h->module->connection, folder(), tomorrow).kind),

@@ -1,13 +1,32 @@
 #include "BackendTest.h"
 #include "changes/ChangeMessages.h"
 #include "changes/MemberChanges.h"
+#include "database/Connection.h"
 #include "roster/RosterForm.h"
 #include "roster/grid/CommandButton.h"
 #include "roster/grid/FlexGrid.h"
 
 #include <QDate>
 #include <QFile>
+#include <QSqlDatabase>
 #include <QtTest>
+
+#include <dlfcn.h>
+#include <sql.h>
+#include <sqlext.h>
+
+// The ODBC driver's answer to a commit, doubled: while set, a commit that succeeds is
+// answered with "success with information". The test program exports this function, so
+// that Qt's ODBC driver reaches it as the program's code does.
+static bool commitAnswersWithInformation = false;
+extern "C" SQLRETURN SQL_API SQLEndTran(SQLSMALLINT handleType, SQLHANDLE handle, SQLSMALLINT completion)
+{
+    using Real = SQLRETURN(SQL_API *)(SQLSMALLINT, SQLHANDLE, SQLSMALLINT);
+    static const auto real = reinterpret_cast<Real>(dlsym(RTLD_NEXT, "SQLEndTran"));
+    const SQLRETURN answer = real(handleType, handle, completion);
+    return answer == SQL_SUCCESS && completion == SQL_COMMIT && commitAnswersWithInformation ? SQL_SUCCESS_WITH_INFO
+                                                                                             : answer;
+}
 
 using namespace kelvory;
 using namespace kelvory::test;
@@ -43,6 +62,10 @@ private Q_SLOTS:
     void realLargestIdBeyondWholeNumbersIsAnOverflow();
     void datesTakeTheFormTheirColumnKeeps_data();
     void datesTakeTheFormTheirColumnKeeps();
+    void aServerColumnIsJudgedByTheCatalogueFirst_data();
+    void aServerColumnIsJudgedByTheCatalogueFirst();
+    void aDateColumnChangedMeanwhileIsLookedUpOnceMore();
+    void aCommitWithInformationIsACommit();
 
 private:
     void startWithMembers()
@@ -526,6 +549,71 @@ void TestChanges::datesTakeTheFormTheirColumnKeeps()
                                   : QStringLiteral("date ") + today.toString(Qt::ISODate);
     QCOMPARE(storedForm(h->rows(QStringLiteral("select date from changeHistory")).value(0).value(0)), expected);
     QCOMPARE(storedForm(h->rows(QStringLiteral("select created from memberstatus")).value(0).value(0)), expected);
+}
+
+void TestChanges::aServerColumnIsJudgedByTheCatalogueFirst_data()
+{
+    QTest::addColumn<QString>("catalogue");
+    QTest::addColumn<bool>("describedAsText");
+    QTest::addColumn<bool>("text");
+    // The "SQL Server" driver describes these as text; the catalogue knows better.
+    QTest::newRow("date described as text") << "date" << true << false;
+    QTest::newRow("datetimeoffset described as text") << "datetimeoffset" << true << false;
+    QTest::newRow("varchar described as a date") << "character varying" << false << true;
+    // No answer, or a type of the server's own: the driver's description decides.
+    QTest::newRow("no answer") << "" << true << true;
+    QTest::newRow("a type of its own") << "user-defined" << false << false;
+}
+
+void TestChanges::aServerColumnIsJudgedByTheCatalogueFirst()
+{
+    QFETCH(QString, catalogue);
+    QFETCH(bool, describedAsText);
+    QFETCH(bool, text);
+    QCOMPARE(database::serverColumnHoldsText(catalogue, describedAsText), text);
+}
+
+void TestChanges::aDateColumnChangedMeanwhileIsLookedUpOnceMore()
+{
+    if (m_backend != Backend::Postgres)
+        QSKIP("SQLite keeps any value in any column: no date fails to convert");
+    h->exec(QStringLiteral("alter table changeHistory alter column date type varchar(10)"));
+    h->clock.day = QDate(2026, 12, 13); // 12/13/2026: no date where the day comes first
+    startWithMembers();
+    pasteMember(form(), {"Castillo", "7 Pine", "Salem", "555-7", ""});
+    press(form().Command3);
+    QCOMPARE(h->dialogs.texts(), QStringList{"Record Added"});
+    // The administrator makes it a date column while the program runs, on a server that reads day first.
+    h->exec(QStringLiteral("alter table changeHistory alter column date type date using to_date(date, 'MM/DD/YYYY')"));
+    h->module->connection.execute(QStringLiteral("set datestyle to 'ISO, DMY'"));
+    pasteMember(form(), {"Okafor", "8 Pine", "Salem", "555-8", ""});
+    press(form().Command3);
+    QCOMPARE(h->dialogs.texts(), QStringList({"Record Added", "Record Added"}));
+    QVERIFY(!h->end.ended);
+    QCOMPARE(h->texts(QStringLiteral("select date, description from changeHistory order by description")),
+             QList<QStringList>({{"2026-12-13", "Added : Castillo: 7 Pine: Salem: 555-7: "},
+                                 {"2026-12-13", "Added : Okafor: 8 Pine: Salem: 555-8: "}}));
+}
+
+void TestChanges::aCommitWithInformationIsACommit()
+{
+    if (m_backend != Backend::Postgres)
+        QSKIP("an ODBC driver's answer");
+    // psqlODBC answers a commit with SQL_SUCCESS or SQL_ERROR only, so the driver's answer
+    // is doubled; SQL Server's driver gives "success with information" for a warning.
+    commitAnswersWithInformation = true;
+    auto reset = qScopeGuard([] { commitAnswersWithInformation = false; });
+    startWithMembers();
+    QVERIFY(h->module->connection.database().transaction());
+    QVERIFY2(!h->module->connection.database().commit(), "the double does not reach Qt's driver");
+    pasteMember(form(), {"Castillo", "7 Pine", "Salem", "555-7", ""});
+    press(form().Command3);
+    QCOMPARE(h->dialogs.texts(), QStringList{"Record Added"});
+    QVERIFY(!h->end.ended);
+    QCOMPARE(h->rows(QStringLiteral("select count(*) from members where name = 'Castillo'")).value(0).value(0).toInt(), 1);
+    // Back to one statement, one transaction: another connection sees a later statement at once.
+    h->module->connection.execute(QStringLiteral("insert into changeHistory values (current_date, 'After', 'y')"));
+    QCOMPARE(h->rows(QStringLiteral("select count(*) from changeHistory where person = 'After'")).value(0).value(0).toInt(), 1);
 }
 
 KELVORY_BACKEND_TEST_MAIN(TestChanges)

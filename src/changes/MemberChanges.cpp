@@ -119,10 +119,9 @@ QString transactionText(const QString &action, const EditTarget &boxes)
 
 void writeJournal(Module1 &module, const QString &action, const EditTarget &boxes)
 {
-    const QVariant date = module.connection.dateValue(database::sql::kJournalTable, database::sql::kJournalDateColumn,
-                                                      QDate::currentDate());
-    module.connection.execute(database::sql::kInsertJournal,
-                              {date, module.OperatorFirstName, transactionText(action, boxes)});
+    module.connection.executeWithDate(database::sql::kInsertJournal,
+                                      {QVariant(), module.OperatorFirstName, transactionText(action, boxes)},
+                                      database::sql::kJournalTable, database::sql::kJournalDateColumn, module.today());
 }
 
 std::optional<qint64> recordIdFrom(const QString &text)

@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QScopeGuard>
+#include <QSet>
 #include <QSqlDriver>
 
 #include <sqlite3.h>
@@ -46,8 +47,9 @@ sqlite3 *sqliteHandle(const QSqlDatabase &database)
     return *static_cast<sqlite3 *const *>(handle.constData());
 }
 
-// Copies every page of the source's main database into a new file. Returns why not, or nothing.
-std::optional<QString> copyDatabase(sqlite3 *source, const QString &target)
+// Copies every page of the source's main database into a new file. Returns why not, or
+// nothing; `damaged` tells that SQLite found the source itself damaged on the way.
+std::optional<QString> copyDatabase(sqlite3 *source, const QString &target, bool &damaged)
 {
     sqlite3 *copy = nullptr;
     const int opened = sqlite3_open_v2(QFile::encodeName(target).constData(), &copy,
@@ -70,6 +72,7 @@ std::optional<QString> copyDatabase(sqlite3 *source, const QString &target)
         sqlite3_sleep(200);
     }
     const int finished = sqlite3_backup_finish(backup);
+    damaged = stepped == SQLITE_CORRUPT || stepped == SQLITE_NOTADB;
     if (stepped != SQLITE_DONE)
         return QString::fromUtf8(sqlite3_errstr(stepped));
     if (finished != SQLITE_OK)
@@ -100,23 +103,88 @@ QStringList backupsIn(const QString &folder)
     return names;
 }
 
-QStringList pruneBackups(const QString &folder, int keep, QDate day)
+QStringList backupsKept(const QStringList &copies, const BackupKeeping &keeping, QDate day)
 {
-    const QString spared = backupFileName(day);
-    QStringList removed;
-    int kept = 0;
-    for (const QString &name : backupsIn(folder)) {
-        if (name == spared || kept < keep) {
-            ++kept;
+    QStringList kept;
+    if (copies.contains(backupFileName(day)))
+        kept.append(backupFileName(day));
+    auto keep = [&](const QString &name) {
+        if (!kept.contains(name))
+            kept.append(name);
+    };
+    for (int i = 0; i < copies.size() && i < keeping.days; ++i)
+        keep(copies.at(i));
+    // Newest first, so the first copy met in a week or a month is that week's or month's newest.
+    const QDate thisMonday = day.addDays(1 - day.dayOfWeek());
+    const QDate firstWeek = thisMonday.addDays(-7 * (keeping.weeks - 1));
+    const QDate firstMonth = QDate(day.year(), day.month(), 1).addMonths(-(keeping.months - 1));
+    QSet<QDate> weeksSeen;
+    QSet<QDate> monthsSeen;
+    for (const QString &name : copies) {
+        const QDate copied = *dayOfBackup(name);
+        if (copied > day)
             continue;
+        const QDate monday = copied.addDays(1 - copied.dayOfWeek());
+        if (keeping.weeks > 0 && monday >= firstWeek && !weeksSeen.contains(monday)) {
+            weeksSeen.insert(monday);
+            keep(name);
         }
-        if (QFile::remove(QDir(folder).filePath(name)))
+        const QDate month(copied.year(), copied.month(), 1);
+        if (keeping.months > 0 && month >= firstMonth && !monthsSeen.contains(month)) {
+            monthsSeen.insert(month);
+            keep(name);
+        }
+    }
+    return kept;
+}
+
+QStringList pruneBackups(const QString &folder, const BackupKeeping &keeping, QDate day)
+{
+    const QStringList copies = backupsIn(folder);
+    const QStringList kept = backupsKept(copies, keeping, day);
+    QStringList removed;
+    for (const QString &name : copies) {
+        if (!kept.contains(name) && QFile::remove(QDir(folder).filePath(name)))
             removed.append(name);
     }
     return removed;
 }
 
-BackupOutcome backUpEmbeddedDatabase(Connection &connection, const QString &folder, QDate day, int keep)
+QString damageIn(const QString &file)
+{
+    sqlite3 *db = nullptr;
+    const int opened =
+        sqlite3_open_v2(QFile::encodeName(file).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    auto close = qScopeGuard([&] { sqlite3_close(db); });
+    if (opened != SQLITE_OK)
+        return QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(opened));
+    sqlite3_stmt *check = nullptr;
+    if (sqlite3_prepare_v2(db, "pragma quick_check", -1, &check, nullptr) != SQLITE_OK)
+        return QString::fromUtf8(sqlite3_errmsg(db));
+    auto finish = qScopeGuard([&] { sqlite3_finalize(check); });
+    QStringList found;
+    int stepped = SQLITE_ROW;
+    while ((stepped = sqlite3_step(check)) == SQLITE_ROW)
+        found.append(QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(check, 0))));
+    if (stepped != SQLITE_DONE)
+        return QString::fromUtf8(sqlite3_errmsg(db));
+    if (found == QStringList{QStringLiteral("ok")})
+        return QString();
+    // The check lists up to a hundred findings; the first says enough in a message.
+    return found.isEmpty() ? QString::fromUtf8(sqlite3_errstr(SQLITE_CORRUPT)) : found.first();
+}
+
+QString newestGoodBackup(const QString &folder)
+{
+    for (const QString &name : backupsIn(folder)) {
+        if (damageIn(QDir(folder).filePath(name)).isEmpty())
+            return name;
+    }
+    return QString();
+}
+
+BackupOutcome backUpEmbeddedDatabase(Connection &connection, const QString &folder, QDate day,
+                                     const BackupKeeping &keeping)
 {
     BackupOutcome outcome;
     const QDir dir(folder);
@@ -140,7 +208,18 @@ BackupOutcome backUpEmbeddedDatabase(Connection &connection, const QString &fold
     for (const QString &name : dir.entryList({QStringLiteral("Kelvory-*.db") + kPartSuffix}, QDir::Files))
         QFile::remove(dir.filePath(name));
     const QString part = outcome.file + kPartSuffix;
-    if (const std::optional<QString> problem = copyDatabase(source, part)) {
+    bool damaged = false;
+    const std::optional<QString> problem = copyDatabase(source, part, damaged);
+    // A copy of a damaged file would push the good copies out one day after another.
+    const QString damage = problem ? QString() : damageIn(part);
+    if (damaged || !damage.isEmpty()) {
+        QFile::remove(part);
+        outcome.kind = BackupOutcome::Kind::Damaged;
+        outcome.reason = problem ? *problem : damage;
+        outcome.newestGood = newestGoodBackup(folder);
+        return outcome;
+    }
+    if (problem) {
         QFile::remove(part);
         return fail(*problem);
     }
@@ -149,7 +228,7 @@ BackupOutcome backUpEmbeddedDatabase(Connection &connection, const QString &fold
         return fail(messages::backupCannotBeNamed());
     }
     outcome.kind = BackupOutcome::Kind::Made;
-    outcome.removed = pruneBackups(folder, keep, day);
+    outcome.removed = pruneBackups(folder, keeping, day);
     return outcome;
 }
 
@@ -162,8 +241,10 @@ BackupOutcome copyEmbeddedDatabase(Connection &connection, const QString &file)
         outcome.reason = messages::backupSourceNotSqlite();
     else if (!QDir().mkpath(QFileInfo(file).absolutePath()))
         outcome.reason = messages::backupFolderCannotBeMade();
-    else if (const std::optional<QString> problem = copyDatabase(source, file + kPartSuffix))
+    else if (bool damaged = false; const std::optional<QString> problem = copyDatabase(source, file + kPartSuffix, damaged))
         outcome.reason = *problem;
+    else if (const QString damage = damageIn(file + kPartSuffix); !damage.isEmpty())
+        outcome.reason = damage; // a copy of a damaged file would undo nothing
     else if (!QFile::rename(file + kPartSuffix, file))
         outcome.reason = messages::backupCannotBeNamed();
     else

@@ -8,27 +8,39 @@ namespace kelvory::database {
 
 class Connection;
 
-inline constexpr int kBackupsKept = 10;
+// Which copies are kept: the newest daily ones, and the newest of each recent calendar
+// week (Monday to Sunday) and calendar month, the current ones included, so that damage
+// noticed weeks late still finds a good copy.
+struct BackupKeeping
+{
+    int days = 7;
+    int weeks = 4;
+    int months = 12;
+};
 
 // The name of a day's copy: Kelvory-YYYY-MM-DD.db.
 QString backupFileName(QDate day);
 
 struct BackupOutcome
 {
-    enum class Kind { Made, AlreadyMade, Failed };
+    // Damaged: the copy failed SQLite's quick check, so the database file itself is damaged.
+    enum class Kind { Made, AlreadyMade, Failed, Damaged };
     Kind kind = Kind::Failed;
     QString file;         // the day's copy
     QString reason;       // why it could not be made
-    QStringList removed;  // older copies deleted to keep the newest ones
+    QStringList removed;  // older copies deleted by the keeping rule
+    QString newestGood;   // for Damaged: the newest copy that passes the quick check, if any
 };
 
 // Copies the embedded database that the connection has open into the folder as the day's
 // copy, unless that copy is there already. The copy is taken with SQLite's online backup,
 // so that it is consistent even while the file is in use; it is written under a temporary
-// name and takes its own name only once complete, so that a copy broken off never passes
-// for a good one. Once made, all but the `keep` newest copies are deleted.
+// name and takes its own name only once complete and checked, so that neither a copy
+// broken off nor a copy of a damaged file ever passes for a good one. Once made, the
+// copies that the keeping rule does not keep are deleted; when the copy is not made,
+// nothing is deleted.
 BackupOutcome backUpEmbeddedDatabase(Connection &connection, const QString &folder, QDate day,
-                                     int keep = kBackupsKept);
+                                     const BackupKeeping &keeping = {});
 
 // Copies the embedded database that the connection has open to `file` (whose folder is
 // made when missing), in the same way as the day's copy: consistent, under a temporary
@@ -38,7 +50,13 @@ BackupOutcome copyEmbeddedDatabase(Connection &connection, const QString &file);
 
 // The days' copies in the folder, by file name, newest first; other files are not counted.
 QStringList backupsIn(const QString &folder);
-// Deletes all but the `keep` newest copies, never the copy of `day`; returns the names deleted.
-QStringList pruneBackups(const QString &folder, int keep, QDate day);
+// Of the copies named (newest first), those the rule keeps on `day`; the copy of `day` always.
+QStringList backupsKept(const QStringList &copies, const BackupKeeping &keeping, QDate day);
+// Deletes the copies that the rule does not keep; returns the names deleted.
+QStringList pruneBackups(const QString &folder, const BackupKeeping &keeping, QDate day);
+// Empty when SQLite's quick check finds the database file sound, else what it found.
+QString damageIn(const QString &file);
+// The newest copy in the folder that passes the quick check; empty when there is none.
+QString newestGoodBackup(const QString &folder);
 
 } // namespace kelvory::database

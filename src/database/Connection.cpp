@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSqlDriver>
+#include <QSqlField>
 #include <QSqlRecord>
 #include <QSqlResult>
 
@@ -76,6 +77,20 @@ Failure embeddedFileFailure(const Failure &failure, const QString &file, int wai
         return failure;
     }
     return Failure(failure.number(), description + QStringLiteral("\r\n\r\n(") + failure.description() + QLatin1Char(')'));
+}
+
+// The first diagnostic record of a connection, as Qt's driver would word it.
+Failure odbcFailure(SQLHANDLE dbc)
+{
+    SQLCHAR state[SQL_SQLSTATE_SIZE + 1] = {};
+    SQLINTEGER native = 0;
+    SQLCHAR text[SQL_MAX_MESSAGE_LENGTH] = {};
+    SQLSMALLINT length = 0;
+    if (!SQL_SUCCEEDED(SQLGetDiagRec(SQL_HANDLE_DBC, dbc, 1, state, &native, text, sizeof(text), &length)))
+        return Failure(QStringLiteral("-1"), messages::errorWithoutDescription());
+    const QString description = QString::fromUtf8(reinterpret_cast<const char *>(text)) + QLatin1Char(' ')
+        + QString::fromLatin1(reinterpret_cast<const char *>(state));
+    return Failure(QString::number(native), description.trimmed());
 }
 
 } // namespace
@@ -254,7 +269,23 @@ void Connection::beginTransaction()
 
 void Connection::commitTransaction()
 {
-    transactionStep(QStringLiteral("COMMIT"), &QSqlDatabase::commit);
+    if (m_backend != Backend::Odbc) {
+        transactionStep(QStringLiteral("COMMIT"), &QSqlDatabase::commit);
+        return;
+    }
+    // Qt's ODBC driver counts "success with information" (a notice, a warning the server
+    // sends as it commits) as a failed commit, though the change is stored; so the
+    // commit is made here, on the driver's own connection handle.
+    QSqlDatabase db = database();
+    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
+    if (!db.isOpen() || !handle.isValid() || !handle.constData())
+        throw Failure(QStringLiteral("3704"), messages::connectionNotOpen());
+    SQLHANDLE dbc = *static_cast<const SQLHANDLE *>(handle.constData());
+    if (!SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, dbc, SQL_COMMIT)))
+        throw odbcFailure(dbc);
+    // Back to one statement, one transaction, as Qt's own commit leaves it.
+    if (!SQL_SUCCEEDED(SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0)))
+        throw odbcFailure(dbc);
 }
 
 void Connection::rollbackTransaction() noexcept
@@ -264,6 +295,54 @@ void Connection::rollbackTransaction() noexcept
     } catch (const Failure &) {
         // The failure that led here is the one the operator is told of.
     }
+}
+
+bool serverColumnHoldsText(const QString &catalogueType, bool describedAsText)
+{
+    const QString type = catalogueType.trimmed().toLower();
+    static const QStringList textTypes = {
+        QStringLiteral("char"), QStringLiteral("varchar"), QStringLiteral("nchar"), QStringLiteral("nvarchar"),
+        QStringLiteral("text"), QStringLiteral("ntext"), QStringLiteral("character"),
+        QStringLiteral("character varying"), QStringLiteral("national character"),
+        QStringLiteral("national character varying")};
+    if (textTypes.contains(type))
+        return true;
+    if (type.startsWith(QLatin1String("date")) || type.startsWith(QLatin1String("timestamp"))
+        || type == QLatin1String("smalldatetime"))
+        return false;
+    return describedAsText;
+}
+
+bool isDateConversionFailure(const Failure &failure)
+{
+    // Qt 6.4's ODBC driver gives the server's own error number: SQL Server's are 241 (a
+    // date that cannot be read from text) and 242 (one out of range); PostgreSQL's driver
+    // numbers every error alike, so its words are what tell. Later Qt versions give the
+    // SQLSTATE instead (22007, 22008).
+    const QString number = failure.number();
+    const QString description = failure.description();
+    return number == QLatin1String("241") || number == QLatin1String("242") || number == QLatin1String("22007")
+        || number == QLatin1String("22008")
+        || description.contains(QLatin1String("date/time field value out of range"))
+        || description.contains(QLatin1String("invalid input syntax for type date"))
+        || description.contains(QLatin1String("invalid input syntax for type timestamp"));
+}
+
+QString Connection::catalogueType(const QString &table, int position)
+{
+    // Every schema's table of that name may answer; the one that the statements reach is
+    // in the connection's own schema, which SQL Server and PostgreSQL name differently,
+    // so answers that disagree name no type.
+    QSqlQuery columns = run(QStringLiteral("select distinct lower(DATA_TYPE) from INFORMATION_SCHEMA.COLUMNS "
+                                           "where lower(TABLE_NAME) = lower(?) and ORDINAL_POSITION = ?"),
+                            {table, position + 1});
+    QString type;
+    int answers = 0;
+    while (columns.next()) {
+        type = columns.value(0).toString();
+        ++answers;
+    }
+    return answers == 1 ? type : QString();
 }
 
 bool Connection::columnHoldsText(const QString &table, int position)
@@ -286,10 +365,11 @@ bool Connection::columnHoldsText(const QString &table, int position)
                     || type.contains(QLatin1String("TEXT")));
         }
     } else {
-        // The driver describes the column: char, varchar, nchar, nvarchar and text come as text.
         const QSqlQuery columns = run(QStringLiteral("select * from %1 where 1 = 0").arg(table), {});
         const QSqlRecord record = columns.record();
-        text = position < record.count() && record.field(position).metaType().id() == QMetaType::QString;
+        const bool described =
+            position < record.count() && record.field(position).metaType().id() == QMetaType::QString;
+        text = serverColumnHoldsText(catalogueType(table, position), described);
     }
     m_textColumns.insert(key, text);
     return text;
@@ -300,6 +380,26 @@ QVariant Connection::dateValue(const QString &table, int position, QDate date)
     if (columnHoldsText(table, position))
         return shortDateText(date);
     return date;
+}
+
+qint64 Connection::executeWithDate(const QString &sql, QVariantList values, const QString &table, int position,
+                                   QDate date)
+{
+    values[position] = dateValue(table, position, date);
+    if (m_backend != Backend::Odbc)
+        return execute(sql, values);
+    // A statement that fails leaves the transaction it is part of open on both servers:
+    // SQL Server ends only the statement (XACT_ABORT is off, its default), and psqlODBC
+    // rolls back to a savepoint of its own that it sets before each statement.
+    try {
+        return execute(sql, values);
+    } catch (const Failure &failure) {
+        if (!isDateConversionFailure(failure))
+            throw;
+    }
+    m_textColumns.remove(table.toLower() + QLatin1Char('/') + QString::number(position));
+    values[position] = dateValue(table, position, date);
+    return execute(sql, values);
 }
 
 } // namespace kelvory::database

@@ -80,6 +80,11 @@ public:
     // text column, the form that older copies of the program and the club's web site
     // keep there. The column's type is looked up once per connection.
     QVariant dateValue(const QString &table, int position, QDate date);
+    // Runs an insert into `table` whose value `position` is `date`, in the form that
+    // dateValue gives. When the server cannot convert the value (another workstation or
+    // the administrator changed the column meanwhile), the column's type is looked up
+    // once more and the insert is tried once more; anything else it does not catch.
+    qint64 executeWithDate(const QString &sql, QVariantList values, const QString &table, int position, QDate date);
 
 private:
     // With readFailureAllowed, a query that SQLite compiles but cannot run is given back
@@ -89,6 +94,8 @@ private:
     void applyCommandTimeout(QSqlQuery &query) const;
 
     bool columnHoldsText(const QString &table, int position);
+    // DATA_TYPE from the server's INFORMATION_SCHEMA, empty when it names none.
+    QString catalogueType(const QString &table, int position);
     void transactionStep(const QString &sqliteStatement, bool (QSqlDatabase::*odbcStep)());
 
     QString m_name;
@@ -99,6 +106,15 @@ private:
     int m_connectionTimeout = 15;
     int m_commandTimeout = 30;
 };
+
+// Whether a server column holds its dates as text: by the server's own catalogue
+// (INFORMATION_SCHEMA.COLUMNS.DATA_TYPE) when it names a text or a date type, for the
+// "SQL Server" driver describes date, datetime2 and datetimeoffset columns as text;
+// by the driver's description of the column otherwise.
+bool serverColumnHoldsText(const QString &catalogueType, bool describedAsText);
+
+// Whether a statement failed because the server could not make a date of a value.
+bool isDateConversionFailure(const Failure &failure);
 
 // Statements that stand or fall together: whatever is not committed when the
 // Transaction goes (a failure thrown past it, or a return before commit()) is rolled back.

@@ -18,6 +18,7 @@
 #include "roster/grid/GridFill.h"
 #include "roster/grid/Units.h"
 #include "startup/Admission.h"
+#include "startup/DailyBackup.h"
 #include "startup/Module1.h"
 #include "startup/VersionCheck.h"
 
@@ -324,7 +325,15 @@ void RosterForm::FillRoster()
 {
     GridFillOptions options;
     options.alignedColumns = kMemberFieldCount; // the hidden record id column is never aligned
-    fillGridFromQuery(m_module.connection, database::sql::kSelectMembers, *Grid1, options);
+    const GridFillResult filled = fillGridFromQuery(m_module.connection, database::sql::kSelectMembers, *Grid1, options);
+    // A roster shown in part would pass for the whole of it, and print, export and labels with it.
+    if (filled.unreadRow) {
+        const bool embedded = m_module.connection.backend() == database::Backend::Embedded;
+        m_module.MsgBox(partialRosterMessage(filled.rows, *filled.unreadRow,
+                                             embedded ? m_module.databaseFilePath() : QString(),
+                                             backup::backupsFolder(m_module)),
+                        MB_OK | MB_ICONERROR);
+    }
 }
 
 QString RosterForm::boxText(int index) const

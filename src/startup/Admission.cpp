@@ -15,6 +15,8 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include <algorithm>
+
 namespace kelvory::admission {
 
 namespace messages = startup::messages;
@@ -47,11 +49,28 @@ QByteArray userFileContent(const QString &firstName)
     return encode(QLatin1Char('"') + firstName + QLatin1Char('"') + QLatin1String("\r\n"));
 }
 
-UserFileName readUserFileName(const QByteArray &content)
+namespace {
+
+// Bytes beyond ASCII that read as UTF-8 are almost never text in a one-byte code page,
+// where a letter beyond ASCII would have to be followed by just the right symbols.
+bool isUtf8BeyondAscii(const QByteArray &content)
 {
-    // An editor may have saved the file again in another encoding, with a byte order mark.
-    const QStringConverter::Encoding encoding =
-        QStringConverter::encodingForData(content).value_or(QStringConverter::System);
+    if (std::all_of(content.cbegin(), content.cend(), [](char c) { return static_cast<uchar>(c) < 0x80; }))
+        return false;
+    QStringDecoder decode(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    const QString decoded = decode(content); // decoding is what finds an error
+    return !decoded.isNull() && !decode.hasError();
+}
+
+} // namespace
+
+UserFileName readUserFileName(const QByteArray &content, QStringConverter::Encoding system)
+{
+    // An editor may have saved the file again in another encoding, with a byte order mark,
+    // or in UTF-8 without one, as Notepad does.
+    QStringConverter::Encoding encoding = QStringConverter::encodingForData(content).value_or(system);
+    if (!QStringConverter::encodingForData(content) && isUtf8BeyondAscii(content))
+        encoding = QStringConverter::Utf8;
     // Stateless, so that a sequence cut off at the end of the file counts as broken too;
     // Qt 6.4 lets a last odd byte of UTF-16 pass silently, so that one is counted here.
     QStringDecoder decode(encoding, QStringConverter::Flag::Stateless);
@@ -185,9 +204,9 @@ void admitOperator(Module1 &module)
     }
     module.OperatorFirstName = answer;
     writeUserFile(path, answer);
-    const QVariant today = module.connection.dateValue(database::sql::kStatusTable, database::sql::kStatusDateColumn,
-                                                       QDate::currentDate());
-    module.connection.execute(database::sql::kInsertStatus, {module.OperatorFirstName, QStringLiteral("1"), today});
+    module.connection.executeWithDate(database::sql::kInsertStatus,
+                                      {module.OperatorFirstName, QStringLiteral("1"), QVariant()},
+                                      database::sql::kStatusTable, database::sql::kStatusDateColumn, module.today());
 }
 
 } // namespace kelvory::admission

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringConverter>
 #include <QStringView>
 #include <QVariant>
 
@@ -34,8 +35,11 @@ struct UserFileName
     QString character;
 };
 // Reads the first name from User.txt's bytes: in the encoding that a byte order mark
-// names (UTF-8, UTF-16 little or big endian), else in the system's encoding.
-UserFileName readUserFileName(const QByteArray &content);
+// names (UTF-8, UTF-16 little or big endian); as UTF-8 when the bytes are UTF-8 with
+// letters beyond ASCII (what Notepad writes without a mark); else in the system's
+// encoding (`system`, which a test may choose).
+UserFileName readUserFileName(const QByteArray &content,
+                              QStringConverter::Encoding system = QStringConverter::System);
 // The first name that User.txt holds, when it holds one that can be used.
 std::optional<QString> firstNameFromContent(const QByteArray &content);
 

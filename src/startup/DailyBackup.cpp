@@ -4,7 +4,6 @@
 #include "database/DatabaseMessages.h"
 #include "startup/Module1.h"
 
-#include <QDate>
 #include <QDir>
 
 namespace kelvory::backup {
@@ -14,16 +13,36 @@ QString backupsFolder(const Module1 &module)
     return QDir(module.deployment().programFolder).filePath(QStringLiteral("Backups"));
 }
 
+QString backupMessage(const Module1 &module, const database::BackupOutcome &outcome)
+{
+    namespace messages = database::messages;
+    const QString folder = backupsFolder(module);
+    switch (outcome.kind) {
+    case database::BackupOutcome::Kind::Failed:
+        return messages::backupNotMade(QDir::toNativeSeparators(folder), outcome.reason);
+    case database::BackupOutcome::Kind::Damaged: {
+        const QString file = QDir::toNativeSeparators(module.databaseFilePath());
+        const QString way = outcome.newestGood.isEmpty()
+            ? messages::backupNoGoodCopy(QDir::toNativeSeparators(folder))
+            : messages::backupRestoreFrom(QDir::toNativeSeparators(QDir(folder).filePath(outcome.newestGood)), file);
+        return messages::backupFoundDamage(file, outcome.reason, way);
+    }
+    case database::BackupOutcome::Kind::Made:
+    case database::BackupOutcome::Kind::AlreadyMade:
+        break;
+    }
+    return QString();
+}
+
 void dailyBackup(Module1 &module)
 {
     if (module.connection.backend() != database::Backend::Embedded)
         return;
-    const QString folder = backupsFolder(module);
     const database::BackupOutcome outcome =
-        database::backUpEmbeddedDatabase(module.connection, folder, QDate::currentDate());
-    if (outcome.kind == database::BackupOutcome::Kind::Failed)
-        module.MsgBox(database::messages::backupNotMade(QDir::toNativeSeparators(folder), outcome.reason),
-                      MB_OK | MB_ICONERROR);
+        database::backUpEmbeddedDatabase(module.connection, backupsFolder(module), module.today());
+    const QString message = backupMessage(module, outcome);
+    if (!message.isEmpty())
+        module.MsgBox(message, MB_OK | MB_ICONERROR);
 }
 
 } // namespace kelvory::backup

@@ -5,15 +5,24 @@
 namespace kelvory {
 class Module1;
 }
+namespace kelvory::database {
+struct BackupOutcome;
+}
 
 namespace kelvory::backup {
 
 // The Backups folder beside the program.
 QString backupsFolder(const Module1 &module);
 
+// What the operator is told of a day's copy: nothing when it is made; why not when it
+// cannot be; for a damaged database file, which copy is the newest good one and how to
+// put it back.
+QString backupMessage(const Module1 &module, const database::BackupOutcome &outcome);
+
 // Once a day, at start and after admission: a copy of the embedded database in the Backups
-// folder, the ten newest kept. A copy that cannot be made is reported in one message and
-// the program goes on. A server database is left to its server.
+// folder, older copies kept by the keeping rule. A copy that cannot be made, or that finds
+// the database file damaged, is reported in one message and the program goes on. A server
+// database is left to its server.
 void dailyBackup(Module1 &module);
 
 } // namespace kelvory::backup

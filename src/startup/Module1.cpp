@@ -38,6 +38,11 @@ QString Module1::databaseFilePath() const
     return QDir(m_deployment.programFolder).filePath(QStringLiteral("Kelvory.db"));
 }
 
+QDate Module1::today() const
+{
+    return m_services.clock ? m_services.clock->today() : QDate::currentDate();
+}
+
 int Module1::MsgBox(const QString &prompt, int style, const QString &title)
 {
     return m_services.dialogs->messageBox(prompt, style, title.isEmpty() ? m_deployment.title : title);

@@ -45,6 +45,8 @@ struct Services
     Shell *shell = nullptr;
     output::PrinterQueue *printers = nullptr;
     ProcessEnd *processEnd = nullptr;
+    // None: the system's clock.
+    Clock *clock = nullptr;
 };
 
 // The process-wide values and the start-up procedure. One Module1 lives as long as
@@ -73,6 +75,8 @@ public:
     QString userFilePath() const;
     QString exportFilePath() const;
     QString databaseFilePath() const;
+    // Today, by the services' clock.
+    QDate today() const;
 
     // A message box; without a title of its own it shows the application title.
     int MsgBox(const QString &prompt, int style = MB_OK, const QString &title = QString());

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDate>
 #include <QString>
 #include <QUrl>
 
@@ -63,6 +64,14 @@ public:
     virtual ~ProcessEnd() = default;
     // Ends the process at once: no window is asked, nothing more of the program runs.
     [[noreturn]] virtual void end(int exitCode) = 0;
+};
+
+// The day as the workstation's clock gives it; a test sets its own.
+class Clock
+{
+public:
+    virtual ~Clock() = default;
+    virtual QDate today() const = 0;
 };
 
 // A ProcessEnd that cannot end the process (a test's) unwinds with this instead;

@@ -88,6 +88,14 @@ public:
     int code = -1;
 };
 
+// The system's day, or the day a test sets.
+class SettableClock final : public Clock
+{
+public:
+    QDate today() const override { return day.isValid() ? day : QDate::currentDate(); }
+    QDate day;
+};
+
 // Prints to a PDF file, or has no printer at all.
 class PdfPrinterQueue final : public output::PrinterQueue
 {

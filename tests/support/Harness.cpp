@@ -224,7 +224,7 @@ QString Harness::userFilePath() const
 bool Harness::start()
 {
     if (!module)
-        module = std::make_unique<Module1>(deployment, Services{&dialogs, &shell, &printers, &end});
+        module = std::make_unique<Module1>(deployment, Services{&dialogs, &shell, &printers, &end, &clock});
     return module->Main();
 }
 

@@ -66,6 +66,7 @@ public:
     RecordingShell shell;
     PdfPrinterQueue printers;
     RecordingEnd end;
+    SettableClock clock;
     Deployment deployment;
     std::unique_ptr<Module1> module;
 

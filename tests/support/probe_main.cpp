@@ -1,4 +1,5 @@
-// kelvory_probe [--pg <database>] [--add <name|address|city|phone|comment>] <program folder> [answer ...]
+// kelvory_probe [--pg <database>] [--add <name|address|city|phone|comment>] [--today <yyyy-MM-dd>] [--once]
+//               <program folder> [answer ...]
 // Runs the real start-up of the program on the embedded database in <program folder>
 // (or, with --pg, on that database of the PostgreSQL test server that KELVORY_TEST_PG_*
 // name), printing every message box as one line "MSG <style> <title>|<text>" and
@@ -6,7 +7,8 @@
 // the single-instance lock it uses, "LOCK <path>", the one the program itself would use.
 // When the main window is shown it prints "SHOWN"; with --add it then types the member
 // into the edit boxes, prints "ADDING" and presses Add New. It keeps running until it is
-// killed.
+// killed; with --once it ends as soon as the window is shown. --today sets the day the
+// program's clock gives.
 #include "Fakes.h"
 #include "roster/RosterForm.h"
 #include "roster/grid/CommandButton.h"
@@ -54,6 +56,16 @@ private:
     QStringList m_answers;
 };
 
+class FixedClock final : public kelvory::Clock
+{
+public:
+    explicit FixedClock(QDate day) : m_day(day) {}
+    QDate today() const override { return m_day.isValid() ? m_day : QDate::currentDate(); }
+
+private:
+    QDate m_day;
+};
+
 class PrintingEnd final : public kelvory::ProcessEnd
 {
 public:
@@ -74,9 +86,15 @@ int main(int argc, char *argv[])
     QStringList arguments = QCoreApplication::arguments().mid(1);
     QString database;
     QStringList member;
+    QDate today;
+    bool once = false;
     while (arguments.size() >= 2 && arguments.first().startsWith(QLatin1String("--"))) {
         const QString option = arguments.takeFirst();
-        if (option == QLatin1String("--pg"))
+        if (option == QLatin1String("--once"))
+            once = true;
+        else if (option == QLatin1String("--today"))
+            today = QDate::fromString(arguments.takeFirst(), Qt::ISODate);
+        else if (option == QLatin1String("--pg"))
             database = arguments.takeFirst();
         else if (option == QLatin1String("--add"))
             member = arguments.takeFirst().split(QLatin1Char('|'));
@@ -101,11 +119,14 @@ int main(int argc, char *argv[])
     kelvory::test::RecordingShell shell;
     kelvory::test::PdfPrinterQueue printers;
     PrintingEnd processEnd;
-    kelvory::Module1 module(deployment, {&dialogs, &shell, &printers, &processEnd});
+    FixedClock clock(today);
+    kelvory::Module1 module(deployment, {&dialogs, &shell, &printers, &processEnd, &clock});
     if (!module.Main())
         return 1;
     std::printf("SHOWN\n");
     std::fflush(stdout);
+    if (once)
+        return 0;
     if (!member.isEmpty()) {
         QTimer::singleShot(0, [&] {
             kelvory::roster::RosterForm &form = *module.rosterForm();

@@ -1,15 +1,17 @@
 #include "roster/grid/GridFill.h"
 
 #include "database/Connection.h"
+#include "database/DatabaseMessages.h"
 #include "database/DateText.h"
 #include "roster/grid/FlexGrid.h"
 
+#include <QDir>
 #include <QVarLengthArray>
 
 namespace kelvory::roster {
 
-int fillGridFromQuery(database::Connection &connection, const QString &sql, FlexGrid &grid,
-                      const GridFillOptions &options)
+GridFillResult fillGridFromQuery(database::Connection &connection, const QString &sql, FlexGrid &grid,
+                                 const GridFillOptions &options)
 {
     database::ResultSet result = connection.openQuery(sql);
 
@@ -57,7 +59,21 @@ int fillGridFromQuery(database::Connection &connection, const QString &sql, Flex
         grid.setRow(count);
         grid.setCol(qBound(0, options.alignedColumns - 1, cols - 1));
     }
-    return count;
+    return {count, result.failure()};
+}
+
+QString partialRosterMessage(int shown, const Failure &unread, const QString &embeddedFile,
+                             const QString &backupsFolder)
+{
+    namespace messages = database::messages;
+    const QString why = unread.description();
+    // SQLITE_CORRUPT and SQLITE_NOTADB; a failure of another kind (a lock, a value
+    // that cannot be computed) says nothing of the file itself.
+    const int code = unread.number().toInt() & 0xff;
+    if (!embeddedFile.isEmpty() && (code == 11 || code == 26))
+        return messages::rosterPartlyReadDamaged(shown, QDir::toNativeSeparators(embeddedFile),
+                                                 QDir::toNativeSeparators(backupsFolder), why);
+    return messages::rosterPartlyRead(shown, why);
 }
 
 } // namespace kelvory::roster
