@@ -3,6 +3,7 @@
 #include "changes/MemberChanges.h"
 #include "roster/CommandButton.h"
 #include "roster/FlexGrid.h"
+#include "roster/RosterColumns.h"
 #include "roster/RosterForm.h"
 
 #include <QDate>
@@ -43,6 +44,8 @@ private Q_SLOTS:
     void realLargestIdBeyondWholeNumbersIsAnOverflow();
     void datesTakeTheFormTheirColumnKeeps_data();
     void datesTakeTheFormTheirColumnKeeps();
+    void anotherWorkstationsChangeIsNeverOverwrittenUnseen_data();
+    void anotherWorkstationsChangeIsNeverOverwrittenUnseen();
 
 private:
     void startWithMembers()
@@ -526,6 +529,74 @@ void TestChanges::datesTakeTheFormTheirColumnKeeps()
                                   : QStringLiteral("date ") + today.toString(Qt::ISODate);
     QCOMPARE(storedForm(h->rows(QStringLiteral("select date from changeHistory")).value(0).value(0)), expected);
     QCOMPARE(storedForm(h->rows(QStringLiteral("select created from memberstatus")).value(0).value(0)), expected);
+}
+
+void TestChanges::anotherWorkstationsChangeIsNeverOverwrittenUnseen_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<int>("otherBox");
+    QTest::addColumn<QString>("otherText");
+    QTest::addColumn<int>("secondAnswer");
+    QTest::newRow("Update after a new phone") << "update" << 3 << "555-9" << 0;
+    QTest::newRow("Update after a rename") << "update" << 0 << "Baker-Lee" << 0;
+    QTest::newRow("DELETE after a new phone, kept") << "delete" << 3 << "555-9" << int(IDNO);
+    QTest::newRow("DELETE after a rename, deleted") << "delete" << 0 << "Baker-Lee" << int(IDYES);
+}
+
+void TestChanges::anotherWorkstationsChangeIsNeverOverwrittenUnseen()
+{
+    QFETCH(QString, command);
+    QFETCH(int, otherBox);
+    QFETCH(QString, otherText);
+    QFETCH(int, secondAnswer);
+    startWithMembers();
+    SecondWorkstation other(*h);
+    QVERIFY(other.start());
+
+    // Both pick Baker; the other workstation changes one field and stores it.
+    QVERIFY(pickMember(form(), 41));
+    const QStringList picked = boxes();
+    QVERIFY(pickMember(other.form(), 41));
+    typeInto(other.form(), otherBox, otherText);
+    press(other.form().Command2);
+    QCOMPARE(other.dialogs.texts(), QStringList{"Record Updated"});
+    const QList<QStringList> afterOther = members();
+    const QString changed = changes::messages::changedField(
+        QString::fromLatin1(roster::columnFacts(otherBox).caption), picked.at(otherBox), otherText);
+
+    if (command == QLatin1String("update")) {
+        typeInto(form(), 1, QStringLiteral("9 New St"));
+        const QStringList typed = boxes();
+        press(form().Command2);
+        QCOMPARE(h->dialogs.texts(), QStringList{changes::messages::changedElsewhere(changed)});
+        QCOMPARE(members(), afterOther);
+        QCOMPARE(journal().size(), 1);
+        QCOMPARE(boxes(), typed);
+        QVERIFY(!h->end.ended);
+
+        // Pressed again, now that the other change has been seen: the boxes are stored.
+        h->dialogs.clear();
+        press(form().Command2);
+        QCOMPARE(h->dialogs.texts(), QStringList{"Record Updated"});
+        QCOMPARE(members().at(1), typed);
+        QCOMPARE(journal().size(), 2);
+        // And a further Update of the same boxes is not taken for another workstation's.
+        h->dialogs.clear();
+        press(form().Command2);
+        QCOMPARE(h->dialogs.texts(), QStringList{"Record Updated"});
+    } else {
+        h->dialogs.answer(IDYES);
+        h->dialogs.answer(secondAnswer);
+        press(form().Command6);
+        QStringList expected{"Are you sure you want to Delete Baker", changes::messages::deleteChangedQuestion(changed)};
+        if (secondAnswer == IDYES)
+            expected << "Record Deleted";
+        QCOMPARE(h->dialogs.texts(), expected);
+        QCOMPARE(members().size(), secondAnswer == IDYES ? 1 : 2);
+        QCOMPARE(journal().size(), secondAnswer == IDYES ? 2 : 1);
+        if (secondAnswer != IDYES)
+            QCOMPARE(members(), afterOther);
+    }
 }
 
 KELVORY_BACKEND_TEST_MAIN(TestChanges)

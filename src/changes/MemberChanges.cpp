@@ -78,33 +78,99 @@ bool recordIdHeld(Module1 &module, qint64 id)
     return module.connection.query(database::sql::kCountRecordId, {QString::number(id)}).field(0).toLongLong() > 0;
 }
 
+// The member's five stored fields as the grid would show them, read under the lock
+// that the change then holds; nothing unless exactly one member holds the id.
+std::optional<QStringList> storedMember(database::Connection &connection, qint64 id)
+{
+    const QString &sql = connection.server() == database::Server::PostgreSql ? database::sql::kSelectStoredMemberPostgreSql
+        : connection.server() == database::Server::SqlServer                 ? database::sql::kSelectStoredMemberSqlServer
+                                                                             : database::sql::kSelectStoredMember;
+    database::ResultSet stored = connection.query(sql, {id});
+    if (stored.eof())
+        return std::nullopt;
+    QStringList fields;
+    for (int k = 0; k < kMemberFieldCount; ++k)
+        fields << stored.text(k).toString();
+    stored.moveNext();
+    if (!stored.eof())
+        return std::nullopt;
+    return fields;
+}
+
+// One line per field that differs between the member as picked and as stored.
+QStringList changedFields(const QStringList &picked, const QStringList &stored)
+{
+    QStringList lines;
+    for (int k = 0; k < kMemberFieldCount; ++k) {
+        if (picked.value(k) != stored.value(k))
+            lines << messages::changedField(QString::fromLatin1(columnFacts(k).caption), picked.value(k),
+                                            stored.value(k));
+    }
+    return lines;
+}
+
+struct ChangeOutcome
+{
+    enum Kind { Done, ChangedElsewhere, Gone, Shared } kind = Done;
+    qint64 affected = 0;
+    // ChangedElsewhere: the member as stored; Done: as stored after the change.
+    QStringList stored;
+};
+
 // Runs the statement that changes the picked member, refills the roster and writes the
 // journal row as one transaction, so that a change is never stored without its journal
-// row. True when exactly that member was changed. Otherwise nothing is: another
-// workstation may have deleted the member since it was picked (the grid is brought up to
-// date), or several members hold the id and a change would hit them all.
-bool changePickedMember(Module1 &module, EditTarget &boxes, const QString &statement, const QVariantList &values,
-                        qint64 id, const QString &action)
+// row. Done when exactly that member was changed. Otherwise nothing is: another
+// workstation may have changed the member since it was picked, or deleted it, or several
+// members hold the id and a change would hit them all. No message is shown here, so
+// that no lock is held while the operator reads one.
+ChangeOutcome tryChangePickedMember(Module1 &module, EditTarget &boxes, const QString &statement,
+                                    const QVariantList &values, qint64 id, const QString &action)
 {
-    qint64 affected = 0;
-    {
-        database::Transaction change(module.connection);
-        affected = module.connection.execute(statement, values);
-        if (affected != 0 && affected <= 1) {
-            boxes.FillRoster();
-            writeJournal(module, action, boxes);
-            change.commit();
-            return true;
-        }
+    database::Connection &connection = module.connection;
+    database::Transaction change(connection);
+    // A member picked from the grid is checked against what is stored now; boxes filled
+    // otherwise (never, through the window) are taken as they are.
+    const std::optional<QStringList> picked = boxes.pickedMember();
+    if (picked && picked->value(RecordId) == boxes.boxText(RecordId)) {
+        const std::optional<QStringList> stored = storedMember(connection, id);
+        if (stored && !changedFields(*picked, *stored).isEmpty())
+            return {ChangeOutcome::ChangedElsewhere, 0, *stored};
     }
-    // Rolled back: the message is shown only now, so that no lock is held while the
-    // operator reads it.
-    if (affected == 0) {
+    const qint64 affected = connection.execute(statement, values);
+    if (affected != 1)
+        return {affected == 0 ? ChangeOutcome::Gone : ChangeOutcome::Shared, affected, {}};
+    QStringList after;
+    if (action == kChanged)
+        after = storedMember(connection, id).value_or(QStringList());
+    boxes.FillRoster();
+    writeJournal(module, action, boxes);
+    change.commit();
+    return {ChangeOutcome::Done, affected, after};
+}
+
+// Tells the operator why a change was not made; true when it was.
+bool reportOutcome(Module1 &module, EditTarget &boxes, const ChangeOutcome &outcome, qint64 id)
+{
+    switch (outcome.kind) {
+    case ChangeOutcome::Done:
+        if (!outcome.stored.isEmpty())
+            boxes.setPickedMember(outcome.stored + QStringList{boxes.boxText(RecordId)});
+        return true;
+    case ChangeOutcome::ChangedElsewhere:
+        break;
+    case ChangeOutcome::Gone:
         boxes.FillRoster();
         module.MsgBox(messages::memberGone(boxes.boxText(RecordId)));
-    } else {
-        module.MsgBox(messages::recordIdShared(id, affected));
+        return false;
+    case ChangeOutcome::Shared:
+        module.MsgBox(messages::recordIdShared(id, outcome.affected));
+        return false;
     }
+    // The operator has now seen the other change: a second Update stores the boxes over it.
+    const QStringList lines = changedFields(boxes.pickedMember().value_or(QStringList()), outcome.stored);
+    boxes.setPickedMember(outcome.stored + QStringList{boxes.boxText(RecordId)});
+    boxes.FillRoster();
+    module.MsgBox(messages::changedElsewhere(lines.join(QStringLiteral("\r\n"))));
     return false;
 }
 
@@ -175,6 +241,7 @@ void addMember(Module1 &module, EditTarget &boxes)
         return;
 
     std::optional<qint64> taken;
+    std::optional<QStringList> added;
     {
         database::Transaction change(module.connection);
         std::optional<qint64> newId;
@@ -192,6 +259,8 @@ void addMember(Module1 &module, EditTarget &boxes)
             const std::optional<qint64> id = recordIdFrom(boxes.boxText(RecordId));
             values.append(id ? QVariant(*id) : QVariant(boxes.boxText(RecordId)));
             module.connection.execute(database::sql::kInsertMember, values);
+            if (id)
+                added = storedMember(module.connection, *id);
 
             boxes.FillRoster();
             writeJournal(module, kAdded, boxes);
@@ -202,6 +271,8 @@ void addMember(Module1 &module, EditTarget &boxes)
         module.MsgBox(messages::newRecordIdTaken(*taken));
         return;
     }
+    // An Update right after it starts from the new member as stored.
+    boxes.setPickedMember(added ? std::optional(*added + QStringList{boxes.boxText(RecordId)}) : std::nullopt);
     module.MsgBox(messages::recordAdded());
 }
 
@@ -209,7 +280,11 @@ void updateMember(Module1 &module, EditTarget &boxes)
 {
     const std::optional<qint64> id =
         memberToChange(module, boxes, Address, messages::nothingToUpdate(), QStringLiteral("Update"));
-    if (id && changePickedMember(module, boxes, database::sql::kUpdateMember, memberFields(boxes) << *id, *id, kChanged))
+    if (!id)
+        return;
+    const ChangeOutcome outcome =
+        tryChangePickedMember(module, boxes, database::sql::kUpdateMember, memberFields(boxes) << *id, *id, kChanged);
+    if (reportOutcome(module, boxes, outcome, *id))
         module.MsgBox(messages::recordUpdated());
 }
 
@@ -225,8 +300,24 @@ void deleteMember(Module1 &module, EditTarget &boxes)
     if (answer != IDYES)
         return;
 
-    if (changePickedMember(module, boxes, database::sql::kDeleteMember, {*id}, *id, kDeleted))
-        module.MsgBox(messages::recordDeleted());
+    for (;;) {
+        const ChangeOutcome outcome =
+            tryChangePickedMember(module, boxes, database::sql::kDeleteMember, {*id}, *id, kDeleted);
+        if (outcome.kind == ChangeOutcome::ChangedElsewhere) {
+            // Asked again, naming the other change; a Yes deletes the member as now stored.
+            const QStringList lines = changedFields(boxes.pickedMember().value_or(QStringList()), outcome.stored);
+            boxes.setPickedMember(outcome.stored + QStringList{boxes.boxText(RecordId)});
+            boxes.FillRoster();
+            if (module.MsgBox(messages::deleteChangedQuestion(lines.join(QStringLiteral("\r\n"))), MB_YESNO,
+                              messages::deleteQuestionTitle())
+                != IDYES)
+                return;
+            continue;
+        }
+        if (reportOutcome(module, boxes, outcome, *id))
+            module.MsgBox(messages::recordDeleted());
+        return;
+    }
 }
 
 } // namespace kelvory::changes

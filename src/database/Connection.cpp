@@ -77,6 +77,26 @@ Failure embeddedFileFailure(const Failure &failure, const QString &file, int wai
     return Failure(failure.number(), description + QStringLiteral("\r\n\r\n(") + failure.description() + QLatin1Char(')'));
 }
 
+// What the ODBC driver says it reaches. A driver registered as "SQL Server" may be
+// Microsoft's, FreeTDS or, in the tests, psqlODBC; the name tells them apart.
+Server serverOf(const QSqlDatabase &db)
+{
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid() || !handle.constData())
+        return Server::Other;
+    SQLHANDLE connection = *static_cast<const SQLHANDLE *>(handle.constData());
+    SQLCHAR name[128] = {};
+    SQLSMALLINT length = 0;
+    if (!connection || !SQL_SUCCEEDED(SQLGetInfo(connection, SQL_DBMS_NAME, name, sizeof name, &length)))
+        return Server::Other;
+    const QString dbms = QString::fromLatin1(reinterpret_cast<const char *>(name)).toLower();
+    if (dbms.contains(QLatin1String("microsoft sql server")))
+        return Server::SqlServer;
+    if (dbms.contains(QLatin1String("postgresql")))
+        return Server::PostgreSql;
+    return Server::Other;
+}
+
 } // namespace
 
 Connection::Connection() : m_name(nextConnectionName()) {}
@@ -128,6 +148,7 @@ void Connection::openServer(const ServerSettings &settings)
     if (!db.open(QString(), QString()))
         throw failureFrom(db.lastError());
     m_backend = Backend::Odbc;
+    m_server = serverOf(db);
 }
 
 void Connection::openEmbedded(const QString &file)
@@ -144,6 +165,7 @@ void Connection::openEmbedded(const QString &file)
     if (!db.open())
         throw embeddedFileFailure(failureFrom(db.lastError()), file, waitSeconds);
     m_backend = Backend::Embedded;
+    m_server = Server::Embedded;
     if (!existed) {
         try {
             createEmbeddedSchema(*this);

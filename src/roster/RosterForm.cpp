@@ -328,10 +328,13 @@ void RosterForm::setBoxText(int index, const QString &text)
 void RosterForm::Grid1_Click()
 {
     m_module.guarded([&] {
+        QStringList picked;
         for (int k = 0; k < 6; ++k) {
             Grid1->setCol(k);
             Text1[k]->setText(Grid1->TextMatrix(Grid1->Row(), Grid1->Col()));
+            picked << Text1[k]->text();
         }
+        m_picked = picked;
     });
 }
 
@@ -350,6 +353,7 @@ void RosterForm::Command1_Click()
 {
     for (QLineEdit *box : Text1)
         box->setText(QString());
+    m_picked.reset();
 }
 
 void RosterForm::Command2_Click()
