@@ -71,13 +71,6 @@ std::optional<qint64> memberToChange(Module1 &module, const EditTarget &boxes, R
     return id;
 }
 
-// Whether a member holds the id. Bound as text, so that a server comparing it with a
-// text column holding other texts too does not fail on converting them.
-bool recordIdHeld(Module1 &module, qint64 id)
-{
-    return module.connection.query(database::sql::kCountRecordId, {QString::number(id)}).field(0).toLongLong() > 0;
-}
-
 // The member's five stored fields as the grid would show them, read under the lock
 // that the change then holds; nothing unless exactly one member holds the id.
 std::optional<QStringList> storedMember(database::Connection &connection, qint64 id)
@@ -203,7 +196,7 @@ std::optional<qint64> recordIdFrom(const QString &text)
     return id;
 }
 
-qint64 nextRecordId(const QVariant &largestStored)
+qint64 recordIdAfter(const QVariant &largestStored)
 {
     if (largestStored.isNull())
         return 1;
@@ -229,6 +222,34 @@ qint64 nextRecordId(const QVariant &largestStored)
     return largest + 1;
 }
 
+std::optional<qint64> nextRecordId(database::Connection &connection)
+{
+    // Where reads do not wait for writers (PostgreSQL, SQL Server with row versioning), two
+    // transactions would both read the same largest id before either stored the next.
+    switch (connection.server()) {
+    case database::Server::PostgreSql:
+        connection.execute(database::sql::kRecordIdLockPostgreSql);
+        break;
+    case database::Server::SqlServer:
+        connection.execute(database::sql::kRecordIdLockSqlServer);
+        break;
+    case database::Server::Embedded: // BEGIN IMMEDIATE has taken the file's write lock
+    case database::Server::Other: // no lock known: recordIdHeld and a unique index guard
+        break;
+    }
+    database::ResultSet largest = connection.query(database::sql::kMaxRecordId);
+    if (largest.eof())
+        return std::nullopt;
+    return recordIdAfter(largest.field(0));
+}
+
+// Bound as text, so that a server comparing it with a text column holding other texts
+// too does not fail on converting them.
+bool recordIdHeld(database::Connection &connection, qint64 id)
+{
+    return connection.query(database::sql::kCountRecordId, {QString::number(id)}).field(0).toLongLong() > 0;
+}
+
 void addMember(Module1 &module, EditTarget &boxes)
 {
     for (int k = 0; k < kMemberFieldCount; ++k) {
@@ -244,13 +265,8 @@ void addMember(Module1 &module, EditTarget &boxes)
     std::optional<QStringList> added;
     {
         database::Transaction change(module.connection);
-        std::optional<qint64> newId;
-        {
-            database::ResultSet largest = module.connection.query(database::sql::kMaxRecordId);
-            if (!largest.eof())
-                newId = nextRecordId(largest.field(0));
-        }
-        if (newId && recordIdHeld(module, *newId)) {
+        const std::optional<qint64> newId = nextRecordId(module.connection);
+        if (newId && recordIdHeld(module.connection, *newId)) {
             taken = newId;
         } else {
             if (newId)

@@ -8,6 +8,9 @@
 namespace kelvory {
 class Module1;
 }
+namespace kelvory::database {
+class Connection;
+}
 
 namespace kelvory::changes {
 
@@ -27,7 +30,18 @@ void writeJournal(Module1 &module, const QString &action, const EditTarget &boxe
 // A record id as the id box holds it, when it is a whole number.
 std::optional<qint64> recordIdFrom(const QString &text);
 // The id after the largest stored one; an empty roster starts at 1.
-qint64 nextRecordId(const QVariant &largestStored);
+qint64 recordIdAfter(const QVariant &largestStored);
+
+// The record id for a new member: the one after the largest stored (recordIdAfter), or
+// nothing when the server gives no largest id at all. Runs inside the caller's
+// transaction and first takes the server's lock for choosing a new id, held until that
+// transaction ends, so that two workstations (or two imports) never choose the same id:
+// the second waits until the first has stored its member. Whoever stores a member under
+// the id commits it in that same transaction.
+std::optional<qint64> nextRecordId(database::Connection &connection);
+// Whether a member holds the id already (the web site, or an id stored as text, may have
+// given it without the lock).
+bool recordIdHeld(database::Connection &connection, qint64 id);
 
 // Add New, Update and DELETE. Each stores its change and its journal row in one
 // transaction, with the roster refilled between them: both are stored, or neither.

@@ -1,0 +1,158 @@
+// Several workstations on one database at once: two connections (or two real program
+// processes) adding members at the same moment never store one id twice.
+#include "BackendTest.h"
+#include "changes/MemberChanges.h"
+#include "database/Statements.h"
+
+#include <QProcess>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QtTest>
+
+#include <atomic>
+#include <thread>
+
+using namespace kelvory;
+using namespace kelvory::test;
+
+namespace {
+
+// A connection of the test's own to the harness's database, as a workstation opens it.
+void openLikeAWorkstation(database::Connection &connection, const Harness &harness)
+{
+    connection.setConnectionTimeout(10);
+    connection.setCommandTimeout(10);
+    if (harness.backend == Backend::Sqlite)
+        connection.openEmbedded(QDir(harness.folder.path()).filePath(QStringLiteral("Kelvory.db")));
+    else
+        connection.openServer(harness.deployment.server);
+}
+
+// Add New's steps on a connection: the new id chosen and the member stored, in one transaction.
+qint64 storeNewMember(database::Connection &connection, const QString &name)
+{
+    database::Transaction change(connection);
+    const qint64 id = changes::nextRecordId(connection).value_or(1);
+    connection.execute(database::sql::kInsertMember, {name, QStringLiteral("1 Elm"), QStringLiteral("Salem"),
+                                                      QStringLiteral("555-1"), QString(), id});
+    change.commit();
+    return id;
+}
+
+// Waits until the process has printed a line that begins with `start`; the line, or nothing.
+QString waitForLine(QProcess &process, const QString &start, int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!deadline.hasExpired()) {
+        while (process.canReadLine()) {
+            const QString line = QString::fromUtf8(process.readLine()).trimmed();
+            if (line.startsWith(start))
+                return line;
+        }
+        if (process.state() != QProcess::Running)
+            return QString();
+        process.waitForReadyRead(20);
+    }
+    return QString();
+}
+
+} // namespace
+
+class TestWorkstations : public BackendTest
+{
+    Q_OBJECT
+public:
+    using BackendTest::BackendTest;
+
+private Q_SLOTS:
+    void addNewAtTheSameMomentNeverGivesOneIdTwice_data();
+    void addNewAtTheSameMomentNeverGivesOneIdTwice();
+};
+
+void TestWorkstations::addNewAtTheSameMomentNeverGivesOneIdTwice_data()
+{
+    QTest::addColumn<bool>("processes");
+    QTest::newRow("two connections, steps interleaved") << false;
+    QTest::newRow("two programs, 20 rounds") << true;
+}
+
+void TestWorkstations::addNewAtTheSameMomentNeverGivesOneIdTwice()
+{
+    QFETCH(bool, processes);
+    h->prepareDatabase();
+    h->addMember(QStringLiteral("Adams"), QStringLiteral("1 Elm"), QStringLiteral("Salem"), QStringLiteral("555-1"),
+                 QString(), 41);
+
+    if (!processes) {
+        database::Connection first;
+        openLikeAWorkstation(first, *h);
+        database::Transaction change(first);
+        const std::optional<qint64> firstId = changes::nextRecordId(first);
+        QCOMPARE(firstId, std::optional<qint64>(42));
+
+        // The second workstation presses Add New before the first has stored its member.
+        std::atomic<qint64> secondId{0};
+        std::thread second([&] {
+            database::Connection connection;
+            openLikeAWorkstation(connection, *h);
+            secondId = storeNewMember(connection, QStringLiteral("Second"));
+        });
+        QThread::msleep(500);
+        const qint64 chosenBeforeFirstStored = secondId.load();
+        first.execute(database::sql::kInsertMember, {QStringLiteral("First"), QStringLiteral("2 Oak"),
+                                                     QStringLiteral("Salem"), QStringLiteral("555-2"), QString(),
+                                                     *firstId});
+        change.commit();
+        second.join();
+        QCOMPARE(chosenBeforeFirstStored, 0);
+        QCOMPARE(secondId.load(), 43);
+        QCOMPARE(h->texts(QStringLiteral("select name, recordid from members order by recordid")),
+                 (QList<QStringList>{{"Adams", "41"}, {"First", "42"}, {"Second", "43"}}));
+        return;
+    }
+
+    const QString probe = qEnvironmentVariable("KELVORY_PROBE");
+    QVERIFY2(QFile::exists(probe), "KELVORY_PROBE names no program");
+    h->writeUserFile(QStringLiteral("Dorothy"));
+    constexpr int kRounds = 20;
+    QTemporaryDir runtimes[2];
+    QProcess programs[2];
+    for (int p = 0; p < 2; ++p) {
+        // A runtime folder of each program's own, so that its single-instance lock is its own.
+        QVERIFY(QFile::setPermissions(runtimes[p].path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                                              | QFileDevice::ExeOwner));
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimes[p].path());
+        programs[p].setProcessEnvironment(environment);
+        QStringList arguments{QStringLiteral("--add"), QStringLiteral("Program %1|1 Elm|Salem|555-1|").arg(p),
+                              QStringLiteral("--rounds"), QString::number(kRounds)};
+        if (m_backend == Backend::Postgres)
+            arguments = QStringList{QStringLiteral("--pg"), h->deployment.server.database} + arguments;
+        programs[p].start(probe, arguments << h->folder.path());
+        QVERIFY(programs[p].waitForStarted());
+    }
+    for (QProcess &program : programs)
+        QVERIFY2(!waitForLine(program, QStringLiteral("SHOWN"), 60000).isEmpty(), "a program did not start");
+    for (int round = 0; round < kRounds; ++round) {
+        for (QProcess &program : programs)
+            program.write("go\n");
+        for (QProcess &program : programs)
+            QCOMPARE(waitForLine(program, QStringLiteral("MSG"), 30000), QStringLiteral("MSG 0 Kelvory|Record Added"));
+    }
+    for (QProcess &program : programs) {
+        QVERIFY(!waitForLine(program, QStringLiteral("DONE"), 10000).isEmpty());
+        program.kill();
+        program.waitForFinished();
+    }
+    const QList<QStringList> ids = h->texts(QStringLiteral("select recordid from members where name <> 'Adams'"));
+    QCOMPARE(ids.size(), 2 * kRounds);
+    QSet<QString> distinct;
+    for (const QStringList &row : ids)
+        distinct.insert(row.value(0));
+    QCOMPARE(distinct.size(), 2 * kRounds);
+    QCOMPARE(h->journal().size(), 2 * kRounds);
+}
+
+KELVORY_BACKEND_TEST_MAIN(TestWorkstations)
+#include "tst_workstations.moc"
