@@ -46,6 +46,19 @@ private Q_SLOTS:
 void TestKilledMidChange::aChangeIsStoredWithItsJournalRowOrNotAtAll()
 {
     addManyMembers(*h, 100000);
+    // The change commits before the refill now, a few milliseconds after Add New; a
+    // journal row that takes its time (a quarter of a second or so) keeps a moment
+    // between the member's insert and the commit for the kills to fall into.
+    if (m_backend == Backend::Sqlite) {
+        h->exec(QStringLiteral("create trigger slow_journal before insert on changeHistory begin "
+                               "select count(*) from members a, members b where b.recordid <= 20 "
+                               "and a.name || b.name like '%zz%'; end"));
+    } else {
+        h->exec(QStringLiteral("create or replace function slow_journal() returns trigger language plpgsql as "
+                               "$$ begin perform pg_sleep(0.25); return new; end $$"));
+        h->exec(QStringLiteral("create trigger slow_journal before insert on changeHistory "
+                               "for each row execute function slow_journal()"));
+    }
     const QString probe = qEnvironmentVariable("KELVORY_PROBE");
     QVERIFY2(QFile::exists(probe), "KELVORY_PROBE names no program");
 

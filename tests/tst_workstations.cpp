@@ -1,6 +1,8 @@
 // Several workstations on one database at once: two connections (or two real program
-// processes) adding members at the same moment never store one id twice.
+// processes) adding members at the same moment never store one id twice; a change holds
+// its locks only until its commit, not through the roster refill after it.
 #include "BackendTest.h"
+#include "changes/EditTarget.h"
 #include "changes/MemberChanges.h"
 #include "database/Statements.h"
 
@@ -57,6 +59,25 @@ QString waitForLine(QProcess &process, const QString &start, int timeoutMs)
     return QString();
 }
 
+// The edit boxes without a window, so that a test can act at the moment of the refill.
+class BoxesOnly final : public changes::EditTarget
+{
+public:
+    QStringList texts = QStringList(6);
+    std::optional<QStringList> picked;
+    std::function<void()> onFill;
+
+    QString boxText(int index) const override { return texts.value(index); }
+    void setBoxText(int index, const QString &text) override { texts[index] = text; }
+    void FillRoster() override
+    {
+        if (onFill)
+            onFill();
+    }
+    std::optional<QStringList> pickedMember() const override { return picked; }
+    void setPickedMember(std::optional<QStringList> fields) override { picked = std::move(fields); }
+};
+
 } // namespace
 
 class TestWorkstations : public BackendTest
@@ -68,6 +89,8 @@ public:
 private Q_SLOTS:
     void addNewAtTheSameMomentNeverGivesOneIdTwice_data();
     void addNewAtTheSameMomentNeverGivesOneIdTwice();
+    void theRefillRunsAfterTheCommit_data();
+    void theRefillRunsAfterTheCommit();
 };
 
 void TestWorkstations::addNewAtTheSameMomentNeverGivesOneIdTwice_data()
@@ -152,6 +175,73 @@ void TestWorkstations::addNewAtTheSameMomentNeverGivesOneIdTwice()
         distinct.insert(row.value(0));
     QCOMPARE(distinct.size(), 2 * kRounds);
     QCOMPARE(h->journal().size(), 2 * kRounds);
+}
+
+void TestWorkstations::theRefillRunsAfterTheCommit_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::newRow("Add New") << "add";
+    QTest::newRow("Update") << "update";
+    QTest::newRow("DELETE") << "delete";
+}
+
+void TestWorkstations::theRefillRunsAfterTheCommit()
+{
+    QFETCH(QString, command);
+    h->prepareDatabase();
+    h->addMember(QStringLiteral("Baker"), QStringLiteral("2 Oak"), QStringLiteral("Salem, OR"),
+                 QStringLiteral("555-2"), QStringLiteral("b"), 41);
+    h->writeUserFile(QStringLiteral("Dorothy"));
+    QVERIFY(h->start());
+
+    // Another workstation writes what the change locks (the file; the id lock; the
+    // member's row) while this one refills; it gives up after a second.
+    database::Connection other;
+    other.setConnectionTimeout(1);
+    other.setCommandTimeout(1);
+    openLikeAWorkstation(other, *h);
+    BoxesOnly boxes;
+    boxes.texts = QStringList{"Baker", "9 New St", "Salem, OR", "555-2", "b", "41"};
+    boxes.picked = QStringList{"Baker", "2 Oak", "Salem, OR", "555-2", "b", "41"};
+    QString otherWrite;
+    boxes.onFill = [&] {
+        try {
+            if (command == QLatin1String("add"))
+                storeNewMember(other, QStringLiteral("Other"));
+            else
+                other.execute(QStringLiteral("update members set comment = 'seen' where recordid = 41"));
+            otherWrite = QStringLiteral("stored");
+        } catch (const Failure &failure) {
+            otherWrite = failure.description();
+        }
+        // A refill that fails after the commit: the change stands.
+        throw Failure(QStringLiteral("3021"), QStringLiteral("the refill failed"));
+    };
+    h->dialogs.answer(IDYES);
+    h->module->guarded([&] {
+        if (command == QLatin1String("add"))
+            changes::addMember(*h->module, boxes);
+        else if (command == QLatin1String("update"))
+            changes::updateMember(*h->module, boxes);
+        else
+            changes::deleteMember(*h->module, boxes);
+    });
+    QCOMPARE(otherWrite, QStringLiteral("stored"));
+    verifyErrorReport(*h, QStringLiteral("the refill failed"));
+    const QList<JournalRow> journal = h->journal();
+    QCOMPARE(journal.size(), 1);
+    const QStringList names = [&] {
+        QStringList all;
+        for (const QStringList &row : h->texts(QStringLiteral("select name, address from members order by recordid")))
+            all << row.join(QLatin1Char('/'));
+        return all;
+    }();
+    if (command == QLatin1String("add"))
+        QCOMPARE(names, (QStringList{"Baker/2 Oak", "Baker/9 New St", "Other/1 Elm"}));
+    else if (command == QLatin1String("update"))
+        QCOMPARE(names, QStringList{"Baker/9 New St"});
+    else
+        QCOMPARE(names, QStringList());
 }
 
 KELVORY_BACKEND_TEST_MAIN(TestWorkstations)

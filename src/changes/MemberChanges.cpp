@@ -110,9 +110,10 @@ struct ChangeOutcome
     QStringList stored;
 };
 
-// Runs the statement that changes the picked member, refills the roster and writes the
-// journal row as one transaction, so that a change is never stored without its journal
-// row. Done when exactly that member was changed. Otherwise nothing is: another
+// Runs the statement that changes the picked member and writes the journal row as one
+// transaction, so that a change is never stored without its journal row; the roster is
+// refilled after the commit, so that the lock is held for milliseconds, not for a read of
+// the whole roster. Done when exactly that member was changed. Otherwise nothing is: another
 // workstation may have changed the member since it was picked, or deleted it, or several
 // members hold the id and a change would hit them all. No message is shown here, so
 // that no lock is held while the operator reads one.
@@ -135,7 +136,6 @@ ChangeOutcome tryChangePickedMember(Module1 &module, EditTarget &boxes, const QS
     QStringList after;
     if (action == kChanged)
         after = storedMember(connection, id).value_or(QStringList());
-    boxes.FillRoster();
     writeJournal(module, action, boxes);
     change.commit();
     return {ChangeOutcome::Done, affected, after};
@@ -148,6 +148,7 @@ bool reportOutcome(Module1 &module, EditTarget &boxes, const ChangeOutcome &outc
     case ChangeOutcome::Done:
         if (!outcome.stored.isEmpty())
             boxes.setPickedMember(outcome.stored + QStringList{boxes.boxText(RecordId)});
+        boxes.FillRoster();
         return true;
     case ChangeOutcome::ChangedElsewhere:
         break;
@@ -277,8 +278,6 @@ void addMember(Module1 &module, EditTarget &boxes)
             module.connection.execute(database::sql::kInsertMember, values);
             if (id)
                 added = storedMember(module.connection, *id);
-
-            boxes.FillRoster();
             writeJournal(module, kAdded, boxes);
             change.commit();
         }
@@ -289,6 +288,7 @@ void addMember(Module1 &module, EditTarget &boxes)
     }
     // An Update right after it starts from the new member as stored.
     boxes.setPickedMember(added ? std::optional(*added + QStringList{boxes.boxText(RecordId)}) : std::nullopt);
+    boxes.FillRoster();
     module.MsgBox(messages::recordAdded());
 }
 

@@ -44,7 +44,7 @@ std::optional<qint64> nextRecordId(database::Connection &connection);
 bool recordIdHeld(database::Connection &connection, qint64 id);
 
 // Add New, Update and DELETE. Each stores its change and its journal row in one
-// transaction, with the roster refilled between them: both are stored, or neither.
+// transaction (both are stored, or neither), then refills the roster.
 void addMember(Module1 &module, EditTarget &boxes);
 void updateMember(Module1 &module, EditTarget &boxes);
 void deleteMember(Module1 &module, EditTarget &boxes);
