@@ -34,6 +34,7 @@ Options parseOptions(const QStringList &arguments)
         options.scrollBaselineMembers = 200;
         options.itemGridSizes = {300};
         options.scaleSizes = {300, 3000};
+        options.lockSizes = {2000};
     }
     auto number = [&](int i) {
         bool ok = false;
@@ -58,9 +59,12 @@ Options parseOptions(const QStringList &arguments)
             options.pdfMembers = std::max(1, number(i++));
         else if (a == QLatin1String("--item-budget"))
             options.itemGridBudgetSeconds = number(i++);
-        else if ((a == QLatin1String("--item-sizes") || a == QLatin1String("--scale-sizes"))
+        else if ((a == QLatin1String("--item-sizes") || a == QLatin1String("--scale-sizes")
+                  || a == QLatin1String("--lock-sizes"))
                  && i + 1 < arguments.size()) {
-            std::vector<int> &sizes = a == QLatin1String("--item-sizes") ? options.itemGridSizes : options.scaleSizes;
+            std::vector<int> &sizes = a == QLatin1String("--item-sizes")    ? options.itemGridSizes
+                : a == QLatin1String("--scale-sizes")                         ? options.scaleSizes
+                                                                              : options.lockSizes;
             sizes.clear();
             for (const QString &part : arguments.at(++i).split(QLatin1Char(','), Qt::SkipEmptyParts))
                 sizes.push_back(std::max(1, part.toInt()));
@@ -415,7 +419,7 @@ int BenchDialogs::messageBox(const QString &text, int style, const QString &)
     case MB_OKCANCEL:
         return IDCANCEL; // the export's "open it now?": the bench opens nothing
     case MB_YESNO:
-        return IDNO;
+        return yesNoAnswer;
     default:
         return IDOK;
     }

@@ -19,6 +19,7 @@ int benchStartup(const Options &options);
 int benchScroll(const Options &options);
 int benchFind(const Options &options);
 int benchScale(const Options &options);
+int benchLockWait(const Options &options);
 
 // Seeds a SQLite program folder in a process of its own: kelvory_bench seed <folder> <members> [journal].
 int seedCommand(const QStringList &arguments);
