@@ -1,12 +1,19 @@
 // Several workstations on one database at once: two connections (or two real program
 // processes) adding members at the same moment never store one id twice; a change holds
-// its locks only until its commit, not through the roster refill after it.
+// its locks only until its commit, not through the roster refill after it; a lock held
+// elsewhere is a wait under the busy cursor and a word, never the end of the program.
 #include "BackendTest.h"
+#include "changes/ChangeMessages.h"
 #include "changes/EditTarget.h"
 #include "changes/MemberChanges.h"
+#include "roster/CommandButton.h"
+#include "roster/RosterForm.h"
 #include "database/Statements.h"
 
+#include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QThread>
@@ -78,6 +85,21 @@ public:
     void setPickedMember(std::optional<QStringList> fields) override { picked = std::move(fields); }
 };
 
+// Another session in the middle of a write to the roster: on SQLite a write transaction
+// (or, with `readsToo`, an exclusive one), on PostgreSQL a lock on the members table
+// that lets readers through (or, with `readsToo`, none), and the lock for new ids.
+void holdTheRoster(database::Connection &holder, Backend backend, bool readsToo)
+{
+    if (backend == Backend::Sqlite) {
+        holder.execute(readsToo ? QStringLiteral("BEGIN EXCLUSIVE") : QStringLiteral("BEGIN IMMEDIATE"));
+        return;
+    }
+    holder.beginTransaction();
+    holder.execute(readsToo ? QStringLiteral("lock table members in access exclusive mode")
+                            : QStringLiteral("lock table members in exclusive mode"));
+    holder.execute(database::sql::kRecordIdLockPostgreSql);
+}
+
 } // namespace
 
 class TestWorkstations : public BackendTest
@@ -91,6 +113,8 @@ private Q_SLOTS:
     void addNewAtTheSameMomentNeverGivesOneIdTwice();
     void theRefillRunsAfterTheCommit_data();
     void theRefillRunsAfterTheCommit();
+    void aLockHeldElsewhereIsAWaitWithAWord_data();
+    void aLockHeldElsewhereIsAWaitWithAWord();
 };
 
 void TestWorkstations::addNewAtTheSameMomentNeverGivesOneIdTwice_data()
@@ -242,6 +266,106 @@ void TestWorkstations::theRefillRunsAfterTheCommit()
         QCOMPARE(names, QStringList{"Baker/9 New St"});
     else
         QCOMPARE(names, QStringList());
+}
+
+void TestWorkstations::aLockHeldElsewhereIsAWaitWithAWord_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<bool>("lockTimeout");
+    QTest::newRow("Add New") << "add" << false;
+    QTest::newRow("Update") << "update" << false;
+    QTest::newRow("DELETE") << "delete" << false;
+    QTest::newRow("start") << "start" << false;
+    // The server gives up on the lock itself (PostgreSQL's lock_not_available), before
+    // the statement's time-out.
+    QTest::newRow("Update, lock time-out") << "update" << true;
+}
+
+void TestWorkstations::aLockHeldElsewhereIsAWaitWithAWord()
+{
+    QFETCH(QString, command);
+    QFETCH(bool, lockTimeout);
+    if (lockTimeout && m_backend == Backend::Sqlite)
+        QSKIP("SQLite has no lock time-out of its own");
+    h->prepareDatabase();
+    h->addMember(QStringLiteral("Baker"), QStringLiteral("2 Oak"), QStringLiteral("Salem, OR"),
+                 QStringLiteral("555-2"), QStringLiteral("b"), 41);
+    h->writeUserFile(QStringLiteral("Dorothy"));
+    const QString setLockTimeout = QStringLiteral("alter database %1 %2").arg(h->deployment.server.database);
+    if (lockTimeout)
+        h->exec(setLockTimeout.arg(QStringLiteral("set lock_timeout = '800ms'")));
+    const auto resetLockTimeout = qScopeGuard([&] {
+        if (lockTimeout)
+            h->exec(setLockTimeout.arg(QStringLiteral("reset lock_timeout")));
+    });
+    // A time-out of a second instead of ten, so that the waits stay short.
+    h->deployment.timeoutSeconds = 1;
+    database::Connection holder;
+    openLikeAWorkstation(holder, *h);
+    const QList<QStringList> before = h->members();
+
+    if (command == QLatin1String("start")) {
+        holdTheRoster(holder, m_backend, true);
+        QVERIFY(!h->start());
+        holder.rollbackTransaction();
+        verifyErrorReport(*h, QStringLiteral("is in use by another program"));
+        QCOMPARE(h->dialogs.messages.size(), 1);
+        QVERIFY2(h->dialogs.messages.first().text.contains(QStringLiteral("Nothing was changed")),
+                 qPrintable(h->dialogs.messages.first().text));
+        return;
+    }
+
+    QVERIFY(h->start());
+    roster::RosterForm &window = h->form();
+    QVERIFY(pickMember(window, 41));
+    typeInto(window, 1, QStringLiteral("9 New St"));
+    const QStringList typed = boxes();
+    roster::CommandButton *button = command == QLatin1String("add")      ? window.Command3
+        : command == QLatin1String("update")                             ? window.Command2
+                                                                         : window.Command6;
+    holdTheRoster(holder, m_backend, false);
+    // What the operator sees while the statement waits, and while each message is up.
+    std::atomic<int> cursorWhileWaiting{-1};
+    std::thread look([&] {
+        QThread::msleep(600);
+        const QCursor *cursor = QGuiApplication::overrideCursor();
+        cursorWhileWaiting = cursor ? int(cursor->shape()) : -2;
+    });
+    QList<int> cursorsAtMessages;
+    h->dialogs.onShow = [&](const Message &) {
+        const QCursor *cursor = QGuiApplication::overrideCursor();
+        cursorsAtMessages << (cursor ? int(cursor->shape()) : int(Qt::ArrowCursor));
+    };
+    h->dialogs.answer(IDYES);
+    QElapsedTimer waited;
+    waited.start();
+    press(button);
+    look.join();
+    const qint64 elapsed = waited.elapsed();
+    qInfo("the change gave up after %lld ms", elapsed);
+    if (lockTimeout)
+        QVERIFY2(elapsed < 1000, qPrintable(QStringLiteral("%1 ms").arg(elapsed)));
+    QStringList expected{changes::messages::rosterBusy()};
+    if (command == QLatin1String("delete"))
+        expected.prepend(QStringLiteral("Are you sure you want to Delete Baker"));
+    QCOMPARE(h->dialogs.texts(), expected);
+    QVERIFY(!h->end.ended);
+    QCOMPARE(boxes(), typed);
+    QCOMPARE(cursorWhileWaiting.load(), int(Qt::WaitCursor));
+    QCOMPARE(cursorsAtMessages, QList<int>(expected.size(), int(Qt::ArrowCursor)));
+    QVERIFY(!QGuiApplication::overrideCursor());
+    holder.rollbackTransaction();
+    QCOMPARE(h->members(), before);
+    QVERIFY(h->journal().isEmpty());
+
+    // A moment later, with the lock gone, the same press stores the change.
+    h->dialogs.clear();
+    h->dialogs.answer(IDYES);
+    press(button);
+    QCOMPARE(h->dialogs.texts().constLast(), command == QLatin1String("add") ? QStringLiteral("Record Added")
+                                                 : command == QLatin1String("update") ? QStringLiteral("Record Updated")
+                                                                                      : QStringLiteral("Record Deleted"));
+    QCOMPARE(h->journal().size(), 1);
 }
 
 KELVORY_BACKEND_TEST_MAIN(TestWorkstations)

@@ -141,6 +141,23 @@ ChangeOutcome tryChangePickedMember(Module1 &module, EditTarget &boxes, const QS
     return {ChangeOutcome::Done, affected, after};
 }
 
+// Runs a change's transaction. A database busy with another session's lock has rolled
+// it back (the Transaction is gone by the time the failure arrives here): the operator is
+// told so and nothing else happens, the boxes as typed; every other failure goes on to
+// the standard error report.
+template <class Change>
+auto unlessBusy(Module1 &module, Change &&change) -> std::optional<decltype(change())>
+{
+    try {
+        return change();
+    } catch (const Failure &failure) {
+        if (!failure.busy())
+            throw;
+    }
+    module.MsgBox(messages::rosterBusy());
+    return std::nullopt;
+}
+
 // Tells the operator why a change was not made; true when it was.
 bool reportOutcome(Module1 &module, EditTarget &boxes, const ChangeOutcome &outcome, qint64 id)
 {
@@ -264,7 +281,7 @@ void addMember(Module1 &module, EditTarget &boxes)
 
     std::optional<qint64> taken;
     std::optional<QStringList> added;
-    {
+    const bool stored = unlessBusy(module, [&] {
         database::Transaction change(module.connection);
         const std::optional<qint64> newId = nextRecordId(module.connection);
         if (newId && recordIdHeld(module.connection, *newId)) {
@@ -281,7 +298,10 @@ void addMember(Module1 &module, EditTarget &boxes)
             writeJournal(module, kAdded, boxes);
             change.commit();
         }
-    }
+        return true;
+    }).has_value();
+    if (!stored)
+        return;
     if (taken) {
         module.MsgBox(messages::newRecordIdTaken(*taken));
         return;
@@ -298,9 +318,11 @@ void updateMember(Module1 &module, EditTarget &boxes)
         memberToChange(module, boxes, Address, messages::nothingToUpdate(), QStringLiteral("Update"));
     if (!id)
         return;
-    const ChangeOutcome outcome =
-        tryChangePickedMember(module, boxes, database::sql::kUpdateMember, memberFields(boxes) << *id, *id, kChanged);
-    if (reportOutcome(module, boxes, outcome, *id))
+    const std::optional<ChangeOutcome> outcome = unlessBusy(module, [&] {
+        return tryChangePickedMember(module, boxes, database::sql::kUpdateMember, memberFields(boxes) << *id, *id,
+                                     kChanged);
+    });
+    if (outcome && reportOutcome(module, boxes, *outcome, *id))
         module.MsgBox(messages::recordUpdated());
 }
 
@@ -317,8 +339,12 @@ void deleteMember(Module1 &module, EditTarget &boxes)
         return;
 
     for (;;) {
-        const ChangeOutcome outcome =
-            tryChangePickedMember(module, boxes, database::sql::kDeleteMember, {*id}, *id, kDeleted);
+        const std::optional<ChangeOutcome> changed = unlessBusy(module, [&] {
+            return tryChangePickedMember(module, boxes, database::sql::kDeleteMember, {*id}, *id, kDeleted);
+        });
+        if (!changed)
+            return;
+        const ChangeOutcome &outcome = *changed;
         if (outcome.kind == ChangeOutcome::ChangedElsewhere) {
             // Asked again, naming the other change; a Yes deletes the member as now stored.
             const QStringList lines = changedFields(boxes.pickedMember().value_or(QStringList()), outcome.stored);

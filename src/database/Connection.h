@@ -88,6 +88,10 @@ private:
     // failed: its driver reads the first row as the query runs, so it is that row that
     // could not be read.
     QSqlQuery run(const QString &sql, const QVariantList &values, bool readFailureAllowed = false);
+    // The standard error for what the driver reported, marked busy when another session's
+    // lock (or the time-out spent waiting for one) is why. `statement` is the ODBC statement
+    // handle whose diagnostics tell the SQLSTATE; without one, the connection's.
+    Failure failure(const QSqlError &error, void *statement = nullptr) const;
     void applyCommandTimeout(QSqlQuery &query) const;
 
     bool columnHoldsText(const QString &table, int position);

@@ -1,6 +1,7 @@
 #include "roster/RosterForm.h"
 
 #include "changes/MemberChanges.h"
+#include "common/BusyCursor.h"
 #include "database/Statements.h"
 #include "output/Export.h"
 #include "output/OutputMessages.h"
@@ -293,6 +294,7 @@ void RosterForm::paintEvent(QPaintEvent *event)
 
 void RosterForm::Form_Load()
 {
+    BusyCursor busy;
     admission::admitOperator(m_module);
 
     const Deployment &d = m_module.deployment();
@@ -358,12 +360,18 @@ void RosterForm::Command1_Click()
 
 void RosterForm::Command2_Click()
 {
-    m_module.guarded([&] { changes::updateMember(m_module, *this); });
+    m_module.guarded([&] {
+        BusyCursor busy;
+        changes::updateMember(m_module, *this);
+    });
 }
 
 void RosterForm::Command3_Click()
 {
-    m_module.guarded([&] { changes::addMember(m_module, *this); });
+    m_module.guarded([&] {
+        BusyCursor busy;
+        changes::addMember(m_module, *this);
+    });
 }
 
 void RosterForm::Command4_Click()
@@ -378,17 +386,26 @@ void RosterForm::Command5_Click()
 
 void RosterForm::Command6_Click()
 {
-    m_module.guarded([&] { changes::deleteMember(m_module, *this); });
+    m_module.guarded([&] {
+        BusyCursor busy;
+        changes::deleteMember(m_module, *this);
+    });
 }
 
 void RosterForm::Command7_Click()
 {
-    m_module.guarded([&] { m_module.showHistory(); });
+    m_module.guarded([&] {
+        BusyCursor busy;
+        m_module.showHistory();
+    });
 }
 
 void RosterForm::Command8_Click()
 {
-    m_module.guarded([&] { FillRoster(); });
+    m_module.guarded([&] {
+        BusyCursor busy;
+        FillRoster();
+    });
 }
 
 void RosterForm::Command12_Click()

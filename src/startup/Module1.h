@@ -32,6 +32,8 @@ struct Deployment
     QString updatePage;
     QString programFolder;
     QString lockFilePath;
+    // The connect and command time-outs; the design's 10 seconds, shorter in tests that wait for locks.
+    int timeoutSeconds = 10;
     int versionMajor = 1;
     int versionMinor = 0;
     int versionRevision = 0;
