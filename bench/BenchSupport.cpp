@@ -70,6 +70,8 @@ Options parseOptions(const QStringList &arguments)
                 sizes.push_back(std::max(1, part.toInt()));
         } else if (a == QLatin1String("--work") && i + 1 < arguments.size())
             options.workDir = arguments.at(++i);
+        else if (a == QLatin1String("--sqlite-wal"))
+            options.sqliteWal = true;
         else if (a == QLatin1String("--backend") && i + 1 < arguments.size())
             options.backend = arguments.at(++i);
     }

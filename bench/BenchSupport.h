@@ -30,6 +30,8 @@ struct Options
     std::vector<int> itemGridSizes{10000, 30000, 100000};
     std::vector<int> scaleSizes{10000, 100000, 1000000};
     std::vector<int> lockSizes{100000, 1000000};
+    // lockwait: the SQLite file in write-ahead-log mode, for comparison.
+    bool sqliteWal = false;
     // The item grid is not run at a size whose expected time, from the smaller size
     // before it and linear growth at best, passes this many seconds.
     double itemGridBudgetSeconds = 300;

@@ -179,6 +179,15 @@ int benchLockWait(const Options &options)
                             .arg(backendName(backend), withThousands(members)));
             WorkFolder folder(options, QStringLiteral("lockwait"));
             seedDatabase(backend, folder.path(), members, 0);
+            const bool wal = backend == Backend::Sqlite && options.sqliteWal;
+            if (wal) {
+                // For comparison only: the program leaves the file in SQLite's rollback
+                // journal mode, where a reader's shared lock holds up a writer's commit.
+                database::Connection setup;
+                setup.openEmbedded(QDir(folder.path()).filePath(QStringLiteral("Kelvory.db")));
+                setup.query(QStringLiteral("pragma journal_mode = wal"));
+            }
+            const QString backendId = wal ? QStringLiteral("sqlite-wal") : backendName(backend);
             Program program(backend, folder.path());
             roster::RosterForm &form = program.form();
             program.dialogs().yesNoAnswer = IDYES;
@@ -224,7 +233,7 @@ int benchLockWait(const Options &options)
                     }
                 }
                 const QString id = QStringLiteral("lockwait.%1.%2.%3")
-                                       .arg(backendName(backend))
+                                       .arg(backendId)
                                        .arg(members)
                                        .arg(QString::fromLatin1(commandName(command)));
                 printFigure(id,
@@ -235,7 +244,7 @@ int benchLockWait(const Options &options)
                 printNote(QStringLiteral("the wait is the longest write under way during the change less a write's own "
                                          "time alone (median %1), both runs; the other connection writes every 5 ms")
                               .arg(formatMs(ownTimes.median())));
-                if (backend == Backend::Sqlite && members >= 1000000) {
+                if (backend == Backend::Sqlite && !wal && members >= 1000000) {
                     const double longest = waits[0].max();
                     printNote(QStringLiteral("goal under 50 ms on SQLite at 1,000,000 members: the longest wait %1, %2")
                                   .arg(formatMs(longest), longest < 50 ? QStringLiteral("met")

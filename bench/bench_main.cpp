@@ -1,6 +1,6 @@
 // kelvory_bench <benchmark|all> [--smoke] [--reps N] [--members N] [--journal N]
 //               [--startup-members N] [--pdf-members N] [--item-sizes a,b,c] [--item-budget S]
-//               [--scale-sizes a,b,c] [--lock-sizes a,b]
+//               [--scale-sizes a,b,c] [--lock-sizes a,b] [--sqlite-wal]
 //               [--work DIR]
 // Every figure is printed with the baseline it was measured against in the same process
 // and run, and their ratio. "all" runs each benchmark in a fresh process of its own.
