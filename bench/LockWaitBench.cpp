@@ -167,8 +167,12 @@ void pick(Module1 &module, roster::RosterForm &form, qint64 id)
 
 int benchLockWait(const Options &options)
 {
-    std::vector<Backend> backends{Backend::Sqlite};
-    if (const std::optional<QString> why = postgresUnavailableReason())
+    std::vector<Backend> backends;
+    if (options.backend != QLatin1String("postgres"))
+        backends.push_back(Backend::Sqlite);
+    if (options.backend == QLatin1String("sqlite"))
+        ;
+    else if (const std::optional<QString> why = postgresUnavailableReason())
         printNote(QStringLiteral("PostgreSQL left out: ") + *why);
     else
         backends.push_back(Backend::Postgres);
