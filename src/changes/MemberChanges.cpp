@@ -130,8 +130,9 @@ ChangeOutcome tryChangePickedMember(Module1 &module, EditTarget &boxes, const QS
         if (stored && !changedFields(*picked, *stored).isEmpty())
             return {ChangeOutcome::ChangedElsewhere, 0, *stored};
     }
+    // A driver that cannot tell how many rows it changed (-1) is taken at its word.
     const qint64 affected = connection.execute(statement, values);
-    if (affected != 1)
+    if (affected == 0 || affected > 1)
         return {affected == 0 ? ChangeOutcome::Gone : ChangeOutcome::Shared, affected, {}};
     QStringList after;
     if (action == kChanged)

@@ -243,26 +243,6 @@ roster::RosterForm &Harness::form() const
     return *form;
 }
 
-SecondWorkstation::SecondWorkstation(const Harness &first) : deployment(first.deployment)
-{
-    deployment.lockFilePath = QDir(first.folder.path()).filePath(QStringLiteral("Kelvory-second.lock"));
-}
-
-SecondWorkstation::~SecondWorkstation() = default;
-
-bool SecondWorkstation::start()
-{
-    module = std::make_unique<Module1>(deployment, Services{&dialogs, &shell, nullptr, &end});
-    return module->Main();
-}
-
-roster::RosterForm &SecondWorkstation::form() const
-{
-    if (!module || !module->rosterForm())
-        qFatal("the second workstation's main window is not loaded");
-    return *module->rosterForm();
-}
-
 qint64 Harness::exec(const QString &sql, const QVariantList &values)
 {
     return admin().execute(sql, values);

@@ -98,25 +98,6 @@ private:
     std::unique_ptr<database::Connection> m_admin;
 };
 
-// Another workstation on the harness's database: a program of its own (its own Module1,
-// connection, window and dialogs) in the same program folder, so that on SQLite it opens
-// the same file, admitted as the operator that the folder's User.txt names.
-class SecondWorkstation
-{
-public:
-    explicit SecondWorkstation(const Harness &first);
-    ~SecondWorkstation();
-
-    ScriptedDialogs dialogs;
-    RecordingShell shell;
-    RecordingEnd end;
-    Deployment deployment;
-    std::unique_ptr<Module1> module;
-
-    bool start();
-    roster::RosterForm &form() const;
-};
-
 // Sets what every test expects: United States dates, the design's fonts.
 void prepareApplication();
 
