@@ -85,6 +85,19 @@ public:
         return longest;
     }
 
+    // Waits until `count` writes have ended, so that a write's own time is known.
+    void waitForWrites(std::size_t count)
+    {
+        const Clock::time_point giveUp = Clock::now() + std::chrono::seconds(30);
+        for (;;) {
+            {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                if (m_writes.size() >= count || Clock::now() > giveUp)
+                    return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
     // The median time of a write that ended before `from`: the write's own time, with
     // nothing to wait for.
     double ownTimeBefore(Clock::time_point from)
@@ -170,10 +183,11 @@ int benchLockWait(const Options &options)
     std::vector<Backend> backends;
     if (options.backend != QLatin1String("postgres"))
         backends.push_back(Backend::Sqlite);
-    if (options.backend == QLatin1String("sqlite"))
-        ;
-    else if (const std::optional<QString> why = postgresUnavailableReason())
-        printNote(QStringLiteral("PostgreSQL left out: ") + *why);
+    const std::optional<QString> postgresOut = options.backend == QLatin1String("sqlite")
+        ? std::optional<QString>(QStringLiteral("--backend sqlite"))
+        : postgresUnavailableReason();
+    if (postgresOut)
+        printNote(QStringLiteral("PostgreSQL left out: ") + *postgresOut);
     else
         backends.push_back(Backend::Postgres);
 
@@ -213,7 +227,7 @@ int benchLockWait(const Options &options)
                             form.setBoxText(0, QStringLiteral("Added %1 %2").arg(rep).arg(int(order)));
 
                         OtherWriter other(backend, folder.path(), command, order, id);
-                        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+                        other.waitForWrites(3);
                         const Clock::time_point from = Clock::now();
                         if (order == Order::RefillInsideTransaction) {
                             changeWithRefillInside(program.module(), form, command, id);
