@@ -1,7 +1,8 @@
 // The program is killed while it adds a member to a large roster: before the insert,
-// during the refill that follows it, or after the journal row. Whatever the moment, the
+// before the commit, during the refill that follows it, or after its message. Whatever the moment, the
 // database holds the new member with its journal row, or neither.
 #include "BackendTest.h"
+#include "FaultTools.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -12,26 +13,6 @@
 
 using namespace kelvory;
 using namespace kelvory::test;
-
-namespace {
-
-// Waits until the process has printed a line that begins with `start`.
-bool waitForLine(QProcess &process, const QString &start, int timeoutMs)
-{
-    QDeadlineTimer deadline(timeoutMs);
-    while (!deadline.hasExpired()) {
-        while (process.canReadLine()) {
-            if (QString::fromUtf8(process.readLine()).startsWith(start))
-                return true;
-        }
-        if (process.state() != QProcess::Running)
-            return false;
-        process.waitForReadyRead(50);
-    }
-    return false;
-}
-
-} // namespace
 
 class TestKilledMidChange : public BackendTest
 {
@@ -83,11 +64,11 @@ void TestKilledMidChange::aChangeIsStoredWithItsJournalRowOrNotAtAll()
         program.setProcessEnvironment(environment);
         program.start(probe, arguments + QStringList{h->folder.path()});
         QVERIFY(program.waitForStarted());
-        QVERIFY2(waitForLine(program, QStringLiteral("ADDING"), 60000), "the probe never pressed Add New");
+        QVERIFY2(!waitForLine(program, QStringLiteral("ADDING"), 60000).isEmpty(), "the probe never pressed Add New");
         if (delays[run] >= 0)
             QThread::msleep(static_cast<unsigned long>(delays[run]));
         else
-            QVERIFY2(waitForLine(program, QStringLiteral("MSG 0 Kelvory|Record Added"), 60000), "no Record Added");
+            QVERIFY2(!waitForLine(program, QStringLiteral("MSG 0 Kelvory|Record Added"), 60000).isEmpty(), "no Record Added");
         ::kill(static_cast<pid_t>(program.processId()), SIGKILL);
         QVERIFY(program.waitForFinished(10000));
 
