@@ -48,7 +48,7 @@ struct BoxesOnly final : changes::EditTarget
 
 // Another session in the middle of a write: on SQLite a write transaction (exclusive
 // with `readsToo`); on PostgreSQL a lock on members that lets readers through (or not),
-// and the lock for new ids.
+// so that Add New gets as far as its insert.
 void holdTheRoster(database::Connection &holder, Backend backend, bool readsToo)
 {
     if (backend == Backend::Sqlite) {
@@ -57,7 +57,6 @@ void holdTheRoster(database::Connection &holder, Backend backend, bool readsToo)
     }
     holder.beginTransaction();
     holder.execute(QStringLiteral("lock table members in %1 mode").arg(readsToo ? "access exclusive" : "exclusive"));
-    holder.execute(database::sql::kRecordIdLockPostgreSql);
 }
 
 } // namespace

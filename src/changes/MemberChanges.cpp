@@ -288,16 +288,18 @@ void addMember(Module1 &module, EditTarget &boxes)
         if (newId && recordIdHeld(module.connection, *newId)) {
             taken = newId;
         } else {
-            if (newId)
-                boxes.setBoxText(RecordId, QString::number(*newId));
+            // The id box shows the new id once it is stored, so that a change the database
+            // was too busy to take leaves the boxes as they were.
+            const QString idText = newId ? QString::number(*newId) : boxes.boxText(RecordId);
             QVariantList values = memberFields(boxes);
-            const std::optional<qint64> id = recordIdFrom(boxes.boxText(RecordId));
-            values.append(id ? QVariant(*id) : QVariant(boxes.boxText(RecordId)));
+            const std::optional<qint64> id = recordIdFrom(idText);
+            values.append(id ? QVariant(*id) : QVariant(idText));
             module.connection.execute(database::sql::kInsertMember, values);
             if (id)
                 added = storedMember(module.connection, *id);
             writeJournal(module, kAdded, boxes);
             change.commit();
+            boxes.setBoxText(RecordId, idText);
         }
         return true;
     }).has_value();
