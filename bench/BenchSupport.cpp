@@ -35,6 +35,7 @@ Options parseOptions(const QStringList &arguments)
         options.itemGridSizes = {300};
         options.scaleSizes = {300, 3000};
         options.importRows = 500;
+        options.lockSizes = {2000};
     }
     auto number = [&](int i) {
         bool ok = false;
@@ -61,14 +62,19 @@ Options parseOptions(const QStringList &arguments)
             options.importRows = std::max(1, number(i++));
         else if (a == QLatin1String("--item-budget"))
             options.itemGridBudgetSeconds = number(i++);
-        else if ((a == QLatin1String("--item-sizes") || a == QLatin1String("--scale-sizes"))
+        else if ((a == QLatin1String("--item-sizes") || a == QLatin1String("--scale-sizes")
+                  || a == QLatin1String("--lock-sizes"))
                  && i + 1 < arguments.size()) {
-            std::vector<int> &sizes = a == QLatin1String("--item-sizes") ? options.itemGridSizes : options.scaleSizes;
+            std::vector<int> &sizes = a == QLatin1String("--item-sizes")    ? options.itemGridSizes
+                : a == QLatin1String("--scale-sizes")                         ? options.scaleSizes
+                                                                              : options.lockSizes;
             sizes.clear();
             for (const QString &part : arguments.at(++i).split(QLatin1Char(','), Qt::SkipEmptyParts))
                 sizes.push_back(std::max(1, part.toInt()));
         } else if (a == QLatin1String("--work") && i + 1 < arguments.size())
             options.workDir = arguments.at(++i);
+        else if (a == QLatin1String("--sqlite-wal"))
+            options.sqliteWal = true;
         else if (a == QLatin1String("--backend") && i + 1 < arguments.size())
             options.backend = arguments.at(++i);
     }
@@ -418,7 +424,7 @@ int BenchDialogs::messageBox(const QString &text, int style, const QString &)
     case MB_OKCANCEL:
         return IDCANCEL; // the export's "open it now?": the bench opens nothing
     case MB_YESNO:
-        return IDNO;
+        return yesNoAnswer;
     default:
         return IDOK;
     }

@@ -30,6 +30,9 @@ struct Options
     std::vector<int> itemGridSizes{10000, 30000, 100000};
     std::vector<int> scaleSizes{10000, 100000, 1000000};
     int importRows = 10000;
+    std::vector<int> lockSizes{100000, 1000000};
+    // lockwait: the SQLite file in write-ahead-log mode, for comparison.
+    bool sqliteWal = false;
     // The item grid is not run at a size whose expected time, from the smaller size
     // before it and linear growth at best, passes this many seconds.
     double itemGridBudgetSeconds = 300;
@@ -118,6 +121,8 @@ public:
         return std::nullopt;
     }
     int messages = 0;
+    // The answer to a Yes/No question: No unless a benchmark needs a Yes (DELETE's).
+    int yesNoAnswer = IDNO;
 };
 
 class NullShell final : public Shell
@@ -148,6 +153,7 @@ public:
     ~Program();
     Module1 &module() { return *m_module; }
     roster::RosterForm &form();
+    BenchDialogs &dialogs() { return m_dialogs; }
 
 private:
     BenchDialogs m_dialogs;

@@ -20,6 +20,7 @@ int benchScroll(const Options &options);
 int benchFind(const Options &options);
 int benchScale(const Options &options);
 int benchImport(const Options &options);
+int benchLockWait(const Options &options);
 
 // Seeds a SQLite program folder in a process of its own: kelvory_bench seed <folder> <members> [journal].
 int seedCommand(const QStringList &arguments);

@@ -1,6 +1,6 @@
 // kelvory_bench <benchmark|all> [--smoke] [--reps N] [--members N] [--journal N]
 //               [--startup-members N] [--pdf-members N] [--item-sizes a,b,c] [--item-budget S]
-//               [--scale-sizes a,b,c] [--import-rows N]
+//               [--scale-sizes a,b,c] [--import-rows N] [--lock-sizes a,b] [--sqlite-wal]
 //               [--work DIR]
 // Every figure is printed with the baseline it was measured against in the same process
 // and run, and their ratio. "all" runs each benchmark in a fresh process of its own.
@@ -32,7 +32,7 @@ const Benchmark kBenchmarks[] = {
     {"fill", benchFill, 2},       {"items", benchItemGrid, 1},  {"history", benchHistory, 2},
     {"export", benchExport, 1},   {"printout", benchPrintout, 3}, {"memory", benchMemory, 3},
     {"startup", benchStartup, 2}, {"scroll", benchScroll, 3},   {"find", benchFind, 3},
-    {"scale", benchScale, 3},     {"import", benchImport, 1},
+    {"scale", benchScale, 3},     {"import", benchImport, 1},    {"lockwait", benchLockWait, 3},
 };
 
 int runAll(const QStringList &passOn, const Options &options)

@@ -2,6 +2,7 @@
 #include "changes/ChangeMessages.h"
 #include "changes/MemberChanges.h"
 #include "database/Connection.h"
+#include "database/RosterColumns.h"
 #include "roster/RosterForm.h"
 #include "roster/grid/CommandButton.h"
 #include "roster/grid/FlexGrid.h"
@@ -66,6 +67,8 @@ private Q_SLOTS:
     void aServerColumnIsJudgedByTheCatalogueFirst();
     void aDateColumnChangedMeanwhileIsLookedUpOnceMore();
     void aCommitWithInformationIsACommit();
+    void anotherWorkstationsChangeIsNeverOverwrittenUnseen_data();
+    void anotherWorkstationsChangeIsNeverOverwrittenUnseen();
 
 private:
     void startWithMembers()
@@ -614,6 +617,73 @@ void TestChanges::aCommitWithInformationIsACommit()
     // Back to one statement, one transaction: another connection sees a later statement at once.
     h->module->connection.execute(QStringLiteral("insert into changeHistory values (current_date, 'After', 'y')"));
     QCOMPARE(h->rows(QStringLiteral("select count(*) from changeHistory where person = 'After'")).value(0).value(0).toInt(), 1);
+}
+
+void TestChanges::anotherWorkstationsChangeIsNeverOverwrittenUnseen_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<int>("otherBox");
+    QTest::addColumn<QString>("otherText");
+    QTest::addColumn<int>("secondAnswer");
+    QTest::newRow("Update after a new phone") << "update" << 3 << "555-9" << 0;
+    QTest::newRow("Update after a rename") << "update" << 0 << "Baker-Lee" << 0;
+    QTest::newRow("DELETE after a new phone, kept") << "delete" << 3 << "555-9" << int(IDNO);
+    QTest::newRow("DELETE after a rename, deleted") << "delete" << 0 << "Baker-Lee" << int(IDYES);
+}
+
+void TestChanges::anotherWorkstationsChangeIsNeverOverwrittenUnseen()
+{
+    QFETCH(QString, command);
+    QFETCH(int, otherBox);
+    QFETCH(QString, otherText);
+    QFETCH(int, secondAnswer);
+    startWithMembers();
+    // Another workstation: a program of its own on the same database.
+    ScriptedDialogs otherDialogs;
+    RecordingEnd otherEnd;
+    Deployment elsewhere = h->deployment;
+    elsewhere.lockFilePath += QStringLiteral(".elsewhere");
+    Module1 other(elsewhere, {&otherDialogs, &h->shell, nullptr, &otherEnd});
+    QVERIFY(other.Main());
+
+    // Both pick Baker; the other workstation changes one field and stores it.
+    QVERIFY(pickMember(form(), 41));
+    const QStringList picked = boxes();
+    QVERIFY(pickMember(*other.rosterForm(), 41));
+    typeInto(*other.rosterForm(), otherBox, otherText);
+    press(other.rosterForm()->Command2);
+    QCOMPARE(otherDialogs.texts(), QStringList{"Record Updated"});
+    const QList<QStringList> afterOther = members();
+    const QString changed = changes::messages::changedField(
+        QString::fromLatin1(roster::columnFacts(otherBox).caption), picked.at(otherBox), otherText);
+
+    if (command == QLatin1String("update")) {
+        typeInto(form(), 1, QStringLiteral("9 New St"));
+        const QStringList typed = boxes();
+        press(form().Command2);
+        QCOMPARE(h->dialogs.texts(), QStringList{changes::messages::changedElsewhere(changed)});
+        QCOMPARE(members(), afterOther);
+        QCOMPARE(journal().size(), 1);
+        QCOMPARE(boxes(), typed);
+        QVERIFY(!h->end.ended);
+
+        // Pressed again, now that the other change has been seen: the boxes are stored.
+        h->dialogs.clear();
+        press(form().Command2);
+        QCOMPARE(h->dialogs.texts(), QStringList{"Record Updated"});
+        QCOMPARE(members().at(1), typed);
+        QCOMPARE(journal().size(), 2);
+    } else {
+        h->dialogs.answer(IDYES);
+        h->dialogs.answer(secondAnswer);
+        press(form().Command6);
+        QStringList expected{"Are you sure you want to Delete Baker", changes::messages::deleteChangedQuestion(changed)};
+        if (secondAnswer == IDYES)
+            expected << "Record Deleted";
+        QCOMPARE(h->dialogs.texts(), expected);
+        QCOMPARE(members().size(), secondAnswer == IDYES ? 1 : 2);
+        QCOMPARE(journal().size(), secondAnswer == IDYES ? 2 : 1);
+    }
 }
 
 KELVORY_BACKEND_TEST_MAIN(TestChanges)

@@ -71,50 +71,134 @@ std::optional<qint64> memberToChange(Module1 &module, const EditTarget &boxes, R
     return id;
 }
 
-// Whether a member holds the id. Bound as text, so that a server comparing it with a
-// text column holding other texts too does not fail on converting them.
-bool recordIdHeld(Module1 &module, qint64 id)
+// The member's five stored fields as the grid would show them, read under the lock
+// that the change then holds; nothing unless exactly one member holds the id.
+std::optional<QStringList> storedMember(database::Connection &connection, qint64 id)
 {
-    return module.connection.query(database::sql::kCountRecordId, {QString::number(id)}).field(0).toLongLong() > 0;
+    const QString &sql = connection.server() == database::Server::PostgreSql ? database::sql::kSelectStoredMemberPostgreSql
+        : connection.server() == database::Server::SqlServer                 ? database::sql::kSelectStoredMemberSqlServer
+                                                                             : database::sql::kSelectStoredMember;
+    database::ResultSet stored = connection.query(sql, {id});
+    if (stored.eof())
+        return std::nullopt;
+    QStringList fields;
+    for (int k = 0; k < kMemberFieldCount; ++k)
+        fields << stored.text(k).toString();
+    stored.moveNext();
+    if (!stored.eof())
+        return std::nullopt;
+    return fields;
 }
 
-// Runs the statement that changes the picked member, refills the roster and writes the
-// journal row as one transaction, so that a change is never stored without its journal
-// row. True when exactly that member was changed. Otherwise nothing is: another
-// workstation may have deleted the member since it was picked (the grid is brought up to
-// date), or several members hold the id and a change would hit them all.
-bool changePickedMember(Module1 &module, EditTarget &boxes, const QString &statement, const QVariantList &values,
-                        qint64 id, const QString &action)
+// One line per field that differs between the member as picked and as stored.
+QStringList changedFields(const QStringList &picked, const QStringList &stored)
 {
-    qint64 affected = 0;
-    {
-        database::Transaction change(module.connection);
-        affected = module.connection.execute(statement, values);
-        if (affected != 0 && affected <= 1) {
-            boxes.FillRoster();
-            writeJournal(module, action, boxes);
-            change.commit();
-            return true;
-        }
+    QStringList lines;
+    for (int k = 0; k < kMemberFieldCount; ++k) {
+        if (picked.value(k) != stored.value(k))
+            lines << messages::changedField(QString::fromLatin1(columnFacts(k).caption), picked.value(k),
+                                            stored.value(k));
     }
-    // Rolled back: the message is shown only now, so that no lock is held while the
-    // operator reads it.
-    if (affected == 0) {
+    return lines;
+}
+
+struct ChangeOutcome
+{
+    enum Kind { Done, ChangedElsewhere, Gone, Shared } kind = Done;
+    qint64 affected = 0;
+    // ChangedElsewhere: the member as stored; Done: as stored after the change.
+    QStringList stored;
+};
+
+// Runs the statement that changes the picked member and writes the journal row as one
+// transaction, so that a change is never stored without its journal row; the roster is
+// refilled after the commit, so that the lock is held for milliseconds, not for a read of
+// the whole roster. Done when exactly that member was changed. Otherwise nothing is: another
+// workstation may have changed the member since it was picked, or deleted it, or several
+// members hold the id and a change would hit them all. No message is shown here, so
+// that no lock is held while the operator reads one.
+ChangeOutcome tryChangePickedMember(Module1 &module, EditTarget &boxes, const QString &statement,
+                                    const QVariantList &values, qint64 id, const QString &action)
+{
+    database::Connection &connection = module.connection;
+    database::Transaction change(connection);
+    // A member picked from the grid is checked against what is stored now; boxes filled
+    // otherwise (never, through the window) are taken as they are.
+    const std::optional<QStringList> picked = boxes.pickedMember();
+    if (picked && picked->value(RecordId) == boxes.boxText(RecordId)) {
+        const std::optional<QStringList> stored = storedMember(connection, id);
+        if (stored && !changedFields(*picked, *stored).isEmpty())
+            return {ChangeOutcome::ChangedElsewhere, 0, *stored};
+    }
+    // A driver that cannot tell how many rows it changed (-1) is taken at its word.
+    const qint64 affected = connection.execute(statement, values);
+    if (affected == 0 || affected > 1)
+        return {affected == 0 ? ChangeOutcome::Gone : ChangeOutcome::Shared, affected, {}};
+    QStringList after;
+    if (action == kChanged)
+        after = storedMember(connection, id).value_or(QStringList());
+    writeJournal(module, action, boxes);
+    change.commit();
+    return {ChangeOutcome::Done, affected, after};
+}
+
+// Runs a change's transaction. A database busy with another session's lock has rolled
+// it back (the Transaction is gone by the time the failure arrives here): the operator is
+// told so and nothing else happens, the boxes as typed; every other failure goes on to
+// the standard error report.
+template <class Change>
+auto unlessBusy(Module1 &module, Change &&change) -> std::optional<decltype(change())>
+{
+    try {
+        return change();
+    } catch (const Failure &failure) {
+        if (!failure.busy())
+            throw;
+    }
+    module.MsgBox(messages::rosterBusy());
+    return std::nullopt;
+}
+
+// Tells the operator why a change was not made; true when it was.
+bool reportOutcome(Module1 &module, EditTarget &boxes, const ChangeOutcome &outcome, qint64 id)
+{
+    switch (outcome.kind) {
+    case ChangeOutcome::Done:
+        if (!outcome.stored.isEmpty())
+            boxes.setPickedMember(outcome.stored + QStringList{boxes.boxText(RecordId)});
+        boxes.FillRoster();
+        return true;
+    case ChangeOutcome::ChangedElsewhere:
+        break;
+    case ChangeOutcome::Gone:
         boxes.FillRoster();
         module.MsgBox(messages::memberGone(boxes.boxText(RecordId)));
-    } else {
-        module.MsgBox(messages::recordIdShared(id, affected));
+        return false;
+    case ChangeOutcome::Shared:
+        module.MsgBox(messages::recordIdShared(id, outcome.affected));
+        return false;
     }
+    // The operator has now seen the other change: a second Update stores the boxes over it.
+    const QStringList lines = changedFields(boxes.pickedMember().value_or(QStringList()), outcome.stored);
+    boxes.setPickedMember(outcome.stored + QStringList{boxes.boxText(RecordId)});
+    boxes.FillRoster();
+    module.MsgBox(messages::changedElsewhere(lines.join(QStringLiteral("\r\n"))));
     return false;
 }
 
 } // namespace
 
-QString transactionText(const QString &action, const EditTarget &boxes)
+QString transactionText(const QString &action, const std::array<QString, kMemberFieldCount> &fields)
 {
     const QString separator = QStringLiteral(": ");
-    return action + boxes.boxText(Name) + separator + boxes.boxText(Address) + separator + boxes.boxText(City)
-        + separator + boxes.boxText(Phone) + separator + boxes.boxText(Comment);
+    return action + fields[Name] + separator + fields[Address] + separator + fields[City] + separator + fields[Phone]
+        + separator + fields[Comment];
+}
+
+QString transactionText(const QString &action, const EditTarget &boxes)
+{
+    return transactionText(action, {boxes.boxText(Name), boxes.boxText(Address), boxes.boxText(City),
+                                    boxes.boxText(Phone), boxes.boxText(Comment)});
 }
 
 void writeJournal(Module1 &module, const QString &action, const EditTarget &boxes)
@@ -136,7 +220,7 @@ std::optional<qint64> recordIdFrom(const QString &text)
     return id;
 }
 
-qint64 nextRecordId(const QVariant &largestStored)
+qint64 recordIdAfter(const QVariant &largestStored)
 {
     if (largestStored.isNull())
         return 1;
@@ -162,15 +246,39 @@ qint64 nextRecordId(const QVariant &largestStored)
     return largest + 1;
 }
 
+std::optional<qint64> nextRecordId(database::Connection &connection)
+{
+    // Where reads do not wait for writers (PostgreSQL, SQL Server with row versioning), two
+    // transactions would both read the same largest id before either stored the next.
+    switch (connection.server()) {
+    case database::Server::PostgreSql:
+        connection.execute(database::sql::kRecordIdLockPostgreSql);
+        break;
+    case database::Server::SqlServer:
+        connection.execute(database::sql::kRecordIdLockSqlServer);
+        break;
+    case database::Server::Embedded: // BEGIN IMMEDIATE has taken the file's write lock
+    case database::Server::Other: // no lock known: recordIdHeld and a unique index guard
+        break;
+    }
+    database::ResultSet largest = connection.query(database::sql::kMaxRecordId);
+    if (largest.eof())
+        return std::nullopt;
+    return recordIdAfter(largest.field(0));
+}
+
+// Bound as text, so that a server comparing it with a text column holding other texts
+// too does not fail on converting them.
+bool recordIdHeld(database::Connection &connection, qint64 id)
+{
+    return connection.query(database::sql::kCountRecordId, {QString::number(id)}).field(0).toLongLong() > 0;
+}
+
 NewRecordId chooseNewRecordId(Module1 &module)
 {
     NewRecordId chosen;
-    {
-        database::ResultSet largest = module.connection.query(database::sql::kMaxRecordId);
-        if (!largest.eof())
-            chosen.id = nextRecordId(largest.field(0));
-    }
-    chosen.taken = chosen.id && recordIdHeld(module, *chosen.id);
+    chosen.id = nextRecordId(module.connection);
+    chosen.taken = chosen.id && recordIdHeld(module.connection, *chosen.id);
     return chosen;
 }
 
@@ -186,29 +294,38 @@ void addMember(Module1 &module, EditTarget &boxes)
         return;
 
     std::optional<qint64> taken;
-    {
+    std::optional<QStringList> added;
+    const bool stored = unlessBusy(module, [&] {
         database::Transaction change(module.connection);
         const NewRecordId chosen = chooseNewRecordId(module);
         const std::optional<qint64> newId = chosen.id;
         if (chosen.taken) {
             taken = newId;
         } else {
-            if (newId)
-                boxes.setBoxText(RecordId, QString::number(*newId));
+            // The id box shows the new id once it is stored, so that a change the database
+            // was too busy to take leaves the boxes as they were.
+            const QString idText = newId ? QString::number(*newId) : boxes.boxText(RecordId);
             QVariantList values = memberFields(boxes);
-            const std::optional<qint64> id = recordIdFrom(boxes.boxText(RecordId));
-            values.append(id ? QVariant(*id) : QVariant(boxes.boxText(RecordId)));
+            const std::optional<qint64> id = recordIdFrom(idText);
+            values.append(id ? QVariant(*id) : QVariant(idText));
             module.connection.execute(database::sql::kInsertMember, values);
-
-            boxes.FillRoster();
+            if (id)
+                added = storedMember(module.connection, *id);
             writeJournal(module, kAdded, boxes);
             change.commit();
+            boxes.setBoxText(RecordId, idText);
         }
-    }
+        return true;
+    }).has_value();
+    if (!stored)
+        return;
     if (taken) {
         module.MsgBox(messages::newRecordIdTaken(*taken));
         return;
     }
+    // An Update right after it starts from the new member as stored.
+    boxes.setPickedMember(added ? std::optional(*added + QStringList{boxes.boxText(RecordId)}) : std::nullopt);
+    boxes.FillRoster();
     module.MsgBox(messages::recordAdded());
 }
 
@@ -216,7 +333,13 @@ void updateMember(Module1 &module, EditTarget &boxes)
 {
     const std::optional<qint64> id =
         memberToChange(module, boxes, Address, messages::nothingToUpdate(), QStringLiteral("Update"));
-    if (id && changePickedMember(module, boxes, database::sql::kUpdateMember, memberFields(boxes) << *id, *id, kChanged))
+    if (!id)
+        return;
+    const std::optional<ChangeOutcome> outcome = unlessBusy(module, [&] {
+        return tryChangePickedMember(module, boxes, database::sql::kUpdateMember, memberFields(boxes) << *id, *id,
+                                     kChanged);
+    });
+    if (outcome && reportOutcome(module, boxes, *outcome, *id))
         module.MsgBox(messages::recordUpdated());
 }
 
@@ -232,8 +355,28 @@ void deleteMember(Module1 &module, EditTarget &boxes)
     if (answer != IDYES)
         return;
 
-    if (changePickedMember(module, boxes, database::sql::kDeleteMember, {*id}, *id, kDeleted))
-        module.MsgBox(messages::recordDeleted());
+    for (;;) {
+        const std::optional<ChangeOutcome> changed = unlessBusy(module, [&] {
+            return tryChangePickedMember(module, boxes, database::sql::kDeleteMember, {*id}, *id, kDeleted);
+        });
+        if (!changed)
+            return;
+        const ChangeOutcome &outcome = *changed;
+        if (outcome.kind == ChangeOutcome::ChangedElsewhere) {
+            // Asked again, naming the other change; a Yes deletes the member as now stored.
+            const QStringList lines = changedFields(boxes.pickedMember().value_or(QStringList()), outcome.stored);
+            boxes.setPickedMember(outcome.stored + QStringList{boxes.boxText(RecordId)});
+            boxes.FillRoster();
+            if (module.MsgBox(messages::deleteChangedQuestion(lines.join(QStringLiteral("\r\n"))), MB_YESNO,
+                              messages::deleteQuestionTitle())
+                != IDYES)
+                return;
+            continue;
+        }
+        if (reportOutcome(module, boxes, outcome, *id))
+            module.MsgBox(messages::recordDeleted());
+        return;
+    }
 }
 
 } // namespace kelvory::changes

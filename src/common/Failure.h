@@ -21,7 +21,18 @@ public:
     const QString &description() const { return m_description; }
     const char *what() const noexcept override { return m_what.constData(); }
 
+    // The database was busy: another session held a lock past the time-out (or chose this
+    // one as a deadlock's victim). Nothing the statement did is kept, and the same
+    // statement may well succeed a moment later.
+    bool busy() const { return m_busy; }
+    Failure &markBusy()
+    {
+        m_busy = true;
+        return *this;
+    }
+
 private:
+    bool m_busy = false;
     QString m_number;
     QString m_description;
     QByteArray m_what;

@@ -92,7 +92,85 @@ Failure odbcFailure(SQLHANDLE dbc)
     return Failure(QString::number(native), description.trimmed());
 }
 
+// What the ODBC driver says it reaches. A driver registered as "SQL Server" may be
+// Microsoft's, FreeTDS or, in the tests, psqlODBC; the name tells them apart.
+Server serverOf(const QSqlDatabase &db)
+{
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid() || !handle.constData())
+        return Server::Other;
+    SQLHANDLE connection = *static_cast<const SQLHANDLE *>(handle.constData());
+    SQLCHAR name[128] = {};
+    SQLSMALLINT length = 0;
+    if (!connection || !SQL_SUCCEEDED(SQLGetInfo(connection, SQL_DBMS_NAME, name, sizeof name, &length)))
+        return Server::Other;
+    const QString dbms = QString::fromLatin1(reinterpret_cast<const char *>(name)).toLower();
+    if (dbms.contains(QLatin1String("microsoft sql server")))
+        return Server::SqlServer;
+    if (dbms.contains(QLatin1String("postgresql")))
+        return Server::PostgreSql;
+    return Server::Other;
+}
+
+// The ODBC statement handle of a query, when it has one.
+SQLHANDLE statementHandle(const QSqlQuery &query)
+{
+    if (!query.result())
+        return nullptr;
+    const QVariant handle = query.result()->handle();
+    if (!handle.isValid() || !handle.constData())
+        return nullptr;
+    return *static_cast<const SQLHANDLE *>(handle.constData());
+}
+
+// Whether an ODBC diagnostic says that another session's lock stood in the way: SQL
+// Server's lock request time-out (1222) and deadlock victim (1205); the query time-out
+// that a wait for a lock ends in (HYT00), and on PostgreSQL lock_not_available (55P03)
+// and the statement time-out (57014); a deadlock or serialisation failure (40001,
+// 40P01). Qt reports the native code but not the SQLSTATE, which psqlODBC's native
+// code (1 for every error) leaves as the only clue.
+bool odbcBusy(SQLSMALLINT handleType, SQLHANDLE handle)
+{
+    if (!handle)
+        return false;
+    for (SQLSMALLINT record = 1; record <= 8; ++record) {
+        SQLCHAR state[SQL_SQLSTATE_SIZE + 1] = {};
+        SQLINTEGER native = 0;
+        SQLCHAR text[16];
+        SQLSMALLINT length = 0;
+        if (!SQL_SUCCEEDED(SQLGetDiagRec(handleType, handle, record, state, &native, text, sizeof text, &length)))
+            break;
+        const QByteArray code(reinterpret_cast<const char *>(state));
+        if (native == 1222 || native == 1205 || code == "HYT00" || code == "55P03" || code == "57014"
+            || code == "40001" || code == "40P01")
+            return true;
+    }
+    return false;
+}
+
 } // namespace
+
+Failure Connection::failure(const QSqlError &error, void *statement) const
+{
+    Failure failure = failureFrom(error);
+    bool busy = false;
+    if (m_backend == Backend::Embedded) {
+        const int code = error.nativeErrorCode().toInt();
+        busy = code == 5 || code == 6; // SQLITE_BUSY, SQLITE_LOCKED
+    } else if (m_backend == Backend::Odbc) {
+        if (statement) {
+            busy = odbcBusy(SQL_HANDLE_STMT, statement);
+        } else if (QSqlDriver *driver = database().driver()) {
+            const QVariant handle = driver->handle();
+            if (handle.isValid() && handle.constData())
+                busy = odbcBusy(SQL_HANDLE_DBC, *static_cast<const SQLHANDLE *>(handle.constData()));
+        }
+        busy = busy || error.nativeErrorCode() == QLatin1String("1222");
+    }
+    if (busy)
+        failure.markBusy();
+    return failure;
+}
 
 Connection::Connection() : m_name(nextConnectionName()) {}
 
@@ -137,6 +215,7 @@ void Connection::openServer(const ServerSettings &settings)
     if (!db.open(QString(), QString()))
         throw failureFrom(db.lastError());
     m_backend = Backend::Odbc;
+    m_server = serverOf(db);
 }
 
 void Connection::openEmbedded(const QString &file)
@@ -153,6 +232,7 @@ void Connection::openEmbedded(const QString &file)
     if (!db.open())
         throw embeddedFileFailure(failureFrom(db.lastError()), file, waitSeconds);
     m_backend = Backend::Embedded;
+    m_server = Server::Embedded;
     if (!existed) {
         try {
             createEmbeddedSchema(*this);
@@ -176,13 +256,9 @@ void Connection::openEmbedded(const QString &file)
 
 void Connection::applyCommandTimeout(QSqlQuery &query) const
 {
-    if (m_backend != Backend::Odbc || !query.result())
+    if (m_backend != Backend::Odbc)
         return;
-    const QVariant handle = query.result()->handle();
-    if (!handle.isValid() || !handle.constData())
-        return;
-    SQLHANDLE statement = *static_cast<const SQLHANDLE *>(handle.constData());
-    if (statement)
+    if (SQLHANDLE statement = statementHandle(query))
         SQLSetStmtAttr(statement, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(m_commandTimeout)), 0);
 }
 
@@ -194,18 +270,23 @@ QSqlQuery Connection::run(const QString &sql, const QVariantList &values, bool r
     QSqlQuery query(db);
     query.setForwardOnly(true);
     if (!query.prepare(sql))
-        throw failureFrom(query.lastError());
+        throw failure(query.lastError(), statementHandle(query));
     applyCommandTimeout(query);
     for (const QVariant &value : values)
         query.addBindValue(bindable(value));
     if (!query.exec()) {
         if (!readFailureAllowed || m_backend != Backend::Embedded)
-            throw failureFrom(query.lastError());
+            throw failure(query.lastError(), statementHandle(query));
         // SQLite finds a table gone only as the statement runs; one that still compiles
         // against the schema as it is now failed on its first row.
         QSqlQuery check(db);
         if (!check.prepare(sql))
-            throw failureFrom(check.lastError());
+            throw failure(check.lastError());
+        // A first row that waited for a lock past the time-out is a busy database, not a
+        // row that cannot be read.
+        const int code = query.lastError().nativeErrorCode().toInt();
+        if (code == 5 || code == 6)
+            throw failure(query.lastError());
     }
     return query;
 }
@@ -258,7 +339,7 @@ void Connection::transactionStep(const QString &sqliteStatement, bool (QSqlDatab
     }
     QSqlDatabase db = database();
     if (!(db.*odbcStep)())
-        throw failureFrom(db.lastError());
+        throw failure(db.lastError());
 }
 
 void Connection::beginTransaction()

@@ -30,6 +30,9 @@ struct ServerSettings
 // "Driver={SQL Server};Server=...;Database=...;Uid=...;Pwd=..." - five pieces, no ";" after the password.
 QString connectionString(const ServerSettings &settings);
 
+// The database behind the connection, where a statement needs a form of its own.
+enum class Server { Embedded, SqlServer, PostgreSql, Other };
+
 // The one long-lived connection that every statement of the program runs on.
 // Statements are plain text with "?" placeholders; every value travels as a bound
 // parameter, so no value can change what a statement means.
@@ -53,6 +56,8 @@ public:
 
     bool isOpen() const;
     Backend backend() const { return m_backend; }
+    // Known once the connection is open: through ODBC, by the DBMS name the driver reports.
+    Server server() const { return m_server; }
     QSqlDatabase database() const;
 
     // Runs a statement; returns the number of rows it affected, or -1 when the driver cannot tell.
@@ -91,6 +96,10 @@ private:
     // failed: its driver reads the first row as the query runs, so it is that row that
     // could not be read.
     QSqlQuery run(const QString &sql, const QVariantList &values, bool readFailureAllowed = false);
+    // The standard error for what the driver reported, marked busy when another session's
+    // lock (or the time-out spent waiting for one) is why. `statement` is the ODBC statement
+    // handle whose diagnostics tell the SQLSTATE; without one, the connection's.
+    Failure failure(const QSqlError &error, void *statement = nullptr) const;
     void applyCommandTimeout(QSqlQuery &query) const;
 
     bool columnHoldsText(const QString &table, int position);
@@ -100,6 +109,7 @@ private:
 
     QString m_name;
     Backend m_backend = Backend::None;
+    Server m_server = Server::Other;
     QHash<QString, bool> m_textColumns;
     // The embedded file keeps its text in UTF-8, as the files this program makes do.
     bool m_utf8 = true;

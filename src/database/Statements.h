@@ -35,6 +35,27 @@ inline const QString kMemberWidthsSqlServer =
     QStringLiteral("select character_maximum_length from information_schema.columns where table_name = 'members' "
                    "and table_schema = schema_name() order by ordinal_position");
 
+// The member's stored fields, read inside an Update or DELETE before its statement, and
+// held until the change ends so that no other write slips in between. Each server has
+// its own way of saying so; the embedded file is held whole by the transaction already.
+inline const QString kSelectStoredMember =
+    QStringLiteral("select name, address, city, phone, comment from members where recordid = ?");
+inline const QString kSelectStoredMemberPostgreSql = kSelectStoredMember + QStringLiteral(" for update");
+inline const QString kSelectStoredMemberSqlServer = QStringLiteral(
+    "select name, address, city, phone, comment from members with (updlock, rowlock) where recordid = ?");
+
+// The lock that lets one Add New at a time choose a new record id, held by the change's
+// transaction until it commits or rolls back. No table is written for it. On SQL Server an
+// application lock; a lock not granted (a deadlock, say) is raised as an error, since
+// sp_getapplock itself only returns a negative status.
+inline const QString kRecordIdLockSqlServer = QStringLiteral(
+    "declare @granted int; "
+    "exec @granted = sp_getapplock @Resource = N'Kelvory members.recordid', @LockMode = 'Exclusive', "
+    "@LockOwner = 'Transaction'; "
+    "if @granted < 0 raiserror('The lock for a new record id was not granted (%d).', 16, 1, @granted)");
+// On PostgreSQL a transaction-level advisory lock; the key spells "Kelvory" in ASCII.
+inline const QString kRecordIdLockPostgreSql = QStringLiteral("select pg_advisory_xact_lock(21222139771187833)");
+
 // The tables whose date columns take the form the column keeps, with the column's position.
 inline const QString kJournalTable = QStringLiteral("changeHistory");
 inline constexpr int kJournalDateColumn = 0;

@@ -25,22 +25,6 @@ namespace kelvory::import {
 
 namespace {
 
-// A member as Add New's journal row reads it from the boxes.
-class MemberBoxes final : public changes::EditTarget
-{
-public:
-    explicit MemberBoxes(const MemberFields &member) : m_member(member) {}
-    QString boxText(int index) const override
-    {
-        return index < roster::kMemberFieldCount ? m_member[std::size_t(index)] : QString();
-    }
-    void setBoxText(int, const QString &) override {}
-    void FillRoster() override {}
-
-private:
-    const MemberFields &m_member;
-};
-
 QSet<qint64> heldRecordIds(database::Connection &connection)
 {
     QSet<qint64> held;
@@ -118,7 +102,7 @@ StoreOutcome storeMembers(Module1 &module, const std::vector<MemberFields> &memb
     }
     const QSet<qint64> held = heldRecordIds(connection);
     const QVariant date = connection.dateValue(database::sql::kJournalTable, database::sql::kJournalDateColumn,
-                                               QDate::currentDate());
+                                               module.today());
     std::vector<QVariantList> memberRows;
     std::vector<QVariantList> journalRows;
     memberRows.reserve(members.size());
@@ -126,15 +110,15 @@ StoreOutcome storeMembers(Module1 &module, const std::vector<MemberFields> &memb
     qint64 id = chosen.id.value_or(1);
     for (const MemberFields &member : members) {
         while (held.contains(id))
-            id = changes::nextRecordId(id);
+            id = changes::recordIdAfter(id);
         memberRows.push_back({member[0], member[1], member[2], member[3], member[4], id});
-        journalRows.push_back({date, module.OperatorFirstName, changes::transactionText(changes::kAdded, MemberBoxes(member))});
+        journalRows.push_back({date, module.OperatorFirstName, changes::transactionText(changes::kAdded, member)});
         if (outcome.stored == 0)
             outcome.firstId = id;
         outcome.lastId = id;
         ++outcome.stored;
         if (&member != &members.back())
-            id = changes::nextRecordId(id);
+            id = changes::recordIdAfter(id);
     }
     connection.executeRows(database::sql::kInsertMember, memberRows);
     connection.executeRows(database::sql::kInsertJournal, journalRows);

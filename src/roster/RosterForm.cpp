@@ -1,6 +1,7 @@
 #include "roster/RosterForm.h"
 
 #include "changes/MemberChanges.h"
+#include "common/BusyCursor.h"
 #include "database/RosterColumns.h"
 #include "database/Statements.h"
 #include "import/ImportDialog.h"
@@ -306,6 +307,7 @@ void RosterForm::paintEvent(QPaintEvent *event)
 
 void RosterForm::Form_Load()
 {
+    BusyCursor busy;
     admission::admitOperator(m_module);
 
     const Deployment &d = m_module.deployment();
@@ -349,10 +351,13 @@ void RosterForm::setBoxText(int index, const QString &text)
 void RosterForm::Grid1_Click()
 {
     m_module.guarded([&] {
+        QStringList picked;
         for (int k = 0; k < 6; ++k) {
             Grid1->setCol(k);
             Text1[k]->setText(Grid1->TextMatrix(Grid1->Row(), Grid1->Col()));
+            picked << Text1[k]->text();
         }
+        m_picked = picked;
     });
 }
 
@@ -371,16 +376,23 @@ void RosterForm::Command1_Click()
 {
     for (QLineEdit *box : Text1)
         box->setText(QString());
+    m_picked.reset();
 }
 
 void RosterForm::Command2_Click()
 {
-    m_module.guarded([&] { changes::updateMember(m_module, *this); });
+    m_module.guarded([&] {
+        BusyCursor busy;
+        changes::updateMember(m_module, *this);
+    });
 }
 
 void RosterForm::Command3_Click()
 {
-    m_module.guarded([&] { changes::addMember(m_module, *this); });
+    m_module.guarded([&] {
+        BusyCursor busy;
+        changes::addMember(m_module, *this);
+    });
 }
 
 void RosterForm::Command4_Click()
@@ -395,17 +407,26 @@ void RosterForm::Command5_Click()
 
 void RosterForm::Command6_Click()
 {
-    m_module.guarded([&] { changes::deleteMember(m_module, *this); });
+    m_module.guarded([&] {
+        BusyCursor busy;
+        changes::deleteMember(m_module, *this);
+    });
 }
 
 void RosterForm::Command7_Click()
 {
-    m_module.guarded([&] { m_module.showHistory(); });
+    m_module.guarded([&] {
+        BusyCursor busy;
+        m_module.showHistory();
+    });
 }
 
 void RosterForm::Command8_Click()
 {
-    m_module.guarded([&] { FillRoster(); });
+    m_module.guarded([&] {
+        BusyCursor busy;
+        FillRoster();
+    });
 }
 
 void RosterForm::Command12_Click()

@@ -35,6 +35,8 @@ public:
 
     QString boxText(int index) const override;
     void setBoxText(int index, const QString &text) override;
+    std::optional<QStringList> pickedMember() const override { return m_picked; }
+    void setPickedMember(std::optional<QStringList> fields) override { m_picked = std::move(fields); }
 
     // Controls, with the names the design gave them.
     CommandButton *Command1; // CLEAR
@@ -84,6 +86,7 @@ private:
     void addGridCommands();
 
     Module1 &m_module;
+    std::optional<QStringList> m_picked;
 };
 
 } // namespace kelvory::roster

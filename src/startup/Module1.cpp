@@ -1,11 +1,14 @@
 #include "startup/Module1.h"
 
+#include "common/BusyCursor.h"
+#include "database/DatabaseMessages.h"
 #include "history/History.h"
 #include "roster/RosterForm.h"
 #include "startup/DailyBackup.h"
 #include "startup/StartupMessages.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 #include <cstdlib>
 
@@ -45,11 +48,13 @@ QDate Module1::today() const
 
 int Module1::MsgBox(const QString &prompt, int style, const QString &title)
 {
+    BusyCursor::Pause pause;
     return m_services.dialogs->messageBox(prompt, style, title.isEmpty() ? m_deployment.title : title);
 }
 
 std::optional<QString> Module1::InputBox(const QString &prompt, const QString &title)
 {
+    BusyCursor::Pause pause;
     return m_services.dialogs->inputBox(prompt, title.isEmpty() ? m_deployment.title : title);
 }
 
@@ -79,15 +84,28 @@ bool Module1::Main()
             MsgBox(startup::messages::alreadyRunning(m_deployment.title), MB_OK);
             End(0);
         }
-        connection.setConnectionTimeout(10);
-        connection.setCommandTimeout(10);
+        connection.setConnectionTimeout(m_deployment.timeoutSeconds);
+        connection.setCommandTimeout(m_deployment.timeoutSeconds);
         if (m_deployment.server.server.isEmpty())
             connection.openEmbedded(databaseFilePath());
         else
             connection.openServer(m_deployment.server);
 
         m_rosterForm = new roster::RosterForm(*this);
-        m_rosterForm->Form_Load();
+        try {
+            m_rosterForm->Form_Load();
+        } catch (const Failure &failure) {
+            if (!failure.busy())
+                throw;
+            // A roster that another session keeps locked past the time-out gets the same
+            // plain words on every backend, with the driver's own in parentheses.
+            const QString words = m_deployment.server.server.isEmpty()
+                ? database::messages::fileInUse(QDir::toNativeSeparators(QFileInfo(databaseFilePath()).absoluteFilePath()),
+                                                m_deployment.timeoutSeconds)
+                : database::messages::serverInUse(m_deployment.timeoutSeconds);
+            throw Failure(failure.number(),
+                          words + QStringLiteral("\r\n\r\n(") + failure.description() + QLatin1Char(')'));
+        }
         backup::dailyBackup(*this);
         m_rosterForm->show();
         shown = true;

@@ -34,6 +34,8 @@ struct Deployment
     // or the user's own data folder for an installed copy (DataFolder.h).
     QString programFolder;
     QString lockFilePath;
+    // The connect and command time-outs; the design's 10 seconds, shorter in tests that wait for locks.
+    int timeoutSeconds = 10;
     int versionMajor = 1;
     int versionMinor = 0;
     int versionRevision = 0;

@@ -117,6 +117,22 @@ Watchdog::~Watchdog()
     m_thread.join();
 }
 
+QString waitForLine(QProcess &process, const QString &start, int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!deadline.hasExpired()) {
+        while (process.canReadLine()) {
+            const QString line = QString::fromUtf8(process.readLine()).trimmed();
+            if (line.startsWith(start))
+                return line;
+        }
+        if (process.state() != QProcess::Running)
+            return QString();
+        process.waitForReadyRead(20);
+    }
+    return QString();
+}
+
 FileSnapshot FileSnapshot::of(const QString &path)
 {
     FileSnapshot snapshot;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QProcess>
 #include <QDateTime>
 #include <QString>
 #include <QTemporaryDir>
@@ -104,6 +105,9 @@ private:
 // Runs the program's start under a 60-second Watchdog (what: the step it names); the
 // time the start took goes to elapsedMs.
 bool startWatched(Harness &harness, const QByteArray &what, qint64 *elapsedMs = nullptr);
+
+// Waits until the process prints a line that begins with `start`; the line, or nothing.
+QString waitForLine(QProcess &process, const QString &start, int timeoutMs);
 
 // User.txt naming Dorothy, with an old time stamp, so that even a rewrite with the same
 // bytes would show.

@@ -1,14 +1,15 @@
-// kelvory_probe [--pg <database>] [--add <name|address|city|phone|comment>] [--today <yyyy-MM-dd>] [--once]
-//               <program folder> [answer ...]
+// kelvory_probe [--pg <database>] [--add <name|address|city|phone|comment>] [--rounds <n>]
+//               [--today <yyyy-MM-dd>] [--once] <program folder> [answer ...]
 // Runs the real start-up of the program on the embedded database in <program folder>
 // (or, with --pg, on that database of the PostgreSQL test server that KELVORY_TEST_PG_*
 // name), printing every message box as one line "MSG <style> <title>|<text>" and
 // answering them from the arguments (numbers; missing answers are OK/No). It first prints
 // the single-instance lock it uses, "LOCK <path>", the one the program itself would use.
 // When the main window is shown it prints "SHOWN"; with --add it then types the member
-// into the edit boxes, prints "ADDING" and presses Add New. It keeps running until it is
-// killed; with --once it ends as soon as the window is shown. --today sets the day the
-// program's clock gives.
+// into the edit boxes, prints "ADDING" and presses Add New. With --rounds it adds n members
+// instead, "<name> 1" to "<name> n", each when a line arrives on its standard input, and
+// then prints "DONE". It keeps running until it is killed; with --once it ends as soon as
+// the window is shown. --today sets the day the program's clock gives.
 #include "Fakes.h"
 #include "roster/RosterForm.h"
 #include "roster/grid/CommandButton.h"
@@ -21,6 +22,8 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <iostream>
+#include <string>
 
 namespace {
 
@@ -88,6 +91,7 @@ int main(int argc, char *argv[])
     QStringList member;
     QDate today;
     bool once = false;
+    int rounds = 0;
     while (arguments.size() >= 2 && arguments.first().startsWith(QLatin1String("--"))) {
         const QString option = arguments.takeFirst();
         if (option == QLatin1String("--once"))
@@ -98,6 +102,8 @@ int main(int argc, char *argv[])
             database = arguments.takeFirst();
         else if (option == QLatin1String("--add"))
             member = arguments.takeFirst().split(QLatin1Char('|'));
+        else if (option == QLatin1String("--rounds"))
+            rounds = arguments.takeFirst().toInt();
         else
             return 2;
     }
@@ -132,9 +138,21 @@ int main(int argc, char *argv[])
             kelvory::roster::RosterForm &form = *module.rosterForm();
             for (int k = 0; k < 5; ++k)
                 form.Text1[k]->setText(member.value(k));
-            std::printf("ADDING\n");
+            if (rounds == 0) {
+                std::printf("ADDING\n");
+                std::fflush(stdout);
+                form.Command3->click();
+                return;
+            }
+            for (int round = 1; round <= rounds; ++round) {
+                std::string go;
+                if (!std::getline(std::cin, go))
+                    break;
+                form.Text1[0]->setText(member.value(0) + QLatin1Char(' ') + QString::number(round));
+                form.Command3->click();
+            }
+            std::printf("DONE\n");
             std::fflush(stdout);
-            form.Command3->click();
         });
     }
     return QApplication::exec();
