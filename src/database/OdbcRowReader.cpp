@@ -106,7 +106,7 @@ struct OdbcRowReader::Column
     }
 };
 
-std::unique_ptr<OdbcRowReader> OdbcRowReader::over(const QSqlQuery &query, int fieldCount)
+std::unique_ptr<OdbcRowReader> OdbcRowReader::over(const QSqlQuery &query, int fieldCount, Fetching fetching)
 {
     const QVariant handle = query.result() ? query.result()->handle() : QVariant();
     if (!handle.isValid() || !handle.constData() || fieldCount <= 0)
@@ -137,11 +137,12 @@ std::unique_ptr<OdbcRowReader> OdbcRowReader::over(const QSqlQuery &query, int f
     std::unique_ptr<OdbcRowReader> reader(new OdbcRowReader(statement, std::move(columns)));
     // A value longer than its bound room is read again by itself, which a block cursor
     // allows only where the driver says so; without that, the rows are read one value at a time.
+    const QVariant driver = query.driver() ? query.driver()->handle() : QVariant();
+    SQLHANDLE connection =
+        driver.isValid() && driver.constData() ? *static_cast<const SQLHANDLE *>(driver.constData()) : nullptr;
     SQLUINTEGER extensions = 0;
-    const QVariant connection = query.driver() ? query.driver()->handle() : QVariant();
-    if (connection.isValid() && connection.constData() && *static_cast<const SQLHANDLE *>(connection.constData())
-        && SQL_SUCCEEDED(SQLGetInfo(*static_cast<const SQLHANDLE *>(connection.constData()), SQL_GETDATA_EXTENSIONS,
-                                    &extensions, sizeof extensions, nullptr))
+    if (fetching == Fetching::Blocks && connection
+        && SQL_SUCCEEDED(SQLGetInfo(connection, SQL_GETDATA_EXTENSIONS, &extensions, sizeof extensions, nullptr))
         && (extensions & (SQL_GD_BLOCK | SQL_GD_BOUND)) == (SQL_GD_BLOCK | SQL_GD_BOUND))
         reader->startBlocks();
     if (reader->m_blockRows == 1) {
@@ -342,8 +343,9 @@ QVariant OdbcRowReader::value(int position) const
     case Kind::Text:
         break;
     }
+    // Qt's driver gives a NULL text as no value at all, not as a null string.
     if (null)
-        return QVariant(QMetaType::fromType<QString>());
+        return QVariant();
     if (column.wholeLength >= 0)
         return QString::fromUtf16(column.whole.data(), column.wholeLength);
     return QString::fromUtf16(column.texts.data() + row * column.width,

@@ -23,8 +23,13 @@ namespace kelvory::database {
 class OdbcRowReader
 {
 public:
+    // How the rows travel: in blocks where the driver allows it, or one value at a time
+    // as for a driver without block cursors.
+    enum class Fetching { Blocks, ValueByValue };
+
     // Null when the query is not an ODBC statement or has a column this reader does not read.
-    static std::unique_ptr<OdbcRowReader> over(const QSqlQuery &query, int fieldCount);
+    static std::unique_ptr<OdbcRowReader> over(const QSqlQuery &query, int fieldCount,
+                                               Fetching fetching = Fetching::Blocks);
     ~OdbcRowReader();
     OdbcRowReader(const OdbcRowReader &) = delete;
     OdbcRowReader &operator=(const OdbcRowReader &) = delete;
