@@ -10,6 +10,7 @@
 
 #include "database/SqliteRowReader.h"
 
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 
@@ -210,8 +211,8 @@ public:
     std::size_t read(const QString &sql) override
     {
         constexpr SQLULEN kRows = 1024;
-        m_text.clear();
-        m_ends.clear();
+        m_chunks.clear();
+        m_values = 0;
         SQLHSTMT statement = m_connection.execute(sql);
         SQLSMALLINT cols = 0;
         SQLNumResultCols(statement, &cols);
@@ -245,7 +246,7 @@ public:
                     }
                     if (indicator > 0)
                         append(blocks[k].data() + static_cast<std::size_t>(widths[k]) * r, indicator);
-                    m_ends.push_back(m_text.size());
+                    ++m_values;
                 }
             }
         }
@@ -253,32 +254,45 @@ public:
         SQLFreeHandle(SQL_HANDLE_STMT, statement);
         if (rc != SQL_NO_DATA)
             throw std::runtime_error("SQLFetch: " + why.toStdString());
-        return m_ends.size();
+        return m_values;
     }
 
 private:
+    // Room for `chars` more at the end of the last chunk, which never moves once made.
+    char16_t *room(std::size_t chars)
+    {
+        if (m_chunks.empty() || m_chunks.back().capacity() - m_chunks.back().size() < chars) {
+            m_chunks.emplace_back();
+            m_chunks.back().reserve(std::max<std::size_t>(chars, 1 << 20));
+        }
+        std::vector<char16_t> &chunk = m_chunks.back();
+        const std::size_t at = chunk.size();
+        chunk.resize(at + chars);
+        return chunk.data() + at;
+    }
+
     void append(const char *value, SQLLEN bytes)
     {
-        const std::size_t at = m_text.size();
+        const auto size = static_cast<std::size_t>(bytes);
         if (!m_utf8) {
-            m_text.resize(at + static_cast<std::size_t>(bytes) / 2);
-            std::memcpy(m_text.data() + at, value, static_cast<std::size_t>(bytes));
+            std::memcpy(room(size / 2), value, size);
             return;
         }
-        m_text.resize(at + static_cast<std::size_t>(bytes));
-        const auto *utf8 = reinterpret_cast<const unsigned char *>(value);
-        if (database::widenAscii(utf8, static_cast<std::size_t>(bytes), m_text.data() + at))
+        char16_t *wide = room(size);
+        if (database::widenAscii(reinterpret_cast<const unsigned char *>(value), size, wide))
             return;
-        const QString wide = QString::fromUtf8(value, bytes);
-        m_text.resize(at + static_cast<std::size_t>(wide.size()));
-        std::memcpy(m_text.data() + at, wide.utf16(), static_cast<std::size_t>(wide.size()) * sizeof(char16_t));
+        const QString decoded = QString::fromUtf8(value, bytes);
+        m_chunks.back().resize(m_chunks.back().size() - size);
+        std::memcpy(room(static_cast<std::size_t>(decoded.size())), decoded.utf16(),
+                    static_cast<std::size_t>(decoded.size()) * sizeof(char16_t));
     }
 
     OdbcConnection m_connection;
     bool m_utf8;
     bool m_throughCursor;
-    std::vector<char16_t> m_text;
-    std::vector<std::size_t> m_ends;
+    // The texts one after another, in chunks of a million characters that are never copied.
+    std::vector<std::vector<char16_t>> m_chunks;
+    std::size_t m_values = 0;
 };
 
 } // namespace

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstring>
 
 namespace kelvory::database {
 
@@ -31,21 +32,13 @@ enum class Kind { Text, Int, BigInt, Date };
 std::optional<Kind> kindOf(SQLSMALLINT type)
 {
     switch (type) {
-    case SQL_CHAR:
-    case SQL_VARCHAR:
-    case SQL_LONGVARCHAR:
-    case SQL_WCHAR:
-    case SQL_WVARCHAR:
-    case SQL_WLONGVARCHAR:
+    case SQL_CHAR: case SQL_VARCHAR: case SQL_LONGVARCHAR: case SQL_WCHAR: case SQL_WVARCHAR: case SQL_WLONGVARCHAR:
         return Kind::Text;
-    case SQL_TINYINT:
-    case SQL_SMALLINT:
-    case SQL_INTEGER:
+    case SQL_TINYINT: case SQL_SMALLINT: case SQL_INTEGER:
         return Kind::Int;
     case SQL_BIGINT:
         return Kind::BigInt;
-    case SQL_TYPE_DATE:
-    case SQL_DATE:
+    case SQL_TYPE_DATE: case SQL_DATE:
         return Kind::Date;
     default:
         return std::nullopt;
@@ -54,14 +47,7 @@ std::optional<Kind> kindOf(SQLSMALLINT type)
 
 SQLSMALLINT cType(Kind kind)
 {
-    switch (kind) {
-    case Kind::Text:
-        return SQL_C_WCHAR;
-    case Kind::Date:
-        return SQL_C_TYPE_DATE;
-    default:
-        return SQL_C_SBIGINT;
-    }
+    return kind == Kind::Text ? SQL_C_WCHAR : kind == Kind::Date ? SQL_C_TYPE_DATE : SQL_C_SBIGINT;
 }
 
 } // namespace
@@ -73,36 +59,37 @@ struct OdbcRowReader::Column
     Kind kind = Kind::Text;
     // Characters bound for each text, its terminator included.
     SQLULEN width = kWidestBound + 1;
-    std::vector<char16_t> texts;
-    std::vector<SQLBIGINT> numbers;
-    std::vector<DATE_STRUCT> dates;
+    std::vector<char> block;
     std::vector<SQLLEN> indicators;
     // A text read by SQLGetData: the current row's, when it is not in the block.
     std::vector<char16_t> whole;
     qsizetype wholeLength = -1;
     char16_t digits[24] = {};
 
-    void size(SQLULEN rows)
-    {
-        indicators.assign(rows, SQL_NULL_DATA);
-        if (kind == Kind::Text)
-            texts.assign(rows * width, u'\0');
-        else if (kind == Kind::Date)
-            dates.assign(rows, DATE_STRUCT{});
-        else
-            numbers.assign(rows, 0);
-    }
-    SQLPOINTER data()
-    {
-        if (kind == Kind::Text)
-            return texts.data();
-        return kind == Kind::Date ? static_cast<SQLPOINTER>(dates.data()) : static_cast<SQLPOINTER>(numbers.data());
-    }
     SQLLEN bytes() const
     {
         if (kind == Kind::Text)
             return static_cast<SQLLEN>(width * sizeof(char16_t));
         return kind == Kind::Date ? SQLLEN(sizeof(DATE_STRUCT)) : SQLLEN(sizeof(SQLBIGINT));
+    }
+    void size(SQLULEN rows)
+    {
+        indicators.assign(rows, SQL_NULL_DATA);
+        block.assign(rows * static_cast<SQLULEN>(bytes()), 0);
+    }
+    const char *at(std::size_t row) const { return block.data() + row * static_cast<std::size_t>(bytes()); }
+    template<typename T>
+    T get(std::size_t row) const
+    {
+        T value;
+        std::memcpy(&value, at(row), sizeof value);
+        return value;
+    }
+    QStringView text(std::size_t row) const
+    {
+        if (wholeLength >= 0)
+            return QStringView(whole.data(), wholeLength);
+        return QStringView(reinterpret_cast<const char16_t *>(at(row)), static_cast<qsizetype>(indicators[row] / 2));
     }
 };
 
@@ -116,13 +103,9 @@ std::unique_ptr<OdbcRowReader> OdbcRowReader::over(const QSqlQuery &query, int f
         return nullptr;
     std::vector<Column> columns(static_cast<std::size_t>(fieldCount));
     for (int k = 0; k < fieldCount; ++k) {
-        SQLSMALLINT type = 0;
+        SQLSMALLINT type = 0, digits = 0, nullable = 0, nameLength = 0;
         SQLULEN size = 0;
-        SQLSMALLINT digits = 0;
-        SQLSMALLINT nullable = 0;
-        // psqlODBC refuses a description without room for the column's name.
-        SQLWCHAR name[128];
-        SQLSMALLINT nameLength = 0;
+        SQLWCHAR name[128]; // psqlODBC refuses a description without room for the column's name
         if (!SQL_SUCCEEDED(SQLDescribeColW(statement, static_cast<SQLUSMALLINT>(k + 1), name, 128, &nameLength, &type,
                                            &size, &digits, &nullable)))
             return nullptr;
@@ -145,10 +128,9 @@ std::unique_ptr<OdbcRowReader> OdbcRowReader::over(const QSqlQuery &query, int f
         && SQL_SUCCEEDED(SQLGetInfo(connection, SQL_GETDATA_EXTENSIONS, &extensions, sizeof extensions, nullptr))
         && (extensions & (SQL_GD_BLOCK | SQL_GD_BOUND)) == (SQL_GD_BLOCK | SQL_GD_BOUND))
         reader->startBlocks();
-    if (reader->m_blockRows == 1) {
-        for (Column &column : reader->m_columns)
+    for (Column &column : reader->m_columns)
+        if (reader->m_blockRows == 1)
             column.size(1);
-    }
     return reader;
 }
 
@@ -160,15 +142,19 @@ OdbcRowReader::OdbcRowReader(void *statement, std::vector<Column> columns)
 OdbcRowReader::~OdbcRowReader()
 {
     // The statement outlives this reader: it must not write into the blocks once they are gone.
-    if (m_blockRows > 1) {
-        SQLFreeStmt(m_statement, SQL_UNBIND);
-        SQLSetStmtAttr(m_statement, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
-        SQLSetStmtAttr(m_statement, SQL_ATTR_ROW_STATUS_PTR, nullptr, 0);
-        SQLSetStmtAttr(m_statement, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(SQLULEN(1)), 0);
-    }
+    if (m_blockRows > 1)
+        releaseBlocks();
 }
 
-bool OdbcRowReader::startBlocks()
+void OdbcRowReader::releaseBlocks()
+{
+    SQLFreeStmt(m_statement, SQL_UNBIND);
+    SQLSetStmtAttr(m_statement, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
+    SQLSetStmtAttr(m_statement, SQL_ATTR_ROW_STATUS_PTR, nullptr, 0);
+    SQLSetStmtAttr(m_statement, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(SQLULEN(1)), 0);
+}
+
+void OdbcRowReader::startBlocks()
 {
     static_assert(sizeof(SQLULEN) == sizeof(m_fetched));
     SQLULEN granted = 0;
@@ -186,18 +172,12 @@ bool OdbcRowReader::startBlocks()
         Column &column = m_columns[k];
         column.size(granted);
         bound = SQL_SUCCEEDED(SQLBindCol(m_statement, static_cast<SQLUSMALLINT>(k + 1), cType(column.kind),
-                                         column.data(), column.bytes(), column.indicators.data()));
+                                         column.block.data(), column.bytes(), column.indicators.data()));
     }
-    if (bound) {
+    if (bound)
         m_blockRows = static_cast<qsizetype>(granted);
-        return true;
-    }
-    // A driver that refuses any of it reads the rows one value at a time, as it would otherwise.
-    SQLFreeStmt(m_statement, SQL_UNBIND);
-    SQLSetStmtAttr(m_statement, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
-    SQLSetStmtAttr(m_statement, SQL_ATTR_ROW_STATUS_PTR, nullptr, 0);
-    SQLSetStmtAttr(m_statement, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(SQLULEN(1)), 0);
-    return false;
+    else
+        releaseBlocks(); // a driver that refuses any of it is read one value at a time
 }
 
 bool OdbcRowReader::fail(std::optional<Failure> &failure) const
@@ -218,29 +198,35 @@ bool OdbcRowReader::fetch(std::optional<Failure> &failure)
 {
     if (m_done)
         return false;
-    if (m_blockRows == 1) {
+    if (++m_row >= static_cast<qsizetype>(m_fetched)) {
+        m_fetched = m_blockRows == 1 ? 1 : 0;
         const SQLRETURN fetched = SQLFetch(m_statement);
-        m_done = !SQL_SUCCEEDED(fetched);
-        if (fetched == SQL_NO_DATA)
-            return false;
+        m_done = !SQL_SUCCEEDED(fetched) || m_fetched == 0;
+        if (m_done)
+            return fetched == SQL_NO_DATA || SQL_SUCCEEDED(fetched) ? false : fail(failure);
         m_row = 0;
-        return !m_done ? readRow(failure) : fail(failure);
     }
-    if (++m_row >= static_cast<qsizetype>(m_fetched) && !fetchBlock(failure))
-        return false;
     const auto row = static_cast<std::size_t>(m_row);
-    if (m_status[row] == SQL_ROW_ERROR) {
+    if (m_blockRows > 1 && m_status[row] == SQL_ROW_ERROR) {
         m_done = true;
         return fail(failure);
     }
-    bool positioned = false;
-    for (Column &column : m_columns) {
+    bool positioned = m_blockRows == 1;
+    for (std::size_t k = 0; k < m_columns.size(); ++k) {
+        Column &column = m_columns[k];
         column.wholeLength = -1;
+        if (m_blockRows == 1 && column.kind != Kind::Text) {
+            if (SQL_SUCCEEDED(SQLGetData(m_statement, static_cast<SQLUSMALLINT>(k + 1), cType(column.kind),
+                                         column.block.data(), column.bytes(), column.indicators.data())))
+                continue;
+            m_done = true;
+            return fail(failure);
+        }
         const SQLLEN indicator = column.indicators[row];
-        const bool cut = indicator == SQL_NO_TOTAL
-            || (indicator > 0 && static_cast<SQLULEN>(indicator) >= column.width * sizeof(char16_t));
-        if (column.kind != Kind::Text || !cut)
+        const bool cut = indicator == SQL_NO_TOTAL || indicator >= column.bytes();
+        if (column.kind != Kind::Text || (m_blockRows > 1 && !cut))
             continue;
+        // A text longer than its room, or any text when there is no block: read whole, by itself.
         if (!positioned
             && !SQL_SUCCEEDED(SQLSetPos(m_statement, static_cast<SQLSETPOSIROW>(row + 1), SQL_POSITION,
                                         SQL_LOCK_NO_CHANGE))) {
@@ -251,43 +237,6 @@ bool OdbcRowReader::fetch(std::optional<Failure> &failure)
         if (!readLong(column, failure)) {
             m_done = true;
             return false;
-        }
-    }
-    return true;
-}
-
-bool OdbcRowReader::fetchBlock(std::optional<Failure> &failure)
-{
-    m_fetched = 0;
-    const SQLRETURN fetched = SQLFetch(m_statement);
-    if (fetched == SQL_NO_DATA || (SQL_SUCCEEDED(fetched) && m_fetched == 0)) {
-        m_done = true;
-        return false;
-    }
-    if (!SQL_SUCCEEDED(fetched)) {
-        m_done = true;
-        return fail(failure);
-    }
-    m_row = 0;
-    return true;
-}
-
-bool OdbcRowReader::readRow(std::optional<Failure> &failure)
-{
-    for (std::size_t k = 0; k < m_columns.size(); ++k) {
-        Column &column = m_columns[k];
-        column.wholeLength = -1;
-        if (column.kind == Kind::Text) {
-            if (!readLong(column, failure)) {
-                m_done = true;
-                return false;
-            }
-            continue;
-        }
-        if (!SQL_SUCCEEDED(SQLGetData(m_statement, static_cast<SQLUSMALLINT>(k + 1), cType(column.kind),
-                                      column.data(), column.bytes(), column.indicators.data()))) {
-            m_done = true;
-            return fail(failure);
         }
     }
     return true;
@@ -333,23 +282,18 @@ QVariant OdbcRowReader::value(int position) const
     const bool null = column.indicators[row] == SQL_NULL_DATA;
     switch (column.kind) {
     case Kind::Int:
-        return null ? QVariant(QMetaType::fromType<int>()) : QVariant(int(column.numbers[row]));
+        return null ? QVariant(QMetaType::fromType<int>()) : QVariant(int(column.get<SQLBIGINT>(row)));
     case Kind::BigInt:
-        return null ? QVariant(QMetaType::fromType<qlonglong>()) : QVariant(qlonglong(column.numbers[row]));
+        return null ? QVariant(QMetaType::fromType<qlonglong>()) : QVariant(qlonglong(column.get<SQLBIGINT>(row)));
     case Kind::Date: {
-        const DATE_STRUCT &date = column.dates[row];
+        const auto date = column.get<DATE_STRUCT>(row);
         return null ? QVariant(QMetaType::fromType<QDate>()) : QVariant(QDate(date.year, date.month, date.day));
     }
     case Kind::Text:
         break;
     }
     // Qt's driver gives a NULL text as no value at all, not as a null string.
-    if (null)
-        return QVariant();
-    if (column.wholeLength >= 0)
-        return QString::fromUtf16(column.whole.data(), column.wholeLength);
-    return QString::fromUtf16(column.texts.data() + row * column.width,
-                              static_cast<qsizetype>(column.indicators[row] / 2));
+    return null ? QVariant() : QVariant(column.text(row).toString());
 }
 
 std::optional<QStringView> OdbcRowReader::text(int position)
@@ -361,14 +305,12 @@ std::optional<QStringView> OdbcRowReader::text(int position)
         return column.kind == Kind::Date ? std::nullopt : std::optional<QStringView>(QStringView());
     switch (column.kind) {
     case Kind::Text:
-        if (column.wholeLength >= 0)
-            return QStringView(column.whole.data(), column.wholeLength);
-        return QStringView(column.texts.data() + row * column.width, static_cast<qsizetype>(indicator / 2));
+        return column.text(row);
     case Kind::Int:
     case Kind::BigInt: {
         // Plain decimal digits, as QString::number gives them.
         char digits[24];
-        const auto written = std::to_chars(digits, digits + sizeof digits, column.numbers[row]);
+        const auto written = std::to_chars(digits, digits + sizeof digits, column.get<SQLBIGINT>(row));
         std::copy(digits, written.ptr, column.digits);
         return QStringView(column.digits, written.ptr - digits);
     }

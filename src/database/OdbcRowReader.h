@@ -49,9 +49,8 @@ public:
 private:
     struct Column;
     OdbcRowReader(void *statement, std::vector<Column> columns);
-    bool startBlocks();
-    bool fetchBlock(std::optional<Failure> &failure);
-    bool readRow(std::optional<Failure> &failure);
+    void startBlocks();
+    void releaseBlocks();
     bool readLong(Column &column, std::optional<Failure> &failure);
     bool fail(std::optional<Failure> &failure) const;
 
