@@ -17,9 +17,9 @@ namespace kelvory::database {
 // costs more than the value it brings. This reader fetches rows in blocks instead: every
 // column bound once, column-wise, and a thousand rows a call, texts handed on as views
 // into the block without a QVariant or a QString of their own. A driver that offers no
-// block cursor, or a column that cannot be bound (bytes, real numbers, anything but the
-// texts, whole numbers and dates of the club's tables), is read one value at a time; a
-// query with a column of a type neither way reads is left to Qt.
+// block cursor is read one value at a time; a query with a column of another kind than
+// the texts, whole numbers and dates of the club's tables (bytes, real numbers,
+// timestamps) is left to Qt.
 class OdbcRowReader
 {
 public:

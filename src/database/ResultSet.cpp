@@ -25,6 +25,8 @@ ResultSet::ResultSet(ResultSet &&) noexcept = default;
 
 ResultSet &ResultSet::operator=(ResultSet &&other) noexcept
 {
+    if (this == &other)
+        return *this;
     // A reader unbinds its statement as it goes, so it goes before the query that owns the statement.
     m_odbc.reset();
     m_sqlite.reset();
