@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 
 #include <algorithm>
 #include <cstdio>
@@ -52,8 +53,13 @@ Options parseOptions(const QStringList &arguments)
             options.reps = std::max(1, number(i++));
         else if (a == QLatin1String("--members"))
             options.members = std::max(1, number(i++));
-        else if (a == QLatin1String("--journal"))
-            options.journal = std::max(1, number(i++));
+        else if (a == QLatin1String("--journal") && i + 1 < arguments.size()) {
+            options.journalSizes.clear();
+            for (const QString &part : arguments.at(++i).split(QLatin1Char(','), Qt::SkipEmptyParts))
+                options.journalSizes.push_back(std::max(1, part.toInt()));
+            if (!options.journalSizes.empty())
+                options.journal = options.journalSizes.back();
+        }
         else if (a == QLatin1String("--startup-members"))
             options.startupMembers = std::max(1, number(i++));
         else if (a == QLatin1String("--pdf-members"))
@@ -78,7 +84,44 @@ Options parseOptions(const QStringList &arguments)
         else if (a == QLatin1String("--backend") && i + 1 < arguments.size())
             options.backend = arguments.at(++i);
     }
+    if (options.journalSizes.empty())
+        options.journalSizes = {options.journal};
     return options;
+}
+
+// ---- processes --------------------------------------------------------------------------
+
+void runToEnd(const QString &program, const QStringList &arguments, const QByteArray &expected,
+              const QProcessEnvironment &environment)
+{
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    if (expected.isEmpty())
+        process.setStandardOutputFile(QProcess::nullDevice());
+    process.start(program, arguments);
+    if (!process.waitForFinished(600000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+        std::fprintf(stderr, "%s failed: %s\n", qPrintable(program), process.readAllStandardError().constData());
+        std::exit(4);
+    }
+    if (!expected.isEmpty() && !process.readAllStandardOutput().contains(expected)) {
+        std::fprintf(stderr, "%s did not say \"%s\"\n", qPrintable(program), expected.constData());
+        std::exit(4);
+    }
+}
+
+QStringList psqlArguments(const QString &database, const QString &sql)
+{
+    const database::ServerSettings server = *postgresServer();
+    return {QStringLiteral("-X"), QStringLiteral("-A"), QStringLiteral("-q"), QStringLiteral("-h"), server.server,
+            QStringLiteral("-U"), server.uid,           QStringLiteral("-d"), database,      QStringLiteral("-c"),
+            sql};
+}
+
+QProcessEnvironment psqlEnvironment()
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("PGPASSWORD"), postgresServer()->pwd);
+    return environment;
 }
 
 // ---- timing -----------------------------------------------------------------------------

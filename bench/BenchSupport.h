@@ -6,6 +6,7 @@
 #include "startup/Platform.h"
 
 #include <QElapsedTimer>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 
@@ -24,6 +25,8 @@ struct Options
     int reps = 5;
     int members = 100000;
     int journal = 1000000;
+    // The history's sizes: --journal a,b runs it at each, one after the other.
+    std::vector<int> journalSizes;
     int startupMembers = 10000;
     int pdfMembers = 1000;
     int scrollBaselineMembers = 1000;
@@ -42,6 +45,16 @@ struct Options
 };
 
 Options parseOptions(const QStringList &arguments);
+
+// ---- processes ---------------------------------------------------------------------
+
+// Runs a program to its end; with `expected`, checks that it said so, otherwise its
+// output goes to /dev/null. A program that fails ends the benchmark.
+void runToEnd(const QString &program, const QStringList &arguments, const QByteArray &expected,
+              const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());
+// psql reading `sql` from `database` on the test server into /dev/null, and its password.
+QStringList psqlArguments(const QString &database, const QString &sql);
+QProcessEnvironment psqlEnvironment();
 
 // ---- timing -------------------------------------------------------------------------
 

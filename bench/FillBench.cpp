@@ -10,6 +10,7 @@
 #include "roster/grid/FlexGrid.h"
 
 #include <QHeaderView>
+#include <QStandardPaths>
 
 #include <cstdio>
 
@@ -36,6 +37,52 @@ std::unique_ptr<BareReader> nativeReader(Backend backend, const WorkFolder &fold
     if (backend == Backend::Sqlite)
         return sqliteReader(folder.file(QStringLiteral("Kelvory.db")));
     return odbcReader(database::connectionString(*postgresServer()));
+}
+
+void expectValues(std::size_t values, std::size_t expected, const QString &reader);
+
+// Through ODBC, the best reads of the C API as further baselines: block fetching with the
+// driver's wide texts, with its UTF-8 texts widened by the reader, and (psqlODBC's own
+// option) with the rows fetched through a server cursor in batches instead of the whole
+// result read as the query runs.
+struct OdbcBaseline
+{
+    const char *tag;
+    std::unique_ptr<BareReader> reader;
+};
+
+std::vector<OdbcBaseline> odbcBaselines(Backend backend)
+{
+    std::vector<OdbcBaseline> baselines;
+    if (backend != Backend::Postgres)
+        return baselines;
+    const QString connection = database::connectionString(*postgresServer());
+    baselines.push_back({"block", odbcBlockReader(connection)});
+    baselines.push_back({"block-utf8", odbcBlockReader(connection, true)});
+    baselines.push_back(
+        {"block-declare-fetch", odbcBlockReader(connection + QStringLiteral(";UseDeclareFetch=1;Fetch=1024"))});
+    return baselines;
+}
+
+// The figure and each of the further baselines taking turns with it.
+std::vector<std::function<void()>> withBaselines(std::vector<std::function<void()>> runs,
+                                                 const std::vector<OdbcBaseline> &baselines, const QString &sql,
+                                                 std::size_t values)
+{
+    for (const OdbcBaseline &baseline : baselines)
+        runs.push_back([&baseline, sql, values] {
+            expectValues(baseline.reader->read(sql), values, baseline.reader->name());
+        });
+    return runs;
+}
+
+void printBaselines(const QString &figure, const QString &what, const std::vector<Stats> &s,
+                    const std::vector<OdbcBaseline> &baselines)
+{
+    for (std::size_t i = 0; i < baselines.size(); ++i)
+        printFigure(figure + QLatin1Char('.') + QLatin1String(baselines[i].tag), what, s[0],
+                    QStringLiteral("(%1) ").arg(QChar(char16_t(u'c' + i))) + baselines[i].reader->name(), s[3 + i],
+                    std::nullopt);
 }
 
 void expectRows(const roster::FlexGrid &grid, int rows, const char *what)
@@ -72,14 +119,15 @@ int benchFill(const Options &options)
         const std::size_t values = static_cast<std::size_t>(options.members) * 6;
         const QString &sql = database::sql::kSelectMembers;
         const int reps = backend == Backend::Postgres ? std::min(options.reps, 5) : options.reps;
-        const std::vector<Stats> s = measureInterleaved(reps, {
+        const std::vector<OdbcBaseline> baselines = odbcBaselines(backend);
+        const std::vector<Stats> s = measureInterleaved(reps, withBaselines({
             [&] {
                 form.FillRoster();
                 settle();
             },
             [&] { expectValues(qt->read(sql), values, qt->name()); },
             [&] { expectValues(native->read(sql), values, native->name()); },
-        });
+        }, baselines, sql, values));
         expectRows(*form.Grid1, options.members, "FillRoster");
 
         const QString what = QStringLiteral("fill of %1 members (RosterForm::FillRoster into the shown Grid1, "
@@ -89,6 +137,7 @@ int benchFill(const Options &options)
                     s[1], 1.3);
         printFigure(QStringLiteral("fill.%1.native").arg(name), what, s[0], QStringLiteral("(b) ") + native->name(),
                     s[2], 1.3);
+        printBaselines(QStringLiteral("fill.%1").arg(name), what, s, baselines);
     }
     return 0;
 }
@@ -179,39 +228,70 @@ int benchItemGrid(const Options &options)
 
 int benchHistory(const Options &options)
 {
+    const QString psql = QStandardPaths::findExecutable(QStringLiteral("psql"));
     for (const Backend backend : backendsOfThisRun(options)) {
         const QString name = backendName(backend);
-        printHeader(QStringLiteral("History fill, %1 journal rows, %2").arg(withThousands(options.journal), name));
-        WorkFolder folder(options, QStringLiteral("history-") + name);
-        seedDatabase(backend, folder.path(), 10, options.journal);
-        Program program(backend, folder.path());
-        program.module().showHistory();
-        settle();
-        history::History &window = *program.module().historyWindow();
-        expectRows(*window.Grid1, options.journal, "history load");
+        // psql's figure is its read less the same read of a journal of 10 rows: its start and
+        // its connection are not in ours, which runs in a program already started.
+        const bool withPsql = backend == Backend::Postgres && !psql.isEmpty();
+        const QString smallDatabase = postgresServer() ? postgresServer()->database + QStringLiteral("_journal") : QString();
+        if (withPsql)
+            seedDatabase(backend, QString(), 10, 10, smallDatabase);
+        for (const int journal : options.journalSizes) {
+            printHeader(QStringLiteral("History fill, %1 journal rows, %2").arg(withThousands(journal), name));
+            WorkFolder folder(options, QStringLiteral("history-") + name);
+            seedDatabase(backend, folder.path(), 10, journal);
+            Program program(backend, folder.path());
+            program.module().showHistory();
+            settle();
+            history::History &window = *program.module().historyWindow();
+            expectRows(*window.Grid1, journal, "history load");
 
-        const std::unique_ptr<BareReader> qt = qtDriverReader(program.module().connection.database());
-        const std::unique_ptr<BareReader> native = nativeReader(backend, folder);
-        const std::size_t values = static_cast<std::size_t>(options.journal) * 3;
-        const QString &sql = database::sql::kSelectJournal;
-        const int reps = backend == Backend::Postgres ? std::min(options.reps, 3) : options.reps;
-        const std::vector<Stats> s = measureInterleaved(reps, {
-            [&] {
-                window.FillHistory();
-                settle();
-            },
-            [&] { expectValues(qt->read(sql), values, qt->name()); },
-            [&] { expectValues(native->read(sql), values, native->name()); },
-        });
-        expectRows(*window.Grid1, options.journal, "FillHistory");
+            const std::unique_ptr<BareReader> qt = qtDriverReader(program.module().connection.database());
+            const std::unique_ptr<BareReader> native = nativeReader(backend, folder);
+            const std::size_t values = static_cast<std::size_t>(journal) * 3;
+            const QString &sql = database::sql::kSelectJournal;
+            const std::vector<OdbcBaseline> baselines = odbcBaselines(backend);
+            std::vector<std::function<void()>> runs = withBaselines({
+                [&] {
+                    window.FillHistory();
+                    settle();
+                },
+                [&] { expectValues(qt->read(sql), values, qt->name()); },
+                [&] { expectValues(native->read(sql), values, native->name()); },
+            }, baselines, sql, values);
+            if (withPsql) {
+                runs.push_back([&] { runToEnd(psql, psqlArguments(smallDatabase, sql), {}, psqlEnvironment()); });
+                runs.push_back([&] {
+                    runToEnd(psql, psqlArguments(postgresServer()->database, sql), {}, psqlEnvironment());
+                });
+            }
+            const std::vector<Stats> s = measureInterleaved(options.reps, runs);
+            expectRows(*window.Grid1, journal, "FillHistory");
 
-        const QString what = QStringLiteral("history fill of %1 journal rows (History::FillHistory into the shown "
-                                            "Grid1, query included, dates in the short form, then its repaint)")
-                                 .arg(withThousands(options.journal));
-        printFigure(QStringLiteral("history.%1.qt-driver").arg(name), what, s[0],
-                    QStringLiteral("(a) ") + qt->name(), s[1], 1.3);
-        printFigure(QStringLiteral("history.%1.native").arg(name), what, s[0],
-                    QStringLiteral("(b) ") + native->name(), s[2], 1.3);
+            const QString what = QStringLiteral("history fill of %1 journal rows (History::FillHistory into the shown "
+                                                "Grid1, query included, dates in the short form, then its repaint)")
+                                     .arg(withThousands(journal));
+            const QString figure = QStringLiteral("history.%1%2").arg(name, options.journalSizes.size() > 1
+                                                                                ? QStringLiteral(".%1").arg(journal)
+                                                                                : QString());
+            printFigure(figure + QStringLiteral(".qt-driver"), what, s[0], QStringLiteral("(a) ") + qt->name(), s[1],
+                        1.3);
+            printFigure(figure + QStringLiteral(".native"), what, s[0], QStringLiteral("(b) ") + native->name(), s[2],
+                        1.3);
+            printBaselines(figure, what, s, baselines);
+            if (withPsql) {
+                Stats read;
+                const Stats &large = s[s.size() - 1];
+                const Stats &small = s[s.size() - 2];
+                for (std::size_t i = 0; i < large.samples.size(); ++i)
+                    read.samples.push_back(large.samples[i] - small.samples[i]);
+                printFigure(figure + QStringLiteral(".psql"), what, s[0],
+                            QStringLiteral("psql reading the same query into /dev/null, as a process, less the same "
+                                           "with a journal of 10 rows"),
+                            read, 1.3);
+            }
+        }
     }
     return 0;
 }

@@ -20,26 +20,6 @@ namespace {
 
 constexpr int kSmallRoster = 10;
 
-// Runs a program to its end; with `expected`, checks that it said so, otherwise its
-// output goes to /dev/null.
-void runToEnd(const QString &program, const QStringList &arguments, const QByteArray &expected,
-              const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
-{
-    QProcess process;
-    process.setProcessEnvironment(environment);
-    if (expected.isEmpty())
-        process.setStandardOutputFile(QProcess::nullDevice());
-    process.start(program, arguments);
-    if (!process.waitForFinished(600000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
-        std::fprintf(stderr, "%s failed: %s\n", qPrintable(program), process.readAllStandardError().constData());
-        std::exit(4);
-    }
-    if (!expected.isEmpty() && !process.readAllStandardOutput().contains(expected)) {
-        std::fprintf(stderr, "%s did not say \"%s\"\n", qPrintable(program), expected.constData());
-        std::exit(4);
-    }
-}
-
 // The cost of the larger size alone: each run less the run of the small size in the same
 // round, so that drift over the rounds falls on both.
 Stats less(const Stats &larger, const Stats &small)
@@ -59,6 +39,8 @@ struct Side
     QString smallDatabase;
     QString database;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    // Through ODBC, the C API's best read as a second baseline: kelvory_bench_bare_odbc.
+    QString bare;
 
     QStringList startArguments(const QString &folder, bool small) const
     {
@@ -70,10 +52,7 @@ struct Side
     {
         if (backend == Backend::Sqlite)
             return {QDir(folder).filePath(QStringLiteral("Kelvory.db")), database::sql::kSelectMembers};
-        const database::ServerSettings server = *postgresServer();
-        return {QStringLiteral("-X"), QStringLiteral("-A"), QStringLiteral("-q"), QStringLiteral("-h"), server.server,
-                QStringLiteral("-U"), server.uid, QStringLiteral("-d"), small ? smallDatabase : database,
-                QStringLiteral("-c"), database::sql::kSelectMembers};
+        return psqlArguments(small ? smallDatabase : database, database::sql::kSelectMembers);
     }
 };
 
@@ -114,16 +93,27 @@ void scaleOn(const Side &side, const Options &options)
         auto readIn = [&](const WorkFolder &where, bool isSmall) {
             runToEnd(side.tool, side.toolArguments(where.path(), isSmall), {}, side.environment);
         };
+        auto bareIn = [&](bool isSmall) {
+            database::ServerSettings server = *postgresServer();
+            server.database = isSmall ? side.smallDatabase : side.database;
+            runToEnd(side.bare, {database::connectionString(server), database::sql::kSelectMembers},
+                     "READ " + QByteArray::number((isSmall ? kSmallRoster : members) * 6));
+        };
         // The warm-up round makes the day's backup of each SQLite file.
-        const std::vector<Stats> s = measureInterleaved(reps, {
+        std::vector<std::function<void()>> runs = {
             [&] { startIn(small, kSmallRoster, true); },
             [&] { startIn(folder, members, false); },
             [&] { readIn(small, true); },
             [&] { readIn(folder, false); },
-        });
+        };
+        if (!side.bare.isEmpty()) {
+            runs.push_back([&] { bareIn(true); });
+            runs.push_back([&] { bareIn(false); });
+        }
+        const std::vector<Stats> s = measureInterleaved(reps, runs);
         const Stats fill = less(s[1], s[0]);
         const Stats read = less(s[3], s[2]);
-        const std::optional<double> target = sqlite && members >= 100000 ? std::optional<double>(1.3) : std::nullopt;
+        const std::optional<double> target = members >= 100000 ? std::optional<double>(1.3) : std::nullopt;
         printFigure(QStringLiteral("scale.%1.%2").arg(name).arg(members),
                     QStringLiteral("fill of %1 members as a start shows it: kelvory_bench_start with %1 members less "
                                    "with %2, the same round")
@@ -135,6 +125,13 @@ void scaleOn(const Side &side, const Options &options)
                         .arg(side.toolName, database::sql::kSelectMembers)
                         .arg(kSmallRoster),
                     read, target);
+        if (!side.bare.isEmpty())
+            printFigure(QStringLiteral("scale.%1.%2.block").arg(name).arg(members),
+                        QStringLiteral("the same fill"), fill,
+                        QStringLiteral("kelvory_bench_bare_odbc, the ODBC C API with block fetching (1024 rows a "
+                                       "call, wide texts bound, packed), as a process, less the same with %1 members")
+                            .arg(kSmallRoster),
+                        less(s[5], s[4]));
         // The fastest runs, those least disturbed by other work on the machine.
         const double fillMin = s[1].min() - s[0].min();
         const double readMin = s[3].min() - s[2].min();
@@ -156,7 +153,7 @@ void scaleOn(const Side &side, const Options &options)
         const double growth = fills[i].median() / fills[i - 1].median();
         // At most 11-fold for ten times the rows: at most 1.1 times linear growth.
         const std::optional<double> target =
-            sqlite && sizes[i - 1] >= 100000 && rows == 10 ? std::optional<double>(1.1) : std::nullopt;
+            sizes[i - 1] >= 100000 && rows == 10 ? std::optional<double>(1.1) : std::nullopt;
         printValueFigure(QStringLiteral("scale.%1.growth-%2-%3").arg(name).arg(sizes[i - 1]).arg(sizes[i]),
                          QStringLiteral("growth of the fill's median cost from %1 to %2 members")
                              .arg(withThousands(sizes[i - 1]), withThousands(sizes[i])),
@@ -183,7 +180,8 @@ int benchScale(const Options &options)
     embedded.backend = Backend::Sqlite;
     embedded.tool = sqlite3;
     embedded.toolName = QStringLiteral("the sqlite3 tool");
-    scaleOn(embedded, options);
+    if (options.backend != QLatin1String("postgres"))
+        scaleOn(embedded, options);
 
     if (options.backend == QLatin1String("sqlite"))
         return 0;
@@ -203,7 +201,8 @@ int benchScale(const Options &options)
     postgres.toolName = QStringLiteral("psql");
     postgres.smallDatabase = server.database + QStringLiteral("_small");
     postgres.database = server.database;
-    postgres.environment.insert(QStringLiteral("PGPASSWORD"), server.pwd);
+    postgres.environment = psqlEnvironment();
+    postgres.bare = QCoreApplication::applicationDirPath() + QStringLiteral("/kelvory_bench_bare_odbc");
     scaleOn(postgres, options);
     return 0;
 }

@@ -11,28 +11,6 @@
 
 namespace kelvory::bench {
 
-namespace {
-
-// Runs a program to its end and checks that it said what it should.
-void runToEnd(const QString &program, const QStringList &arguments, const QByteArray &expected)
-{
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
-        std::fprintf(stderr, "%s failed: %s%s\n", qPrintable(program), process.readAllStandardOutput().constData(),
-                     process.readAllStandardError().constData());
-        std::exit(4);
-    }
-    const QByteArray output = process.readAllStandardOutput();
-    if (!output.contains(expected)) {
-        std::fprintf(stderr, "%s said \"%s\", expected \"%s\"\n", qPrintable(program), output.constData(),
-                     expected.constData());
-        std::exit(4);
-    }
-}
-
-} // namespace
-
 int benchStartup(const Options &options)
 {
     const int members = options.startupMembers;

@@ -22,7 +22,24 @@ ResultSet::ResultSet(QSqlQuery query, Backend backend, bool utf8) : m_query(std:
 
 ResultSet::~ResultSet() = default;
 ResultSet::ResultSet(ResultSet &&) noexcept = default;
-ResultSet &ResultSet::operator=(ResultSet &&) noexcept = default;
+
+ResultSet &ResultSet::operator=(ResultSet &&other) noexcept
+{
+    if (this == &other)
+        return *this;
+    // A reader unbinds its statement as it goes, so it goes before the query that owns the statement.
+    m_odbc.reset();
+    m_sqlite.reset();
+    m_query = std::move(other.m_query);
+    m_fieldCount = other.m_fieldCount;
+    m_eof = other.m_eof;
+    m_sqlite = std::move(other.m_sqlite);
+    m_odbc = std::move(other.m_odbc);
+    m_texts = std::move(other.m_texts);
+    m_lastDates = std::move(other.m_lastDates);
+    m_failure = std::move(other.m_failure);
+    return *this;
+}
 
 bool ResultSet::next()
 {
@@ -53,6 +70,9 @@ QStringView ResultSet::text(int position)
     if (m_sqlite && m_sqlite->reading()) {
         if (const std::optional<QStringView> direct = m_sqlite->text(position))
             return *direct;
+    } else if (m_odbc) {
+        if (const std::optional<QStringView> direct = m_odbc->text(position))
+            return *direct;
     }
     const QVariant value = field(position);
     QString &made = m_texts[static_cast<std::size_t>(position)];
@@ -72,6 +92,8 @@ bool ResultSet::holdsText(int position) const
         return false;
     if (m_sqlite && m_sqlite->reading())
         return m_sqlite->holdsText(position);
+    if (m_odbc)
+        return m_odbc->holdsText(position);
     const QVariant value = field(position);
     return value.typeId() == QMetaType::QString && !value.isNull();
 }

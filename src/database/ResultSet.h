@@ -36,8 +36,8 @@ public:
     bool eof() const { return m_eof; }
     int fieldCount() const { return m_fieldCount; }
     QVariant field(int position) const;
-    // Field `position` as displayText() shows it, valid until the next move. An SQLite
-    // text or whole number is not made into a string of its own on the way.
+    // Field `position` as displayText() shows it, valid until the next move. A text or
+    // whole number read by one of the row readers is not made into a string of its own on the way.
     QStringView text(int position);
     // Whether field `position` holds text (not NULL, a number, a date or bytes).
     bool holdsText(int position) const;
