@@ -2,6 +2,7 @@
 
 #include "database/DatabaseMessages.h"
 #include "database/EmbeddedSchema.h"
+#include "database/OdbcDriver.h"
 #include "database/SqliteRowReader.h"
 
 #include <QAtomicInteger>
@@ -78,76 +79,6 @@ Failure embeddedFileFailure(const Failure &failure, const QString &file, int wai
     return Failure(failure.number(), description + QStringLiteral("\r\n\r\n(") + failure.description() + QLatin1Char(')'));
 }
 
-// The first diagnostic record of a connection, as Qt's driver would word it.
-Failure odbcFailure(SQLHANDLE dbc)
-{
-    SQLCHAR state[SQL_SQLSTATE_SIZE + 1] = {};
-    SQLINTEGER native = 0;
-    SQLCHAR text[SQL_MAX_MESSAGE_LENGTH] = {};
-    SQLSMALLINT length = 0;
-    if (!SQL_SUCCEEDED(SQLGetDiagRec(SQL_HANDLE_DBC, dbc, 1, state, &native, text, sizeof(text), &length)))
-        return Failure(QStringLiteral("-1"), messages::errorWithoutDescription());
-    const QString description = QString::fromUtf8(reinterpret_cast<const char *>(text)) + QLatin1Char(' ')
-        + QString::fromLatin1(reinterpret_cast<const char *>(state));
-    return Failure(QString::number(native), description.trimmed());
-}
-
-// What the ODBC driver says it reaches. A driver registered as "SQL Server" may be
-// Microsoft's, FreeTDS or, in the tests, psqlODBC; the name tells them apart.
-Server serverOf(const QSqlDatabase &db)
-{
-    const QVariant handle = db.driver()->handle();
-    if (!handle.isValid() || !handle.constData())
-        return Server::Other;
-    SQLHANDLE connection = *static_cast<const SQLHANDLE *>(handle.constData());
-    SQLCHAR name[128] = {};
-    SQLSMALLINT length = 0;
-    if (!connection || !SQL_SUCCEEDED(SQLGetInfo(connection, SQL_DBMS_NAME, name, sizeof name, &length)))
-        return Server::Other;
-    const QString dbms = QString::fromLatin1(reinterpret_cast<const char *>(name)).toLower();
-    if (dbms.contains(QLatin1String("microsoft sql server")))
-        return Server::SqlServer;
-    if (dbms.contains(QLatin1String("postgresql")))
-        return Server::PostgreSql;
-    return Server::Other;
-}
-
-// The ODBC statement handle of a query, when it has one.
-SQLHANDLE statementHandle(const QSqlQuery &query)
-{
-    if (!query.result())
-        return nullptr;
-    const QVariant handle = query.result()->handle();
-    if (!handle.isValid() || !handle.constData())
-        return nullptr;
-    return *static_cast<const SQLHANDLE *>(handle.constData());
-}
-
-// Whether an ODBC diagnostic says that another session's lock stood in the way: SQL
-// Server's lock request time-out (1222) and deadlock victim (1205); the query time-out
-// that a wait for a lock ends in (HYT00), and on PostgreSQL lock_not_available (55P03)
-// and the statement time-out (57014); a deadlock or serialisation failure (40001,
-// 40P01). Qt reports the native code but not the SQLSTATE, which psqlODBC's native
-// code (1 for every error) leaves as the only clue.
-bool odbcBusy(SQLSMALLINT handleType, SQLHANDLE handle)
-{
-    if (!handle)
-        return false;
-    for (SQLSMALLINT record = 1; record <= 8; ++record) {
-        SQLCHAR state[SQL_SQLSTATE_SIZE + 1] = {};
-        SQLINTEGER native = 0;
-        SQLCHAR text[16];
-        SQLSMALLINT length = 0;
-        if (!SQL_SUCCEEDED(SQLGetDiagRec(handleType, handle, record, state, &native, text, sizeof text, &length)))
-            break;
-        const QByteArray code(reinterpret_cast<const char *>(state));
-        if (native == 1222 || native == 1205 || code == "HYT00" || code == "55P03" || code == "57014"
-            || code == "40001" || code == "40P01")
-            return true;
-    }
-    return false;
-}
-
 } // namespace
 
 Failure Connection::failure(const QSqlError &error, void *statement) const
@@ -159,11 +90,11 @@ Failure Connection::failure(const QSqlError &error, void *statement) const
         busy = code == 5 || code == 6; // SQLITE_BUSY, SQLITE_LOCKED
     } else if (m_backend == Backend::Odbc) {
         if (statement) {
-            busy = odbcBusy(SQL_HANDLE_STMT, statement);
+            busy = odbc::busy(SQL_HANDLE_STMT, statement);
         } else if (QSqlDriver *driver = database().driver()) {
             const QVariant handle = driver->handle();
             if (handle.isValid() && handle.constData())
-                busy = odbcBusy(SQL_HANDLE_DBC, *static_cast<const SQLHANDLE *>(handle.constData()));
+                busy = odbc::busy(SQL_HANDLE_DBC, *static_cast<const SQLHANDLE *>(handle.constData()));
         }
         busy = busy || error.nativeErrorCode() == QLatin1String("1222");
     }
@@ -215,7 +146,7 @@ void Connection::openServer(const ServerSettings &settings)
     if (!db.open(QString(), QString()))
         throw failureFrom(db.lastError());
     m_backend = Backend::Odbc;
-    m_server = serverOf(db);
+    m_server = odbc::serverOf(db);
 }
 
 void Connection::openEmbedded(const QString &file)
@@ -258,7 +189,7 @@ void Connection::applyCommandTimeout(QSqlQuery &query) const
 {
     if (m_backend != Backend::Odbc)
         return;
-    if (SQLHANDLE statement = statementHandle(query))
+    if (SQLHANDLE statement = odbc::statementHandle(query))
         SQLSetStmtAttr(statement, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(m_commandTimeout)), 0);
 }
 
@@ -270,13 +201,13 @@ QSqlQuery Connection::run(const QString &sql, const QVariantList &values, bool r
     QSqlQuery query(db);
     query.setForwardOnly(true);
     if (!query.prepare(sql))
-        throw failure(query.lastError(), statementHandle(query));
+        throw failure(query.lastError(), odbc::statementHandle(query));
     applyCommandTimeout(query);
     for (const QVariant &value : values)
         query.addBindValue(bindable(value));
     if (!query.exec()) {
         if (!readFailureAllowed || m_backend != Backend::Embedded)
-            throw failure(query.lastError(), statementHandle(query));
+            throw failure(query.lastError(), odbc::statementHandle(query));
         // SQLite finds a table gone only as the statement runs; one that still compiles
         // against the schema as it is now failed on its first row.
         QSqlQuery check(db);
@@ -362,10 +293,10 @@ void Connection::commitTransaction()
         throw Failure(QStringLiteral("3704"), messages::connectionNotOpen());
     SQLHANDLE dbc = *static_cast<const SQLHANDLE *>(handle.constData());
     if (!SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, dbc, SQL_COMMIT)))
-        throw odbcFailure(dbc);
+        throw odbc::connectionFailure(dbc);
     // Back to one statement, one transaction, as Qt's own commit leaves it.
     if (!SQL_SUCCEEDED(SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0)))
-        throw odbcFailure(dbc);
+        throw odbc::connectionFailure(dbc);
 }
 
 void Connection::rollbackTransaction() noexcept

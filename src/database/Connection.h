@@ -30,9 +30,6 @@ struct ServerSettings
 // "Driver={SQL Server};Server=...;Database=...;Uid=...;Pwd=..." - five pieces, no ";" after the password.
 QString connectionString(const ServerSettings &settings);
 
-// The database behind the connection, where a statement needs a form of its own.
-enum class Server { Embedded, SqlServer, PostgreSql, Other };
-
 // The one long-lived connection that every statement of the program runs on.
 // Statements are plain text with "?" placeholders; every value travels as a bound
 // parameter, so no value can change what a statement means.
