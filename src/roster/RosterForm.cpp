@@ -379,20 +379,22 @@ void RosterForm::Command1_Click()
     m_picked.reset();
 }
 
-void RosterForm::Command2_Click()
+void RosterForm::whileBusy(const std::function<void()> &work)
 {
     m_module.guarded([&] {
         BusyCursor busy;
-        changes::updateMember(m_module, *this);
+        work();
     });
+}
+
+void RosterForm::Command2_Click()
+{
+    whileBusy([&] { changes::updateMember(m_module, *this); });
 }
 
 void RosterForm::Command3_Click()
 {
-    m_module.guarded([&] {
-        BusyCursor busy;
-        changes::addMember(m_module, *this);
-    });
+    whileBusy([&] { changes::addMember(m_module, *this); });
 }
 
 void RosterForm::Command4_Click()
@@ -407,26 +409,17 @@ void RosterForm::Command5_Click()
 
 void RosterForm::Command6_Click()
 {
-    m_module.guarded([&] {
-        BusyCursor busy;
-        changes::deleteMember(m_module, *this);
-    });
+    whileBusy([&] { changes::deleteMember(m_module, *this); });
 }
 
 void RosterForm::Command7_Click()
 {
-    m_module.guarded([&] {
-        BusyCursor busy;
-        m_module.showHistory();
-    });
+    whileBusy([&] { m_module.showHistory(); });
 }
 
 void RosterForm::Command8_Click()
 {
-    m_module.guarded([&] {
-        BusyCursor busy;
-        FillRoster();
-    });
+    whileBusy([&] { FillRoster(); });
 }
 
 void RosterForm::Command12_Click()

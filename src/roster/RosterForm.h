@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
 
 namespace kelvory {
 class Module1;
@@ -81,6 +82,8 @@ protected:
 
 private:
     void buildControls();
+    // A command that runs statements: the busy cursor while it runs, under the standard error report.
+    void whileBusy(const std::function<void()> &work);
     void setTabOrderByIndex();
     // Finding a member by typing in the grid, and the grid's menu.
     void addGridCommands();
