@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstring>
+#include <memory>
 
 namespace kelvory::database {
 
@@ -59,7 +60,9 @@ struct OdbcRowReader::Column
     Kind kind = Kind::Text;
     // Characters bound for each text, its terminator included.
     SQLULEN width = kWidestBound + 1;
-    std::vector<char> block;
+    // Left unwritten until the driver fills it: a one-value query must not pay for
+    // zeroing a thousand rows of room.
+    std::unique_ptr<char[]> block;
     std::vector<SQLLEN> indicators;
     // A text read by SQLGetData: the current row's, when it is not in the block.
     std::vector<char16_t> whole;
@@ -75,9 +78,9 @@ struct OdbcRowReader::Column
     void size(SQLULEN rows)
     {
         indicators.assign(rows, SQL_NULL_DATA);
-        block.assign(rows * static_cast<SQLULEN>(bytes()), 0);
+        block = std::make_unique_for_overwrite<char[]>(rows * static_cast<SQLULEN>(bytes()));
     }
-    const char *at(std::size_t row) const { return block.data() + row * static_cast<std::size_t>(bytes()); }
+    const char *at(std::size_t row) const { return block.get() + row * static_cast<std::size_t>(bytes()); }
     template<typename T>
     T get(std::size_t row) const
     {
@@ -172,7 +175,7 @@ void OdbcRowReader::startBlocks()
         Column &column = m_columns[k];
         column.size(granted);
         bound = SQL_SUCCEEDED(SQLBindCol(m_statement, static_cast<SQLUSMALLINT>(k + 1), cType(column.kind),
-                                         column.block.data(), column.bytes(), column.indicators.data()));
+                                         column.block.get(), column.bytes(), column.indicators.data()));
     }
     if (bound)
         m_blockRows = static_cast<qsizetype>(granted);
@@ -217,7 +220,7 @@ bool OdbcRowReader::fetch(std::optional<Failure> &failure)
         column.wholeLength = -1;
         if (m_blockRows == 1 && column.kind != Kind::Text) {
             if (SQL_SUCCEEDED(SQLGetData(m_statement, static_cast<SQLUSMALLINT>(k + 1), cType(column.kind),
-                                         column.block.data(), column.bytes(), column.indicators.data())))
+                                         column.block.get(), column.bytes(), column.indicators.data())))
                 continue;
             m_done = true;
             return fail(failure);
@@ -286,8 +289,10 @@ QVariant OdbcRowReader::value(int position) const
     case Kind::BigInt:
         return null ? QVariant(QMetaType::fromType<qlonglong>()) : QVariant(qlonglong(column.get<SQLBIGINT>(row)));
     case Kind::Date: {
+        if (null)
+            return QVariant(QMetaType::fromType<QDate>());
         const auto date = column.get<DATE_STRUCT>(row);
-        return null ? QVariant(QMetaType::fromType<QDate>()) : QVariant(QDate(date.year, date.month, date.day));
+        return QVariant(QDate(date.year, date.month, date.day));
     }
     case Kind::Text:
         break;
