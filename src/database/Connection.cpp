@@ -147,6 +147,7 @@ void Connection::openServer(const ServerSettings &settings)
         throw failureFrom(db.lastError());
     m_backend = Backend::Odbc;
     m_server = odbc::serverOf(db);
+    m_utf8 = odbc::narrowTextsAreUtf8(db);
 }
 
 void Connection::openEmbedded(const QString &file)

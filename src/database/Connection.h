@@ -108,7 +108,8 @@ private:
     Backend m_backend = Backend::None;
     Server m_server = Server::Other;
     QHash<QString, bool> m_textColumns;
-    // The embedded file keeps its text in UTF-8, as the files this program makes do.
+    // Texts read as bytes are UTF-8: the embedded file's, as the files this program makes
+    // keep them; a server's, when its driver hands narrow texts over in UTF-8.
     bool m_utf8 = true;
     int m_connectionTimeout = 15;
     int m_commandTimeout = 30;

@@ -11,6 +11,9 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <algorithm>
+#include <string>
+
 namespace kelvory::database::odbc {
 
 // The first diagnostic record of a connection, as Qt's driver would word it.
@@ -49,6 +52,32 @@ Server serverOf(const QSqlDatabase &db)
     if (dbms.contains(QLatin1String("postgresql")))
         return Server::PostgreSql;
     return Server::Other;
+}
+
+bool narrowTextsAreUtf8(const QSqlDatabase &db)
+{
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid() || !handle.constData())
+        return false;
+    SQLHANDLE connection = *static_cast<const SQLHANDLE *>(handle.constData());
+    SQLHSTMT statement = nullptr;
+    if (!connection || !SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, connection, &statement)))
+        return false;
+    // A letter of code page 1252 and one beyond the BMP: a client character set of one
+    // byte per character cannot give both, nor one that splits surrogates.
+    const QString probe = QStringLiteral("select N'\u00e9\U00020BB7'");
+    const std::u16string sql(reinterpret_cast<const char16_t *>(probe.utf16()), static_cast<std::size_t>(probe.size()));
+    char text[32] = {};
+    SQLLEN length = 0;
+    const bool read =
+        SQL_SUCCEEDED(SQLExecDirectW(statement, reinterpret_cast<SQLWCHAR *>(const_cast<char16_t *>(sql.data())),
+                                     static_cast<SQLINTEGER>(sql.size())))
+        && SQL_SUCCEEDED(SQLFetch(statement))
+        && SQLGetData(statement, 1, SQL_C_CHAR, text, sizeof text, &length) == SQL_SUCCESS;
+    SQLFreeHandle(SQL_HANDLE_STMT, statement);
+    // A padded national character type may bring trailing blanks.
+    return read && length > 0 && QByteArray(text, static_cast<qsizetype>(std::min<SQLLEN>(length, sizeof text - 1)))
+                                         .trimmed() == QByteArray("\xc3\xa9\xf0\xa0\xae\xb7");
 }
 
 // The ODBC statement handle of a query, when it has one.

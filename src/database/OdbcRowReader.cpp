@@ -1,6 +1,7 @@
 #include "database/OdbcRowReader.h"
 
 #include "database/DatabaseMessages.h"
+#include "database/SqliteRowReader.h"
 
 #include <QDate>
 #include <QSqlDriver>
@@ -46,9 +47,11 @@ std::optional<Kind> kindOf(SQLSMALLINT type)
     }
 }
 
-SQLSMALLINT cType(Kind kind)
+SQLSMALLINT cType(Kind kind, bool narrow)
 {
-    return kind == Kind::Text ? SQL_C_WCHAR : kind == Kind::Date ? SQL_C_TYPE_DATE : SQL_C_SBIGINT;
+    if (kind == Kind::Text)
+        return narrow ? SQL_C_CHAR : SQL_C_WCHAR;
+    return kind == Kind::Date ? SQL_C_TYPE_DATE : SQL_C_SBIGINT;
 }
 
 } // namespace
@@ -58,6 +61,8 @@ SQLSMALLINT cType(Kind kind)
 struct OdbcRowReader::Column
 {
     Kind kind = Kind::Text;
+    // A text bound as UTF-8 bytes rather than as UTF-16.
+    bool narrow = false;
     // Characters bound for each text, its terminator included.
     SQLULEN width = kWidestBound + 1;
     // Left unwritten until the driver fills it: a one-value query must not pay for
@@ -68,11 +73,17 @@ struct OdbcRowReader::Column
     std::vector<char16_t> whole;
     qsizetype wholeLength = -1;
     char16_t digits[24] = {};
+    // The current row's narrow text, widened once: a second call for the same row must
+    // not move what the first one's view points to.
+    std::vector<char16_t> widened;
+    QString decoded;
+    std::optional<QStringView> widenedView;
 
     SQLLEN bytes() const
     {
+        // Four bytes of UTF-8 for a character outside the BMP, which counts as one or two.
         if (kind == Kind::Text)
-            return static_cast<SQLLEN>(width * sizeof(char16_t));
+            return static_cast<SQLLEN>(narrow ? width * 4 : width * sizeof(char16_t));
         return kind == Kind::Date ? SQLLEN(sizeof(DATE_STRUCT)) : SQLLEN(sizeof(SQLBIGINT));
     }
     void size(SQLULEN rows)
@@ -88,15 +99,31 @@ struct OdbcRowReader::Column
         std::memcpy(&value, at(row), sizeof value);
         return value;
     }
-    QStringView text(std::size_t row) const
+    QStringView text(std::size_t row)
     {
         if (wholeLength >= 0)
             return QStringView(whole.data(), wholeLength);
-        return QStringView(reinterpret_cast<const char16_t *>(at(row)), static_cast<qsizetype>(indicators[row] / 2));
+        if (!narrow)
+            return QStringView(reinterpret_cast<const char16_t *>(at(row)), static_cast<qsizetype>(indicators[row] / 2));
+        if (!widenedView)
+            widenedView = widen(row);
+        return *widenedView;
+    }
+    QStringView widen(std::size_t row)
+    {
+        const auto length = static_cast<std::size_t>(indicators[row]);
+        const auto *utf8 = reinterpret_cast<const unsigned char *>(at(row));
+        if (widened.size() < length)
+            widened.resize(static_cast<std::size_t>(bytes()));
+        if (widenAscii(utf8, length, widened.data()))
+            return QStringView(widened.data(), static_cast<qsizetype>(length));
+        decoded = QString::fromUtf8(reinterpret_cast<const char *>(utf8), static_cast<qsizetype>(length));
+        return decoded;
     }
 };
 
-std::unique_ptr<OdbcRowReader> OdbcRowReader::over(const QSqlQuery &query, int fieldCount, Fetching fetching)
+std::unique_ptr<OdbcRowReader> OdbcRowReader::over(const QSqlQuery &query, int fieldCount, bool utf8,
+                                                   Fetching fetching)
 {
     const QVariant handle = query.result() ? query.result()->handle() : QVariant();
     if (!handle.isValid() || !handle.constData() || fieldCount <= 0)
@@ -117,6 +144,7 @@ std::unique_ptr<OdbcRowReader> OdbcRowReader::over(const QSqlQuery &query, int f
             return nullptr;
         Column &column = columns[static_cast<std::size_t>(k)];
         column.kind = *kind;
+        column.narrow = utf8 && *kind == Kind::Text;
         if (size > 0 && size < kWidestBound)
             column.width = size + 1;
     }
@@ -174,7 +202,7 @@ void OdbcRowReader::startBlocks()
     for (std::size_t k = 0; bound && k < m_columns.size(); ++k) {
         Column &column = m_columns[k];
         column.size(granted);
-        bound = SQL_SUCCEEDED(SQLBindCol(m_statement, static_cast<SQLUSMALLINT>(k + 1), cType(column.kind),
+        bound = SQL_SUCCEEDED(SQLBindCol(m_statement, static_cast<SQLUSMALLINT>(k + 1), cType(column.kind, column.narrow),
                                          column.block.get(), column.bytes(), column.indicators.data()));
     }
     if (bound)
@@ -218,8 +246,9 @@ bool OdbcRowReader::fetch(std::optional<Failure> &failure)
     for (std::size_t k = 0; k < m_columns.size(); ++k) {
         Column &column = m_columns[k];
         column.wholeLength = -1;
+        column.widenedView.reset();
         if (m_blockRows == 1 && column.kind != Kind::Text) {
-            if (SQL_SUCCEEDED(SQLGetData(m_statement, static_cast<SQLUSMALLINT>(k + 1), cType(column.kind),
+            if (SQL_SUCCEEDED(SQLGetData(m_statement, static_cast<SQLUSMALLINT>(k + 1), cType(column.kind, false),
                                          column.block.get(), column.bytes(), column.indicators.data())))
                 continue;
             m_done = true;
@@ -278,9 +307,9 @@ bool OdbcRowReader::readLong(Column &column, std::optional<Failure> &failure)
     return true;
 }
 
-QVariant OdbcRowReader::value(int position) const
+QVariant OdbcRowReader::value(int position)
 {
-    const Column &column = m_columns[static_cast<std::size_t>(position)];
+    Column &column = m_columns[static_cast<std::size_t>(position)];
     const auto row = static_cast<std::size_t>(m_row);
     const bool null = column.indicators[row] == SQL_NULL_DATA;
     switch (column.kind) {

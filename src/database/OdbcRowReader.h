@@ -28,7 +28,10 @@ public:
     enum class Fetching { Blocks, ValueByValue };
 
     // Null when the query is not an ODBC statement or has a column this reader does not read.
-    static std::unique_ptr<OdbcRowReader> over(const QSqlQuery &query, int fieldCount,
+    // `utf8`: the driver gives narrow texts in UTF-8 (odbc::narrowTextsAreUtf8), so they
+    // are bound narrow and widened here, which costs psqlODBC a quarter less than its own
+    // widening; otherwise they are bound wide.
+    static std::unique_ptr<OdbcRowReader> over(const QSqlQuery &query, int fieldCount, bool utf8,
                                                Fetching fetching = Fetching::Blocks);
     ~OdbcRowReader();
     OdbcRowReader(const OdbcRowReader &) = delete;
@@ -40,9 +43,10 @@ public:
     // One row further; false at the end or when the row cannot be read (failure says why).
     bool fetch(std::optional<Failure> &failure);
     // The value Qt's driver would make of field `position`.
-    QVariant value(int position) const;
-    // A text or whole number as text, empty for NULL, valid until the next fetch;
-    // nothing for a date, which the caller puts into words itself.
+    QVariant value(int position);
+    // A text or whole number as text, empty for NULL, valid until the next fetch (asked
+    // again for the same row, the same view); nothing for a date, which the caller puts
+    // into words itself.
     std::optional<QStringView> text(int position);
     bool holdsText(int position) const;
 

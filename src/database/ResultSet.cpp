@@ -14,7 +14,7 @@ ResultSet::ResultSet(QSqlQuery query, Backend backend, bool utf8) : m_query(std:
     m_texts.resize(static_cast<std::size_t>(m_fieldCount));
     m_lastDates.resize(static_cast<std::size_t>(m_fieldCount));
     if (backend == Backend::Odbc)
-        m_odbc = OdbcRowReader::over(m_query, m_fieldCount);
+        m_odbc = OdbcRowReader::over(m_query, m_fieldCount, utf8);
     else if (backend == Backend::Embedded)
         m_sqlite = SqliteRowReader::over(m_query, m_fieldCount, utf8);
     advance();

@@ -25,8 +25,9 @@ class ResultSet
 {
 public:
     // Rows are read from the driver's statement directly where one of the row readers
-    // can (SqliteRowReader, OdbcRowReader); the values are those Qt would give.
-    ResultSet(QSqlQuery query, Backend backend, bool utf8 = true);
+    // can (SqliteRowReader, OdbcRowReader); the values are those Qt would give. `utf8`:
+    // the texts the driver gives as bytes are UTF-8 (see Connection).
+    ResultSet(QSqlQuery query, Backend backend, bool utf8);
     ~ResultSet();
     ResultSet(ResultSet &&) noexcept;
     ResultSet &operator=(ResultSet &&) noexcept;
