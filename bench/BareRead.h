@@ -29,9 +29,10 @@ std::unique_ptr<BareReader> sqliteReader(const QString &file);
 // ODBC: SQLDriverConnect with the program's connection string, then SQLExecDirect /
 // SQLFetch / SQLGetData as wide text.
 std::unique_ptr<BareReader> odbcReader(const QString &connectionString);
-// ODBC at its best: a block cursor of 1024 rows, every column bound once as text, the
-// texts packed one after another into one array, as the grid keeps them. `utf8` binds
-// the driver's UTF-8 texts and widens them here instead of its wide ones.
+// ODBC at its best: a block cursor of 1024 rows, every column bound once (texts as text,
+// dates and whole numbers as such and put into text here), the texts packed one after
+// another into one array, as the grid keeps them. `utf8` binds the driver's UTF-8 texts
+// and widens them here instead of its wide ones.
 std::unique_ptr<BareReader> odbcBlockReader(const QString &connectionString, bool utf8 = false);
 
 } // namespace kelvory::bench

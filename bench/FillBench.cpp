@@ -43,7 +43,7 @@ void expectValues(std::size_t values, std::size_t expected, const QString &reade
 
 // Through ODBC, the best reads of the C API as further baselines: block fetching with the
 // driver's wide texts, with its UTF-8 texts widened by the reader, and (psqlODBC's own
-// option) with the rows fetched through a server cursor in batches instead of the whole
+// option, UTF-8 texts) with the rows fetched through a server cursor in batches instead of the whole
 // result read as the query runs.
 struct OdbcBaseline
 {
@@ -60,7 +60,7 @@ std::vector<OdbcBaseline> odbcBaselines(Backend backend)
     baselines.push_back({"block", odbcBlockReader(connection)});
     baselines.push_back({"block-utf8", odbcBlockReader(connection, true)});
     baselines.push_back(
-        {"block-declare-fetch", odbcBlockReader(connection + QStringLiteral(";UseDeclareFetch=1;Fetch=1024"))});
+        {"block-declare-fetch", odbcBlockReader(connection + QStringLiteral(";UseDeclareFetch=1;Fetch=1024"), true)});
     return baselines;
 }
 
