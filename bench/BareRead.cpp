@@ -254,7 +254,8 @@ public:
             for (SQLULEN r = 0; r < fetched; ++r) {
                 for (std::size_t k = 0; k < blocks.size(); ++k) {
                     const SQLLEN indicator = indicators[k][r];
-                    if ((types[k] == SQL_C_CHAR || types[k] == SQL_C_WCHAR) && (indicator >= widths[k] || indicator == SQL_NO_TOTAL)) {
+                    const bool text = types[k] == SQL_C_CHAR || types[k] == SQL_C_WCHAR;
+                    if (text && (indicator >= widths[k] || indicator == SQL_NO_TOTAL)) {
                         SQLFreeHandle(SQL_HANDLE_STMT, statement);
                         throw std::runtime_error("a value is longer than the room the driver described");
                     }

@@ -104,7 +104,8 @@ struct OdbcRowReader::Column
         if (wholeLength >= 0)
             return QStringView(whole.data(), wholeLength);
         if (!narrow)
-            return QStringView(reinterpret_cast<const char16_t *>(at(row)), static_cast<qsizetype>(indicators[row] / 2));
+            return QStringView(reinterpret_cast<const char16_t *>(at(row)),
+                               static_cast<qsizetype>(indicators[row] / 2));
         if (!widenedView)
             widenedView = widen(row);
         return *widenedView;
@@ -202,8 +203,9 @@ void OdbcRowReader::startBlocks()
     for (std::size_t k = 0; bound && k < m_columns.size(); ++k) {
         Column &column = m_columns[k];
         column.size(granted);
-        bound = SQL_SUCCEEDED(SQLBindCol(m_statement, static_cast<SQLUSMALLINT>(k + 1), cType(column.kind, column.narrow),
-                                         column.block.get(), column.bytes(), column.indicators.data()));
+        bound = SQL_SUCCEEDED(SQLBindCol(m_statement, static_cast<SQLUSMALLINT>(k + 1),
+                                         cType(column.kind, column.narrow), column.block.get(), column.bytes(),
+                                         column.indicators.data()));
     }
     if (bound)
         m_blockRows = static_cast<qsizetype>(granted);
@@ -352,6 +354,18 @@ std::optional<QStringView> OdbcRowReader::text(int position)
         break;
     }
     return std::nullopt;
+}
+
+std::optional<QDate> OdbcRowReader::date(int position) const
+{
+    const Column &column = m_columns[static_cast<std::size_t>(position)];
+    if (column.kind != Kind::Date)
+        return std::nullopt;
+    const auto row = static_cast<std::size_t>(m_row);
+    if (column.indicators[row] == SQL_NULL_DATA)
+        return QDate();
+    const auto date = column.get<DATE_STRUCT>(row);
+    return QDate(date.year, date.month, date.day);
 }
 
 bool OdbcRowReader::holdsText(int position) const

@@ -3,6 +3,7 @@
 #include "common/Failure.h"
 
 #include <QSqlQuery>
+#include <QDate>
 #include <QStringView>
 #include <QVariant>
 
@@ -49,6 +50,8 @@ public:
     // into words itself.
     std::optional<QStringView> text(int position);
     bool holdsText(int position) const;
+    // The date of a date column, invalid for NULL; nothing for a column of another kind.
+    std::optional<QDate> date(int position) const;
 
 private:
     struct Column;
