@@ -43,8 +43,8 @@ void expectValues(std::size_t values, std::size_t expected, const QString &reade
 
 // Through ODBC, the best reads of the C API as further baselines: block fetching with the
 // driver's wide texts, with its UTF-8 texts widened by the reader, and (psqlODBC's own
-// option, UTF-8 texts) with the rows fetched through a server cursor in batches instead of the whole
-// result read as the query runs.
+// option, UTF-8 texts) with the rows fetched through a server cursor in batches instead
+// of the whole result read as the query runs.
 struct OdbcBaseline
 {
     const char *tag;

@@ -129,7 +129,8 @@ void scaleOn(const Side &side, const Options &options)
             printFigure(QStringLiteral("scale.%1.%2.block").arg(name).arg(members),
                         QStringLiteral("the same fill"), fill,
                         QStringLiteral("kelvory_bench_bare_odbc, the ODBC C API with block fetching (1024 rows a "
-                                       "call, UTF-8 texts bound and widened, dates and numbers bound as such, packed), as a process, less the same with %1 members")
+                                       "call, UTF-8 texts bound and widened, dates and numbers bound as such, "
+                                       "packed), as a process, less the same with %1 members")
                             .arg(kSmallRoster),
                         less(s[5], s[4]));
         // The fastest runs, those least disturbed by other work on the machine.

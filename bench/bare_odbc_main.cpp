@@ -1,7 +1,8 @@
 // kelvory_bench_bare_odbc <connection string> <query>
 // The best read of the ODBC C API as a process of its own: connect, fetch the query in
 // blocks of 1024 rows with every column bound once (UTF-8 texts widened here, dates and
-// whole numbers bound as such), keep the texts packed in memory, nothing else. Prints "READ <values>".
+// whole numbers bound as such), keep the texts packed in memory, nothing else. Prints
+// "READ <values>".
 #include "BareRead.h"
 
 #include <QCoreApplication>

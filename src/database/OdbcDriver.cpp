@@ -12,7 +12,6 @@
 #include <sqlext.h>
 
 #include <algorithm>
-#include <string>
 
 namespace kelvory::database::odbc {
 
@@ -66,12 +65,11 @@ bool narrowTextsAreUtf8(const QSqlDatabase &db)
     // A letter of code page 1252 and one beyond the BMP: a client character set of one
     // byte per character cannot give both, nor one that splits surrogates.
     const QString probe = QStringLiteral("select N'\u00e9\U00020BB7'");
-    const std::u16string sql(reinterpret_cast<const char16_t *>(probe.utf16()), static_cast<std::size_t>(probe.size()));
     char text[32] = {};
     SQLLEN length = 0;
     const bool read =
-        SQL_SUCCEEDED(SQLExecDirectW(statement, reinterpret_cast<SQLWCHAR *>(const_cast<char16_t *>(sql.data())),
-                                     static_cast<SQLINTEGER>(sql.size())))
+        SQL_SUCCEEDED(SQLExecDirectW(statement, reinterpret_cast<SQLWCHAR *>(const_cast<ushort *>(probe.utf16())),
+                                     static_cast<SQLINTEGER>(probe.size())))
         && SQL_SUCCEEDED(SQLFetch(statement))
         && SQLGetData(statement, 1, SQL_C_CHAR, text, sizeof text, &length) == SQL_SUCCESS;
     SQLFreeHandle(SQL_HANDLE_STMT, statement);

@@ -14,7 +14,6 @@ ResultSet::ResultSet(QSqlQuery query, Backend backend, bool utf8) : m_query(std:
     m_texts.resize(static_cast<std::size_t>(m_fieldCount));
     m_lastDates.resize(static_cast<std::size_t>(m_fieldCount));
     m_lastDays.resize(static_cast<std::size_t>(m_fieldCount));
-    m_lastDayKnown.resize(static_cast<std::size_t>(m_fieldCount));
     if (backend == Backend::Odbc)
         m_odbc = OdbcRowReader::over(m_query, m_fieldCount, utf8);
     else if (backend == Backend::Embedded)
@@ -40,7 +39,6 @@ ResultSet &ResultSet::operator=(ResultSet &&other) noexcept
     m_texts = std::move(other.m_texts);
     m_lastDates = std::move(other.m_lastDates);
     m_lastDays = std::move(other.m_lastDays);
-    m_lastDayKnown = std::move(other.m_lastDayKnown);
     m_failure = std::move(other.m_failure);
     return *this;
 }
@@ -81,11 +79,10 @@ QStringView ResultSet::text(int position)
         // equal dates, and told from the last one without a QVariant for every row.
         if (const std::optional<QDate> day = m_odbc->date(position)) {
             QString &made = m_texts[static_cast<std::size_t>(position)];
-            qint64 &lastDay = m_lastDays[static_cast<std::size_t>(position)];
-            if (!m_lastDayKnown[static_cast<std::size_t>(position)] || day->toJulianDay() != lastDay) {
+            std::optional<qint64> &lastDay = m_lastDays[static_cast<std::size_t>(position)];
+            if (lastDay != day->toJulianDay()) {
                 made = day->isValid() ? shortDateText(*day) : QString();
                 lastDay = day->toJulianDay();
-                m_lastDayKnown[static_cast<std::size_t>(position)] = true;
             }
             return made;
         }

@@ -67,9 +67,9 @@ private:
     // Per field: the text of a value that needs one made, and the date it was made of.
     std::vector<QString> m_texts;
     std::vector<QVariant> m_lastDates;
-    // The same for the dates the ODBC reader hands over as dates: the day, and whether one was seen.
-    std::vector<qint64> m_lastDays;
-    std::vector<bool> m_lastDayKnown;
+    // The same for the dates the ODBC reader hands over as dates, by their day (a NULL
+    // date has a day number of its own).
+    std::vector<std::optional<qint64>> m_lastDays;
     std::optional<Failure> m_failure;
 };
 
