@@ -494,7 +494,7 @@ Program::Program(Backend backend, const QString &folder)
     deployment.lockFilePath = QDir(folder).filePath(QStringLiteral("Kelvory.lock"));
     if (backend == Backend::Postgres)
         deployment.server = *postgresServer();
-    m_module = std::make_unique<Module1>(deployment, Services{&m_dialogs, &m_shell, &m_printers, &m_end});
+    m_module = std::make_unique<Module1>(deployment, Services{&m_dialogs, &m_shell, &m_printers, &m_end, nullptr, &m_windows});
     if (!m_module->Main())
         qFatal("the main window was not shown");
     settle();
@@ -504,7 +504,7 @@ Program::~Program() = default;
 
 roster::RosterForm &Program::form()
 {
-    return *m_module->rosterForm();
+    return *roster::RosterForm::of(*m_module);
 }
 
 void settle()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ProgramWindows.h"
 #include "database/Connection.h"
 #include "output/PrinterQueue.h"
 #include "startup/Module1.h"
@@ -14,6 +15,10 @@
 #include <memory>
 #include <optional>
 #include <vector>
+
+namespace kelvory::roster {
+class RosterForm;
+}
 
 namespace kelvory::bench {
 
@@ -145,7 +150,7 @@ public:
     bool openFile(const QString &) override { return true; }
 };
 
-class NoPrinters final : public output::PrinterQueue
+class NoPrinters final : public PrinterQueue
 {
 public:
     std::unique_ptr<QPrinter> defaultPrinter() override { return nullptr; }
@@ -170,6 +175,7 @@ public:
 
 private:
     BenchDialogs m_dialogs;
+    ProgramWindows m_windows;
     NullShell m_shell;
     NoPrinters m_printers;
     FailingEnd m_end;

@@ -7,7 +7,7 @@
 #include "database/Statements.h"
 #include "history/History.h"
 #include "roster/RosterForm.h"
-#include "roster/grid/FlexGrid.h"
+#include "grid/FlexGrid.h"
 
 #include <QHeaderView>
 #include <QStandardPaths>
@@ -85,7 +85,7 @@ void printBaselines(const QString &figure, const QString &what, const std::vecto
                     std::nullopt);
 }
 
-void expectRows(const roster::FlexGrid &grid, int rows, const char *what)
+void expectRows(const grid::FlexGrid &grid, int rows, const char *what)
 {
     if (grid.Rows() != rows + 1) {
         std::fprintf(stderr, "%s: the grid holds %d rows, expected %d\n", what, grid.Rows(), rows + 1);
@@ -168,7 +168,7 @@ int benchItemGrid(const Options &options)
         seedDatabase(Backend::Sqlite, folder.path(), size, 0);
         Program program(Backend::Sqlite, folder.path());
         roster::RosterForm &form = program.form();
-        roster::FlexGrid &grid = *form.Grid1;
+        grid::FlexGrid &grid = *form.Grid1;
 
         // The item grid has the roster grid's place, font, row height and column widths.
         auto makeItemGrid = [&] {
@@ -244,7 +244,7 @@ int benchHistory(const Options &options)
             Program program(backend, folder.path());
             program.module().showHistory();
             settle();
-            history::History &window = *program.module().historyWindow();
+            history::History &window = *history::History::of(program.module());
             expectRows(*window.Grid1, journal, "history load");
 
             const std::unique_ptr<BareReader> qt = qtDriverReader(program.module().connection.database());

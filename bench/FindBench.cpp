@@ -4,8 +4,8 @@
 
 #include "roster/FindByTyping.h"
 #include "roster/RosterForm.h"
-#include "roster/grid/FlexGrid.h"
-#include "roster/grid/GridCells.h"
+#include "grid/FlexGrid.h"
+#include "grid/PackedRows.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -19,7 +19,7 @@ namespace kelvory::bench {
 namespace {
 
 // One key as the keyboard delivers it to the focused grid.
-void typeKey(roster::FlexGrid &grid, const QString &text)
+void typeKey(grid::FlexGrid &grid, const QString &text)
 {
     QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, text);
     QApplication::sendEvent(&grid, &press);
@@ -33,7 +33,7 @@ void qtSearch(QTableView &view, const QString &text)
     view.keyboardSearch(text);
 }
 
-int highlightedRow(const roster::FlexGrid &grid)
+int highlightedRow(const grid::FlexGrid &grid)
 {
     const QModelIndex current = grid.currentIndex();
     return current.isValid() && grid.selectionModel()->isRowSelected(current.row(), {}) ? current.row() + 1 : 0;
@@ -48,7 +48,7 @@ int benchFind(const Options &options)
     WorkFolder folder(options, QStringLiteral("find"));
     seedDatabase(Backend::Sqlite, folder.path(), members, 0);
     Program program(Backend::Sqlite, folder.path());
-    roster::FlexGrid &grid = *program.form().Grid1;
+    grid::FlexGrid &grid = *program.form().Grid1;
     grid.setFocus();
     settle();
     if (grid.Rows() != members + 1) {
@@ -114,8 +114,8 @@ int benchFind(const Options &options)
 
     // Accents cost a decomposition where a name has one: the worst is a roster in which
     // every name begins with an accented letter.
-    roster::GridCells accented(1);
-    roster::GridCells plain(1);
+    grid::PackedRows accented(1);
+    grid::PackedRows plain(1);
     accented.reserve(members);
     plain.reserve(members);
     for (int r = 1; r <= members; ++r) {

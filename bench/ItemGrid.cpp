@@ -2,7 +2,7 @@
 
 #include "database/Connection.h"
 #include "database/DateText.h"
-#include "roster/grid/FlexGrid.h"
+#include "grid/FlexGrid.h"
 
 
 namespace kelvory::bench {
@@ -11,7 +11,7 @@ ItemGrid::ItemGrid(QWidget *parent) : QTableWidget(1, 6, parent)
 {
     // Set up as the program's own grid is, so that only the way cells are stored and
     // written differs.
-    roster::setUpGridView(*this);
+    grid::setUpGridView(*this);
     setHorizontalHeaderLabels({QStringLiteral("Name"), QStringLiteral("Address"), QStringLiteral("City, State, Zip"),
                                QStringLiteral("Phone"), QStringLiteral("Comment"), QString()});
 }

@@ -3,7 +3,7 @@
 #include "Benches.h"
 
 #include "roster/RosterForm.h"
-#include "roster/grid/FlexGrid.h"
+#include "grid/FlexGrid.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -60,7 +60,7 @@ int benchMemory(const Options &options)
     trimHeap();
     const qint64 afterClose = residentBytes();
 
-    const roster::GridCells &cells = form.Grid1->dataRows();
+    const grid::PackedRows &cells = form.Grid1->dataRows();
     if (cells.rows() != options.members) {
         std::fprintf(stderr, "the grid holds %d members, expected %d\n", cells.rows(), options.members);
         return 4;

@@ -2,14 +2,14 @@
 // and painting.
 #include "Benches.h"
 
-#include "database/RosterColumns.h"
+#include "database/MemberFields.h"
 #include "database/Statements.h"
-#include "output/CellGrid.h"
+#include "output/CellSource.h"
 #include "output/Export.h"
 #include "output/Printout.h"
-#include "roster/FlexGridCells.h"
+#include "roster/FlexGridSource.h"
 #include "roster/RosterForm.h"
-#include "roster/grid/FlexGrid.h"
+#include "grid/FlexGrid.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -44,7 +44,7 @@ int benchExport(const Options &options)
     // bytes written to a plain file with no flush, all in the same rounds. A task that leaves
     // data unflushed flushes it after its time is taken: on ext4 the next fdatasync, the
     // export's own, would otherwise write that data too.
-    const roster::FlexGridCells cells(*form.Grid1);
+    const roster::FlexGridSource cells(*form.Grid1);
     QByteArray bytes;
     auto timed = [](auto &&task) {
         QElapsedTimer timer;
@@ -53,7 +53,7 @@ int benchExport(const Options &options)
         return elapsedMs(timer);
     };
     const std::vector<Stats> s = measureInterleavedSelfTimed(options.reps, {
-        [&] { return timed([&] { output::exportRoster(program.module(), roster::FlexGridCells(*form.Grid1)); }); },
+        [&] { return timed([&] { output::exportRoster(program.module(), roster::FlexGridSource(*form.Grid1)); }); },
         [&] {
             const double ms = timed([&] {
                 QProcess process;
@@ -120,9 +120,9 @@ std::unique_ptr<QPrinter> pdfPrinter(const QString &file)
 }
 
 // The grid's heading row and its first `members` data rows, as a plain table.
-output::TableCells firstMembers(const output::CellGrid &grid, int members)
+output::TableSource firstMembers(const output::CellSource &grid, int members)
 {
-    output::TableCells table;
+    output::TableSource table;
     for (int r = 0; r <= members && r < grid.rows(); ++r) {
         QStringList row;
         for (int c = 0; c < grid.cols(); ++c)
@@ -140,7 +140,7 @@ int benchPrintout(const Options &options)
     WorkFolder folder(options, QStringLiteral("printout"));
     seedDatabase(Backend::Sqlite, folder.path(), options.members, 0);
     Program program(Backend::Sqlite, folder.path());
-    const roster::FlexGridCells cells(*program.form().Grid1);
+    const roster::FlexGridSource cells(*program.form().Grid1);
     const int rows = cells.rows();
 
     // Reading every cell the printout prints, trimmed, and nothing more.
@@ -196,7 +196,7 @@ int benchPrintout(const Options &options)
         std::printf("%lld\n", static_cast<long long>(sink));
 
     // Painting: the first members to a PDF file, through the printout and bare.
-    const output::TableCells sample = firstMembers(cells, options.pdfMembers);
+    const output::TableSource sample = firstMembers(cells, options.pdfMembers);
     const QString oursPdf = folder.file(QStringLiteral("printout.pdf"));
     const QString barePdf = folder.file(QStringLiteral("bare.pdf"));
     const std::vector<Stats> s = measureInterleaved(options.reps, {
@@ -230,7 +230,7 @@ int benchPrintout(const Options &options)
             for (int r = 0; r < sample.rows(); ++r) {
                 line([&](double y) {
                     for (int f = 0; f < 5; ++f)
-                        painter.drawText(QPointF((roster::columnFacts(f).printColumn - 1) * column, y),
+                        painter.drawText(QPointF((output::printColumn(f) - 1) * column, y),
                                          sample.cell(r, f).toString());
                 });
                 if (r > 0)

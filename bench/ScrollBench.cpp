@@ -3,7 +3,7 @@
 #include "Benches.h"
 
 #include "roster/RosterForm.h"
-#include "roster/grid/FlexGrid.h"
+#include "grid/FlexGrid.h"
 
 #include <QIdentityProxyModel>
 #include <QScrollBar>
@@ -36,7 +36,7 @@ struct Paging
     int rowsOnScreen = 0; // a partly shown last row included
 };
 
-int rowsOnScreen(const roster::FlexGrid &grid)
+int rowsOnScreen(const grid::FlexGrid &grid)
 {
     const int first = grid.rowAt(0);
     int last = grid.rowAt(grid.viewport()->height() - 1);
@@ -45,20 +45,20 @@ int rowsOnScreen(const roster::FlexGrid &grid)
     return last - first + 1;
 }
 
-void toTop(roster::FlexGrid &grid)
+void toTop(grid::FlexGrid &grid)
 {
     grid.verticalScrollBar()->setValue(0);
     grid.viewport()->repaint();
     settle();
 }
 
-bool atBottom(const roster::FlexGrid &grid)
+bool atBottom(const grid::FlexGrid &grid)
 {
     return grid.verticalScrollBar()->value() >= grid.verticalScrollBar()->maximum();
 }
 
 // One Page Down and its repaint; returns the milliseconds it took.
-double pageDown(roster::FlexGrid &grid)
+double pageDown(grid::FlexGrid &grid)
 {
     QElapsedTimer timer;
     timer.start();
@@ -72,7 +72,7 @@ double pageDown(roster::FlexGrid &grid)
 // grid takes a step after each one of this grid's, from its top again when at its
 // bottom, so that both are timed under the same load.
 template <class AtTop, class AfterStep>
-std::pair<Paging, Paging> pageThrough(roster::FlexGrid &grid, roster::FlexGrid *other, AtTop atTop, AfterStep afterStep)
+std::pair<Paging, Paging> pageThrough(grid::FlexGrid &grid, grid::FlexGrid *other, AtTop atTop, AfterStep afterStep)
 {
     Paging paging;
     Paging otherPaging;
@@ -106,7 +106,7 @@ struct Asked
 
 Asked countAsked(roster::RosterForm &form)
 {
-    roster::FlexGrid &grid = *form.Grid1;
+    grid::FlexGrid &grid = *form.Grid1;
     CountingProxy proxy;
     proxy.setSourceModel(grid.model());
     grid.setModel(&proxy);

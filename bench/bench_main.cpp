@@ -6,7 +6,7 @@
 // and run, and their ratio. "all" runs each benchmark in a fresh process of its own.
 #include "Benches.h"
 
-#include "roster/grid/Fonts.h"
+#include "grid/Fonts.h"
 
 #include <QApplication>
 #include <QDir>
@@ -106,7 +106,7 @@ int main(int argc, char *argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    kelvory::roster::installFontSubstitutes();
+    kelvory::grid::installFontSubstitutes();
 
     QStringList arguments = QCoreApplication::arguments().mid(1);
     const QString command = arguments.isEmpty() ? QStringLiteral("all") : arguments.takeFirst();

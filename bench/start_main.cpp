@@ -3,11 +3,12 @@
 // database name on that database of the PostgreSQL test server (as the benchmarks name
 // it): prints "SHOWN <members>" once the main window is shown and its grid painted, then
 // ends at once.
+#include "ProgramWindows.h"
 #include "BenchSupport.h"
 
 #include "roster/RosterForm.h"
-#include "roster/grid/FlexGrid.h"
-#include "roster/grid/Fonts.h"
+#include "grid/FlexGrid.h"
+#include "grid/Fonts.h"
 
 #include <QApplication>
 #include <QDir>
@@ -29,7 +30,7 @@ protected:
     {
         // The roster grid's viewport: the last thing of the window to be drawn with members.
         if (event->type() == QEvent::Paint && watched->parent()
-            && qobject_cast<kelvory::roster::FlexGrid *>(watched->parent()))
+            && qobject_cast<kelvory::grid::FlexGrid *>(watched->parent()))
             painted = true;
         return QObject::eventFilter(watched, event);
     }
@@ -40,7 +41,7 @@ protected:
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    kelvory::roster::installFontSubstitutes();
+    kelvory::grid::installFontSubstitutes();
     if (argc < 2)
         return 2;
     const QString folder = QString::fromLocal8Bit(argv[1]);
@@ -62,11 +63,12 @@ int main(int argc, char *argv[])
     kelvory::bench::FailingEnd end;
     PaintWatch watch;
     app.installEventFilter(&watch);
-    kelvory::Module1 module(deployment, {&dialogs, &shell, &printers, &end});
+    kelvory::ProgramWindows windows;
+    kelvory::Module1 module(deployment, {&dialogs, &shell, &printers, &end, nullptr, &windows});
     if (!module.Main())
         return 1;
 
-    const kelvory::roster::FlexGrid &grid = *module.rosterForm()->Grid1;
+    const kelvory::grid::FlexGrid &grid = *kelvory::roster::RosterForm::of(module)->Grid1;
     QElapsedTimer waited;
     waited.start();
     while (!watch.painted && waited.elapsed() < 10000)

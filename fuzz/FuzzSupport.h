@@ -3,7 +3,7 @@
 // Shared by the fuzz targets. A broken property aborts, so that libFuzzer keeps the input
 // that broke it as a crash artifact and the run fails.
 
-#include "output/CellGrid.h"
+#include "output/CellSource.h"
 
 #include <QString>
 #include <QStringList>
@@ -76,7 +76,7 @@ inline QString textFromBytes(const std::uint8_t *data, std::size_t size, bool ra
 struct GridInput
 {
     std::uint8_t options = 0;
-    output::TableCells grid;
+    output::TableSource grid;
 };
 
 inline GridInput gridFromBytes(const std::uint8_t *data, std::size_t size)
@@ -92,7 +92,7 @@ inline GridInput gridFromBytes(const std::uint8_t *data, std::size_t size)
         for (const QString &row : text.split(QChar(0x1e)))
             rows.push_back(row.split(QChar(0x1f)));
     }
-    input.grid = output::TableCells(std::move(rows), cols);
+    input.grid = output::TableSource(std::move(rows), cols);
     return input;
 }
 

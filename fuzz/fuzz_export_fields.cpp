@@ -29,7 +29,7 @@ bool hasLineEnd(QStringView text)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     const fuzz::GridInput input = fuzz::gridFromBytes(data, size);
-    const output::CellGrid &grid = input.grid;
+    const output::CellSource &grid = input.grid;
     const int rows = grid.rows();
     const int cols = grid.cols();
 

@@ -5,7 +5,7 @@
 
 #include "FuzzSupport.h"
 
-#include "database/RosterColumns.h"
+#include "database/MemberFields.h"
 #include "output/Printout.h"
 
 #include <algorithm>
@@ -19,11 +19,11 @@ using fuzz::shown;
 
 namespace {
 
-constexpr int kFields = roster::kMemberFieldCount;
+constexpr int kFields = members::kMemberFieldCount;
 
 int printColumn(int field)
 {
-    return roster::columnFacts(field).printColumn;
+    return kelvory::output::printColumn(field);
 }
 
 struct Expected
@@ -65,7 +65,7 @@ output::TextWidth widthFrom(std::uint8_t options, const std::uint8_t *data, std:
 class LayoutReader
 {
 public:
-    LayoutReader(const output::PrintLayout &layout, const output::CellGrid &grid, const output::TextWidth &width)
+    LayoutReader(const output::PrintLayout &layout, const output::CellSource &grid, const output::TextWidth &width)
         : m_layout(layout), m_grid(grid), m_width(width)
     {
     }
@@ -157,7 +157,7 @@ public:
 
 private:
     const output::PrintLayout &m_layout;
-    const output::CellGrid &m_grid;
+    const output::CellSource &m_grid;
     const output::TextWidth &m_width;
     std::size_t m_line = 0;
 };
@@ -167,7 +167,7 @@ private:
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     const fuzz::GridInput input = fuzz::gridFromBytes(data, size);
-    const output::CellGrid &grid = input.grid;
+    const output::CellSource &grid = input.grid;
     const bool withLines = (input.options & 1) != 0;
     const output::TextWidth width = widthFrom(input.options, data, size);
 

@@ -1,6 +1,7 @@
+#include "ProgramWindows.h"
 #include "deployment.h"
 #include "output/PrinterQueue.h"
-#include "roster/grid/Fonts.h"
+#include "grid/Fonts.h"
 #include "startup/DataFolder.h"
 #include "startup/InstanceGuard.h"
 #include "startup/Module1.h"
@@ -14,7 +15,7 @@ int main(int argc, char *argv[])
     using namespace kelvory;
     const QString title = QString::fromUtf8(built::kTitle);
     QApplication::setApplicationName(title);
-    roster::installFontSubstitutes();
+    grid::installFontSubstitutes();
 
     Deployment deployment;
     deployment.title = title;
@@ -37,7 +38,8 @@ int main(int argc, char *argv[])
     DesktopShell shell;
     output::SystemPrinterQueue printers;
     ImmediateEnd processEnd;
-    Module1 module(deployment, {&dialogs, &shell, &printers, &processEnd});
+    ProgramWindows windows;
+    Module1 module(deployment, {&dialogs, &shell, &printers, &processEnd, nullptr, &windows});
     if (!module.Main())
         return 1;
     return QApplication::exec();

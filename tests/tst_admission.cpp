@@ -1,6 +1,6 @@
 #include "BackendTest.h"
 #include "roster/RosterForm.h"
-#include "roster/grid/FlexGrid.h"
+#include "grid/FlexGrid.h"
 #include "startup/Admission.h"
 
 #include <QDate>
@@ -57,7 +57,7 @@ private:
     void watchWindowDuringDialogs()
     {
         h->dialogs.onShow = [this](const Message &) {
-            roster::RosterForm *form = h->module ? h->module->rosterForm() : nullptr;
+            roster::RosterForm *form = h->module ? rosterForm(*h->module) : nullptr;
             if (form && form->isVisible())
                 ++m_dialogsOverVisibleWindow;
         };
@@ -143,7 +143,7 @@ void TestAdmission::firstRunWithoutANameEndsAndWritesNothing()
     QCOMPARE(h->dialogs.messages.first().title, QStringLiteral("Kelvory"));
     QVERIFY(!QFile::exists(h->userFilePath()));
     QVERIFY(h->rows(QStringLiteral("select * from memberstatus")).isEmpty());
-    QVERIFY(!h->module->rosterForm()->isVisible());
+    QVERIFY(!rosterForm(*h->module)->isVisible());
     QCOMPARE(m_dialogsOverVisibleWindow, 0);
 }
 
@@ -191,7 +191,7 @@ void TestAdmission::laterRunAdmitsOrBars()
         QCOMPARE(h->dialogs.messages.first().style, MB_OK | MB_ICONERROR);
         QVERIFY(h->end.ended);
         QCOMPARE(h->end.code, 0);
-        QVERIFY(!h->module->rosterForm()->isVisible());
+        QVERIFY(!rosterForm(*h->module)->isVisible());
     }
     // A later start never writes the operator table or the file.
     QCOMPARE(h->rows(QStringLiteral("select * from memberstatus")).size(), status.isValid() ? 2 : 1);
@@ -332,7 +332,7 @@ void TestAdmission::unusableUserFileEndsWithAClearMessage()
     QVERIFY(h->dialogs.inputPrompts.isEmpty());
     QCOMPARE(userFile(), content);
     QVERIFY(h->rows(QStringLiteral("select * from memberstatus")).isEmpty());
-    QVERIFY(!h->module->rosterForm()->isVisible());
+    QVERIFY(!rosterForm(*h->module)->isVisible());
 }
 
 void TestAdmission::userFileSavedWithAByteOrderMark_data()

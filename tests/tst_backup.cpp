@@ -8,7 +8,7 @@
 #include "database/Backup.h"
 #include "database/DatabaseMessages.h"
 #include "roster/RosterForm.h"
-#include "roster/grid/FlexGrid.h"
+#include "grid/FlexGrid.h"
 
 #include <QDate>
 #include <QDir>

@@ -2,10 +2,10 @@
 #include "changes/ChangeMessages.h"
 #include "changes/MemberChanges.h"
 #include "database/Connection.h"
-#include "database/RosterColumns.h"
+#include "database/MemberFields.h"
 #include "roster/RosterForm.h"
-#include "roster/grid/CommandButton.h"
-#include "roster/grid/FlexGrid.h"
+#include "grid/CommandButton.h"
+#include "grid/FlexGrid.h"
 
 #include <QDate>
 #include <QFile>
@@ -643,19 +643,19 @@ void TestChanges::anotherWorkstationsChangeIsNeverOverwrittenUnseen()
     RecordingEnd otherEnd;
     Deployment elsewhere = h->deployment;
     elsewhere.lockFilePath += QStringLiteral(".elsewhere");
-    Module1 other(elsewhere, {&otherDialogs, &h->shell, nullptr, &otherEnd});
+    Module1 other(elsewhere, {&otherDialogs, &h->shell, nullptr, &otherEnd, nullptr, &test::programWindows()});
     QVERIFY(other.Main());
 
     // Both pick Baker; the other workstation changes one field and stores it.
     QVERIFY(pickMember(form(), 41));
     const QStringList picked = boxes();
-    QVERIFY(pickMember(*other.rosterForm(), 41));
-    typeInto(*other.rosterForm(), otherBox, otherText);
-    press(other.rosterForm()->Command2);
+    QVERIFY(pickMember(*rosterForm(other), 41));
+    typeInto(*rosterForm(other), otherBox, otherText);
+    press(rosterForm(other)->Command2);
     QCOMPARE(otherDialogs.texts(), QStringList{"Record Updated"});
     const QList<QStringList> afterOther = members();
     const QString changed = changes::messages::changedField(
-        QString::fromLatin1(roster::columnFacts(otherBox).caption), picked.at(otherBox), otherText);
+        members::caption(otherBox), picked.at(otherBox), otherText);
 
     if (command == QLatin1String("update")) {
         typeInto(form(), 1, QStringLiteral("9 New St"));

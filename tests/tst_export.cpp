@@ -3,8 +3,8 @@
 #include "output/Export.h"
 #include "output/OutputMessages.h"
 #include "roster/RosterForm.h"
-#include "roster/grid/CommandButton.h"
-#include "roster/grid/FlexGrid.h"
+#include "grid/CommandButton.h"
+#include "grid/FlexGrid.h"
 
 #include <QDir>
 #include <QFile>
@@ -94,8 +94,8 @@ void TestExport::fieldsLoseTheirCommasAndNothingElse()
     QCOMPARE(field(QStringLiteral(" \"x\"; y\t")), QStringLiteral(" \"x\"; y\t,"));
 
     // A grid with no columns still has its lines.
-    QCOMPARE(output::exportText(output::TableCells({{}, {}}, 0)), QStringLiteral("\r\n\r\n"));
-    const output::TableCells ragged({{"a,b", "c"}, {"d"}}, 3);
+    QCOMPARE(output::exportText(output::TableSource({{}, {}}, 0)), QStringLiteral("\r\n\r\n"));
+    const output::TableSource ragged({{"a,b", "c"}, {"d"}}, 3);
     QCOMPARE(output::exportText(ragged), QStringLiteral("ab,c,,\r\nd,,,\r\n"));
 }
 

@@ -5,7 +5,7 @@
 #include "BackendTest.h"
 #include "FaultTools.h"
 #include "roster/RosterForm.h"
-#include "roster/grid/FlexGrid.h"
+#include "grid/FlexGrid.h"
 
 #include <QApplication>
 #include <QDir>
@@ -42,7 +42,7 @@ void TestEmbeddedFaults::checkEndedBeforeAnything(const FileSnapshot &database, 
     QCOMPARE(h->dialogs.messages.size(), 1);
     QCOMPARE(h->dialogs.messages.first().style, MB_OK | MB_ICONERROR);
     QVERIFY(h->dialogs.inputPrompts.isEmpty());
-    QVERIFY(!h->module->rosterForm());
+    QVERIFY(!rosterForm(*h->module));
     for (QWidget *widget : QApplication::topLevelWidgets())
         QVERIFY(!widget->isVisible());
     QVERIFY(FileSnapshot::of(databaseFile()) == database);

@@ -244,7 +244,7 @@ void TestServerUnreachable::unreachableServerEndsBeforeAnything()
     verifyErrorReport(*h, QStringLiteral("[FreeTDS]"));
     QCOMPARE(h->dialogs.messages.size(), 1);
 
-    QVERIFY(!h->module->rosterForm());
+    QVERIFY(!rosterForm(*h->module));
     for (QWidget *widget : QApplication::topLevelWidgets())
         QVERIFY2(!widget->isVisible(), qPrintable(widget->objectName()));
     QVERIFY(h->dialogs.inputPrompts.isEmpty());

@@ -7,8 +7,8 @@
 #include "PostgresSchema.h"
 #include "history/History.h"
 #include "roster/RosterForm.h"
-#include "roster/grid/CommandButton.h"
-#include "roster/grid/FlexGrid.h"
+#include "grid/CommandButton.h"
+#include "grid/FlexGrid.h"
 
 #include <QApplication>
 #include <QDate>
@@ -162,7 +162,7 @@ void TestConnectionLost::nextCommandReportsAndNothingIsLost()
     qInfo("%s", qPrintable(h->dialogs.messages.last().text.simplified()));
     for (const Message &message : h->dialogs.messages)
         QVERIFY2(!message.text.startsWith(QStringLiteral("Record ")), qPrintable(message.text));
-    QVERIFY(!h->module->historyWindow() || !h->module->historyWindow()->isVisible());
+    QVERIFY(!historyWindow(*h->module) || !historyWindow(*h->module)->isVisible());
 
     // Nothing lost, nothing half done: exactly the changes made before, each journalled.
     QCOMPARE(rows(QStringLiteral("select * from members order by recordid")), kMembersAfter);

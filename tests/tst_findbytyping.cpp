@@ -4,8 +4,8 @@
 #include "BackendTest.h"
 #include "roster/FindByTyping.h"
 #include "roster/RosterForm.h"
-#include "roster/grid/CommandButton.h"
-#include "roster/grid/FlexGrid.h"
+#include "grid/CommandButton.h"
+#include "grid/FlexGrid.h"
 
 #include <QLabel>
 #include <QtTest>

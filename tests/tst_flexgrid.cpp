@@ -1,14 +1,14 @@
 #include "Harness.h"
 #include "common/Failure.h"
-#include "roster/grid/FlexGrid.h"
-#include "roster/grid/GridCells.h"
+#include "grid/FlexGrid.h"
+#include "grid/PackedRows.h"
 
 #include <QHeaderView>
 #include <QtTest>
 
 using namespace kelvory;
-using roster::FlexGrid;
-using roster::GridCells;
+using grid::FlexGrid;
+using grid::PackedRows;
 
 class TestFlexGrid : public QObject
 {
@@ -55,7 +55,7 @@ void TestFlexGrid::rowsGrowAndShrinkFromTheBottom()
 
 void TestFlexGrid::cellsKeepTheirNeighboursWhenRewritten()
 {
-    GridCells cells(4);
+    PackedRows cells(4);
     const QString row[4] = {QStringLiteral("Adams"), QStringLiteral("1 Elm"), QString(), QStringLiteral("555")};
     cells.appendRow(row, 4, 0);
     cells.setCell(0, 1, u"12 Main St, Apt 4");
@@ -110,7 +110,7 @@ void TestFlexGrid::alignment()
     grid.setTextMatrix(1, 1, QStringLiteral("17"));
     grid.setRow(1);
     grid.setCol(0);
-    grid.setCellAlignment(roster::flexAlignLeftCenter);
+    grid.setCellAlignment(grid::flexAlignLeftCenter);
     auto alignment = [&](int col) {
         return grid.model()->data(grid.model()->index(0, col), Qt::TextAlignmentRole).value<Qt::Alignment>();
     };
@@ -126,7 +126,7 @@ void TestFlexGrid::bulkLoadReplacesEveryDataRow()
     QSignalSpy resets(grid.model(), &QAbstractItemModel::modelReset);
     QSignalSpy changes(grid.model(), &QAbstractItemModel::dataChanged);
 
-    GridCells rows(2);
+    PackedRows rows(2);
     const QString a[2] = {QStringLiteral("A"), QStringLiteral("1")};
     const QString b[2] = {QStringLiteral("B"), QStringLiteral("2")};
     rows.appendRow(a, 2, 1);
@@ -138,7 +138,7 @@ void TestFlexGrid::bulkLoadReplacesEveryDataRow()
     QCOMPARE(grid.TextMatrix(2, 0), QStringLiteral("B"));
     QCOMPARE(grid.TextMatrix(2, 1), QStringLiteral("2"));
 
-    grid.replaceDataRows(GridCells(2));
+    grid.replaceDataRows(PackedRows(2));
     QCOMPARE(grid.Rows(), 2);
     QCOMPARE(grid.TextMatrix(1, 0), QString());
 }

@@ -1,8 +1,8 @@
 #include "BackendTest.h"
 #include "history/History.h"
 #include "roster/RosterForm.h"
-#include "roster/grid/CommandButton.h"
-#include "roster/grid/FlexGrid.h"
+#include "grid/CommandButton.h"
+#include "grid/FlexGrid.h"
 
 #include <QDate>
 #include <QSqlDatabase>
@@ -34,7 +34,7 @@ private:
     history::History *open()
     {
         press(form().Command7);
-        return h->module->historyWindow();
+        return historyWindow(*h->module);
     }
     void journal(QDate date, const QString &person, const QString &text)
     {
@@ -175,7 +175,7 @@ void TestHistory::everyJournalRowIsListedInOrder()
     }
     QVERIFY(h->start());
     history::History *window = open();
-    roster::FlexGrid &grid = *window->Grid1;
+    grid::FlexGrid &grid = *window->Grid1;
     QCOMPARE(grid.Rows(), n + 1);
     QDate previous = QDate(9999, 12, 31);
     QSet<QString> texts;

@@ -8,8 +8,8 @@
 #include "changes/ChangeMessages.h"
 #include "changes/MemberChanges.h"
 #include "roster/RosterForm.h"
-#include "roster/grid/CommandButton.h"
-#include "roster/grid/FlexGrid.h"
+#include "grid/CommandButton.h"
+#include "grid/FlexGrid.h"
 
 #include <QDate>
 #include <QApplication>
@@ -258,7 +258,7 @@ void TestHostileInput::unstorableTextIsRefusedInEveryBox()
             QCOMPARE(form().Text1[k]->text(), text);
             const QString idBefore = form().Text1[5]->text();
             h->dialogs.clear();
-            roster::CommandButton *button =
+            grid::CommandButton *button =
                 command == 3 ? form().Command3 : (command == 2 ? form().Command2 : form().Command6);
             press(button);
             QCOMPARE(h->dialogs.texts(), QStringList{refusal});

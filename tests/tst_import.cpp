@@ -1,14 +1,14 @@
 #include "BackendTest.h"
-#include "database/RosterColumns.h"
+#include "database/MemberFields.h"
 #include "import/ImportDialog.h"
 #include "import/ImportFile.h"
 #include "import/ImportMessages.h"
 #include "import/ImportStore.h"
 #include "output/Export.h"
-#include "roster/FlexGridCells.h"
+#include "roster/FlexGridSource.h"
 #include "roster/RosterForm.h"
-#include "roster/grid/CommandButton.h"
-#include "roster/grid/FlexGrid.h"
+#include "grid/CommandButton.h"
+#include "grid/FlexGrid.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -291,7 +291,7 @@ void TestImport::importStoresMembersWithIdsAndJournalRows()
     QCOMPARE(rows[0].transaction, QStringLiteral("Added : Baker, Tom: 3 Oak Ave: Troy, NY 12180: 555-0102: "));
     QCOMPARE(rows[1].transaction, QStringLiteral("Added : Cole, Ada: : : : "));
     QCOMPARE(rows[0].date, QDate::currentDate().toString(Qt::ISODate));
-    QCOMPARE(column(roster::Name), (QStringList{"Baker, Tom", "Cole, Ada", "Marie, Anne-Marie"}));
+    QCOMPARE(column(members::Name), (QStringList{"Baker, Tom", "Cole, Ada", "Marie, Anne-Marie"}));
 
     QCOMPARE(h->dialogs.messages.size(), 1);
     QStringList expected = {messages::membersImported(2, 42, 43), messages::rowsLeftOut(1, 1)};
@@ -321,8 +321,8 @@ void TestImport::theExportImportsBackToTheSameMembers()
     for (const QStringList &m : club)
         h->addMember(m[0], m[1], m[2], m[3], m[4], m[5].toLongLong());
     QVERIFY(h->start());
-    const QString path = writeImportFile(output::exportBytes(roster::FlexGridCells(grid())));
-    const QStringList order = column(roster::Name);
+    const QString path = writeImportFile(output::exportBytes(roster::FlexGridSource(grid())));
+    const QStringList order = column(members::Name);
 
     // Into the same roster: every member is there already.
     ImportDialog *again = openDialog(path);
@@ -374,7 +374,7 @@ void TestImport::aFailureHalfwayStoresNothing()
     QCOMPARE(h->dialogs.messages[0].style, int(MB_OK | MB_ICONERROR));
     QVERIFY(!h->end.ended);
     QVERIFY(dialog->isVisible());
-    QCOMPARE(column(roster::Name), QStringList{QStringLiteral("Adams")});
+    QCOMPARE(column(members::Name), QStringList{QStringLiteral("Adams")});
 }
 
 void TestImport::importChoicesAndRefusals_data()

@@ -11,7 +11,7 @@
 #include "output/OutputMessages.h"
 #include "output/Printout.h"
 #include "roster/RosterForm.h"
-#include "roster/grid/FlexGrid.h"
+#include "grid/FlexGrid.h"
 
 #include <QComboBox>
 #include <QDoubleSpinBox>
@@ -249,7 +249,7 @@ void TestLabels::aLongLineIsSetSmallerThenCut()
 
 void TestLabels::membersWithoutAnAddressAreLeftOut()
 {
-    const TableCells grid({{"Name", "Address", "City, State, Zip", "Phone", "Comment", ""},
+    const TableSource grid({{"Name", "Address", "City, State, Zip", "Phone", "Comment", ""},
                            {"Abbott, Helen", "12 Main St", "Calvessa, OR 97301", "555", "", "1"},
                            {"Brown, Walter", "", "Salem, OR 97302", "555", "", "2"},
                            {"Carter, June", "   ", "Keizer", "", "", "3"},
@@ -323,7 +323,7 @@ void TestLabels::theGridsMenuAndCtrlLOpenTheDialog()
 {
     h->addMember("Abbott, Helen", "12 Main St", "Calvessa, OR 97301", "555", "", 1);
     QVERIFY(h->start());
-    roster::FlexGrid &grid = *form().Grid1;
+    grid::FlexGrid &grid = *form().Grid1;
 
     // A right click on the grid offers the item, with its shortcut.
     QString offered;

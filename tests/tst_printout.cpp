@@ -2,10 +2,10 @@
 #include "PdfText.h"
 #include "output/OutputMessages.h"
 #include "output/Printout.h"
-#include "roster/FlexGridCells.h"
+#include "roster/FlexGridSource.h"
 #include "roster/RosterForm.h"
-#include "roster/grid/CommandButton.h"
-#include "roster/grid/FlexGrid.h"
+#include "grid/CommandButton.h"
+#include "grid/FlexGrid.h"
 
 #include <QDir>
 #include <QFontInfo>
@@ -17,7 +17,7 @@
 using namespace kelvory;
 using namespace kelvory::test;
 using output::PrintLayout;
-using output::TableCells;
+using output::TableSource;
 
 namespace {
 
@@ -62,7 +62,7 @@ QStringList layOut(const std::vector<QStringList> &members, bool withLines)
 {
     std::vector<QStringList> rows{kHeadings};
     rows.insert(rows.end(), members.begin(), members.end());
-    const TableCells grid(rows, 6);
+    const TableSource grid(rows, 6);
     const PrintLayout layout = output::layoutRoster(grid, withLines, oneColumnPerCharacter);
     if (piecesOverlap(layout))
         return QStringList{QStringLiteral("pieces overlap:")} + describe(layout);
@@ -176,7 +176,7 @@ void TestPrintout::theDesignTimeEmptyRowPrintsAsAnEmptyLine()
 {
     QVERIFY(h->start()); // no member: the grid keeps its heading row and one empty row
     QCOMPARE(form().Grid1->Rows(), 2);
-    const roster::FlexGridCells grid(*form().Grid1);
+    const roster::FlexGridSource grid(*form().Grid1);
     QCOMPARE(describe(output::layoutRoster(grid, true, oneColumnPerCharacter)),
              QStringList({kHeadingLine, kRule, "", kMemberLine, ""}));
     QCOMPARE(describe(output::layoutRoster(grid, false, oneColumnPerCharacter)),
@@ -316,7 +316,7 @@ void TestPrintout::aLongRosterGoesOnToMorePagesWithoutItsHeading()
     QVERIFY(linesPerPage > 10);
 
     for (int members : {linesPerPage - 2, linesPerPage - 1, linesPerPage}) {
-        TableCells grid({kHeadings}, 6);
+        TableSource grid({kHeadings}, 6);
         for (int m = 1; m <= members; ++m)
             grid.appendRow({QStringLiteral("Member%1").arg(m, 4, 10, QLatin1Char('0')), "1 Elm St", "Salem", "555",
                             "", QString::number(m)});

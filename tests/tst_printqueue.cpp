@@ -1,7 +1,7 @@
 #include "BackendTest.h"
 #include "output/PrinterQueue.h"
 #include "roster/RosterForm.h"
-#include "roster/grid/CommandButton.h"
+#include "grid/CommandButton.h"
 
 #include <QDir>
 #include <QFile>
@@ -91,7 +91,7 @@ void TestPrintQueue::pressingPrintLandsAJobOnTheDefaultQueue()
     h->addMember("Abbott, Ann", "12 Main St, Apt 4", "Salem, OR 97301", "503-555-0101", "Treasurer", 1);
     h->addMember("Brown, Bea", "7 Oak Ave", "Keizer, OR 97303", "503-555-0102", "", 2);
     output::SystemPrinterQueue system;
-    h->module = std::make_unique<Module1>(h->deployment, Services{&h->dialogs, &h->shell, &system, &h->end});
+    h->module = std::make_unique<Module1>(h->deployment, Services{&h->dialogs, &h->shell, &system, &h->end, nullptr, &test::programWindows()});
     QVERIFY(h->start());
     const QList<int> before = jobs(false);
 

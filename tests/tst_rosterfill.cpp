@@ -2,8 +2,8 @@
 #include "HostileTexts.h"
 #include "database/DateText.h"
 #include "roster/RosterForm.h"
-#include "roster/grid/CommandButton.h"
-#include "roster/grid/FlexGrid.h"
+#include "grid/CommandButton.h"
+#include "grid/FlexGrid.h"
 
 #include <QSqlDatabase>
 #include <QSqlQuery>

@@ -1,8 +1,8 @@
 #include "BackendTest.h"
 #include "history/History.h"
 #include "roster/RosterForm.h"
-#include "roster/grid/CommandButton.h"
-#include "roster/grid/FlexGrid.h"
+#include "grid/CommandButton.h"
+#include "grid/FlexGrid.h"
 
 #include <QtTest>
 
@@ -150,7 +150,7 @@ void TestSelection::exitClosesOnlyTheMainWindow()
 {
     QVERIFY(h->start());
     QTest::mouseClick(form().Command7, Qt::LeftButton);
-    QPointer<history::History> history = h->module->historyWindow();
+    QPointer<history::History> history = historyWindow(*h->module);
     QVERIFY(history);
     QPointer<roster::RosterForm> main = &form();
     auto visibleWindows = [] {

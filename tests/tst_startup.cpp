@@ -1,8 +1,8 @@
 #include "BackendTest.h"
 #include "database/Connection.h"
 #include "roster/RosterForm.h"
-#include "roster/grid/CommandButton.h"
-#include "roster/grid/FlexGrid.h"
+#include "grid/CommandButton.h"
+#include "grid/FlexGrid.h"
 
 #include "startup/DataFolder.h"
 #include "startup/InstanceGuard.h"
@@ -235,7 +235,7 @@ void TestStartup::unreachableDatabaseEndsBeforeAnyWindow()
     QCOMPARE(h->dialogs.messages.size(), 1);
     QVERIFY(h->dialogs.inputPrompts.isEmpty());
     QVERIFY(!QFile::exists(h->userFilePath()));
-    QVERIFY(!h->module->rosterForm());
+    QVERIFY(!rosterForm(*h->module));
     if (m_backend == Backend::Sqlite)
         QCOMPARE(fileBytes(QDir(h->folder.path()).filePath(QStringLiteral("Kelvory.db"))), garbage);
 }
@@ -249,7 +249,7 @@ void TestStartup::secondInstanceInTheSameProcessIsRefused()
     ScriptedDialogs dialogs;
     RecordingShell shell;
     RecordingEnd end;
-    Module1 second(h->deployment, {&dialogs, &shell, &h->printers, &end});
+    Module1 second(h->deployment, {&dialogs, &shell, &h->printers, &end, nullptr, &test::programWindows()});
     QVERIFY(!second.Main());
     QVERIFY(end.ended);
     QCOMPARE(end.code, 0);
@@ -259,7 +259,7 @@ void TestStartup::secondInstanceInTheSameProcessIsRefused()
     QCOMPARE(dialogs.messages.first().style, MB_OK);
     QCOMPARE(dialogs.messages.first().title, QStringLiteral("Kelvory"));
     QVERIFY(!second.connection.isOpen());
-    QVERIFY(!second.rosterForm());
+    QVERIFY(!rosterForm(second));
     QVERIFY(h->form().isVisible());
 }
 

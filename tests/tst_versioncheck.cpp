@@ -1,6 +1,6 @@
 #include "BackendTest.h"
 #include "roster/RosterForm.h"
-#include "roster/grid/FlexGrid.h"
+#include "grid/FlexGrid.h"
 
 #include <QMessageBox>
 #include <QtTest>
@@ -122,7 +122,7 @@ void TestVersionCheck::noVersionRowLeavesTheGridUnfilledUntilRefresh()
     h->exec(QStringLiteral("delete from hitcounters"));
     QVERIFY(h->start());
     QVERIFY(h->dialogs.messages.isEmpty());
-    roster::FlexGrid &grid = *h->form().Grid1;
+    grid::FlexGrid &grid = *h->form().Grid1;
     QCOMPARE(grid.Rows(), 2);
     QCOMPARE(grid.TextMatrix(1, 0), QString());
     QCOMPARE(grid.TextMatrix(0, 2), QStringLiteral("City, State, Zip"));
@@ -168,7 +168,7 @@ void TestVersionCheck::escapeDoesNotAnswerTheUpdateQuestion()
 {
     setVersion(QStringLiteral("2"));
     QtDialogs dialogs;
-    h->module = std::make_unique<Module1>(h->deployment, Services{&dialogs, &h->shell, &h->printers, &h->end});
+    h->module = std::make_unique<Module1>(h->deployment, Services{&dialogs, &h->shell, &h->printers, &h->end, nullptr, &test::programWindows()});
     // On the real box: Escape on the focused button, then the box's close; then Yes.
     bool openAfterEscape = false;
     bool openAfterClose = false;

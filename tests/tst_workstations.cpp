@@ -7,7 +7,7 @@
 #include "changes/MemberChanges.h"
 #include "database/Statements.h"
 #include "roster/RosterForm.h"
-#include "roster/grid/CommandButton.h"
+#include "grid/CommandButton.h"
 
 #include <QGuiApplication>
 #include <QSet>
@@ -201,7 +201,7 @@ void TestWorkstations::aLockHeldElsewhereIsAWaitWithAWord()
     QVERIFY(pickMember(form(), 41));
     typeInto(form(), 1, QStringLiteral("9 New St"));
     const QStringList typed = boxes();
-    roster::CommandButton *button = command == QLatin1String("add") ? form().Command3
+    grid::CommandButton *button = command == QLatin1String("add") ? form().Command3
         : command == QLatin1String("update")                        ? form().Command2
                                                                     : form().Command6;
     holdTheRoster(holder, m_backend, false);

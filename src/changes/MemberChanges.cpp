@@ -4,7 +4,7 @@
 #include "changes/EditTarget.h"
 #include "database/Connection.h"
 #include "database/DateText.h"
-#include "database/RosterColumns.h"
+#include "database/MemberFields.h"
 #include "database/Statements.h"
 #include "database/StorableText.h"
 #include "startup/Module1.h"
@@ -20,7 +20,7 @@ namespace kelvory::changes {
 
 namespace {
 
-using namespace roster; // the roster's columns name the boxes
+using namespace members;
 
 // Text that the database cannot store exactly is refused before anything is sent, so
 // that a change never takes effect without its journal row.
@@ -29,7 +29,7 @@ bool boxesStorable(Module1 &module, const EditTarget &boxes)
     for (int k = 0; k < kMemberFieldCount; ++k) {
         const QString problem = database::unstorableCharacter(boxes.boxText(k));
         if (!problem.isEmpty()) {
-            module.MsgBox(messages::boxCannotBeStored(QString::fromLatin1(columnFacts(k).caption), problem));
+            module.MsgBox(messages::boxCannotBeStored(members::caption(k), problem));
             return false;
         }
     }
@@ -58,7 +58,7 @@ std::optional<qint64> pickedRecordId(Module1 &module, const EditTarget &boxes, c
 
 // The picked member that Update or DELETE is to change, once the box they need is not
 // empty, the id is a whole number and the boxes can be stored; else a message and nothing.
-std::optional<qint64> memberToChange(Module1 &module, const EditTarget &boxes, RosterColumn needed,
+std::optional<qint64> memberToChange(Module1 &module, const EditTarget &boxes, members::Field needed,
                                      const QString &nothingMessage, const QString &command)
 {
     if (boxes.boxText(needed).isEmpty()) {
@@ -96,7 +96,7 @@ QStringList changedFields(const QStringList &picked, const QStringList &stored)
     QStringList lines;
     for (int k = 0; k < kMemberFieldCount; ++k) {
         if (picked.value(k) != stored.value(k))
-            lines << messages::changedField(QString::fromLatin1(columnFacts(k).caption), picked.value(k),
+            lines << messages::changedField(members::caption(k), picked.value(k),
                                             stored.value(k));
     }
     return lines;
@@ -285,8 +285,9 @@ NewRecordId chooseNewRecordId(Module1 &module)
 void addMember(Module1 &module, EditTarget &boxes)
 {
     for (int k = 0; k < kMemberFieldCount; ++k) {
-        if (columnFacts(k).required && boxes.boxText(k).isEmpty()) {
-            module.MsgBox(QString::fromLatin1(columnFacts(k).required));
+        static const char *required[] = {"Nothing to Add", "Address is required", "`City State ZIP` is required", "Phone is required", nullptr};
+        if (required[k] && boxes.boxText(k).isEmpty()) {
+            module.MsgBox(QString::fromLatin1(required[k]));
             return;
         }
     }

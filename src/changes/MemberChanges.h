@@ -1,6 +1,6 @@
 #pragma once
 
-#include "database/RosterColumns.h"
+#include "database/MemberFields.h"
 
 #include <QString>
 #include <QVariant>
@@ -26,7 +26,7 @@ inline const QString kDeleted = QStringLiteral("Deleted : ");
 // The journal's transaction text: the action, then name, address, city-state-ZIP, phone
 // and comment joined by ": ", exactly as the boxes hold them.
 QString transactionText(const QString &action, const EditTarget &boxes);
-QString transactionText(const QString &action, const std::array<QString, roster::kMemberFieldCount> &fields);
+QString transactionText(const QString &action, const std::array<QString, members::kMemberFieldCount> &fields);
 
 // One journal row: today's date, the operator's first name and the transaction text.
 void writeJournal(Module1 &module, const QString &action, const EditTarget &boxes);

@@ -3,11 +3,11 @@
 #include "database/DateText.h"
 #include "database/Statements.h"
 #include "history/HistoryMessages.h"
-#include "roster/grid/CommandButton.h"
-#include "roster/grid/FlexGrid.h"
-#include "roster/grid/Fonts.h"
-#include "roster/grid/GridFill.h"
-#include "roster/grid/Units.h"
+#include "grid/CommandButton.h"
+#include "grid/FlexGrid.h"
+#include "grid/Fonts.h"
+#include "grid/GridFill.h"
+#include "grid/Units.h"
 #include "startup/Module1.h"
 
 #include <QApplication>
@@ -17,7 +17,9 @@
 
 namespace kelvory::history {
 
-using roster::placeInTwips;
+using namespace grid;
+
+using grid::placeInTwips;
 
 namespace {
 
@@ -32,29 +34,34 @@ constexpr JournalColumn kJournalColumns[kJournalColumnCount] = {{"Date", 1200}, 
 
 } // namespace
 
+History *History::of(const Module1 &module)
+{
+    return qobject_cast<History *>(module.historyWindow());
+}
+
 History::History(Module1 &module) : QWidget(nullptr), m_module(module)
 {
     setObjectName(QStringLiteral("History"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Transaction History"));
-    setWindowIcon(QIcon(roster::picture(QStringLiteral("kelvory"), 32)));
+    setWindowIcon(QIcon(grid::picture(QStringLiteral("kelvory"), 32)));
 
-    Grid1 = new roster::FlexGrid(kJournalColumnCount, 2, this);
+    Grid1 = new grid::FlexGrid(kJournalColumnCount, 2, this);
     Grid1->setObjectName(QStringLiteral("Grid1"));
     Grid1->setAccessibleName(messages::journalGridName());
     Grid1->setAccessibleDescription(messages::journalGridDescription());
-    Grid1->setFont(roster::timesNewRoman(12));
+    Grid1->setFont(grid::timesNewRoman(12));
     Grid1->verticalHeader()->setDefaultSectionSize(Grid1->fontMetrics().height() + 4);
     placeInTwips(Grid1, {90, 840, 12855, 5865});
 
-    Command4 = new roster::CommandButton(QStringLiteral("EXIT"), Qt::white, this);
+    Command4 = new grid::CommandButton(QStringLiteral("EXIT"), Qt::white, this);
     Command4->setObjectName(QStringLiteral("Command4"));
     Command4->setPicture(QStringLiteral("exit"), 32);
     placeInTwips(Command4, {0, 0, 885, 765});
     connect(Command4, &QToolButton::clicked, this, &History::Command4_Click);
 
     Label2 = new QLabel(QStringLiteral(" Transaction History"), this);
-    Label2->setFont(roster::timesNewRoman(18, true, true));
+    Label2->setFont(grid::timesNewRoman(18, true, true));
     QPalette black = Label2->palette();
     black.setColor(QPalette::WindowText, Qt::black);
     Label2->setPalette(black);
@@ -64,7 +71,7 @@ History::History(Module1 &module) : QWidget(nullptr), m_module(module)
     QWidget::setTabOrder(Grid1, Command4);
     Grid1->setFocus(Qt::OtherFocusReason);
 
-    setFixedSize(roster::twipsRect(0, 0, 13155, 6825, logicalDpiX()).size());
+    setFixedSize(grid::twipsRect(0, 0, 13155, 6825, logicalDpiX()).size());
     if (const QScreen *screen = QApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 }
@@ -82,12 +89,12 @@ void History::Form_Load()
 
 void History::FillHistory()
 {
-    roster::GridFillOptions options;
+    grid::GridFillOptions options;
     options.alignedColumns = kJournalColumnCount;
     options.cellText = {database::displayDateText};
     // A journal shown in part would pass for the whole of it.
     options.raiseReadFailures = true;
-    roster::fillGridFromQuery(m_module.connection, database::sql::kSelectJournal, *Grid1, options);
+    grid::fillGridFromQuery(m_module.connection, database::sql::kSelectJournal, *Grid1, options);
 }
 
 void History::Command4_Click()

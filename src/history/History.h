@@ -7,9 +7,13 @@ class QLabel;
 namespace kelvory {
 class Module1;
 }
-namespace kelvory::roster {
-class CommandButton;
+namespace kelvory::grid {
 class FlexGrid;
+class CommandButton;
+}
+namespace kelvory::roster {
+using grid::CommandButton;
+using grid::FlexGrid;
 } // namespace kelvory::roster
 
 namespace kelvory::history {
@@ -21,13 +25,15 @@ class History : public QWidget
     Q_OBJECT
 public:
     explicit History(Module1 &module);
+    // The history window the module has loaded, if any.
+    static History *of(const Module1 &module);
     ~History() override;
 
     void Form_Load();
     void FillHistory();
 
-    roster::CommandButton *Command4; // EXIT
-    roster::FlexGrid *Grid1;
+    grid::CommandButton *Command4; // EXIT
+    grid::FlexGrid *Grid1;
     QLabel *Label2;
 
 public Q_SLOTS:

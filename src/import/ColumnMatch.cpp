@@ -1,5 +1,6 @@
 #include "import/ColumnMatch.h"
 
+#include "database/MemberFields.h"
 #include "import/ImportMessages.h"
 
 #include <algorithm>
@@ -75,7 +76,7 @@ QString targetCaption(Target target)
     case Target::LastName: return messages::lastNameTarget();
     case Target::FirstName: return messages::firstNameTarget();
     case Target::Address: return messages::addressTarget();
-    case Target::CityStateZip: return messages::cityStateZipTarget();
+    case Target::CityStateZip: return members::caption(members::City);
     case Target::City: return messages::cityTarget();
     case Target::State: return messages::stateTarget();
     case Target::Zip: return messages::zipTarget();

@@ -1,6 +1,6 @@
 #include "import/ImportDialog.h"
 
-#include "database/RosterColumns.h"
+#include "database/MemberFields.h"
 #include "import/ImportMessages.h"
 #include "import/ImportStore.h"
 #include "startup/Module1.h"
@@ -91,7 +91,7 @@ QVariant PreviewModel::headerData(int section, Qt::Orientation orientation, int 
         return messages::verdictHeading();
     if (section == kPreviewColumns - 1)
         return messages::noteHeading();
-    return QString::fromLatin1(roster::columnFacts(section - 2).caption);
+    return members::caption(section - 2);
 }
 
 ImportDialog::ImportDialog(Module1 &module, changes::EditTarget &roster, QWidget *parent)

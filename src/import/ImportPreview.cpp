@@ -1,6 +1,6 @@
 #include "import/ImportPreview.h"
 
-#include "database/RosterColumns.h"
+#include "database/MemberFields.h"
 #include "database/StorableText.h"
 #include "import/ImportMessages.h"
 
@@ -36,20 +36,20 @@ QString wordsKey(QStringView text)
 
 QString fieldCaption(int field)
 {
-    return QString::fromLatin1(roster::columnFacts(field).caption);
+    return members::caption(field);
 }
 
 // Why a member cannot be stored, or nothing.
 QString unusableBecause(const MemberFields &member, const FieldWidths &widths)
 {
-    if (member[roster::Name].trimmed().isEmpty())
+    if (member[members::Name].trimmed().isEmpty())
         return messages::noName();
-    for (int k = 0; k < roster::kMemberFieldCount; ++k) {
+    for (int k = 0; k < members::kMemberFieldCount; ++k) {
         const QString problem = database::unstorableCharacter(member[std::size_t(k)]);
         if (!problem.isEmpty())
             return messages::cannotBeStored(fieldCaption(k), problem);
     }
-    for (int k = 0; k < roster::kMemberFieldCount; ++k) {
+    for (int k = 0; k < members::kMemberFieldCount; ++k) {
         const int width = widths[std::size_t(k)];
         if (width > 0 && member[std::size_t(k)].size() > width)
             return messages::tooLong(fieldCaption(k), member[std::size_t(k)].size(), width);
@@ -137,8 +137,8 @@ Preview makePreview(const ImportTable &table, const ColumnMatch &match, const st
         PreviewRow row;
         row.fileRow = int(r) + 1;
         row.member = memberFrom(table.records[r], match);
-        const QString &name = row.member[roster::Name];
-        const QString &address = row.member[roster::Address];
+        const QString &name = row.member[members::Name];
+        const QString &address = row.member[members::Address];
         row.note = unusableBecause(row.member, widths);
         if (!row.note.isEmpty()) {
             row.verdict = Verdict::Unusable;

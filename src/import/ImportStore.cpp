@@ -4,7 +4,7 @@
 #include "changes/MemberChanges.h"
 #include "database/Backup.h"
 #include "database/Connection.h"
-#include "database/RosterColumns.h"
+#include "database/MemberFields.h"
 #include "database/Statements.h"
 #include "import/ImportMessages.h"
 #include "startup/DailyBackup.h"
@@ -44,7 +44,7 @@ std::vector<RosterEntry> rosterEntries(database::Connection &connection)
     std::vector<RosterEntry> entries;
     database::ResultSet members = connection.query(database::sql::kSelectMembers);
     while (!members.eof()) {
-        entries.push_back({members.text(roster::Name).toString(), members.text(roster::Address).toString()});
+        entries.push_back({members.text(members::Name).toString(), members.text(members::Address).toString()});
         members.moveNext();
     }
     return entries;

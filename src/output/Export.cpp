@@ -32,7 +32,7 @@ void appendExportField(QString &line, QStringView cell)
     line.truncate(end - line.constData());
 }
 
-QString exportText(const CellGrid &grid)
+QString exportText(const CellSource &grid)
 {
     const int rows = grid.rows();
     const int cols = grid.cols();
@@ -56,7 +56,7 @@ QString exportText(const CellGrid &grid)
     return text;
 }
 
-QByteArray exportBytes(const CellGrid &grid)
+QByteArray exportBytes(const CellSource &grid)
 {
     // The system's encoding for text files, as the spreadsheet program expects of a
     // .csv it is given without any other hint.
@@ -88,7 +88,7 @@ std::optional<QString> writeExportFile(const QString &path, const QByteArray &by
     return std::nullopt;
 }
 
-void exportRoster(Module1 &module, const CellGrid &grid)
+void exportRoster(Module1 &module, const CellSource &grid)
 {
     const QString path = module.exportFilePath();
     const QString nativePath = QDir::toNativeSeparators(path);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "output/CellGrid.h"
+#include "output/CellSource.h"
 
 #include <QByteArray>
 #include <QString>
@@ -19,9 +19,9 @@ void appendExportField(QString &line, QStringView cell);
 
 // The whole export as text: one line per grid row, heading row first, every line
 // ending in CR LF.
-QString exportText(const CellGrid &grid);
+QString exportText(const CellSource &grid);
 // The same, in the system's encoding for text files.
-QByteArray exportBytes(const CellGrid &grid);
+QByteArray exportBytes(const CellSource &grid);
 
 // Writes the bytes to the path through a temporary file that replaces the old file
 // only once complete. Returns why it could not, or nothing.
@@ -29,6 +29,6 @@ std::optional<QString> writeExportFile(const QString &path, const QByteArray &by
 
 // Xcel Export: writes the roster grid to ExcelExport.csv, tells the operator where to
 // find it and, unless cancelled, opens it with the program the system associates with it.
-void exportRoster(Module1 &module, const CellGrid &grid);
+void exportRoster(Module1 &module, const CellSource &grid);
 
 } // namespace kelvory::output

@@ -1,6 +1,6 @@
 #include "output/LabelLayout.h"
 
-#include "database/RosterColumns.h"
+#include "database/MemberFields.h"
 
 #include <QTextBoundaryFinder>
 
@@ -63,7 +63,7 @@ const LabelSheet &labelSheet(SheetKind kind)
     return kind == SheetKind::A4With21 ? kA4With21 : kUsLetter30;
 }
 
-AddressList addressesFromGrid(const CellGrid &grid)
+AddressList addressesFromGrid(const CellSource &grid)
 {
     AddressList list;
     const int rows = grid.rows();
@@ -77,8 +77,8 @@ AddressList addressesFromGrid(const CellGrid &grid)
             anyText = !grid.cell(r, c).trimmed().isEmpty();
         if (!anyText)
             continue;
-        MailingAddress member{tidied(grid.cell(r, roster::Name)), tidied(grid.cell(r, roster::Address)),
-                              tidied(grid.cell(r, roster::City))};
+        MailingAddress member{tidied(grid.cell(r, members::Name)), tidied(grid.cell(r, members::Address)),
+                              tidied(grid.cell(r, members::City))};
         if (member.address.isEmpty())
             ++list.withoutAddress;
         else

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "output/CellGrid.h"
+#include "output/CellSource.h"
 
 #include <QPageSize>
 #include <QRectF>
@@ -64,7 +64,7 @@ struct AddressList
 // Every member of the grid's data rows that has an address, in the grid's order, from
 // columns 0, 1 and 2. Blanks and line breaks are tidied (a line is one line on a label);
 // a row with no text at all is the grid's empty row and is no member.
-AddressList addressesFromGrid(const CellGrid &grid);
+AddressList addressesFromGrid(const CellSource &grid);
 // The one member in the edit boxes; nothing, and nobody left out, when all three are blank.
 AddressList addressFromBoxes(const QString &name, const QString &address, const QString &city);
 

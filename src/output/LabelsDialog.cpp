@@ -32,7 +32,7 @@ QString shownName(const QString &name)
 
 } // namespace
 
-LabelChoices labelChoices(const CellGrid &grid, const QString &name, const QString &address, const QString &city)
+LabelChoices labelChoices(const CellSource &grid, const QString &name, const QString &address, const QString &city)
 {
     LabelChoices choices;
     choices.everyone = addressesFromGrid(grid);
@@ -341,7 +341,7 @@ void LabelsDialog::finishWith(const std::function<bool()> &output)
         accept();
 }
 
-LabelsDialog *openMailingLabels(Module1 &module, const CellGrid &grid, const QString &name,
+LabelsDialog *openMailingLabels(Module1 &module, const CellSource &grid, const QString &name,
                                 const QString &address, const QString &city, QWidget *parent)
 {
     auto *dialog = new LabelsDialog(module, labelChoices(grid, name, address, city), parent);

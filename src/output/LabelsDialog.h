@@ -1,6 +1,6 @@
 #pragma once
 
-#include "output/CellGrid.h"
+#include "output/CellSource.h"
 #include "output/LabelLayout.h"
 #include "output/MailingLabels.h"
 
@@ -31,7 +31,7 @@ struct LabelChoices
     bool nobodyPicked = true; // the name, address and city boxes are all blank
 };
 
-LabelChoices labelChoices(const CellGrid &grid, const QString &name, const QString &address, const QString &city);
+LabelChoices labelChoices(const CellSource &grid, const QString &name, const QString &address, const QString &city);
 
 // The line under the choices: what they come to, or why there is nothing to print.
 QString labelSummary(const LabelChoices &choices, bool pickedOnly, const LabelSheet &sheet, int startLabel);
@@ -116,7 +116,7 @@ private:
 
 // Opens the labels dialog over the main window, for the roster grid and the member in the
 // boxes. It is modal and deletes itself when closed.
-LabelsDialog *openMailingLabels(Module1 &module, const CellGrid &grid, const QString &name,
+LabelsDialog *openMailingLabels(Module1 &module, const CellSource &grid, const QString &name,
                                 const QString &address, const QString &city, QWidget *parent);
 
 } // namespace kelvory::output

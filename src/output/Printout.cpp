@@ -1,6 +1,6 @@
 #include "output/Printout.h"
 
-#include "database/RosterColumns.h"
+#include "database/MemberFields.h"
 #include "output/OutputMessages.h"
 #include "output/PrinterQueue.h"
 #include "startup/Module1.h"
@@ -47,11 +47,11 @@ QStringView trimBlanks(QStringView text)
     return text.sliced(begin, end - begin);
 }
 
-PrintLayout layoutRoster(const CellGrid &grid, bool withLines, const TextWidth &width)
+PrintLayout layoutRoster(const CellSource &grid, bool withLines, const TextWidth &width)
 {
     static const QString rule(kRuleLength, u'_');
     static const QString memberLine(kMemberLineLength, u'-');
-    constexpr int fieldCount = roster::kMemberFieldCount;
+    constexpr int fieldCount = members::kMemberFieldCount;
     const int fields = std::min(grid.cols(), fieldCount);
 
     PrintLayout layout;
@@ -62,7 +62,7 @@ PrintLayout layoutRoster(const CellGrid &grid, bool withLines, const TextWidth &
         // The print position, in columns: where the next character would go.
         double position = 1;
         for (int f = 0; f < fieldCount; ++f) {
-            const int column = roster::columnFacts(f).printColumn;
+            const int column = printColumn(f);
             // A field that would start inside text already printed goes to its column on
             // the next line; the member's remaining fields follow it there.
             if (position > column)
@@ -131,7 +131,7 @@ double averageCharacterWidth(const QFontMetricsF &metrics)
     return sum / 1000.0;
 }
 
-std::optional<QString> printRoster(QPrinter &printer, const CellGrid &grid, bool withLines)
+std::optional<QString> printRoster(QPrinter &printer, const CellSource &grid, bool withLines)
 {
     QPainter painter;
     if (!painter.begin(&printer) || printer.printerState() == QPrinter::Error)
@@ -176,7 +176,7 @@ std::optional<QString> printRoster(QPrinter &printer, const CellGrid &grid, bool
     return std::nullopt;
 }
 
-void PrintRoster(Module1 &module, const CellGrid &grid, bool withLines)
+void PrintRoster(Module1 &module, const CellSource &grid, bool withLines)
 {
     PrinterQueue *queue = module.services().printers;
     const std::unique_ptr<QPrinter> printer = queue ? queue->defaultPrinter() : nullptr;

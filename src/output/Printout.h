@@ -1,10 +1,11 @@
 #pragma once
 
-#include "output/CellGrid.h"
+#include "output/CellSource.h"
 
 #include <QFont>
 #include <QString>
 
+#include <array>
 #include <cstddef>
 #include <functional>
 #include <optional>
@@ -59,10 +60,17 @@ using TextWidth = std::function<double(QStringView)>;
 // one line per data row (two or more when a field reaches past the next field's column),
 // a line of hyphens under each member when `withLines`, and a closing empty line.
 // The record id column is never printed.
-PrintLayout layoutRoster(const CellGrid &grid, bool withLines, const TextWidth &width);
+PrintLayout layoutRoster(const CellSource &grid, bool withLines, const TextWidth &width);
 
 // Blanks, and only blanks, are removed from both ends, as the printout always has.
 QStringView trimBlanks(QStringView text);
+
+// The print column where member field k starts, name to comment.
+inline constexpr std::array<int, 5> kPrintColumns = {1, 28, 62, 93, 110};
+inline constexpr int printColumn(int field)
+{
+    return kPrintColumns[static_cast<std::size_t>(field)];
+}
 
 // The font the roster is printed in, at 10 points.
 QFont printerFont();
@@ -72,10 +80,10 @@ double averageCharacterWidth(const QFontMetricsF &metrics);
 
 // Paints the laid-out roster on the printer and ends the job. Returns what went wrong
 // when the printer did not take the job; nothing when it did.
-std::optional<QString> printRoster(QPrinter &printer, const CellGrid &grid, bool withLines);
+std::optional<QString> printRoster(QPrinter &printer, const CellSource &grid, bool withLines);
 
 // PRINT: prints the roster grid on the default printer and says so, or says why not.
-void PrintRoster(Module1 &module, const CellGrid &grid, bool withLines);
+void PrintRoster(Module1 &module, const CellSource &grid, bool withLines);
 
 // The printer as a message names it: its name, or the file a PDF printer writes, in quotes.
 QString printerLabel(const QPrinter &printer);

@@ -1,14 +1,16 @@
 #include "roster/FindByTyping.h"
 
 #include "roster/RosterMessages.h"
-#include "roster/grid/FlexGrid.h"
-#include "roster/grid/GridCells.h"
+#include "grid/FlexGrid.h"
+#include "grid/PackedRows.h"
 
 #include <QKeyEvent>
 #include <QLabel>
 #include <QVarLengthArray>
 
 namespace kelvory::roster {
+
+using namespace grid;
 
 namespace {
 
@@ -128,7 +130,7 @@ bool nameStartsWithFolded(QStringView name, std::u32string_view foldedPrefix)
     return first > 0 && startsWithFolded(name.mid(first), foldedPrefix);
 }
 
-int firstRowStartingWith(const GridCells &cells, int column, std::u32string_view foldedPrefix)
+int firstRowStartingWith(const PackedRows &cells, int column, std::u32string_view foldedPrefix)
 {
     const int rows = cells.rows();
     for (int r = 0; r < rows; ++r) {

@@ -12,10 +12,14 @@
 
 class QLabel;
 
+namespace kelvory::grid {
+class FlexGrid;
+class PackedRows;
+}
 namespace kelvory::roster {
 
-class FlexGrid;
-class GridCells;
+using grid::FlexGrid;
+using grid::PackedRows;
 
 // A text as the search compares it: letters without their accents (canonical
 // decomposition, marks dropped, a few letters with a stroke or a ligature spelled out) and
@@ -31,7 +35,7 @@ bool startsWithFolded(QStringView text, std::u32string_view foldedPrefix);
 bool nameStartsWithFolded(QStringView name, std::u32string_view foldedPrefix);
 
 // The first data row (0-based) whose name in `column` begins with the folded prefix, or -1.
-int firstRowStartingWith(const GridCells &cells, int column, std::u32string_view foldedPrefix);
+int firstRowStartingWith(const PackedRows &cells, int column, std::u32string_view foldedPrefix);
 
 // Find by typing in a grid: with the grid focused, typed letters highlight the first row
 // whose name begins with what was typed so far; a pause longer than kSearchPause starts a

@@ -2,7 +2,8 @@
 
 #include "changes/MemberChanges.h"
 #include "common/BusyCursor.h"
-#include "database/RosterColumns.h"
+#include "database/MemberFields.h"
+#include "roster/RosterLayout.h"
 #include "database/Statements.h"
 #include "import/ImportDialog.h"
 #include "import/ImportMessages.h"
@@ -11,13 +12,13 @@
 #include "output/OutputMessages.h"
 #include "output/Printout.h"
 #include "roster/FindByTyping.h"
-#include "roster/FlexGridCells.h"
+#include "roster/FlexGridSource.h"
 #include "roster/ScreenReaderNames.h"
-#include "roster/grid/CommandButton.h"
-#include "roster/grid/FlexGrid.h"
-#include "roster/grid/Fonts.h"
-#include "roster/grid/GridFill.h"
-#include "roster/grid/Units.h"
+#include "grid/CommandButton.h"
+#include "grid/FlexGrid.h"
+#include "grid/Fonts.h"
+#include "grid/GridFill.h"
+#include "grid/Units.h"
 #include "startup/Admission.h"
 #include "startup/DailyBackup.h"
 #include "startup/Module1.h"
@@ -36,6 +37,9 @@
 #include <limits>
 
 namespace kelvory::roster {
+
+using namespace grid;
+using namespace members;
 
 namespace {
 
@@ -75,11 +79,16 @@ int visibleCharacters(const QString &text)
 
 struct LabelPlacing
 {
-    const char *text = "";
+    const char *text = nullptr;
     Placing place;
 };
 
 } // namespace
+
+RosterForm *RosterForm::of(const Module1 &module)
+{
+    return qobject_cast<RosterForm *>(module.rosterWindow());
+}
 
 RosterForm::RosterForm(Module1 &module) : QWidget(nullptr), m_module(module)
 {
@@ -173,12 +182,16 @@ void RosterForm::buildControls()
         {"Click on a row to update", {1380, 9120, 2985, 315}},
         {},
         {"Kelvory \xC2\xB7 made for the club by its volunteers", {8430, 9600, 3795, 315}},
+        // "priint" is the window's own spelling, kept as the club's volunteers know it.
         {"If the number of characters turns red it will force 2 lines on priint out", {1350, 9600, 5625, 255}},
     };
-    for (const RosterColumnFacts &column : kRosterColumns)
-        labels[column.captionLabel] = {column.caption, column.captionPlace};
+    QString captions[9];
+    for (int k = 0; k < kRosterColumnCount; ++k) {
+        labels[columnLayout(k).captionLabel].place = columnLayout(k).captionPlace;
+        captions[columnLayout(k).captionLabel] = members::caption(k);
+    }
     for (int i = 0; i < 9; ++i) {
-        Label1[i] = new QLabel(QString::fromUtf8(labels[i].text), this);
+        Label1[i] = new QLabel(labels[i].text ? QString::fromUtf8(labels[i].text) : captions[i], this);
         Label1[i]->setObjectName(QStringLiteral("Label1_%1").arg(i));
         Label1[i]->setFont(timesNewRoman(14.25));
         setTextColor(Label1[i], inactiveBorderColor());
@@ -192,10 +205,10 @@ void RosterForm::buildControls()
     Label1[8]->setPalette(hint);
     Label1[8]->setAutoFillBackground(true);
 
-    auto counter = [&](RosterColumn column) {
+    auto counter = [&](members::Field column) {
         auto *label = new QLabel(this);
         label->setFont(timesNewRoman(14.25, true));
-        placeInTwips(label, columnFacts(column).counterPlace);
+        placeInTwips(label, columnLayout(column).counterPlace);
         return label;
     };
     NameCnt = counter(Name);
@@ -209,7 +222,7 @@ void RosterForm::buildControls()
         Text1[k]->setPalette(standard);
         // No length limit: a longer text stored by the web site must survive a pick and an Update.
         Text1[k]->setMaxLength(std::numeric_limits<int>::max());
-        placeInTwips(Text1[k], columnFacts(k).box);
+        placeInTwips(Text1[k], columnLayout(k).box);
         connect(Text1[k], &QLineEdit::textChanged, this, [this, k] { Text1_Change(k); });
     }
     // The record id comes from the grid or from Add New, never from the keyboard.
@@ -314,9 +327,9 @@ void RosterForm::Form_Load()
     Label3->setText(QStringLiteral("Version %1.%2.%3").arg(d.versionMajor).arg(d.versionMinor).arg(d.versionRevision));
 
     for (int c = 0; c < kRosterColumnCount; ++c)
-        Grid1->setColWidth(c, columnFacts(c).width);
+        Grid1->setColWidth(c, columnLayout(c).width);
     for (int c = 0; c < kRosterColumnCount; ++c) {
-        if (const char *heading = columnFacts(c).heading)
+        if (const char *heading = columnLayout(c).heading)
             Grid1->setTextMatrix(0, c, QString::fromLatin1(heading));
     }
 
@@ -366,7 +379,7 @@ void RosterForm::Text1_Change(int Index)
     QLabel *counterLabel = Index == Name ? NameCnt : (Index == Address ? Addcnt : nullptr);
     if (!counterLabel)
         return;
-    const int limit = columnFacts(Index).counterLimit;
+    const int limit = columnLayout(Index).counterLimit;
     const int count = visibleCharacters(Text1[Index]->text());
     counterLabel->setText(QString::number(count));
     setTextColor(counterLabel, bgrColor(count > limit ? kRed : kWhite));
@@ -404,7 +417,7 @@ void RosterForm::Command4_Click()
 
 void RosterForm::Command5_Click()
 {
-    m_module.guarded([&] { output::PrintRoster(m_module, FlexGridCells(*Grid1), Option1->isChecked()); });
+    m_module.guarded([&] { output::PrintRoster(m_module, FlexGridSource(*Grid1), Option1->isChecked()); });
 }
 
 void RosterForm::Command6_Click()
@@ -424,13 +437,13 @@ void RosterForm::Command8_Click()
 
 void RosterForm::Command12_Click()
 {
-    m_module.guarded([&] { output::exportRoster(m_module, FlexGridCells(*Grid1)); });
+    m_module.guarded([&] { output::exportRoster(m_module, FlexGridSource(*Grid1)); });
 }
 
 void RosterForm::mnuMailingLabels_Click()
 {
     m_module.guarded([&] {
-        output::openMailingLabels(m_module, FlexGridCells(*Grid1), Text1[Name]->text(), Text1[Address]->text(), Text1[City]->text(),
+        output::openMailingLabels(m_module, FlexGridSource(*Grid1), Text1[Name]->text(), Text1[Address]->text(), Text1[City]->text(),
                                   this);
     });
 }

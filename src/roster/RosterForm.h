@@ -14,10 +14,14 @@ namespace kelvory {
 class Module1;
 }
 
+namespace kelvory::grid {
+class FlexGrid;
+class CommandButton;
+}
 namespace kelvory::roster {
 
-class CommandButton;
-class FlexGrid;
+using grid::CommandButton;
+using grid::FlexGrid;
 
 // The main window. Its handlers carry the names of their control and event and hand
 // the work to the subsystem it belongs to.
@@ -26,6 +30,8 @@ class RosterForm : public QWidget, public changes::EditTarget
     Q_OBJECT
 public:
     explicit RosterForm(Module1 &module);
+    // The main window the module has made, if any.
+    static RosterForm *of(const Module1 &module);
     ~RosterForm() override;
 
     // Runs once, before the window is first shown.

@@ -2,8 +2,6 @@
 
 #include "common/BusyCursor.h"
 #include "database/DatabaseMessages.h"
-#include "history/History.h"
-#include "roster/RosterForm.h"
 #include "startup/DailyBackup.h"
 #include "startup/StartupMessages.h"
 
@@ -91,9 +89,9 @@ bool Module1::Main()
         else
             connection.openServer(m_deployment.server);
 
-        m_rosterForm = new roster::RosterForm(*this);
+        m_rosterForm = m_services.windows->makeRosterForm(*this);
         try {
-            m_rosterForm->Form_Load();
+            m_services.windows->load(*m_rosterForm);
         } catch (const Failure &failure) {
             if (!failure.busy())
                 throw;
@@ -113,12 +111,12 @@ bool Module1::Main()
     return shown;
 }
 
-roster::RosterForm *Module1::rosterForm() const
+QWidget *Module1::rosterWindow() const
 {
     return m_rosterForm.data();
 }
 
-history::History *Module1::historyWindow() const
+QWidget *Module1::historyWindow() const
 {
     return m_history.data();
 }
@@ -126,9 +124,8 @@ history::History *Module1::historyWindow() const
 void Module1::showHistory()
 {
     if (!m_history) {
-        auto *window = new history::History(*this);
-        m_history = window;
-        window->Form_Load();
+        m_history = m_services.windows->makeHistory(*this);
+        m_services.windows->load(*m_history);
     }
     m_history->show();
     m_history->raise();

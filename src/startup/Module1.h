@@ -5,6 +5,7 @@
 #include "startup/Platform.h"
 
 #include <QPointer>
+#include <QWidget>
 #include <QString>
 
 #include <exception>
@@ -12,15 +13,18 @@
 
 namespace kelvory {
 
-namespace roster {
-class RosterForm;
-}
-namespace history {
-class History;
-}
-namespace output {
-class PrinterQueue;
-}
+class Module1;
+
+// The program's two windows are made by the layers above start-up; it only asks for them.
+class Windows
+{
+public:
+    virtual ~Windows() = default;
+    virtual QWidget *makeRosterForm(Module1 &module) = 0;
+    virtual QWidget *makeHistory(Module1 &module) = 0;
+    // The window's load sequence (Form_Load), which may fail or end the process.
+    virtual void load(QWidget &window) = 0;
+};
 
 // What a build is deployed with: constants of the build in the real program, chosen
 // freely by tests.
@@ -45,10 +49,11 @@ struct Services
 {
     OperatorDialogs *dialogs = nullptr;
     Shell *shell = nullptr;
-    output::PrinterQueue *printers = nullptr;
+    PrinterQueue *printers = nullptr;
     ProcessEnd *processEnd = nullptr;
     // None: the system's clock.
     Clock *clock = nullptr;
+    Windows *windows = nullptr;
 };
 
 // The process-wide values and the start-up procedure. One Module1 lives as long as
@@ -93,10 +98,10 @@ public:
     template <class Body>
     void guarded(Body &&body) noexcept;
 
-    roster::RosterForm *rosterForm() const;
+    QWidget *rosterWindow() const;
     // Shows the history window, loading it first when it is not loaded.
     void showHistory();
-    history::History *historyWindow() const;
+    QWidget *historyWindow() const;
 
 private:
     void failWith(const std::exception &error);
@@ -104,8 +109,8 @@ private:
     Deployment m_deployment;
     Services m_services;
     InstanceGuard m_instanceGuard;
-    QPointer<roster::RosterForm> m_rosterForm;
-    QPointer<history::History> m_history;
+    QPointer<QWidget> m_rosterForm;
+    QPointer<QWidget> m_history;
 };
 
 template <class Body>

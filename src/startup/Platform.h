@@ -5,7 +5,10 @@
 #include <QUrl>
 
 #include <exception>
+#include <memory>
 #include <optional>
+
+class QPrinter;
 
 // What the program asks of the world outside it that a test cannot drive for real:
 // the operator's answers, the shell and the end of the process. Everything else
@@ -82,6 +85,16 @@ struct ProcessEnded
 };
 
 // The real ones.
+// Where a print job goes. The real one is the system's default printer; a test's may
+// be a PDF file.
+class PrinterQueue
+{
+public:
+    virtual ~PrinterQueue() = default;
+    // A printer ready for a job, or nothing when there is no default printer.
+    virtual std::unique_ptr<QPrinter> defaultPrinter() = 0;
+};
+
 class QtDialogs final : public OperatorDialogs
 {
 public:

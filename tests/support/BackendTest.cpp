@@ -23,7 +23,7 @@ void BackendTest::cleanup()
     h.reset();
 }
 
-roster::FlexGrid &BackendTest::grid() const
+grid::FlexGrid &BackendTest::grid() const
 {
     return *form().Grid1;
 }

@@ -7,7 +7,7 @@
 
 #include <memory>
 
-namespace kelvory::roster {
+namespace kelvory::grid {
 class FlexGrid;
 }
 
@@ -35,7 +35,7 @@ protected Q_SLOTS:
 
 protected:
     roster::RosterForm &form() const { return h->form(); }
-    roster::FlexGrid &grid() const;
+    grid::FlexGrid &grid() const;
     // Shorthands for this test's window and database.
     QStringList boxes() const { return test::boxes(form()); }
     QStringList column(int col) const { return gridColumn(grid(), col); }

@@ -97,7 +97,7 @@ public:
 };
 
 // Prints to a PDF file, or has no printer at all.
-class PdfPrinterQueue final : public output::PrinterQueue
+class PdfPrinterQueue final : public PrinterQueue
 {
 public:
     std::unique_ptr<QPrinter> defaultPrinter() override;

@@ -2,8 +2,10 @@
 #include "PostgresSchema.h"
 
 #include "database/EmbeddedSchema.h"
+#include "ProgramWindows.h"
+#include "history/History.h"
 #include "roster/RosterForm.h"
-#include "roster/grid/Fonts.h"
+#include "grid/Fonts.h"
 #include "startup/Admission.h"
 
 #include <QCoreApplication>
@@ -19,6 +21,22 @@
 #include <cstdlib>
 
 namespace kelvory::test {
+
+ProgramWindows &programWindows()
+{
+    static ProgramWindows windows;
+    return windows;
+}
+
+roster::RosterForm *rosterForm(const Module1 &module)
+{
+    return qobject_cast<roster::RosterForm *>(module.rosterWindow());
+}
+
+history::History *historyWindow(const Module1 &module)
+{
+    return qobject_cast<history::History *>(module.historyWindow());
+}
 
 namespace {
 
@@ -114,7 +132,7 @@ std::vector<char *> argumentsForRun(int argc, char *argv[], int run)
 void prepareApplication()
 {
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    roster::installFontSubstitutes();
+    grid::installFontSubstitutes();
 }
 
 void verifyErrorReport(const Harness &harness, const QString &mentions)
@@ -224,7 +242,7 @@ QString Harness::userFilePath() const
 bool Harness::start()
 {
     if (!module)
-        module = std::make_unique<Module1>(deployment, Services{&dialogs, &shell, &printers, &end, &clock});
+        module = std::make_unique<Module1>(deployment, Services{&dialogs, &shell, &printers, &end, &clock, &programWindows()});
     return module->Main();
 }
 
@@ -237,7 +255,7 @@ void Harness::restart()
 
 roster::RosterForm &Harness::form() const
 {
-    roster::RosterForm *form = module ? module->rosterForm() : nullptr;
+    roster::RosterForm *form = module ? rosterForm(*module) : nullptr;
     if (!form)
         qFatal("the main window is not loaded");
     return *form;

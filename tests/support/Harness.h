@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Fakes.h"
+#include "ProgramWindows.h"
 #include "database/Connection.h"
 #include "startup/Module1.h"
 
@@ -15,8 +16,17 @@
 namespace kelvory::roster {
 class RosterForm;
 } // namespace kelvory::roster
+namespace kelvory::history {
+class History;
+} // namespace kelvory::history
 
 namespace kelvory::test {
+
+// The program's own windows, for every Module1 a test makes.
+ProgramWindows &programWindows();
+// The windows a module has made, if any.
+roster::RosterForm *rosterForm(const Module1 &module);
+history::History *historyWindow(const Module1 &module);
 
 enum class Backend { Sqlite, Postgres };
 

@@ -1,8 +1,8 @@
 #include "OperatorDriver.h"
 
-#include "database/RosterColumns.h"
+#include "database/MemberFields.h"
 #include "roster/RosterForm.h"
-#include "roster/grid/FlexGrid.h"
+#include "grid/FlexGrid.h"
 
 #include <QAbstractButton>
 #include <QLineEdit>
@@ -17,7 +17,7 @@ void press(QAbstractButton *button)
 
 void pasteMember(roster::RosterForm &form, const QStringList &fields)
 {
-    for (int k = 0; k < roster::kMemberFieldCount; ++k)
+    for (int k = 0; k < members::kMemberFieldCount; ++k)
         form.Text1[k]->setText(fields.value(k));
 }
 
@@ -33,12 +33,12 @@ void typeInto(roster::RosterForm &form, int box, const QString &text)
 QStringList boxes(const roster::RosterForm &form)
 {
     QStringList texts;
-    for (int k = 0; k < roster::kRosterColumnCount; ++k)
+    for (int k = 0; k < members::kRosterColumnCount; ++k)
         texts.append(form.boxText(k));
     return texts;
 }
 
-void clickGridCell(roster::FlexGrid &grid, int row, int col)
+void clickGridCell(grid::FlexGrid &grid, int row, int col)
 {
     const QModelIndex index = grid.model()->index(row - 1, col);
     grid.scrollTo(index);
@@ -54,7 +54,7 @@ bool pickMember(roster::RosterForm &form, qint64 recordId)
     return true;
 }
 
-QStringList gridColumn(const roster::FlexGrid &grid, int col)
+QStringList gridColumn(const grid::FlexGrid &grid, int col)
 {
     QStringList texts;
     for (int r = 1; r < grid.Rows(); ++r)
@@ -62,9 +62,9 @@ QStringList gridColumn(const roster::FlexGrid &grid, int col)
     return texts;
 }
 
-int gridRowOfRecord(const roster::FlexGrid &grid, qint64 id)
+int gridRowOfRecord(const grid::FlexGrid &grid, qint64 id)
 {
-    const qsizetype at = gridColumn(grid, roster::RecordId).indexOf(QString::number(id));
+    const qsizetype at = gridColumn(grid, members::RecordId).indexOf(QString::number(id));
     return at < 0 ? -1 : int(at) + 1;
 }
 

@@ -5,8 +5,10 @@
 
 class QAbstractButton;
 
-namespace kelvory::roster {
+namespace kelvory::grid {
 class FlexGrid;
+}
+namespace kelvory::roster {
 class RosterForm;
 } // namespace kelvory::roster
 
@@ -27,12 +29,12 @@ QStringList boxes(const roster::RosterForm &form);
 
 // Clicks a cell of a data row (rows count from 1, as in TextMatrix) as the operator
 // does: scrolled into view, one mouse click.
-void clickGridCell(roster::FlexGrid &grid, int row, int col = 0);
+void clickGridCell(grid::FlexGrid &grid, int row, int col = 0);
 // Clicks the member's row in the grid; false when the grid lists no such record id.
 bool pickMember(roster::RosterForm &form, qint64 recordId);
 // The texts of one column of a grid's data rows, top to bottom.
-QStringList gridColumn(const roster::FlexGrid &grid, int col);
+QStringList gridColumn(const grid::FlexGrid &grid, int col);
 // The grid row whose hidden record id column holds id; -1 when none does.
-int gridRowOfRecord(const roster::FlexGrid &grid, qint64 id);
+int gridRowOfRecord(const grid::FlexGrid &grid, qint64 id);
 
 } // namespace kelvory::test

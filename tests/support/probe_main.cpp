@@ -11,9 +11,10 @@
 // then prints "DONE". It keeps running until it is killed; with --once it ends as soon as
 // the window is shown. --today sets the day the program's clock gives.
 #include "Fakes.h"
+#include "Harness.h"
 #include "roster/RosterForm.h"
-#include "roster/grid/CommandButton.h"
-#include "roster/grid/Fonts.h"
+#include "grid/CommandButton.h"
+#include "grid/Fonts.h"
 #include "startup/InstanceGuard.h"
 #include "startup/Module1.h"
 
@@ -85,7 +86,7 @@ public:
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    kelvory::roster::installFontSubstitutes();
+    kelvory::grid::installFontSubstitutes();
     QStringList arguments = QCoreApplication::arguments().mid(1);
     QString database;
     QStringList member;
@@ -126,7 +127,7 @@ int main(int argc, char *argv[])
     kelvory::test::PdfPrinterQueue printers;
     PrintingEnd processEnd;
     FixedClock clock(today);
-    kelvory::Module1 module(deployment, {&dialogs, &shell, &printers, &processEnd, &clock});
+    kelvory::Module1 module(deployment, {&dialogs, &shell, &printers, &processEnd, &clock, &kelvory::test::programWindows()});
     if (!module.Main())
         return 1;
     std::printf("SHOWN\n");
@@ -135,7 +136,7 @@ int main(int argc, char *argv[])
         return 0;
     if (!member.isEmpty()) {
         QTimer::singleShot(0, [&] {
-            kelvory::roster::RosterForm &form = *module.rosterForm();
+            kelvory::roster::RosterForm &form = *kelvory::test::rosterForm(module);
             for (int k = 0; k < 5; ++k)
                 form.Text1[k]->setText(member.value(k));
             if (rounds == 0) {

@@ -12,8 +12,8 @@
 #include "import/ImportDialog.h"
 #include "output/LabelsDialog.h"
 #include "roster/RosterForm.h"
-#include "roster/grid/CommandButton.h"
-#include "roster/grid/FlexGrid.h"
+#include "grid/CommandButton.h"
+#include "grid/FlexGrid.h"
 
 #include <QApplication>
 #include <QDir>
@@ -46,7 +46,7 @@ void typeInto(QLineEdit *box, const QString &text)
 }
 
 // Clicks the middle of the member row (1 = the first under the headings), as the operator does.
-void clickMemberRow(kelvory::roster::FlexGrid &grid, int row)
+void clickMemberRow(kelvory::grid::FlexGrid &grid, int row)
 {
     const QModelIndex index = grid.model()->index(row - 1, 0);
     QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, grid.visualRect(index).center());
@@ -111,7 +111,7 @@ int main(int argc, char *argv[])
 
     if (arguments.size() > 1) {
         QTest::mouseClick(form.Command7, Qt::LeftButton);
-        history::History *history = h.module->historyWindow();
+        history::History *history = test::historyWindow(*h.module);
         if (!history) {
             std::fprintf(stderr, "kelvory_screenshot: the history window did not open\n");
             return 1;

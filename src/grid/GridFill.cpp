@@ -1,14 +1,14 @@
-#include "roster/grid/GridFill.h"
+#include "grid/GridFill.h"
 
 #include "database/Connection.h"
 #include "database/DatabaseMessages.h"
 #include "database/DateText.h"
-#include "roster/grid/FlexGrid.h"
+#include "grid/FlexGrid.h"
 
 #include <QDir>
 #include <QVarLengthArray>
 
-namespace kelvory::roster {
+namespace kelvory::grid {
 
 GridFillResult fillGridFromQuery(database::Connection &connection, const QString &sql, FlexGrid &grid,
                                  const GridFillOptions &options)
@@ -20,7 +20,7 @@ GridFillResult fillGridFromQuery(database::Connection &connection, const QString
     const std::uint32_t mask = options.alignedColumns >= 32 ? ~0U : ((1U << options.alignedColumns) - 1U);
     // Each value goes from the reader's text straight into the row it is appended to.
     QVarLengthArray<QStringView, 8> cells(cols);
-    GridCells rows(cols);
+    PackedRows rows(cols);
     // A column with a conversion of its own (the journal's dates) arrives sorted by that
     // column, so most rows repeat the text of the row before: the conversion runs once per
     // run of equal texts instead of once per row.
@@ -76,4 +76,4 @@ QString partialRosterMessage(int shown, const Failure &unread, const QString &em
     return messages::rosterPartlyRead(shown, why);
 }
 
-} // namespace kelvory::roster
+} // namespace kelvory::grid

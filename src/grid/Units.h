@@ -9,7 +9,7 @@
 #include <cmath>
 #include <cstdint>
 
-namespace kelvory::roster {
+namespace kelvory::grid {
 
 inline constexpr int kTwipsPerInch = 1440;
 
@@ -43,4 +43,4 @@ inline QColor inactiveBorderColor()
     return QColor(0xF4, 0xF7, 0xFC);
 }
 
-} // namespace kelvory::roster
+} // namespace kelvory::grid

@@ -1,9 +1,9 @@
-#include "roster/grid/Fonts.h"
+#include "grid/Fonts.h"
 
 #include <QFont>
 #include <QString>
 
-namespace kelvory::roster {
+namespace kelvory::grid {
 
 void installFontSubstitutes()
 {
@@ -20,4 +20,4 @@ QFont timesNewRoman(double points, bool bold, bool italic)
     return font;
 }
 
-} // namespace kelvory::roster
+} // namespace kelvory::grid

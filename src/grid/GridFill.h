@@ -13,7 +13,7 @@ namespace kelvory::database {
 class Connection;
 }
 
-namespace kelvory::roster {
+namespace kelvory::grid {
 
 class FlexGrid;
 
@@ -53,4 +53,4 @@ GridFillResult fillGridFromQuery(database::Connection &connection, const QString
 QString partialRosterMessage(int shown, const Failure &unread, const QString &embeddedFile,
                              const QString &backupsFolder);
 
-} // namespace kelvory::roster
+} // namespace kelvory::grid

@@ -1,17 +1,17 @@
-#include "roster/grid/GridCells.h"
+#include "grid/PackedRows.h"
 
 #include <algorithm>
 
-namespace kelvory::roster {
+namespace kelvory::grid {
 
-QStringView GridCells::cell(int row, int col) const
+QStringView PackedRows::cell(int row, int col) const
 {
     const std::size_t i = index(row, col);
     const std::uint32_t begin = col == 0 ? 0 : m_ends[i - 1];
     return QStringView(m_text[row]).mid(begin, m_ends[i] - begin);
 }
 
-void GridCells::setCell(int row, int col, QStringView text)
+void PackedRows::setCell(int row, int col, QStringView text)
 {
     const std::size_t i = index(row, col);
     const std::uint32_t begin = col == 0 ? 0 : m_ends[i - 1];
@@ -23,7 +23,7 @@ void GridCells::setCell(int row, int col, QStringView text)
         m_ends[index(row, c)] = static_cast<std::uint32_t>(m_ends[index(row, c)] + delta);
 }
 
-void GridCells::resize(int rows)
+void PackedRows::resize(int rows)
 {
     m_text.resize(rows);
     m_ends.resize(static_cast<std::size_t>(rows) * m_cols, 0);
@@ -31,25 +31,25 @@ void GridCells::resize(int rows)
     m_leftAligned.resize(static_cast<std::size_t>(rows) * m_cols, false);
 }
 
-void GridCells::reserve(int rows)
+void PackedRows::reserve(int rows)
 {
     m_text.reserve(rows);
     m_ends.reserve(static_cast<std::size_t>(rows) * m_cols);
     m_leftAligned.reserve(static_cast<std::size_t>(rows) * m_cols);
 }
 
-void GridCells::appendRow(const QStringView *cells, int count, std::uint32_t leftAlignedMask)
+void PackedRows::appendRow(const QStringView *cells, int count, std::uint32_t leftAlignedMask)
 {
     append(cells, count, leftAlignedMask);
 }
 
-void GridCells::appendRow(const QString *cells, int count, std::uint32_t leftAlignedMask)
+void PackedRows::appendRow(const QString *cells, int count, std::uint32_t leftAlignedMask)
 {
     append(cells, count, leftAlignedMask);
 }
 
 template<typename Text>
-void GridCells::append(const Text *cells, int count, std::uint32_t leftAlignedMask)
+void PackedRows::append(const Text *cells, int count, std::uint32_t leftAlignedMask)
 {
     count = std::min(count, m_cols);
     qsizetype length = 0;
@@ -69,11 +69,11 @@ void GridCells::append(const Text *cells, int count, std::uint32_t leftAlignedMa
         m_leftAligned.push_back(c < 32 && ((leftAlignedMask >> c) & 1U));
 }
 
-void GridCells::squeeze()
+void PackedRows::squeeze()
 {
     m_text.shrink_to_fit();
     m_ends.shrink_to_fit();
     m_leftAligned.shrink_to_fit();
 }
 
-} // namespace kelvory::roster
+} // namespace kelvory::grid

@@ -1,12 +1,12 @@
-#include "roster/grid/FlexGrid.h"
+#include "grid/FlexGrid.h"
 
 #include "common/Failure.h"
-#include "roster/grid/Units.h"
+#include "grid/Units.h"
 
 #include <QEvent>
 #include <QHeaderView>
 
-namespace kelvory::roster {
+namespace kelvory::grid {
 
 namespace {
 
@@ -176,7 +176,7 @@ void FlexGrid::setTextMatrix(int row, int col, const QString &text)
     emit m_model.dataChanged(index, index, {Qt::DisplayRole, Qt::TextAlignmentRole});
 }
 
-void FlexGrid::replaceDataRows(GridCells rows)
+void FlexGrid::replaceDataRows(PackedRows rows)
 {
     if (rows.rows() == 0)
         rows.resize(1);
@@ -207,4 +207,4 @@ void FlexGrid::onViewClicked(const QModelIndex &index)
     emit Click();
 }
 
-} // namespace kelvory::roster
+} // namespace kelvory::grid

@@ -4,7 +4,7 @@
 #include <QString>
 #include <QToolButton>
 
-namespace kelvory::roster {
+namespace kelvory::grid {
 
 // A command button in the graphical style: its own background colour and, when it has
 // one, a picture above its caption. Enter presses it as the space bar does.
@@ -29,4 +29,4 @@ private:
 // A picture from resources/, drawn at the given size.
 QPixmap picture(const QString &name, int pixels);
 
-} // namespace kelvory::roster
+} // namespace kelvory::grid

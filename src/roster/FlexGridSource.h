@@ -1,19 +1,22 @@
 #pragma once
 
-#include "output/CellGrid.h"
+#include "output/CellSource.h"
 
 #include <QStringList>
 
+namespace kelvory::grid {
+class FlexGrid;
+}
 namespace kelvory::roster {
 
-class FlexGrid;
+using grid::FlexGrid;
 
 // The roster grid as it is at the moment the view is made. Rows and Cols are read
 // once, as the printout and the export have always done.
-class FlexGridCells final : public output::CellGrid
+class FlexGridSource final : public output::CellSource
 {
 public:
-    explicit FlexGridCells(const FlexGrid &grid);
+    explicit FlexGridSource(const FlexGrid &grid);
 
     int rows() const override { return m_rows; }
     int cols() const override { return m_cols; }

@@ -11,10 +11,10 @@ namespace kelvory::output {
 // What the printout and the export read from a grid: its size, taken once, and the text
 // of each cell. They never touch the window, so they run the same on the roster grid,
 // on a test's table and inside a fuzzer or a benchmark.
-class CellGrid
+class CellSource
 {
 public:
-    virtual ~CellGrid() = default;
+    virtual ~CellSource() = default;
     virtual int rows() const = 0;
     virtual int cols() const = 0;
     // The view stays valid as long as the grid is not changed.
@@ -22,11 +22,11 @@ public:
 };
 
 // A plain table of rows, for callers that have no window.
-class TableCells final : public CellGrid
+class TableSource final : public CellSource
 {
 public:
-    TableCells() = default;
-    explicit TableCells(std::vector<QStringList> rows, int cols = -1);
+    TableSource() = default;
+    explicit TableSource(std::vector<QStringList> rows, int cols = -1);
 
     int rows() const override { return static_cast<int>(m_rows.size()); }
     int cols() const override { return m_cols; }

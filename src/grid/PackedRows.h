@@ -6,15 +6,15 @@
 #include <cstdint>
 #include <vector>
 
-namespace kelvory::roster {
+namespace kelvory::grid {
 
 // The data rows of a grid, packed: one string per row holding its cells end to end,
 // and the end offset of every cell. A roster of 100,000 members then costs little
 // more than the text itself, where a string object per cell would cost several times it.
-class GridCells
+class PackedRows
 {
 public:
-    explicit GridCells(int cols = 0) : m_cols(cols) {}
+    explicit PackedRows(int cols = 0) : m_cols(cols) {}
 
     int cols() const { return m_cols; }
     int rows() const { return static_cast<int>(m_text.size()); }
@@ -48,4 +48,4 @@ private:
     std::vector<bool> m_leftAligned;
 };
 
-} // namespace kelvory::roster
+} // namespace kelvory::grid

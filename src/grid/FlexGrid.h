@@ -1,6 +1,6 @@
 #pragma once
 
-#include "roster/grid/GridCells.h"
+#include "grid/PackedRows.h"
 
 #include <QAbstractTableModel>
 #include <QStringList>
@@ -8,7 +8,7 @@
 
 #include <vector>
 
-namespace kelvory::roster {
+namespace kelvory::grid {
 
 inline constexpr int flexAlignLeftCenter = 1;
 
@@ -73,8 +73,8 @@ public:
 
     // Replaces every data row at once. With no rows the grid keeps one empty data
     // row, as it has before its first fill.
-    void replaceDataRows(GridCells rows);
-    const GridCells &dataRows() const { return m_cells; }
+    void replaceDataRows(PackedRows rows);
+    const PackedRows &dataRows() const { return m_cells; }
 
 Q_SIGNALS:
     // A click on a cell, after the cell has become the current one.
@@ -89,11 +89,11 @@ private:
     void onViewClicked(const QModelIndex &index);
 
     FlexGridModel m_model;
-    GridCells m_cells;
+    PackedRows m_cells;
     QStringList m_headings;
     std::vector<int> m_widths;
     int m_row = 1;
     int m_col = 0;
 };
 
-} // namespace kelvory::roster
+} // namespace kelvory::grid

@@ -1,11 +1,11 @@
-#include "roster/grid/CommandButton.h"
+#include "grid/CommandButton.h"
 
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPixmap>
 #include <QSvgRenderer>
 
-namespace kelvory::roster {
+namespace kelvory::grid {
 
 QPixmap picture(const QString &name, int pixels)
 {
@@ -65,4 +65,4 @@ void CommandButton::keyPressEvent(QKeyEvent *event)
     QToolButton::keyPressEvent(event);
 }
 
-} // namespace kelvory::roster
+} // namespace kelvory::grid

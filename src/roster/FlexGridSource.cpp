@@ -1,10 +1,12 @@
-#include "roster/FlexGridCells.h"
+#include "roster/FlexGridSource.h"
 
-#include "roster/grid/FlexGrid.h"
+#include "grid/FlexGrid.h"
 
 namespace kelvory::roster {
 
-FlexGridCells::FlexGridCells(const roster::FlexGrid &grid)
+using namespace grid;
+
+FlexGridSource::FlexGridSource(const grid::FlexGrid &grid)
     : m_grid(grid), m_rows(grid.Rows()), m_cols(grid.Cols())
 {
     m_headings.reserve(m_cols);
@@ -12,7 +14,7 @@ FlexGridCells::FlexGridCells(const roster::FlexGrid &grid)
         m_headings.append(grid.TextMatrix(0, c));
 }
 
-QStringView FlexGridCells::cell(int row, int col) const
+QStringView FlexGridSource::cell(int row, int col) const
 {
     if (row == 0)
         return m_headings.at(col);

@@ -1,10 +1,10 @@
-#include "output/CellGrid.h"
+#include "output/CellSource.h"
 
 #include <algorithm>
 
 namespace kelvory::output {
 
-TableCells::TableCells(std::vector<QStringList> rows, int cols) : m_rows(std::move(rows)), m_cols(cols)
+TableSource::TableSource(std::vector<QStringList> rows, int cols) : m_rows(std::move(rows)), m_cols(cols)
 {
     if (m_cols < 0) {
         m_cols = 0;
@@ -13,7 +13,7 @@ TableCells::TableCells(std::vector<QStringList> rows, int cols) : m_rows(std::mo
     }
 }
 
-QStringView TableCells::cell(int row, int col) const
+QStringView TableSource::cell(int row, int col) const
 {
     const QStringList &cells = m_rows.at(static_cast<std::size_t>(row));
     if (col >= cells.size())
@@ -21,7 +21,7 @@ QStringView TableCells::cell(int row, int col) const
     return cells.at(col);
 }
 
-void TableCells::appendRow(QStringList row)
+void TableSource::appendRow(QStringList row)
 {
     m_cols = std::max(m_cols, static_cast<int>(row.size()));
     m_rows.push_back(std::move(row));
