@@ -78,8 +78,9 @@ int benchImport(const Options &options)
             const import::Preview preview =
                 import::makePreview(*read.table, match, import::rosterEntries(module.connection),
                                     import::fieldWidths(module.connection));
-            if (!import::importMembers(module, program.form(), preview, false))
+            if (import::importMembers(module, preview, false).kind != import::ImportResult::Kind::Imported)
                 qFatal("the import stored nothing");
+            program.form().FillRoster();
             settle();
             const double ms = elapsedMs(timer);
             imported = module.connection.query(QStringLiteral("select count(*) from members")).field(0).toInt();

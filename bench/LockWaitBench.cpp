@@ -156,10 +156,12 @@ void changeWithRefillInside(Module1 &module, roster::RosterForm &form, Command c
         module.connection.execute(database::sql::kDeleteMember, {id});
     }
     form.FillRoster();
-    changes::writeJournal(module, command == Command::Add ? changes::kAdded
-                                  : command == Command::Update ? changes::kChanged
-                                                               : changes::kDeleted,
-                          form);
+    changes::ChangeStore store{module.connection, module.OperatorFirstName, module.today()};
+    changes::writeJournal(store,
+                          command == Command::Add          ? changes::kAdded
+                              : command == Command::Update ? changes::kChanged
+                                                           : changes::kDeleted,
+                          form.edit().fields());
     change.commit();
 }
 
@@ -167,13 +169,14 @@ void changeWithRefillInside(Module1 &module, roster::RosterForm &form, Command c
 void pick(Module1 &module, roster::RosterForm &form, qint64 id)
 {
     database::ResultSet stored = module.connection.query(database::sql::kSelectStoredMember, {id});
-    QStringList fields;
+    changes::MemberRow fields;
     for (int k = 0; k < 5; ++k) {
-        fields << (stored.eof() ? QString() : stored.text(k).toString());
-        form.setBoxText(k, fields.last());
+        fields[k] = stored.eof() ? QString() : stored.text(k).toString();
+        form.setBoxText(k, fields[k]);
     }
-    form.setBoxText(5, QString::number(id));
-    form.setPickedMember(fields << QString::number(id));
+    fields[5] = QString::number(id);
+    form.setBoxText(5, fields[5]);
+    form.setPicked(fields);
 }
 
 } // namespace
@@ -232,11 +235,11 @@ int benchLockWait(const Options &options)
                         if (order == Order::RefillInsideTransaction) {
                             changeWithRefillInside(program.module(), form, command, id);
                         } else if (command == Command::Add) {
-                            changes::addMember(program.module(), form);
+                            form.Command3_Click();
                         } else if (command == Command::Update) {
-                            changes::updateMember(program.module(), form);
+                            form.Command2_Click();
                         } else {
-                            changes::deleteMember(program.module(), form);
+                            form.Command6_Click();
                         }
                         const Clock::time_point to = Clock::now();
                         std::this_thread::sleep_for(std::chrono::milliseconds(20));

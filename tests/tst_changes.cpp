@@ -1,5 +1,5 @@
 #include "BackendTest.h"
-#include "changes/ChangeMessages.h"
+#include "roster/ChangeMessages.h"
 #include "changes/MemberChanges.h"
 #include "database/Connection.h"
 #include "database/MemberFields.h"
@@ -69,6 +69,8 @@ private Q_SLOTS:
     void aCommitWithInformationIsACommit();
     void anotherWorkstationsChangeIsNeverOverwrittenUnseen_data();
     void anotherWorkstationsChangeIsNeverOverwrittenUnseen();
+    void anotherNameUnderThePickedIdIsNeverActedOn_data();
+    void anotherNameUnderThePickedIdIsNeverActedOn();
 
 private:
     void startWithMembers()
@@ -302,8 +304,8 @@ void TestChanges::updateOrDeleteWithoutAWholeNumberIdSendsNothing()
     press(update ? form().Command2 : form().Command6);
     QCOMPARE(h->dialogs.messages.size(), 1);
     QCOMPARE(h->dialogs.messages.first().text,
-             id.isEmpty() ? changes::messages::noMemberPicked(update ? QStringLiteral("Update") : QStringLiteral("DELETE"))
-                          : changes::messages::recordIdNotWhole(id));
+             id.isEmpty() ? roster::messages::noMemberPicked(update ? QStringLiteral("Update") : QStringLiteral("DELETE"))
+                          : roster::messages::recordIdNotWhole(id));
     QVERIFY(!h->end.ended);
     QCOMPARE(members(), before);
     QVERIFY(journal().isEmpty());
@@ -322,7 +324,7 @@ void TestChanges::updateOrDeleteOfAMemberThatIsGoneIsNotReportedAsDone()
     h->dialogs.answer(IDYES);
     press(form().Command6);
     QCOMPARE(h->dialogs.texts(),
-             QStringList({"Are you sure you want to Delete Baker", changes::messages::memberGone(QStringLiteral("41"))}));
+             QStringList({"Are you sure you want to Delete Baker", roster::messages::memberGone(QStringLiteral("41"))}));
     QCOMPARE(journal().size(), 1);
 
     // Another workstation deletes Adams while it is picked here.
@@ -331,7 +333,7 @@ void TestChanges::updateOrDeleteOfAMemberThatIsGoneIsNotReportedAsDone()
     h->dialogs.clear();
     typeInto(form(), 1, QStringLiteral("8 Gone St"));
     press(form().Command2);
-    QCOMPARE(h->dialogs.texts(), QStringList{changes::messages::memberGone(QStringLiteral("17"))});
+    QCOMPARE(h->dialogs.texts(), QStringList{roster::messages::memberGone(QStringLiteral("17"))});
     QCOMPARE(journal().size(), 1);
     QVERIFY(members().isEmpty());
     // The grid now shows the truth.
@@ -457,8 +459,8 @@ void TestChanges::sharedRecordIdIsNeitherChangedNorDeleted()
     const QList<QStringList> before = members();
     pickUpdateAndDelete();
     QCOMPARE(h->dialogs.texts(),
-             QStringList({changes::messages::recordIdShared(7, 2), "Are you sure you want to Delete Adams",
-                          changes::messages::recordIdShared(7, 2)}));
+             QStringList({roster::messages::recordIdShared(7, 2), "Are you sure you want to Delete Adams",
+                          roster::messages::recordIdShared(7, 2)}));
     QVERIFY(!h->end.ended);
     QCOMPARE(members(), before);
     QVERIFY(journal().isEmpty());
@@ -481,7 +483,7 @@ void TestChanges::recordIdsHeldAsTextAreNeverReusedOrGuessed()
             h->dialogs.clear();
             clickRow(row);
             press(update ? form().Command2 : form().Command6);
-            QCOMPARE(h->dialogs.texts(), QStringList{changes::messages::recordIdNotWhole(id)});
+            QCOMPARE(h->dialogs.texts(), QStringList{roster::messages::recordIdNotWhole(id)});
         }
     }
     QCOMPARE(members().size(), 5);
@@ -492,7 +494,7 @@ void TestChanges::recordIdsHeldAsTextAreNeverReusedOrGuessed()
     pasteMember(form(), {"Castillo", "7 Pine", "Salem", "555-7", ""});
     form().setBoxText(5, QStringLiteral("keep"));
     press(form().Command3);
-    QCOMPARE(h->dialogs.texts(), QStringList{changes::messages::newRecordIdTaken(10)});
+    QCOMPARE(h->dialogs.texts(), QStringList{roster::messages::newRecordIdTaken(10)});
     QCOMPARE(form().boxText(5), QStringLiteral("keep"));
     QCOMPARE(members().size(), 2);
     QVERIFY(journal().isEmpty());
@@ -626,9 +628,9 @@ void TestChanges::anotherWorkstationsChangeIsNeverOverwrittenUnseen_data()
     QTest::addColumn<QString>("otherText");
     QTest::addColumn<int>("secondAnswer");
     QTest::newRow("Update after a new phone") << "update" << 3 << "555-9" << 0;
-    QTest::newRow("Update after a rename") << "update" << 0 << "Baker-Lee" << 0;
+    QTest::newRow("Update after a new comment") << "update" << 4 << "moved" << 0;
     QTest::newRow("DELETE after a new phone, kept") << "delete" << 3 << "555-9" << int(IDNO);
-    QTest::newRow("DELETE after a rename, deleted") << "delete" << 0 << "Baker-Lee" << int(IDYES);
+    QTest::newRow("DELETE after a new comment, deleted") << "delete" << 4 << "moved" << int(IDYES);
 }
 
 void TestChanges::anotherWorkstationsChangeIsNeverOverwrittenUnseen()
@@ -654,14 +656,14 @@ void TestChanges::anotherWorkstationsChangeIsNeverOverwrittenUnseen()
     press(rosterForm(other)->Command2);
     QCOMPARE(otherDialogs.texts(), QStringList{"Record Updated"});
     const QList<QStringList> afterOther = members();
-    const QString changed = changes::messages::changedField(
+    const QString changed = roster::messages::changedField(
         members::caption(otherBox), picked.at(otherBox), otherText);
 
     if (command == QLatin1String("update")) {
         typeInto(form(), 1, QStringLiteral("9 New St"));
         const QStringList typed = boxes();
         press(form().Command2);
-        QCOMPARE(h->dialogs.texts(), QStringList{changes::messages::changedElsewhere(changed)});
+        QCOMPARE(h->dialogs.texts(), QStringList{roster::messages::changedElsewhere(changed)});
         QCOMPARE(members(), afterOther);
         QCOMPARE(journal().size(), 1);
         QCOMPARE(boxes(), typed);
@@ -677,12 +679,94 @@ void TestChanges::anotherWorkstationsChangeIsNeverOverwrittenUnseen()
         h->dialogs.answer(IDYES);
         h->dialogs.answer(secondAnswer);
         press(form().Command6);
-        QStringList expected{"Are you sure you want to Delete Baker", changes::messages::deleteChangedQuestion(changed)};
+        QStringList expected{"Are you sure you want to Delete Baker", roster::messages::deleteChangedQuestion(changed)};
         if (secondAnswer == IDYES)
             expected << "Record Deleted";
         QCOMPARE(h->dialogs.texts(), expected);
         QCOMPARE(members().size(), secondAnswer == IDYES ? 1 : 2);
         QCOMPARE(journal().size(), secondAnswer == IDYES ? 2 : 1);
+    }
+}
+
+void TestChanges::anotherNameUnderThePickedIdIsNeverActedOn_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<bool>("idReused");
+    QTest::newRow("Update after a rename") << "update" << false;
+    QTest::newRow("DELETE after a rename") << "delete" << false;
+    QTest::newRow("Update after the id went to another member") << "update" << true;
+    QTest::newRow("DELETE after the id went to another member") << "delete" << true;
+}
+
+void TestChanges::anotherNameUnderThePickedIdIsNeverActedOn()
+{
+    QFETCH(QString, command);
+    QFETCH(bool, idReused);
+    // Ids without a gap below the largest, so that the next new member takes Baker's.
+    h->addMember(QStringLiteral("Baker"), QStringLiteral("2 Oak"), QStringLiteral("Salem, OR"), QStringLiteral("555-2"),
+                 QStringLiteral("b"), 41);
+    h->addMember(QStringLiteral("Adams"), QStringLiteral("1 Elm"), QStringLiteral("Salem, OR"), QStringLiteral("555-1"),
+                 QString(), 40);
+    QVERIFY(h->start());
+    ScriptedDialogs otherDialogs;
+    RecordingEnd otherEnd;
+    Deployment elsewhere = h->deployment;
+    elsewhere.lockFilePath += QStringLiteral(".elsewhere");
+    Module1 other(elsewhere, {&otherDialogs, &h->shell, nullptr, &otherEnd, nullptr, &test::programWindows()});
+    QVERIFY(other.Main());
+    roster::RosterForm &b = *rosterForm(other);
+
+    // Both pick Baker, the member with the largest id; the other workstation then renames
+    // Baker, or deletes Baker and adds Carter, who is given Baker's id.
+    QVERIFY(pickMember(form(), 41));
+    QVERIFY(pickMember(b, 41));
+    if (idReused) {
+        otherDialogs.answer(IDYES);
+        press(b.Command6);
+        pasteMember(b, {"Carter", "3 Ash", "Eugene, OR", "555-3", "c"});
+        press(b.Command3);
+        QCOMPARE(otherDialogs.texts(), (QStringList{"Are you sure you want to Delete Baker", "Record Deleted", "Record Added"}));
+        QCOMPARE(b.boxText(5), QStringLiteral("41"));
+    } else {
+        typeInto(b, 0, QStringLiteral("Baker-Lee"));
+        press(b.Command2);
+        QCOMPARE(otherDialogs.texts(), QStringList{"Record Updated"});
+    }
+    const QList<QStringList> stored = members();
+    const int journalRows = journal().size();
+    const QString otherName = idReused ? QStringLiteral("Carter") : QStringLiteral("Baker-Lee");
+    const QString refusal = roster::messages::otherMember(QStringLiteral("Baker"), otherName);
+
+    // However often the operator presses, nothing is stored or deleted until the row is picked again.
+    typeInto(form(), 3, QStringLiteral("555-0"));
+    for (int press_ = 0; press_ < 2; ++press_) {
+        h->dialogs.clear();
+        if (command == QLatin1String("update")) {
+            press(form().Command2);
+            QCOMPARE(h->dialogs.texts(), QStringList{refusal});
+        } else {
+            h->dialogs.answer(IDYES);
+            press(form().Command6);
+            QCOMPARE(h->dialogs.texts(), (QStringList{"Are you sure you want to Delete Baker", refusal}));
+        }
+        QCOMPARE(members(), stored);
+        QCOMPARE(journal().size(), journalRows);
+        QVERIFY(!h->end.ended);
+    }
+    // The list shows the member as stored now; picked again, the command acts on it.
+    QVERIFY(gridColumn(*form().Grid1, 0).contains(otherName));
+    QVERIFY(pickMember(form(), 41));
+    h->dialogs.clear();
+    if (command == QLatin1String("update")) {
+        typeInto(form(), 3, QStringLiteral("555-0"));
+        press(form().Command2);
+        QCOMPARE(h->dialogs.texts(), QStringList{"Record Updated"});
+        QCOMPARE(members().at(1).at(3), QStringLiteral("555-0"));
+    } else {
+        h->dialogs.answer(IDYES);
+        press(form().Command6);
+        QCOMPARE(h->dialogs.texts(), (QStringList{"Are you sure you want to Delete " + otherName, "Record Deleted"}));
+        QCOMPARE(members().size(), 1);
     }
 }
 

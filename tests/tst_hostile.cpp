@@ -5,7 +5,7 @@
 // and the other tables stay as they were.
 #include "BackendTest.h"
 #include "HostileTexts.h"
-#include "changes/ChangeMessages.h"
+#include "roster/ChangeMessages.h"
 #include "changes/MemberChanges.h"
 #include "roster/RosterForm.h"
 #include "grid/CommandButton.h"
@@ -290,7 +290,7 @@ void TestHostileInput::idBoxThatIsNoWholeNumberSendsNothing()
             form().Text1[5]->setText(id);
             h->dialogs.clear();
             press(update ? form().Command2 : form().Command6);
-            QCOMPARE(h->dialogs.texts(), QStringList{changes::messages::recordIdNotWhole(id)});
+            QCOMPARE(h->dialogs.texts(), QStringList{roster::messages::recordIdNotWhole(id)});
             QCOMPARE(members(), m_bystanders);
             QCOMPARE(journal(), journalBefore);
             count(5);

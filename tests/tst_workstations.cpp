@@ -2,8 +2,7 @@
 // a refill, and a lock held elsewhere a short wait with a word, never the program's end.
 #include "BackendTest.h"
 #include "FaultTools.h"
-#include "changes/ChangeMessages.h"
-#include "changes/EditTarget.h"
+#include "roster/ChangeMessages.h"
 #include "changes/MemberChanges.h"
 #include "database/Statements.h"
 #include "roster/RosterForm.h"
@@ -32,19 +31,6 @@ void openLikeAWorkstation(database::Connection &connection, const Harness &harne
     else
         connection.openServer(harness.deployment.server);
 }
-
-// The edit boxes without a window, so that a test can act at the moment of the refill.
-struct BoxesOnly final : changes::EditTarget
-{
-    QStringList texts{"Baker", "9 New St", "Salem, OR", "555-2", "b", "41"};
-    std::optional<QStringList> picked = QStringList{"Baker", "2 Oak", "Salem, OR", "555-2", "b", "41"};
-    std::function<void()> onFill;
-    QString boxText(int index) const override { return texts.value(index); }
-    void setBoxText(int index, const QString &text) override { texts[index] = text; }
-    void FillRoster() override { onFill(); }
-    std::optional<QStringList> pickedMember() const override { return picked; }
-    void setPickedMember(std::optional<QStringList> fields) override { picked = std::move(fields); }
-};
 
 // Another session in the middle of a write: on SQLite a write transaction (exclusive
 // with `readsToo`); on PostgreSQL a lock on members that lets readers through (or not),
@@ -78,6 +64,7 @@ private Q_SLOTS:
     void addNewAtTheSameMomentNeverGivesOneIdTwice_data();
     void addNewAtTheSameMomentNeverGivesOneIdTwice();
     void theRefillRunsAfterTheCommit();
+    void theCommandsRunWithoutAWindow();
     void aLockHeldElsewhereIsAWaitWithAWord_data();
     void aLockHeldElsewhereIsAWaitWithAWord();
 };
@@ -162,15 +149,54 @@ void TestWorkstations::theRefillRunsAfterTheCommit()
     // most for the lock); then the refill fails, and the change stands.
     database::Connection other;
     openLikeAWorkstation(other, *h, 1);
-    BoxesOnly boxes;
-    boxes.onFill = [&] {
+    changes::MemberEdit edit;
+    edit.boxes = {"Baker", "9 New St", "Salem, OR", "555-2", "b", "41"};
+    edit.picked = changes::MemberRow{"Baker", "2 Oak", "Salem, OR", "555-2", "b", "41"};
+    changes::ChangeStore store{h->module->connection, h->module->OperatorFirstName, h->clock.today()};
+    h->module->guarded([&] {
+        QVERIFY(changes::update(store, edit).done());
+        // The window's refill comes next; the other workstation gets in first.
         other.execute(QStringLiteral("update members set comment = 'seen' where recordid = 41"));
         throw Failure(QStringLiteral("3021"), QStringLiteral("the refill failed"));
-    };
-    h->module->guarded([&] { changes::updateMember(*h->module, boxes); });
+    });
     verifyErrorReport(*h, QStringLiteral("the refill failed"));
     QCOMPARE(h->members(), (QList<QStringList>{{"Baker", "9 New St", "Salem, OR", "555-2", "seen", "41"}}));
     QCOMPARE(h->journal().size(), 1);
+}
+
+void TestWorkstations::theCommandsRunWithoutAWindow()
+{
+    database::Connection connection;
+    openLikeAWorkstation(connection, *h);
+    changes::ChangeStore store{connection, QStringLiteral("Ann"), QDate(2026, 12, 8)};
+
+    changes::MemberEdit edit;
+    edit.boxes = {"Carter", "3 Ash", "Eugene, OR", "555-3", "", ""};
+    changes::ChangeResult result = changes::add(store, edit);
+    QVERIFY(result.done());
+    QCOMPARE(result.id, QStringLiteral("42"));
+    QVERIFY(result.stored);
+    QCOMPARE((*result.stored)[members::Name], QStringLiteral("Carter"));
+
+    edit.boxes[members::RecordId] = result.id;
+    edit.picked = result.stored;
+    edit.boxes[members::Phone] = QStringLiteral("555-4");
+    result = changes::update(store, edit);
+    QVERIFY(result.done());
+    QCOMPARE((*result.stored)[members::Phone], QStringLiteral("555-4"));
+
+    edit.picked = result.stored;
+    QVERIFY(changes::checkRemove(edit).done());
+    QVERIFY(changes::remove(store, edit).done());
+    QCOMPARE(h->members(), (QList<QStringList>{{"Baker", "2 Oak", "Salem, OR", "555-2", "b", "41"}}));
+    QStringList texts;
+    for (const JournalRow &row : h->journal())
+        texts << row.person + QLatin1Char(' ') + row.transaction;
+    texts.sort();
+    QCOMPARE(texts, (QStringList{"Ann Added : Carter: 3 Ash: Eugene, OR: 555-3: ",
+                                 "Ann Changed : Carter: 3 Ash: Eugene, OR: 555-4: ",
+                                 "Ann Deleted : Carter: 3 Ash: Eugene, OR: 555-4: "}));
+    QVERIFY(h->dialogs.texts().isEmpty());
 }
 
 void TestWorkstations::aLockHeldElsewhereIsAWaitWithAWord_data()
@@ -224,7 +250,7 @@ void TestWorkstations::aLockHeldElsewhereIsAWaitWithAWord()
     press(button);
     const qint64 elapsed = waited.elapsed();
     look.join();
-    QStringList expected{changes::messages::rosterBusy()};
+    QStringList expected{roster::messages::rosterBusy()};
     if (command == QLatin1String("delete"))
         expected.prepend(QStringLiteral("Are you sure you want to Delete Baker"));
     QCOMPARE(h->dialogs.texts(), expected);

@@ -1,66 +1,85 @@
 #pragma once
 
+#include "changes/Journal.h"
+#include "changes/RecordIds.h"
 #include "database/MemberFields.h"
 
 #include <QString>
-#include <QVariant>
 
 #include <array>
+#include <variant>
 #include <optional>
-
-namespace kelvory {
-class Module1;
-}
-namespace kelvory::database {
-class Connection;
-}
+#include <vector>
 
 namespace kelvory::changes {
 
-class EditTarget;
+// A member's six fields as a grid row or the edit boxes hold them, record id last.
+using MemberRow = std::array<QString, members::kRosterColumnCount>;
 
-inline const QString kAdded = QStringLiteral("Added : ");
-inline const QString kChanged = QStringLiteral("Changed : ");
-inline const QString kDeleted = QStringLiteral("Deleted : ");
-
-// The journal's transaction text: the action, then name, address, city-state-ZIP, phone
-// and comment joined by ": ", exactly as the boxes hold them.
-QString transactionText(const QString &action, const EditTarget &boxes);
-QString transactionText(const QString &action, const std::array<QString, members::kMemberFieldCount> &fields);
-
-// One journal row: today's date, the operator's first name and the transaction text.
-void writeJournal(Module1 &module, const QString &action, const EditTarget &boxes);
-
-// A record id as the id box holds it, when it is a whole number.
-std::optional<qint64> recordIdFrom(const QString &text);
-// The id after the largest stored one; an empty roster starts at 1.
-qint64 recordIdAfter(const QVariant &largestStored);
-
-// The record id for a new member: the one after the largest stored (recordIdAfter), or
-// nothing when the server gives no largest id at all. Runs inside the caller's
-// transaction and first takes the server's lock for choosing a new id, held until that
-// transaction ends, so that two workstations (or two imports) never choose the same id:
-// the second waits until the first has stored its member. Whoever stores a member under
-// the id commits it in that same transaction.
-std::optional<qint64> nextRecordId(database::Connection &connection);
-// Whether a member holds the id already (the web site, or an id stored as text, may have
-// given it without the lock).
-bool recordIdHeld(database::Connection &connection, qint64 id);
-
-// The id Add New gives a new member, chosen inside the caller's transaction: the one after
-// the largest stored id (nothing when the query gives no row). `taken` says that a member
-// holds that id already (ids kept as text order '9' above '10'), so it must not be used.
-struct NewRecordId
+// What the operator asks a change of: the six boxes as typed, and the member the boxes
+// were filled from (its row as the grid showed it when it was picked, or as this
+// workstation last stored it; nothing when there is none). Update and DELETE compare the
+// picked member with what is stored, so that a change made elsewhere is never
+// overwritten unseen.
+struct MemberEdit
 {
-    std::optional<qint64> id;
-    bool taken = false;
+    MemberRow boxes;
+    std::optional<MemberRow> picked;
+
+    members::Fields fields() const;
 };
-NewRecordId chooseNewRecordId(Module1 &module);
+
+// One field that differs between the member as picked and as stored.
+struct FieldChange
+{
+    int field;
+    QString picked;
+    QString stored;
+};
+std::vector<FieldChange> changedFields(const MemberRow &picked, const MemberRow &stored);
+
+// What a change command did. Nothing is shown to the operator here: the window says it.
+struct ChangeResult
+{
+    enum class Kind {
+        Done,
+        // Refused before anything was sent:
+        RequiredFieldEmpty, // `field`: the first required box that is empty (Add New)
+        NothingToUpdate,
+        NothingToDelete,
+        NoMemberPicked,
+        RecordIdNotWhole,
+        Unstorable, // `field` holds `problem`, which the database cannot store exactly
+        // Nothing was stored:
+        Busy, // another session held a lock past the time-out
+        ChangedElsewhere, // `stored` differs from the picked member in `changes`
+        OtherMember, // the stored member under the id has another name than the picked one
+        Gone, // no member holds the id any more
+        Shared, // `affected` members hold the id
+        NewIdTaken, // `id`, the one after the largest, is held already (Add New)
+    };
+    Kind kind = Kind::Done;
+    int field = -1;
+    QString problem;
+    // Add New: the id given (the id box as typed when the server gave no largest id);
+    // NewIdTaken: the id that was held; otherwise the picked member's id.
+    QString id;
+    qint64 affected = 0;
+    // Done: the member as stored after the change (none after a DELETE); ChangedElsewhere,
+    // OtherMember: as stored now.
+    std::optional<MemberRow> stored;
+    std::vector<FieldChange> changes;
+
+    bool done() const { return kind == Kind::Done; }
+};
+
+// The checks DELETE makes before asking the operator; Done when it may ask.
+ChangeResult checkRemove(const MemberEdit &edit);
 
 // Add New, Update and DELETE. Each stores its change and its journal row in one
-// transaction (both are stored, or neither), then refills the roster.
-void addMember(Module1 &module, EditTarget &boxes);
-void updateMember(Module1 &module, EditTarget &boxes);
-void deleteMember(Module1 &module, EditTarget &boxes);
+// transaction (both are stored, or neither), or nothing at all.
+ChangeResult add(ChangeStore &store, const MemberEdit &edit);
+ChangeResult update(ChangeStore &store, const MemberEdit &edit);
+ChangeResult remove(ChangeStore &store, const MemberEdit &edit);
 
 } // namespace kelvory::changes

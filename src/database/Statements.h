@@ -45,14 +45,11 @@ inline const QString kSelectStoredMemberSqlServer = QStringLiteral(
     "select name, address, city, phone, comment from members with (updlock, rowlock) where recordid = ?");
 
 // The lock that lets one Add New at a time choose a new record id, held by the change's
-// transaction until it commits or rolls back. No table is written for it. On SQL Server an
-// application lock; a lock not granted (a deadlock, say) is raised as an error, since
-// sp_getapplock itself only returns a negative status.
-inline const QString kRecordIdLockSqlServer = QStringLiteral(
-    "declare @granted int; "
-    "exec @granted = sp_getapplock @Resource = N'Kelvory members.recordid', @LockMode = 'Exclusive', "
-    "@LockOwner = 'Transaction'; "
-    "if @granted < 0 raiserror('The lock for a new record id was not granted (%d).', 16, 1, @granted)");
+// transaction until it commits or rolls back. No table is written for it. On SQL Server
+// the largest-id read itself takes it: an update lock on what it reads, held (with the
+// range after the largest id) until the transaction ends.
+inline const QString kMaxRecordIdLockedSqlServer =
+    QStringLiteral("Select max(recordid) from members with (updlock, holdlock)");
 // On PostgreSQL a transaction-level advisory lock; the key spells "Kelvory" in ASCII.
 inline const QString kRecordIdLockPostgreSql = QStringLiteral("select pg_advisory_xact_lock(21222139771187833)");
 

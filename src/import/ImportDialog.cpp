@@ -94,8 +94,8 @@ QVariant PreviewModel::headerData(int section, Qt::Orientation orientation, int 
     return members::caption(section - 2);
 }
 
-ImportDialog::ImportDialog(Module1 &module, changes::EditTarget &roster, QWidget *parent)
-    : QDialog(parent), m_module(module), m_roster(roster), m_model(this)
+ImportDialog::ImportDialog(Module1 &module, std::function<void()> refillRoster, QWidget *parent)
+    : QDialog(parent), m_module(module), m_refillRoster(std::move(refillRoster)), m_model(this)
 {
     setObjectName(QStringLiteral("ImportDialog"));
     setWindowTitle(messages::dialogTitle());
@@ -249,15 +249,46 @@ void ImportDialog::refresh()
 void ImportDialog::cmdImport_Click()
 {
     bool stored = false;
-    m_module.guarded([&] { stored = importMembers(m_module, m_roster, m_preview, chkAddToo->isChecked()); });
+    m_module.guarded([&] {
+        const ImportResult result = importMembers(m_module, m_preview, chkAddToo->isChecked());
+        stored = result.kind == ImportResult::Kind::Imported;
+        if (stored)
+            m_refillRoster();
+        m_module.MsgBox(importReport(result), stored ? MB_OK : importReportStyle(result));
+    });
     // A refused import leaves the dialog open, its preview as it was.
     if (stored)
         accept();
 }
 
-ImportDialog *openImportMembers(Module1 &module, changes::EditTarget &roster, QWidget *parent)
+QString importReport(const ImportResult &result)
 {
-    auto *dialog = new ImportDialog(module, roster, parent);
+    switch (result.kind) {
+    case ImportResult::Kind::NothingToImport: return messages::nothingToImport();
+    case ImportResult::Kind::BackupNotMade:
+        return messages::backupNotMade(QDir::toNativeSeparators(result.backupFile), result.reason);
+    case ImportResult::Kind::IdTaken: return messages::recordIdTaken(*result.outcome.idTaken);
+    case ImportResult::Kind::Failed: return messages::importFailed(result.errorNumber, result.reason);
+    case ImportResult::Kind::Imported: break;
+    }
+    const StoreOutcome &outcome = result.outcome;
+    QString text = outcome.stored == 1 ? messages::oneMemberImported(outcome.firstId)
+                                       : messages::membersImported(qint64(outcome.stored), outcome.firstId, outcome.lastId);
+    if (result.onRoster + result.unusable > 0)
+        text += kCrLf + messages::rowsLeftOut(result.onRoster, result.unusable);
+    if (!result.backupFile.isEmpty())
+        text += kCrLf + kCrLf + messages::backupBeforeImport(QDir::toNativeSeparators(result.backupFile));
+    return text;
+}
+
+int importReportStyle(const ImportResult &result)
+{
+    return result.kind == ImportResult::Kind::NothingToImport ? MB_OK : MB_OK | MB_ICONERROR;
+}
+
+ImportDialog *openImportMembers(Module1 &module, std::function<void()> refillRoster, QWidget *parent)
+{
+    auto *dialog = new ImportDialog(module, std::move(refillRoster), parent);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->open();
     return dialog;

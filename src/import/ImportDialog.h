@@ -1,10 +1,12 @@
 #pragma once
 
 #include "import/ImportPreview.h"
+#include "import/ImportStore.h"
 
 #include <QAbstractTableModel>
 #include <QDialog>
 
+#include <functional>
 #include <optional>
 
 class QCheckBox;
@@ -16,9 +18,6 @@ class QTableWidget;
 
 namespace kelvory {
 class Module1;
-}
-namespace kelvory::changes {
-class EditTarget;
 }
 
 namespace kelvory::import {
@@ -45,7 +44,7 @@ class ImportDialog final : public QDialog
 {
     Q_OBJECT
 public:
-    ImportDialog(Module1 &module, changes::EditTarget &roster, QWidget *parent = nullptr);
+    ImportDialog(Module1 &module, std::function<void()> refillRoster, QWidget *parent = nullptr);
 
     // Reads the file and shows its preview; says why when it cannot be read.
     void loadFile(const QString &path);
@@ -72,7 +71,8 @@ private:
     void refresh();
 
     Module1 &m_module;
-    changes::EditTarget &m_roster;
+    // The roster is refilled once members are stored.
+    std::function<void()> m_refillRoster;
     std::optional<ImportTable> m_table;
     ColumnMatch m_match;
     std::vector<RosterEntry> m_rosterEntries;
@@ -82,6 +82,10 @@ private:
 };
 
 // Opens the import dialog over the main window. It is modal and deletes itself when closed.
-ImportDialog *openImportMembers(Module1 &module, changes::EditTarget &roster, QWidget *parent);
+// What the dialog says of an import, and with which icon.
+QString importReport(const ImportResult &result);
+int importReportStyle(const ImportResult &result);
+
+ImportDialog *openImportMembers(Module1 &module, std::function<void()> refillRoster, QWidget *parent);
 
 } // namespace kelvory::import

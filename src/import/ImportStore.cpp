@@ -1,7 +1,7 @@
 #include "import/ImportStore.h"
 
-#include "changes/EditTarget.h"
-#include "changes/MemberChanges.h"
+#include "changes/Journal.h"
+#include "changes/RecordIds.h"
 #include "database/Backup.h"
 #include "database/Connection.h"
 #include "database/MemberFields.h"
@@ -90,19 +90,19 @@ QString importBackupFileName(const QDateTime &when)
     return QStringLiteral("Kelvory-") + when.toString(QStringLiteral("yyyy-MM-dd-HHmmss")) + QStringLiteral(".db");
 }
 
-StoreOutcome storeMembers(Module1 &module, const std::vector<MemberFields> &members)
+StoreOutcome storeMembers(changes::ChangeStore &store, const std::vector<MemberFields> &members)
 {
     StoreOutcome outcome;
-    database::Connection &connection = module.connection;
+    database::Connection &connection = store.connection;
     database::Transaction import(connection);
-    const changes::NewRecordId chosen = changes::chooseNewRecordId(module);
+    const changes::NewRecordId chosen = changes::chooseNewRecordId(connection);
     if (chosen.taken) {
-        outcome.refusal = messages::recordIdTaken(*chosen.id);
+        outcome.idTaken = chosen.id;
         return outcome;
     }
     const QSet<qint64> held = heldRecordIds(connection);
     const QVariant date = connection.dateValue(database::sql::kJournalTable, database::sql::kJournalDateColumn,
-                                               module.today());
+                                               store.today);
     std::vector<QVariantList> memberRows;
     std::vector<QVariantList> journalRows;
     memberRows.reserve(members.size());
@@ -112,7 +112,7 @@ StoreOutcome storeMembers(Module1 &module, const std::vector<MemberFields> &memb
         while (held.contains(id))
             id = changes::recordIdAfter(id);
         memberRows.push_back({member[0], member[1], member[2], member[3], member[4], id});
-        journalRows.push_back({date, module.OperatorFirstName, changes::transactionText(changes::kAdded, member)});
+        journalRows.push_back({date, store.operatorName, changes::transactionText(changes::kAdded, member)});
         if (outcome.stored == 0)
             outcome.firstId = id;
         outcome.lastId = id;
@@ -126,51 +126,48 @@ StoreOutcome storeMembers(Module1 &module, const std::vector<MemberFields> &memb
     return outcome;
 }
 
-bool importMembers(Module1 &module, changes::EditTarget &roster, const Preview &preview, bool alreadyOnRosterToo)
+ImportResult importMembers(Module1 &module, const Preview &preview, bool alreadyOnRosterToo)
 {
+    ImportResult result;
     const std::vector<MemberFields> members = membersToStore(preview, alreadyOnRosterToo);
     if (members.empty()) {
-        module.MsgBox(messages::nothingToImport());
-        return false;
+        result.kind = ImportResult::Kind::NothingToImport;
+        return result;
     }
-    QString backupFile;
     if (module.connection.backend() == database::Backend::Embedded) {
         const QString folder = backup::backupsFolder(module);
         const database::BackupOutcome copy = database::copyEmbeddedDatabase(
             module.connection, QDir(folder).filePath(importBackupFileName(QDateTime::currentDateTime())));
         if (copy.kind != database::BackupOutcome::Kind::Made) {
-            module.MsgBox(messages::backupNotMade(QDir::toNativeSeparators(folder), copy.reason), MB_OK | MB_ICONERROR);
-            return false;
+            result.kind = ImportResult::Kind::BackupNotMade;
+            result.backupFile = folder;
+            result.reason = copy.reason;
+            return result;
         }
-        backupFile = copy.file;
+        result.backupFile = copy.file;
     }
 
-    StoreOutcome outcome;
     try {
-        outcome = storeMembers(module, members);
+        changes::ChangeStore store{module.connection, module.OperatorFirstName, module.today()};
+        result.outcome = storeMembers(store, members);
+        if (result.outcome.idTaken)
+            result.kind = ImportResult::Kind::IdTaken;
     } catch (const Failure &failure) {
         // Rolled back: nothing of the import is stored, and the program goes on.
-        outcome.refusal = messages::importFailed(failure.number(), failure.description());
+        result.kind = ImportResult::Kind::Failed;
+        result.errorNumber = failure.number();
+        result.reason = failure.description();
     }
-    if (outcome.refusal) {
+    if (result.kind != ImportResult::Kind::Imported) {
         // Nothing changed, so the copy taken before would only be in the way.
-        if (!backupFile.isEmpty())
-            QFile::remove(backupFile);
-        module.MsgBox(*outcome.refusal, MB_OK | MB_ICONERROR);
-        return false;
+        if (!result.backupFile.isEmpty())
+            QFile::remove(result.backupFile);
+        result.backupFile.clear();
+        return result;
     }
-    roster.FillRoster();
-
-    QString text = outcome.stored == 1 ? messages::oneMemberImported(outcome.firstId)
-                                       : messages::membersImported(qint64(outcome.stored), outcome.firstId, outcome.lastId);
-    const qint64 onRoster = alreadyOnRosterToo ? 0 : preview.counts[std::size_t(Verdict::OnRoster)];
-    const qint64 unusable = preview.counts[std::size_t(Verdict::Unusable)];
-    if (onRoster + unusable > 0)
-        text += kCrLf + messages::rowsLeftOut(onRoster, unusable);
-    if (!backupFile.isEmpty())
-        text += kCrLf + kCrLf + messages::backupBeforeImport(QDir::toNativeSeparators(backupFile));
-    module.MsgBox(text);
-    return true;
+    result.onRoster = alreadyOnRosterToo ? 0 : preview.counts[std::size_t(Verdict::OnRoster)];
+    result.unusable = preview.counts[std::size_t(Verdict::Unusable)];
+    return result;
 }
 
 } // namespace kelvory::import

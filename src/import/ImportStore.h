@@ -12,7 +12,7 @@ namespace kelvory {
 class Module1;
 }
 namespace kelvory::changes {
-class EditTarget;
+struct ChangeStore;
 }
 namespace kelvory::database {
 class Connection;
@@ -39,17 +39,33 @@ struct StoreOutcome
     int stored = 0;
     qint64 firstId = 0;
     qint64 lastId = 0;
-    // What kept the members from being stored; nothing was stored then.
-    std::optional<QString> refusal;
+    // The id that kept the members from being stored: the one after the largest, held
+    // already. Nothing was stored then.
+    std::optional<qint64> idTaken;
 };
 
 // Stores the members in one transaction: each with the record id Add New would give it
 // (the first chosen as Add New chooses, the next ones after it, passing over ids that
 // are held) and its journal row, as Add New writes it. A failure rolls everything back.
-StoreOutcome storeMembers(Module1 &module, const std::vector<MemberFields> &members);
+StoreOutcome storeMembers(changes::ChangeStore &store, const std::vector<MemberFields> &members);
 
-// The Import command: a copy of the embedded database first, then the members stored,
-// the roster refilled, and one message with the counts. True when members were stored.
-bool importMembers(Module1 &module, changes::EditTarget &roster, const Preview &preview, bool alreadyOnRosterToo);
+// What the Import command did, for the dialog to say.
+struct ImportResult
+{
+    enum class Kind { Imported, NothingToImport, BackupNotMade, IdTaken, Failed } kind = Kind::Imported;
+    StoreOutcome outcome;
+    // Left out of the import: already on the roster, and unusable.
+    qint64 onRoster = 0;
+    qint64 unusable = 0;
+    // Imported: the copy made before it (embedded file only); BackupNotMade: the folder.
+    QString backupFile;
+    // BackupNotMade: why; Failed: the standard error's number and description.
+    QString reason;
+    QString errorNumber;
+};
+
+// The Import command: a copy of the embedded database first, then the members stored.
+// The caller refills the roster when members were stored.
+ImportResult importMembers(Module1 &module, const Preview &preview, bool alreadyOnRosterToo);
 
 } // namespace kelvory::import

@@ -13,6 +13,8 @@
 #include "output/Printout.h"
 #include "roster/FindByTyping.h"
 #include "roster/FlexGridSource.h"
+#include "roster/ChangeMessages.h"
+#include "roster/ChangeReport.h"
 #include "roster/ScreenReaderNames.h"
 #include "grid/CommandButton.h"
 #include "grid/FlexGrid.h"
@@ -361,14 +363,48 @@ void RosterForm::setBoxText(int index, const QString &text)
     Text1.at(index)->setText(text);
 }
 
+changes::MemberEdit RosterForm::edit() const
+{
+    changes::MemberEdit edit;
+    for (int k = 0; k < kRosterColumnCount; ++k)
+        edit.boxes[k] = Text1[k]->text();
+    edit.picked = m_picked;
+    return edit;
+}
+
+changes::ChangeStore RosterForm::changeStore() const
+{
+    return {m_module.connection, m_module.OperatorFirstName, m_module.today()};
+}
+
+void RosterForm::sayRefusal(const changes::ChangeResult &result, const QString &command)
+{
+    using Kind = changes::ChangeResult::Kind;
+    switch (result.kind) {
+    case Kind::ChangedElsewhere:
+        // The operator now sees the other change: a second Update stores the boxes over it.
+        m_picked = result.stored;
+        FillRoster();
+        break;
+    case Kind::OtherMember:
+    case Kind::Gone:
+        // The picked member stays as it was, so that no second press acts on another member.
+        FillRoster();
+        break;
+    default:
+        break;
+    }
+    m_module.MsgBox(refusalText(result, command));
+}
+
 void RosterForm::Grid1_Click()
 {
     m_module.guarded([&] {
-        QStringList picked;
-        for (int k = 0; k < 6; ++k) {
+        changes::MemberRow picked;
+        for (int k = 0; k < kRosterColumnCount; ++k) {
             Grid1->setCol(k);
             Text1[k]->setText(Grid1->TextMatrix(Grid1->Row(), Grid1->Col()));
-            picked << Text1[k]->text();
+            picked[k] = Text1[k]->text();
         }
         m_picked = picked;
     });
@@ -402,12 +438,31 @@ void RosterForm::whileBusy(const std::function<void()> &work)
 
 void RosterForm::Command2_Click()
 {
-    whileBusy([&] { changes::updateMember(m_module, *this); });
+    whileBusy([&] {
+        changes::ChangeStore store = changeStore();
+        const changes::ChangeResult result = changes::update(store, edit());
+        if (!result.done())
+            return sayRefusal(result, QStringLiteral("Update"));
+        if (result.stored)
+            m_picked = result.stored;
+        FillRoster();
+        m_module.MsgBox(messages::recordUpdated());
+    });
 }
 
 void RosterForm::Command3_Click()
 {
-    whileBusy([&] { changes::addMember(m_module, *this); });
+    whileBusy([&] {
+        changes::ChangeStore store = changeStore();
+        const changes::ChangeResult result = changes::add(store, edit());
+        if (!result.done())
+            return sayRefusal(result, QStringLiteral("Add New"));
+        Text1[RecordId]->setText(result.id);
+        // An Update right after it starts from the new member as stored.
+        m_picked = result.stored;
+        FillRoster();
+        m_module.MsgBox(messages::recordAdded());
+    });
 }
 
 void RosterForm::Command4_Click()
@@ -422,7 +477,33 @@ void RosterForm::Command5_Click()
 
 void RosterForm::Command6_Click()
 {
-    whileBusy([&] { changes::deleteMember(m_module, *this); });
+    whileBusy([&] {
+        const changes::ChangeResult ready = changes::checkRemove(edit());
+        if (!ready.done())
+            return sayRefusal(ready, QStringLiteral("DELETE"));
+        if (m_module.MsgBox(messages::deleteQuestion(Text1[Name]->text()), MB_YESNO, messages::deleteQuestionTitle())
+            != IDYES)
+            return;
+        changes::ChangeStore store = changeStore();
+        for (;;) {
+            const changes::ChangeResult result = changes::remove(store, edit());
+            if (result.kind == changes::ChangeResult::Kind::ChangedElsewhere) {
+                // Asked again, naming the other change; a Yes deletes the member as now stored.
+                m_picked = result.stored;
+                FillRoster();
+                if (m_module.MsgBox(messages::deleteChangedQuestion(changeLines(result.changes)), MB_YESNO,
+                                    messages::deleteQuestionTitle())
+                    != IDYES)
+                    return;
+                continue;
+            }
+            if (!result.done())
+                return sayRefusal(result, QStringLiteral("DELETE"));
+            FillRoster();
+            m_module.MsgBox(messages::recordDeleted());
+            return;
+        }
+    });
 }
 
 void RosterForm::Command7_Click()
@@ -450,7 +531,7 @@ void RosterForm::mnuMailingLabels_Click()
 
 void RosterForm::mnuImportMembers_Click()
 {
-    m_module.guarded([&] { import::openImportMembers(m_module, *this, this); });
+    m_module.guarded([&] { import::openImportMembers(m_module, [this] { FillRoster(); }, this); });
 }
 
 } // namespace kelvory::roster

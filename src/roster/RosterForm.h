@@ -1,6 +1,6 @@
 #pragma once
 
-#include "changes/EditTarget.h"
+#include "changes/MemberChanges.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -25,7 +25,7 @@ using grid::FlexGrid;
 
 // The main window. Its handlers carry the names of their control and event and hand
 // the work to the subsystem it belongs to.
-class RosterForm : public QWidget, public changes::EditTarget
+class RosterForm : public QWidget
 {
     Q_OBJECT
 public:
@@ -38,12 +38,16 @@ public:
     void Form_Load();
 
     // The roster fill: every member, in name order, record id in the hidden column.
-    void FillRoster() override;
+    void FillRoster();
 
-    QString boxText(int index) const override;
-    void setBoxText(int index, const QString &text) override;
-    std::optional<QStringList> pickedMember() const override { return m_picked; }
-    void setPickedMember(std::optional<QStringList> fields) override { m_picked = std::move(fields); }
+    QString boxText(int index) const;
+    void setBoxText(int index, const QString &text);
+    // The six boxes as typed, and the member they were filled from.
+    changes::MemberEdit edit() const;
+    // The member the boxes were filled from: as the grid showed it when its row was
+    // clicked, or as this window last stored it; nothing once the boxes are cleared.
+    const std::optional<changes::MemberRow> &picked() const { return m_picked; }
+    void setPicked(std::optional<changes::MemberRow> member) { m_picked = std::move(member); }
 
     // Controls, with the names the design gave them.
     CommandButton *Command1; // CLEAR
@@ -94,8 +98,14 @@ private:
     // Finding a member by typing in the grid, and the grid's menu.
     void addGridCommands();
 
+    // Who changes the roster, on which connection, today.
+    changes::ChangeStore changeStore() const;
+    // Says a change's result that is not plain success, refilling first where the list
+    // should show what is stored now.
+    void sayRefusal(const changes::ChangeResult &result, const QString &command);
+
     Module1 &m_module;
-    std::optional<QStringList> m_picked;
+    std::optional<changes::MemberRow> m_picked;
 };
 
 } // namespace kelvory::roster

@@ -34,7 +34,7 @@ QStringList boxes(const roster::RosterForm &form)
 {
     QStringList texts;
     for (int k = 0; k < members::kRosterColumnCount; ++k)
-        texts.append(form.boxText(k));
+        texts.append(form.Text1[k]->text());
     return texts;
 }
 
