@@ -9,8 +9,8 @@ BUILD ?= build
 PACKAGE_BUILD ?= build-package
 BUILD_TYPE ?= RelWithDebInfo
 CMAKE_FLAGS ?=
-# clang compiles this code base about two and a half times faster than g++ (measured);
-# both build it without a warning.
+# clang compiles this code base faster than g++ (docs/benchmarks.md); both build it
+# without a warning.
 CXX_COMPILER ?= clang++
 
 .PHONY: deps build run test check bench screenshot package clean
