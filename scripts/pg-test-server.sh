@@ -1,23 +1,22 @@
 #!/usr/bin/env bash
-# Starts or stops the PostgreSQL server the tests use: a private cluster on 127.0.0.1 and
-# the default port 5432 (the program's connection string names no port), with a role
-# that logs in by password as the program does.
-#   pg-test-server.sh start <link>   prints "reused" when a test server already runs
-#   pg-test-server.sh stop <link>
+# Starts or stops a PostgreSQL server for the tests: a private cluster on 127.0.0.1 and a
+# free port chosen at start, with a role that logs in by password as the program does.
+#   pg-test-server.sh start <link>    prints the port
+#   pg-test-server.sh stop <link>     stops the server, keeps its logs
+#   pg-test-server.sh remove <link>   stops the server, removes its folder and <link>
+# The program's connection string names no port; libpq takes it from PGPORT.
+#
 # The cluster lives in a scratch folder under /tmp, which the server's own user can reach
-# wherever the clone is (a folder of mode 0700, root's home); <link>, usually in the build
-# folder, is made a link to it, so that its logs are found there. A start removes the
-# cluster of the previous start through <link>; a stop keeps only the logs.
+# wherever the clone is (a folder of mode 0700, root's home); <link> is made a link to it,
+# so that its logs are found there. A start removes the cluster of a previous start
+# through the same <link>.
 #
-# Whatever keeps the server from starting (no binaries, the port taken, a folder or a
-# step refused) ends the script at once with the reason and status 1.
-#
-# KELVORY_PG_PORT chooses another port, to try this script beside a running test server;
-# the tests themselves need 5432.
+# Whatever keeps the server from starting (no binaries, no free port, a folder or a step
+# refused) ends the script at once with the reason and status 1.
+# KELVORY_PG_PORT asks for one port instead of a free one.
 set -euo pipefail
 action=${1:-}
-link=${2:?usage: $0 start|stop <link>}
-port=${KELVORY_PG_PORT:-5432}
+link=${2:?usage: $0 start|stop|remove <link>}
 bin=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -n 1)
 
 fail() {
@@ -36,32 +35,20 @@ previous() {
     readlink "$link" | grep -E '^/tmp/kelvory-pg\.[A-Za-z0-9]+$' || true
   fi
 }
+stop() {
+  local dir
+  dir=$(previous)
+  if [ -n "$dir" ] && [ -f "$dir/data/postmaster.pid" ]; then
+    as_owner "$bin/pg_ctl" -D "$dir/data" -m "${1:-fast}" -w stop >/dev/null 2>&1 || true
+  fi
+}
+taken() { (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
 
 case $action in
 start)
-  if "$bin/pg_isready" -q -h 127.0.0.1 -p "$port" 2>/dev/null; then
-    # A server that already lets the test role in is a test server: use it as it is.
-    if PGPASSWORD=kelvory99 "$bin/psql" -q -h 127.0.0.1 -p "$port" -U kelvory -d postgres -c "select 1" \
-      >/dev/null 2>&1; then
-      echo reused
-      exit 0
-    fi
-    fail "port $port on 127.0.0.1 is taken by another PostgreSQL server; stop it first (pg_lsclusters)"
-  fi
-  if (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then
-    fail "port $port on 127.0.0.1 is taken by another program"
-  fi
-
-  # What a previous start left: a scratch folder behind the link, or, from before the
-  # link, a cluster in that folder itself.
   old=$(previous)
-  if [ -z "$old" ] && [ -d "$link" ] && [ ! -L "$link" ]; then
-    old=$link
-  fi
   if [ -n "$old" ]; then
-    if [ -f "$old/data/postmaster.pid" ]; then
-      as_owner "$bin/pg_ctl" -D "$old/data" -m immediate -w stop >/dev/null 2>&1 || true
-    fi
+    stop immediate
     rm -rf "$old"
   fi
   rm -f "$link"
@@ -71,28 +58,46 @@ start)
     chown postgres:postgres "$dir" || fail "cannot give $dir to the postgres user"
   fi
   as_owner "$bin/initdb" -D "$dir/data" -U postgres --auth-local=trust --auth-host=scram-sha-256 \
-    -E UTF8 --locale=C.UTF-8 >"$dir/initdb.log" 2>&1 || {
+    -E UTF8 --locale=C.UTF-8 --no-sync >"$dir/initdb.log" 2>&1 || {
     cat "$dir/initdb.log" >&2
     fail "initdb failed in $dir"
   }
-  as_owner "$bin/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 60 \
-    -o "-c listen_addresses=127.0.0.1 -c port=$port -c unix_socket_directories=$dir -c fsync=off" start \
-    >/dev/null 2>&1 || {
-    tail -n 20 "$dir/server.log" >&2 2>/dev/null || true
-    fail "the server did not start; its log is $dir/server.log"
-  }
-  as_owner "$bin/psql" -q -h "$dir" -p "$port" -U postgres -d postgres -v ON_ERROR_STOP=1 \
-    -c "create role kelvory login createdb password 'kelvory99'" >/dev/null || fail "cannot create the test role"
+  # A port free now may be taken before the server binds it: another port, then.
+  for _ in 1 2 3 4 5; do
+    port=${KELVORY_PG_PORT:-$((20000 + RANDOM % 30000))}
+    if taken "$port"; then
+      [ -z "${KELVORY_PG_PORT:-}" ] || fail "port $port on 127.0.0.1 is taken"
+      continue
+    fi
+    rm -f "$dir/server.log"
+    if as_owner "$bin/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 60 \
+      -o "-c listen_addresses=127.0.0.1 -c port=$port -c unix_socket_directories=$dir -c fsync=off" start \
+      >/dev/null 2>&1 </dev/null; then
+      as_owner "$bin/psql" -q -h "$dir" -p "$port" -U postgres -d postgres -v ON_ERROR_STOP=1 \
+        -c "create role kelvory login createdb password 'kelvory99'" >/dev/null || fail "cannot create the test role"
+      echo "$port"
+      exit 0
+    fi
+    if [ -n "${KELVORY_PG_PORT:-}" ] || ! grep -qs 'could not bind' "$dir/server.log"; then
+      break
+    fi
+  done
+  tail -n 20 "$dir/server.log" >&2 2>/dev/null || true
+  fail "the server did not start; its log is $dir/server.log"
   ;;
 stop)
+  stop fast
   dir=$(previous)
-  if [ -n "$dir" ] && [ -f "$dir/data/postmaster.pid" ]; then
-    as_owner "$bin/pg_ctl" -D "$dir/data" -m fast -w stop >/dev/null || true
-  fi
   [ -z "$dir" ] || rm -rf "$dir/data"
   ;;
+remove)
+  stop immediate
+  dir=$(previous)
+  [ -z "$dir" ] || rm -rf "$dir"
+  rm -f "$link"
+  ;;
 *)
-  echo "usage: $0 start|stop <link>" >&2
+  echo "usage: $0 start|stop|remove <link>" >&2
   exit 2
   ;;
 esac

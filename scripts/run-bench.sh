@@ -5,8 +5,8 @@
 # is kept in <build>/bench-results.txt.
 #
 # PostgreSQL through ODBC joins in when KELVORY_TEST_PG_SERVER (with KELVORY_TEST_PG_UID
-# and KELVORY_TEST_PG_PWD) names a server, as for the tests; KELVORY_BENCH_POSTGRES=1
-# starts the private test server (or reuses a running one) and names it.
+# and KELVORY_TEST_PG_PWD, and PGPORT for its port) names a server, as for the tests;
+# KELVORY_BENCH_POSTGRES=1 starts a private test server on a free port and names it.
 # KELVORY_BENCH_ARGS adds arguments when run through make bench.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -16,12 +16,11 @@ bench=$build/bench/kelvory_bench
 [ -x "$bench" ] || { echo "$bench not built (cmake --build $build)" >&2; exit 1; }
 
 if [ "${KELVORY_BENCH_POSTGRES:-0}" = 1 ]; then
-  pgdir=$build/pg-test-server
-  if [ "$("$here/scripts/pg-test-server.sh" start "$pgdir")" != reused ]; then
-    # shellcheck disable=SC2064 # the paths are fixed now
-    trap "'$here/scripts/pg-test-server.sh' stop '$pgdir'" EXIT
-  fi
-  export KELVORY_TEST_PG_SERVER=127.0.0.1 KELVORY_TEST_PG_UID=kelvory KELVORY_TEST_PG_PWD=kelvory99
+  pgdir=$build/pg-bench-server
+  PGPORT=$("$here/scripts/pg-test-server.sh" start "$pgdir")
+  # shellcheck disable=SC2064 # the paths are fixed now
+  trap "'$here/scripts/pg-test-server.sh' stop '$pgdir'" EXIT
+  export PGPORT KELVORY_TEST_PG_SERVER=127.0.0.1 KELVORY_TEST_PG_UID=kelvory KELVORY_TEST_PG_PWD=kelvory99
 fi
 # The driver registry the build writes for the tests: "SQL Server" is psqlODBC there.
 if [ -f "$build/tests/odbc/odbcinst.ini" ]; then

@@ -79,7 +79,7 @@ void TestConnectionLost::initTestCase()
             QFAIL(qPrintable(QStringLiteral("cannot start a PostgreSQL server of the test's own: ") + problem));
         QSKIP(qPrintable(QStringLiteral("no PostgreSQL server of the test's own: ") + problem));
     }
-    qInfo("throwaway PostgreSQL server on %s:5432", qPrintable(m_server->address()));
+    qInfo("throwaway PostgreSQL server on %s:%d", qPrintable(m_server->address()), programPort());
 }
 
 QList<Row> TestConnectionLost::rows(const QString &sql)

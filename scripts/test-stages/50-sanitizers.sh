@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Stage: the whole test suite once more, built with AddressSanitizer and
-# UndefinedBehaviorSanitizer, in <build>-san beside the main build, against the same test
-# servers (scripts/run-tests.sh runs it with them up and their variables exported).
+# UndefinedBehaviorSanitizer, in <build>-san beside the main build, with test servers of
+# its own: its CTest run starts them as fixtures, as the main run does.
 #
 # clang, whatever compiler the main build uses: the suite's sources compile in about a third less time
 # with clang (measured on tst_flexgrid.cpp: 6.4-6.7 s against 8.9-9.9 s of CPU), the fuzz

@@ -169,7 +169,7 @@ QStringList candidateAddresses()
 
 bool portFree(const QString &address)
 {
-    const int fd = boundSocket(address.toLatin1().constData(), 5432);
+    const int fd = boundSocket(address.toLatin1().constData(), programPort());
     if (fd < 0)
         return false;
     ::close(fd);
@@ -177,6 +177,12 @@ bool portFree(const QString &address)
 }
 
 } // namespace
+
+int programPort()
+{
+    const int port = qEnvironmentVariableIntValue("PGPORT");
+    return port > 0 ? port : 5432;
+}
 
 ThrowawayPostgres::ThrowawayPostgres()
 {
@@ -255,7 +261,7 @@ QString ThrowawayPostgres::create()
             break;
     }
     if (!m_running)
-        return problem.isEmpty() ? QStringLiteral("no free loopback address for port 5432") : problem;
+        return problem.isEmpty() ? QStringLiteral("no free loopback address for port %1").arg(programPort()) : problem;
 
     QProcess psql;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -277,9 +283,9 @@ QString ThrowawayPostgres::start()
     const QString problem = run(QStringLiteral("pg_ctl"),
         {QStringLiteral("-D"), data, QStringLiteral("-l"), m_dir.path() + QStringLiteral("/server.log"),
             QStringLiteral("-w"), QStringLiteral("-t"), QStringLiteral("60"), QStringLiteral("-o"),
-            QStringLiteral("-c listen_addresses=%1 -c port=5432 -c unix_socket_directories=%2 "
+            QStringLiteral("-c listen_addresses=%1 -c port=%3 -c unix_socket_directories=%2 "
                            "-c fsync=off -c max_connections=10 -c shared_buffers=1MB")
-                .arg(m_address, m_dir.path()),
+                .arg(m_address, m_dir.path(), QString::number(programPort())),
             QStringLiteral("start")});
     if (problem.isEmpty()) {
         m_running = true;

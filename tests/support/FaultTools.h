@@ -72,10 +72,13 @@ struct FileSnapshot
     }
 };
 
+// The port a connection string without one reaches: libpq's PGPORT, else 5432.
+int programPort();
+
 // A PostgreSQL cluster of the test's own, in a scratch folder, listening on a loopback
-// address of its own and the default port 5432 (the program's connection string names
-// no port), with the role kelvory / kelvory99 and the database kelvory_faults. It can be
-// stopped under a running program and started again on the same data.
+// address of its own and programPort() (the program's connection string names no port),
+// with the role kelvory / kelvory99 and the database kelvory_faults. It can be stopped
+// under a running program and started again on the same data.
 class ThrowawayPostgres
 {
 public:

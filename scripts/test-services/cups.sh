@@ -1,8 +1,9 @@
-# Sourced by scripts/run-tests.sh (bash, set -euo pipefail, $build set, on_exit defined).
+# shellcheck shell=bash
+# Sourced by fixture.sh, which gives each function the folder of one CTest run.
 #
 # A print queue of our own, so that PRINT reaches a real default printer end to end:
 # a cupsd on loopback with its configuration, spool and logs in a scratch folder under
-# /tmp that the build folder links to as cups-test-server (the system's /etc/cups and
+# /tmp that the run's folder links to as cups-test-server (the system's /etc/cups and
 # port 631 stay untouched), and one cups-pdf queue made the default. It needs no init
 # system and runs as whoever runs the tests (root in CI). The scratch folder is not in
 # the build folder because the filters run as lp, which could not reach a build in a
@@ -13,9 +14,34 @@
 # and KELVORY_TEST_CUPS_REQUIRED=1, so that the print queue test fails, instead of
 # skipping, when the queue could not be set up.
 
-# shellcheck disable=SC2154 # $build comes from run-tests.sh
-kelvory_cups_start() {
-  local link=$build/cups-test-server
+# The scheduler behind a run's link, if it still runs, and with it the folder when asked.
+cups_stop() { # LINK [remove]
+  local dir="" pid
+  [ -L "$1" ] && dir=$(readlink "$1" | grep -E '^/tmp/kelvory-cups\.[A-Za-z0-9]+$' || true)
+  [ -n "$dir" ] || return 0
+  pid=$(cat "$dir/cupsd.pid" 2>/dev/null || true)
+  if [ -n "$pid" ] && grep -qs "$dir/cupsd.conf" "/proc/$pid/cmdline"; then
+    kill "$pid" 2>/dev/null || true
+    for _ in $(seq 1 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+  fi
+  if [ "${2:-}" = remove ]; then
+    rm -rf "$dir"
+    rm -f "$1"
+  fi
+}
+
+cups_down() {
+  rm -f "$1/cups.env"
+  cups_stop "$1/cups-test-server"
+}
+
+cups_remove() {
+  cups_stop "$1/cups-test-server" remove
+}
+
+cups_up() {
+  local state=$1
+  local link=$state/cups-test-server
   local dir
   local queue=Kelvory-PDF
   local ppd=/usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd
@@ -24,30 +50,15 @@ kelvory_cups_start() {
 
   if ! command -v cupsd >/dev/null || ! command -v lpadmin >/dev/null || [ ! -x /usr/lib/cups/backend/cups-pdf ] \
     || [ ! -f "$ppd" ]; then
-    echo "20-cups.sh: cups, cups-client or printer-driver-cups-pdf is missing (scripts/install-deps.sh)" >&2
+    echo "cups.sh: cups, cups-client or printer-driver-cups-pdf is missing (scripts/install-deps.sh)" >&2
     return 1
   fi
 
-  # A scheduler left behind by an interrupted run of this build folder goes first, with
-  # its folder (behind the link, or, from before the link, the build's own folder).
-  local previous=""
-  if [ -L "$link" ]; then
-    previous=$(readlink "$link" | grep -E '^/tmp/kelvory-cups\.[A-Za-z0-9]+$' || true)
-  elif [ -d "$link" ]; then
-    previous=$link
-  fi
-  if [ -n "$previous" ] && [ -f "$previous/cupsd.pid" ]; then
-    local old
-    old=$(cat "$previous/cupsd.pid")
-    if [ -n "$old" ] && grep -qs "$previous/cupsd.conf" "/proc/$old/cmdline"; then
-      kill "$old" 2>/dev/null || true
-      for _ in $(seq 1 50); do kill -0 "$old" 2>/dev/null || break; sleep 0.1; done
-    fi
-  fi
-  [ -z "$previous" ] || rm -rf "$previous"
+  # What a run of the same id left behind goes first.
+  cups_stop "$link" remove
   rm -f "$link"
   if ! dir=$(mktemp -d /tmp/kelvory-cups.XXXXXX) || ! chmod 755 "$dir" || ! ln -s "$dir" "$link"; then
-    echo "20-cups.sh: cannot make the scratch folder under /tmp or its link $link" >&2
+    echo "cups.sh: cannot make the scratch folder under /tmp or its link $link" >&2
     return 1
   fi
   mkdir -p "$dir/ppd" "$dir/spool" "$dir/cache" "$dir/state" "$dir/log"
@@ -105,7 +116,8 @@ DefaultAuthType None
   </Limit>
 </Policy>
 EOF
-    cupsd -f -c "$dir/cupsd.conf" -s "$dir/cups-files.conf" >"$dir/log/cupsd.out" 2>&1 &
+    # Its own session and no inherited descriptors: CTest waits for the setup's output to close.
+    setsid cupsd -f -c "$dir/cupsd.conf" -s "$dir/cups-files.conf" </dev/null >"$dir/log/cupsd.out" 2>&1 &
     pid=$!
     echo "$pid" >"$dir/cupsd.pid"
     # Bounded: a scheduler that is not up within five seconds is not coming.
@@ -127,20 +139,16 @@ EOF
     grep -qs 'Address already in use' "$dir/log/error_log" "$dir/log/cupsd.out" || break
   done
   if [ -z "$ready" ]; then
-    echo "20-cups.sh: the test print server did not start; see $dir/log" >&2
+    echo "cups.sh: the test print server did not start; see $dir/log" >&2
     return 1
   fi
-  on_exit "kill $pid 2>/dev/null; wait $pid 2>/dev/null"
-
   export CUPS_SERVER=127.0.0.1:$port
   if ! lpadmin -p "$queue" -E -v cups-pdf:/ -P "$ppd" 2>"$dir/log/lpadmin.err" \
     || ! lpadmin -d "$queue" 2>>"$dir/log/lpadmin.err"; then
     cat "$dir/log/lpadmin.err" >&2
-    echo "20-cups.sh: the cups-pdf queue could not be added" >&2
+    echo "cups.sh: the cups-pdf queue could not be added" >&2
     return 1
   fi
-  export KELVORY_TEST_CUPS_QUEUE=$queue
-  export KELVORY_TEST_CUPS_PAGE_LOG=$dir/log/page_log
   # Where cups-pdf puts the jobs of the user who runs the tests, from its own settings.
   local out home
   out=$(sed -n 's/^[[:space:]]*Out[[:space:]]\+//p' /etc/cups/cups-pdf.conf 2>/dev/null | tail -n 1)
@@ -151,13 +159,8 @@ EOF
   out=${out//'${HOME}'/$home}
   # shellcheck disable=SC2016
   out=${out//'${USER}'/$(id -un)}
-  export KELVORY_TEST_CUPS_PDF_DIR=$out
-  echo "20-cups.sh: print queue $queue on $CUPS_SERVER, ready after $((($(date +%s%N) - started) / 1000000)) ms"
+  printf '%s\n' "CUPS_SERVER=$CUPS_SERVER" "KELVORY_TEST_CUPS_QUEUE=$queue" \
+    "KELVORY_TEST_CUPS_PAGE_LOG=$dir/log/page_log" "KELVORY_TEST_CUPS_PDF_DIR=$out" KELVORY_TEST_CUPS_REQUIRED=1 \
+    >"$state/cups.env"
+  echo "cups.sh: print queue $queue on $CUPS_SERVER, ready after $((($(date +%s%N) - started) / 1000000)) ms"
 }
-
-export KELVORY_TEST_CUPS_REQUIRED=1
-if ! kelvory_cups_start; then
-  echo "20-cups.sh: the test print queue could not be set up (see above); no tests were run" >&2
-  exit 1
-fi
-unset -f kelvory_cups_start
