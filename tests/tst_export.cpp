@@ -37,6 +37,8 @@ public:
 
 private Q_SLOTS:
     void fieldsLoseTheirCommasAndNothingElse();
+    void aCellThatWouldRunAsAFormulaIsWrittenAsText_data();
+    void aCellThatWouldRunAsAFormulaIsWrittenAsText();
     void everyCellIsExportedAsTheGridHoldsIt();
     void theDesignTimeEmptyRowIsSixCommas();
     void aSecondExportReplacesTheFirst();
@@ -97,6 +99,43 @@ void TestExport::fieldsLoseTheirCommasAndNothingElse()
     QCOMPARE(output::exportText(output::TableCells({{}, {}}, 0)), QStringLiteral("\r\n\r\n"));
     const output::TableCells ragged({{"a,b", "c"}, {"d"}}, 3);
     QCOMPARE(output::exportText(ragged), QStringLiteral("ab,c,,\r\nd,,,\r\n"));
+}
+
+void TestExport::aCellThatWouldRunAsAFormulaIsWrittenAsText_data()
+{
+    QTest::addColumn<QString>("cell");
+    QTest::addColumn<QString>("field");
+
+    QTest::newRow("command") << "=cmd|' /C calc'!A0" << "'=cmd|' /C calc'!A0";
+    QTest::newRow("hyperlink") << "=HYPERLINK(\"http://x.example\",\"Click\")"
+                               << "'=HYPERLINK(\"http://x.example\"\"Click\")";
+    QTest::newRow("phone with plus") << "+1-555-0100" << "'+1-555-0100";
+    QTest::newRow("minus") << "-2+3" << "'-2+3";
+    QTest::newRow("at") << "@SUM(A1:A9)" << "'@SUM(A1:A9)";
+    QTest::newRow("tab first") << "\t=1+1" << "'\t=1+1";
+    QTest::newRow("carriage return first") << "\r=1+1" << "' =1+1";
+    QTest::newRow("behind a comma") << ",=1+1" << "'=1+1";
+    QTest::newRow("line feed") << "Apt 4\nrear door" << "Apt 4 rear door";
+    QTest::newRow("CR LF is one break") << "Apt 4\r\nrear door" << "Apt 4 rear door";
+    QTest::newRow("two breaks") << "a\r\rb\n" << "a  b ";
+    // Only a first character opens a formula.
+    QTest::newRow("plain phone") << "555-0100" << "555-0100";
+    QTest::newRow("equals inside") << "a=b" << "a=b";
+    QTest::newRow("blank first") << " =1" << " =1";
+    QTest::newRow("apostrophe first") << "'=1" << "'=1";
+}
+
+void TestExport::aCellThatWouldRunAsAFormulaIsWrittenAsText()
+{
+    QFETCH(QString, cell);
+    QFETCH(QString, field);
+    h->addMember(cell, "1 Elm St", "", cell, cell, 7);
+    QVERIFY(h->start());
+
+    pressExport(IDCANCEL);
+
+    const QString line = field + ",1 Elm St,," + field + "," + field + ",7,\r\n";
+    QCOMPARE(fileBytes(exportPath()), systemEncoded(kHeadingLine + line));
 }
 
 void TestExport::everyCellIsExportedAsTheGridHoldsIt()

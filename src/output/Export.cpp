@@ -11,12 +11,36 @@ namespace kelvory::output {
 
 namespace {
 
-// One field at `out`: the cell without its commas, then the comma that ends every field.
-QChar *writeExportField(QChar *out, QStringView cell)
+// The first character the spreadsheet program sees: one of these starts a formula (or,
+// for a tab or a carriage return, hides what follows it), so the field is written as text.
+bool opensAsFormula(QStringView cell)
 {
     for (const QChar ch : cell) {
-        if (ch != u',')
-            *out++ = ch;
+        if (ch == u',')
+            continue;
+        return ch == u'=' || ch == u'+' || ch == u'-' || ch == u'@' || ch == u'\t' || ch == u'\r';
+    }
+    return false;
+}
+
+// One field at `out`: the cell without its commas, a line break (CR LF, CR or LF) as one
+// blank so that the member stays on one line, then the comma that ends every field.
+QChar *writeExportField(QChar *out, QStringView cell)
+{
+    if (opensAsFormula(cell))
+        *out++ = u'\'';
+    const qsizetype size = cell.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const QChar ch = cell[i];
+        if (ch == u',')
+            continue;
+        if (ch == u'\r' || ch == u'\n') {
+            if (ch == u'\r' && i + 1 < size && cell[i + 1] == u'\n')
+                ++i;
+            *out++ = u' ';
+            continue;
+        }
+        *out++ = ch;
     }
     *out++ = u',';
     return out;
@@ -27,7 +51,7 @@ QChar *writeExportField(QChar *out, QStringView cell)
 void appendExportField(QString &line, QStringView cell)
 {
     const qsizetype at = line.size();
-    line.resize(at + cell.size() + 1);
+    line.resize(at + cell.size() + 2);
     const QChar *end = writeExportField(line.data() + at, cell);
     line.truncate(end - line.constData());
 }
@@ -39,7 +63,7 @@ QString exportText(const CellGrid &grid)
     qsizetype length = 0;
     for (int r = 0; r < rows; ++r) {
         for (int c = 0; c < cols; ++c)
-            length += grid.cell(r, c).size() + 1;
+            length += grid.cell(r, c).size() + 2; // an apostrophe, at most, and the comma
         length += 2;
     }
     // Written in place: a roster of 100,000 members is 600,000 cells, and an append call

@@ -14,7 +14,9 @@ class Module1;
 namespace kelvory::output {
 
 // One field of the export: the cell's text without its commas, then the separating
-// comma. Nothing else is changed: no quoting, no trimming.
+// comma. A cell that a spreadsheet would take for a formula (its first character =, +, -,
+// @, a tab or a carriage return) gets a leading apostrophe, and a line break in it is one
+// blank; nothing else is changed: no quoting, no trimming.
 void appendExportField(QString &line, QStringView cell);
 
 // The whole export as text: one line per grid row, heading row first, every line
