@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QScopeGuard>
+#include <QStandardPaths>
 #include <QStringEncoder>
 #include <QtTest>
 
@@ -43,6 +44,8 @@ private Q_SLOTS:
     void theDesignTimeEmptyRowIsSixCommas();
     void aSecondExportReplacesTheFirst();
     void okOpensTheFileCancelOpensNothing();
+    void theDesktopShellSaysWhetherTheFileWasHandedOn_data();
+    void theDesktopShellSaysWhetherTheFileWasHandedOn();
     void anExportThatCannotReplaceItsTargetChangesNothing();
     void aWriteThatFailsPartwayLeavesTheOldExportWhole();
     void aReadOnlyFolderKeepsTheOldExport();
@@ -201,12 +204,52 @@ void TestExport::okOpensTheFileCancelOpensNothing()
 
     pressExport(IDOK);
     QCOMPARE(h->shell.files, QStringList({h->module->exportFilePath()}));
-    // Whatever the shell answers, nothing follows.
+    QCOMPARE(h->dialogs.texts(), QStringList(2, readyMessage()));
+
+    // No program is set to open the file: the operator is told where it is.
     h->shell.succeed = false;
     pressExport(IDOK);
     QCOMPARE(h->shell.files.size(), 2);
-    QCOMPARE(h->dialogs.texts(), QStringList(3, readyMessage()));
+    QCOMPARE(h->dialogs.messages.size(), 4);
+    const Message &told = h->dialogs.messages.back();
+    QCOMPARE(told.text, output::messages::exportNotOpened(QDir::toNativeSeparators(exportPath())));
+    QVERIFY(told.text.contains(u'\n' + QDir::toNativeSeparators(exportPath()) + u'\r'));
+    QCOMPARE(told.style, int(MB_OK));
     QCOMPARE(h->dialogs.unscripted, 0);
+    QVERIFY(QFile::exists(exportPath()));
+}
+
+void TestExport::theDesktopShellSaysWhetherTheFileWasHandedOn_data()
+{
+    QTest::addColumn<QString>("opener");
+    QTest::addColumn<bool>("handedOn");
+    QTest::newRow("no xdg-open") << QString() << false;
+    QTest::newRow("no program for the type") << "exit 3" << false;
+    QTest::newRow("opened") << "exit 0" << true;
+    // xdg-open that waits on the program it started.
+    QTest::newRow("still open") << QStandardPaths::findExecutable(QStringLiteral("sleep")) + " 5" << true;
+}
+
+void TestExport::theDesktopShellSaysWhetherTheFileWasHandedOn()
+{
+    QFETCH(QString, opener);
+    QFETCH(bool, handedOn);
+    const QString bin = QDir(h->folder.path()).filePath(QStringLiteral("bin"));
+    QVERIFY(QDir().mkpath(bin));
+    const QString seen = QDir(h->folder.path()).filePath(QStringLiteral("seen"));
+    if (!opener.isEmpty()) {
+        const QString script = QDir(bin).filePath(QStringLiteral("xdg-open"));
+        writeFile(script, ("#!/bin/sh\necho \"$1\" > '" + seen + "'\n" + opener + "\n").toUtf8());
+        QVERIFY(QFile::setPermissions(script, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    }
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", bin.toLocal8Bit());
+    auto restore = qScopeGuard([&] { qputenv("PATH", path); });
+
+    DesktopShell shell;
+    QCOMPARE(shell.openFile(exportPath()), handedOn);
+    if (!opener.isEmpty())
+        QTRY_COMPARE(fileBytes(seen), exportPath().toLocal8Bit() + '\n');
 }
 
 void TestExport::anExportThatCannotReplaceItsTargetChangesNothing()

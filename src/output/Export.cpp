@@ -1,9 +1,5 @@
 #include "output/Export.h"
 
-#include "output/OutputMessages.h"
-#include "startup/Module1.h"
-
-#include <QDir>
 #include <QSaveFile>
 #include <QStringEncoder>
 
@@ -112,17 +108,11 @@ std::optional<QString> writeExportFile(const QString &path, const QByteArray &by
     return std::nullopt;
 }
 
-void exportRoster(Module1 &module, const CellGrid &grid)
+ExportOutcome exportRoster(const QString &path, const CellGrid &grid)
 {
-    const QString path = module.exportFilePath();
-    const QString nativePath = QDir::toNativeSeparators(path);
-    if (const std::optional<QString> problem = writeExportFile(path, exportBytes(grid))) {
-        module.MsgBox(messages::rosterNotExported(nativePath, *problem), MB_OK | MB_ICONERROR);
-        return;
-    }
-    if (module.MsgBox(messages::dataIsReady(nativePath), MB_OKCANCEL) == IDCANCEL)
-        return;
-    module.services().shell->openFile(path);
+    if (std::optional<QString> problem = writeExportFile(path, exportBytes(grid)))
+        return {ExportOutcome::Kind::NotWritten, std::move(*problem)};
+    return {};
 }
 
 } // namespace kelvory::output

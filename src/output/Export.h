@@ -7,10 +7,6 @@
 
 #include <optional>
 
-namespace kelvory {
-class Module1;
-}
-
 namespace kelvory::output {
 
 // One field of the export: the cell's text without its commas, then the separating
@@ -29,8 +25,15 @@ QByteArray exportBytes(const CellGrid &grid);
 // only once complete. Returns why it could not, or nothing.
 std::optional<QString> writeExportFile(const QString &path, const QByteArray &bytes);
 
-// Xcel Export: writes the roster grid to ExcelExport.csv, tells the operator where to
-// find it and, unless cancelled, opens it with the program the system associates with it.
-void exportRoster(Module1 &module, const CellGrid &grid);
+// What writing the export came to; the window tells the operator.
+struct ExportOutcome
+{
+    enum class Kind { Ready, NotWritten };
+    Kind kind = Kind::Ready;
+    QString problem; // NotWritten: why the file cannot be written
+};
+
+// Xcel Export's file: the roster grid written to `path` (ExcelExport.csv) whole, or not at all.
+ExportOutcome exportRoster(const QString &path, const CellGrid &grid);
 
 } // namespace kelvory::output

@@ -24,6 +24,7 @@
 #include "startup/VersionCheck.h"
 
 #include <QAction>
+#include <QDir>
 #include <QApplication>
 #include <QHeaderView>
 #include <QLabel>
@@ -404,7 +405,21 @@ void RosterForm::Command4_Click()
 
 void RosterForm::Command5_Click()
 {
-    m_module.guarded([&] { output::PrintRoster(m_module, FlexGridCells(*Grid1), Option1->isChecked()); });
+    m_module.guarded([&] {
+        const output::PrintOutcome printed = output::PrintRoster(
+            m_module.services().printers, m_module.deployment().title, FlexGridCells(*Grid1), Option1->isChecked());
+        switch (printed.kind) {
+        case output::PrintOutcome::Kind::Sent:
+            m_module.MsgBox(output::messages::dataSentToPrinter(), MB_OK);
+            break;
+        case output::PrintOutcome::Kind::NoDefaultPrinter:
+            m_module.MsgBox(output::messages::noDefaultPrinter(), MB_OK | MB_ICONERROR);
+            break;
+        case output::PrintOutcome::Kind::NotPrinted:
+            m_module.MsgBox(printed.problem, MB_OK | MB_ICONERROR);
+            break;
+        }
+    });
 }
 
 void RosterForm::Command6_Click()
@@ -424,7 +439,21 @@ void RosterForm::Command8_Click()
 
 void RosterForm::Command12_Click()
 {
-    m_module.guarded([&] { output::exportRoster(m_module, FlexGridCells(*Grid1)); });
+    m_module.guarded([&] {
+        const QString path = m_module.exportFilePath();
+        const QString shownPath = QDir::toNativeSeparators(path);
+        const output::ExportOutcome written = output::exportRoster(path, FlexGridCells(*Grid1));
+        if (written.kind == output::ExportOutcome::Kind::NotWritten) {
+            m_module.MsgBox(output::messages::rosterNotExported(shownPath, written.problem), MB_OK | MB_ICONERROR);
+            return;
+        }
+        if (m_module.MsgBox(output::messages::dataIsReady(shownPath), MB_OKCANCEL) == IDCANCEL)
+            return;
+        // Without a program for the file the request comes back refused: the operator is
+        // told where the file is rather than left waiting for a spreadsheet.
+        if (!m_module.services().shell->openFile(path))
+            m_module.MsgBox(output::messages::exportNotOpened(shownPath), MB_OK);
+    });
 }
 
 void RosterForm::mnuMailingLabels_Click()
