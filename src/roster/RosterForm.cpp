@@ -21,6 +21,7 @@
 #include "startup/Admission.h"
 #include "startup/DailyBackup.h"
 #include "startup/Module1.h"
+#include "startup/StartupMessages.h"
 #include "startup/VersionCheck.h"
 
 #include <QAction>
@@ -309,7 +310,7 @@ void RosterForm::paintEvent(QPaintEvent *event)
 void RosterForm::Form_Load()
 {
     BusyCursor busy;
-    admission::admitOperator(m_module);
+    AdmitOperator();
 
     const Deployment &d = m_module.deployment();
     Label3->setText(QStringLiteral("Version %1.%2.%3").arg(d.versionMajor).arg(d.versionMinor).arg(d.versionRevision));
@@ -322,6 +323,49 @@ void RosterForm::Form_Load()
     }
 
     version::versionCheck(m_module, d.versionMajor, [this] { FillRoster(); });
+}
+
+void RosterForm::AdmitOperator()
+{
+    namespace said = startup::messages;
+    using Known = admission::KnownOperator::Kind;
+    const admission::KnownOperator known = admission::checkKnownOperator(m_module);
+    switch (known.kind) {
+    case Known::Admitted:
+        m_module.OperatorFirstName = known.name;
+        return;
+    case Known::Barred:
+        m_module.OperatorFirstName = known.name;
+        m_module.MsgBox(said::notAuthorized(), MB_OK | MB_ICONERROR);
+        m_module.End(0);
+    case Known::UserFileUnusable:
+        m_module.MsgBox(said::userFileUnusable(QDir::toNativeSeparators(m_module.userFilePath()), known.why),
+                        MB_OK | MB_ICONERROR);
+        m_module.End(1);
+    case Known::FirstRun:
+        break;
+    }
+
+    for (;;) {
+        const QString answer = m_module.InputBox(said::firstRunPrompt()).value_or(QString());
+        const admission::FirstNameCheck check = admission::checkFirstName(answer);
+        switch (check.kind) {
+        case admission::FirstNameCheck::Kind::Usable:
+            m_module.OperatorFirstName = answer;
+            admission::registerOperator(m_module, answer);
+            return;
+        case admission::FirstNameCheck::Kind::Empty:
+            m_module.MsgBox(said::noFirstName(), MB_OK | MB_ICONERROR);
+            m_module.End(0);
+        case admission::FirstNameCheck::Kind::Unstorable:
+            m_module.MsgBox(said::firstNameUnstorable(check.character), MB_OK | MB_ICONERROR);
+            m_module.End(0);
+        case admission::FirstNameCheck::Kind::NotReadBack:
+            // Nothing is written yet: the operator types the name again.
+            m_module.MsgBox(said::firstNameUnreadable(), MB_OK | MB_ICONERROR);
+            break;
+        }
+    }
 }
 
 void RosterForm::FillRoster()
