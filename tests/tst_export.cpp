@@ -249,7 +249,7 @@ void TestExport::theDesktopShellSaysWhetherTheFileWasHandedOn()
     DesktopShell shell;
     QCOMPARE(shell.openFile(exportPath()), handedOn);
     if (!opener.isEmpty())
-        QTRY_COMPARE(fileBytes(seen), exportPath().toLocal8Bit() + '\n');
+        QTRY_COMPARE(fileBytes(seen), QUrl::fromLocalFile(exportPath()).toEncoded() + '\n');
 }
 
 void TestExport::anExportThatCannotReplaceItsTargetChangesNothing()

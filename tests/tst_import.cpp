@@ -73,6 +73,8 @@ private Q_SLOTS:
     void aFailureHalfwayStoresNothing();
     void importChoicesAndRefusals_data();
     void importChoicesAndRefusals();
+    void aFileThatIsNoListIsRefused_data();
+    void aFileThatIsNoListIsRefused();
 
 private:
     QString writeImportFile(const QByteArray &bytes) const
@@ -423,6 +425,39 @@ void TestImport::importChoicesAndRefusals()
     QCOMPARE(dialog && dialog->isVisible(), backupsIsAFile);
     if (!backupsIsAFile && m_backend == Backend::Sqlite)
         QCOMPARE(QDir(backups).entryList(QDir::Files).size(), 2); // the day's copy and the import's
+}
+
+void TestImport::aFileThatIsNoListIsRefused_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<qint64>("size"); // of a file of that name made here; -1 for a folder
+    QTest::addColumn<QString>("why");
+
+    QTest::newRow("a device") << "/dev/zero" << qint64(-1) << messages::isADevice();
+    QTest::newRow("a folder") << "list.csv" << qint64(-1) << messages::isAFolder();
+    QTest::newRow("larger than a list") << "huge.csv" << kLargestImportFile + 1 << messages::isTooLarge(65, 64);
+}
+
+void TestImport::aFileThatIsNoListIsRefused()
+{
+    QFETCH(QString, name);
+    QFETCH(qint64, size);
+    QFETCH(QString, why);
+    QVERIFY(h->start());
+    const QString path = QDir(h->folder.path()).filePath(name);
+    if (size >= 0) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(size)); // sparse: nothing is written
+    } else if (!QFileInfo(name).isAbsolute()) {
+        QVERIFY(QDir().mkpath(path));
+    }
+    ImportDialog *dialog = openDialog(path);
+    QVERIFY(dialog);
+
+    QCOMPARE(dialog->lblFile->text(), messages::fileNotRead(QDir::toNativeSeparators(path), why));
+    QVERIFY(!dialog->cmdImport->isEnabled());
+    QVERIFY(h->dialogs.messages.isEmpty());
+    QVERIFY(!h->end.ended);
 }
 
 KELVORY_BACKEND_TEST_MAIN(TestImport)

@@ -3,6 +3,7 @@
 #include "import/ImportMessages.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QStringDecoder>
 
 #include <csv.h>
@@ -80,6 +81,12 @@ void recordRead(int, void *data)
 int noBlank(unsigned char)
 {
     return 0;
+}
+
+QString tooLarge(qint64 size)
+{
+    constexpr qint64 mb = 1024 * 1024;
+    return messages::isTooLarge((size + mb - 1) / mb, kLargestImportFile / mb);
 }
 
 } // namespace
@@ -202,13 +209,29 @@ ImportTable readImportBytes(const QByteArray &bytes)
 ReadResult readImportFile(const QString &path)
 {
     ReadResult result;
+    // Looked at before it is opened: a device such as /dev/zero never ends, and a pipe
+    // would hold the program until something is written to it.
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile()) {
+        result.problem = info.isDir() ? messages::isAFolder() : messages::isADevice();
+        return result;
+    }
+    if (info.size() > kLargestImportFile) {
+        result.problem = tooLarge(info.size());
+        return result;
+    }
     QFile file(path);
     // Read only: the file is never changed.
     if (!file.open(QIODevice::ReadOnly)) {
         result.problem = file.errorString();
         return result;
     }
-    const QByteArray bytes = file.readAll();
+    // One byte more than may be read tells a file that grew meanwhile.
+    const QByteArray bytes = file.read(kLargestImportFile + 1);
+    if (bytes.size() > kLargestImportFile) {
+        result.problem = tooLarge(bytes.size());
+        return result;
+    }
     if (file.error() != QFileDevice::NoError) {
         result.problem = file.errorString();
         return result;

@@ -45,7 +45,12 @@ struct ImportTable
 
 ImportTable readImportBytes(const QByteArray &bytes);
 
-// The file's table, or why it cannot be read.
+// The largest file the import reads, far beyond any club's list, so that a wrong choice
+// of file is not read whole into memory.
+inline constexpr qint64 kLargestImportFile = 64 * 1024 * 1024;
+
+// The file's table, or why it cannot be read: a folder, a device or a file larger than
+// kLargestImportFile is refused before anything is read.
 struct ReadResult
 {
     std::optional<ImportTable> table;

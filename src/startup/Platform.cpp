@@ -128,7 +128,8 @@ bool DesktopShell::openFile(const QString &path)
     auto *process = new QProcess(qApp);
     process->setProcessChannelMode(QProcess::ForwardedChannels);
     QObject::connect(process, &QProcess::finished, process, &QObject::deleteLater);
-    process->start(opener, {path});
+    // As Qt hands it on: a file: address, encoded.
+    process->start(opener, {QString::fromLatin1(QUrl::fromLocalFile(path).toEncoded())});
     if (!process->waitForStarted()) {
         process->deleteLater();
         return false;
