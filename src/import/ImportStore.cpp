@@ -90,7 +90,16 @@ QString importBackupFileName(const QDateTime &when)
     return QStringLiteral("Kelvory-") + when.toString(QStringLiteral("yyyy-MM-dd-HHmmss")) + QStringLiteral(".db");
 }
 
-StoreOutcome storeMembers(Module1 &module, const std::vector<MemberFields> &members)
+namespace {
+
+QString duplicateKey(const QString &name, const QString &address)
+{
+    return matchKey(name) + QChar(0) + matchKey(address);
+}
+
+} // namespace
+
+StoreOutcome storeMembers(Module1 &module, const std::vector<MemberToStore> &candidates)
 {
     StoreOutcome outcome;
     database::Connection &connection = module.connection;
@@ -100,6 +109,20 @@ StoreOutcome storeMembers(Module1 &module, const std::vector<MemberFields> &memb
         outcome.refusal = messages::recordIdTaken(*chosen.id);
         return outcome;
     }
+    // Read after the id lock, so that a member another workstation adds now waits for us.
+    QSet<QString> onRosterNow;
+    for (const RosterEntry &entry : rosterEntries(connection))
+        onRosterNow.insert(duplicateKey(entry.name, entry.address));
+    std::vector<MemberFields> members;
+    for (const MemberToStore &candidate : candidates) {
+        if (candidate.leftOutIfOnRosterNow
+            && onRosterNow.contains(duplicateKey(candidate.fields[roster::Name], candidate.fields[roster::Address])))
+            ++outcome.addedMeanwhile;
+        else
+            members.push_back(candidate.fields);
+    }
+    if (members.empty())
+        return outcome;
     const QSet<qint64> held = heldRecordIds(connection);
     const QVariant date = connection.dateValue(database::sql::kJournalTable, database::sql::kJournalDateColumn,
                                                module.today());
@@ -128,7 +151,7 @@ StoreOutcome storeMembers(Module1 &module, const std::vector<MemberFields> &memb
 
 bool importMembers(Module1 &module, changes::EditTarget &roster, const Preview &preview, bool alreadyOnRosterToo)
 {
-    const std::vector<MemberFields> members = membersToStore(preview, alreadyOnRosterToo);
+    const std::vector<MemberToStore> members = membersToStore(preview, alreadyOnRosterToo);
     if (members.empty()) {
         module.MsgBox(messages::nothingToImport());
         return false;
@@ -159,13 +182,22 @@ bool importMembers(Module1 &module, changes::EditTarget &roster, const Preview &
         module.MsgBox(*outcome.refusal, MB_OK | MB_ICONERROR);
         return false;
     }
+    if (outcome.stored == 0 && !backupFile.isEmpty()) {
+        QFile::remove(backupFile);
+        backupFile.clear();
+    }
     roster.FillRoster();
 
-    QString text = outcome.stored == 1 ? messages::oneMemberImported(outcome.firstId)
-                                       : messages::membersImported(qint64(outcome.stored), outcome.firstId, outcome.lastId);
-    const qint64 onRoster = alreadyOnRosterToo ? 0 : preview.counts[std::size_t(Verdict::OnRoster)];
+    QString text = outcome.stored == 0   ? messages::nothingToImport()
+                   : outcome.stored == 1 ? messages::oneMemberImported(outcome.firstId)
+                                         : messages::membersImported(qint64(outcome.stored), outcome.firstId,
+                                                                     outcome.lastId);
+    const qint64 meanwhile = outcome.addedMeanwhile;
+    const qint64 onRoster = (alreadyOnRosterToo ? 0 : preview.counts[std::size_t(Verdict::OnRoster)]) + meanwhile;
     const qint64 unusable = preview.counts[std::size_t(Verdict::Unusable)];
-    if (onRoster + unusable > 0)
+    if (meanwhile > 0)
+        text += kCrLf + messages::rowsLeftOutMeanwhile(onRoster, meanwhile, unusable);
+    else if (onRoster + unusable > 0)
         text += kCrLf + messages::rowsLeftOut(onRoster, unusable);
     if (!backupFile.isEmpty())
         text += kCrLf + kCrLf + messages::backupBeforeImport(QDir::toNativeSeparators(backupFile));
