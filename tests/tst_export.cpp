@@ -121,6 +121,7 @@ void TestExport::aCellThatWouldRunAsAFormulaIsWrittenAsText_data()
     QTest::newRow("line feed") << "Apt 4\nrear door" << "Apt 4 rear door";
     QTest::newRow("CR LF is one break") << "Apt 4\r\nrear door" << "Apt 4 rear door";
     QTest::newRow("two breaks") << "a\r\rb\n" << "a  b ";
+    QTest::newRow("CR, comma, LF") << "a\r,\nb" << "a b";
     // Only a first character opens a formula.
     QTest::newRow("plain phone") << "555-0100" << "555-0100";
     QTest::newRow("equals inside") << "a=b" << "a=b";

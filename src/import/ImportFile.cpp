@@ -272,7 +272,7 @@ std::optional<std::vector<QStringList>> ownExportRecords(QStringView text)
 {
     static const QString heading = QStringLiteral("Name,Address,City State Zip,Phone,Comment,,");
     QString lines = text.toString();
-    lines.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    lines.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(u'\r', u'\n');
     const QStringList all = lines.split(u'\n');
     if (all.isEmpty() || all.front() != heading)
         return std::nullopt;

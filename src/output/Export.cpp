@@ -31,8 +31,14 @@ QChar *writeExportField(QChar *out, QStringView cell)
         if (ch == u',')
             continue;
         if (ch == u'\r' || ch == u'\n') {
-            if (ch == u'\r' && i + 1 < size && cell[i + 1] == u'\n')
-                ++i;
+            // CR LF is one break, the commas between them being gone.
+            if (ch == u'\r') {
+                qsizetype next = i + 1;
+                while (next < size && cell[next] == u',')
+                    ++next;
+                if (next < size && cell[next] == u'\n')
+                    i = next;
+            }
             *out++ = u' ';
             continue;
         }
