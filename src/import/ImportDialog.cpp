@@ -115,6 +115,7 @@ ImportDialog::ImportDialog(Module1 &module, changes::EditTarget &roster, QWidget
     fileCaption->setBuddy(txtFile);
     cboSheet = new QComboBox(this);
     cboSheet->setObjectName(QStringLiteral("cboSheet"));
+    cboSheet->setAccessibleName(messages::sheetName());
     auto *sheetCaption = new QLabel(messages::sheetCaption(), this);
     sheetCaption->setBuddy(cboSheet);
     auto *fileRow = new QHBoxLayout;
@@ -146,6 +147,8 @@ ImportDialog::ImportDialog(Module1 &module, changes::EditTarget &roster, QWidget
     columnsCaption->setBuddy(lstColumns);
     cboTarget = new QComboBox(this);
     cboTarget->setObjectName(QStringLiteral("cboTarget"));
+    // Its own name, or a screen reader names it by the match it holds.
+    cboTarget->setAccessibleName(messages::targetName());
     for (int t = 0; t < kTargetCount; ++t)
         cboTarget->addItem(targetCaption(Target(t)));
     cboTarget->setEnabled(false);
