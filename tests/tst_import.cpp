@@ -157,6 +157,8 @@ private Q_SLOTS:
     void importChoicesAndRefusals();
     void aFileThatIsNoListIsRefused_data();
     void aFileThatIsNoListIsRefused();
+    void numbersShowAsTheSpreadsheetShowsThem_data();
+    void numbersShowAsTheSpreadsheetShowsThem();
     void eachFileReadsAsTheSpreadsheetShowsIt_data();
     void eachFileReadsAsTheSpreadsheetShowsIt();
     void aMemberAddedElsewhereMeanwhileIsLeftOut();
@@ -554,6 +556,40 @@ void TestImport::aFileThatIsNoListIsRefused()
     QVERIFY(!dialog->cmdImport->isEnabled());
     QVERIFY(h->dialogs.messages.isEmpty());
     QVERIFY(!h->end.ended);
+}
+
+void TestImport::numbersShowAsTheSpreadsheetShowsThem_data()
+{
+    QTest::addColumn<double>("value");
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<bool>("date1904");
+    QTest::addColumn<QString>("shown");
+
+    QTest::newRow("ZIP") << 1234.0 << "00000" << false << "01234";
+    QTest::newRow("ZIP+4") << 12345678.0 << "00000-0000" << false << "01234-5678";
+    const QString phone = QStringLiteral("[<=9999999]###-####;(###) ###-####");
+    QTest::newRow("phone, local") << 5550101.0 << phone << false << "555-0101";
+    QTest::newRow("phone, with area") << 5035550142.0 << phone << false << "(503) 555-0142";
+    QTest::newRow("general whole") << 97301.0 << "General" << false << "97301";
+    QTest::newRow("general fraction") << 1.5 << "General" << false << "1.5";
+    QTest::newRow("thousands") << 1234567.891 << "#,##0.00" << false << "1,234,567.89";
+    QTest::newRow("negative in brackets") << -5.0 << "0;(0)" << false << "(5)";
+    QTest::newRow("percent") << 0.25 << "0%" << false << "25%";
+    QTest::newRow("date") << 45000.0 << "m/d/yyyy" << false << "3/15/2023";
+    QTest::newRow("date and time") << 45000.75 << "m/d/yyyy h:mm" << false << "3/15/2023 18:00";
+    QTest::newRow("month name") << 45000.0 << "d-mmm-yy" << false << "15-Mar-23";
+    QTest::newRow("twelve hours") << 0.5 << "h:mm AM/PM" << false << "12:00 PM";
+    QTest::newRow("literal text") << 45000.0 << "\"Joined \"yyyy" << false << "Joined 2023";
+    QTest::newRow("1904 days") << 1.0 << "mm/dd/yyyy" << true << "01/02/1904";
+}
+
+void TestImport::numbersShowAsTheSpreadsheetShowsThem()
+{
+    QFETCH(double, value);
+    QFETCH(QString, format);
+    QFETCH(bool, date1904);
+    QFETCH(QString, shown);
+    QCOMPARE(formatSpreadsheetNumber(value, format, date1904), shown);
 }
 
 void TestImport::eachFileReadsAsTheSpreadsheetShowsIt_data()

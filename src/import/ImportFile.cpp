@@ -391,7 +391,8 @@ ReadResult readImportFile(const QString &path, int sheet)
     }
     file.close();
 
-    const FileKindGuess kind = guessFileKind(path, QByteArrayView(bytes).first(std::min<qsizetype>(bytes.size(), 4096)));
+    const QByteArrayView head = QByteArrayView(bytes).first(std::min<qsizetype>(bytes.size(), 4096));
+    const FileKindGuess kind = guessFileKind(path, head);
     ImportTable table;
     if (kind.kind == FileKind::Other) {
         result.problem = messages::notAList(kind.seemsToBe);
@@ -411,7 +412,8 @@ ReadResult readImportFile(const QString &path, int sheet)
         table.records = std::move(workbook.rows);
     }
     const bool empty = std::all_of(table.records.begin(), table.records.end(), [](const QStringList &record) {
-        return std::all_of(record.begin(), record.end(), [](const QString &field) { return field.trimmed().isEmpty(); });
+        return std::all_of(record.begin(), record.end(),
+                           [](const QString &field) { return field.trimmed().isEmpty(); });
     });
     if (empty) {
         result.problem = messages::isEmpty();

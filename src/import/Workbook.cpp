@@ -586,7 +586,8 @@ std::optional<XlsxBook> readXlsxBook(zip_t *zip)
             if (xmlStyles.isStartElement()) {
                 const QXmlStreamAttributes a = xmlStyles.attributes();
                 if (xmlStyles.name() == QLatin1String("numFmt"))
-                    codes.insert(a.value(QLatin1String("numFmtId")).toInt(), a.value(QLatin1String("formatCode")).toString());
+                    codes.insert(a.value(QLatin1String("numFmtId")).toInt(),
+                                 a.value(QLatin1String("formatCode")).toString());
                 else if (xmlStyles.name() == QLatin1String("cellXfs"))
                     inCellXfs = true;
                 else if (inCellXfs && xmlStyles.name() == QLatin1String("xf")) {
@@ -659,10 +660,9 @@ std::vector<QStringList> readXlsxSheet(const XlsxBook &book, const QByteArray &s
             } else {
                 bool ok = false;
                 const double number = value.toDouble(&ok);
-                shown = !ok ? value
-                            : formatSpreadsheetNumber(number, style < book.cellFormats.size() ? book.cellFormats[style]
-                                                                                              : QStringLiteral("General"),
-                                                      book.date1904);
+                const QString format =
+                    style < book.cellFormats.size() ? book.cellFormats[style] : QStringLiteral("General");
+                shown = ok ? formatSpreadsheetNumber(number, format, book.date1904) : value;
             }
             if (!shown.isEmpty())
                 setCell(rows, row, column, shown);
@@ -773,8 +773,8 @@ WorkbookRead readOds(const QString &path, int sheet)
                 rowRepeats = repeats(a, QLatin1String("number-rows-repeated"));
                 cells.clear();
                 pendingCells = 0;
-            } else if (inChosen
-                       && (xml.name() == QLatin1String("table-cell") || xml.name() == QLatin1String("covered-table-cell"))) {
+            } else if (inChosen && (xml.name() == QLatin1String("table-cell")
+                                    || xml.name() == QLatin1String("covered-table-cell"))) {
                 const qint64 times = repeats(a, QLatin1String("number-columns-repeated"));
                 QStringList paragraphs;
                 int depth = 1;
