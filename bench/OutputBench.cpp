@@ -53,7 +53,7 @@ int benchExport(const Options &options)
         return elapsedMs(timer);
     };
     const std::vector<Stats> s = measureInterleavedSelfTimed(options.reps, {
-        [&] { return timed([&] { output::exportRoster(program.module(), roster::FlexGridSource(*form.Grid1)); }); },
+        [&] { return timed([&] { output::exportRoster(ours, roster::FlexGridSource(*form.Grid1)); }); },
         [&] {
             const double ms = timed([&] {
                 QProcess process;

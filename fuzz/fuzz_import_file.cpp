@@ -69,8 +69,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const import::Preview preview = import::makePreview(table, match, {}, {0, 10, 0, 0, 0});
     check(std::accumulate(preview.counts.begin(), preview.counts.end(), 0) == int(preview.rows.size()),
           "the counts add up to the rows");
-    for (const import::MemberFields &member : import::membersToStore(preview, true)) {
+    for (const import::MemberToStore &stored : import::membersToStore(preview, true)) {
+        const import::MemberFields &member = stored.fields;
         check(!member[0].trimmed().isEmpty(), "a member stored has a name");
+        for (const QString &field : member)
+            check(!field.contains(QLatin1Char('\n')) && !field.contains(QLatin1Char('\r')),
+                  "a member stored holds no line break", [&] { return shown(field); });
         check(member[1].size() <= 10, "a member stored fits its columns", [&] { return shown(member[1]); });
         for (const QString &field : member)
             check(database::unstorableCharacter(field).isEmpty(), "a member stored can be stored exactly",

@@ -26,6 +26,8 @@ packages=(
   libsqlite3-dev valgrind
   # the member import: quoted fields (libcsv) and a file's code page (uchardet)
   libcsv-dev libcsv3 libuchardet-dev libuchardet0
+  # and workbooks: .xlsx and .ods unzipped with libzip, .xls read with libfreexl
+  libzip-dev libzip4 libfreexl-dev libfreexl1
   # the Debian package (make package) and its install on a clean Debian 12 root
   dpkg-dev file lintian debootstrap
 )

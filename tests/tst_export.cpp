@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QScopeGuard>
+#include <QStandardPaths>
 #include <QStringEncoder>
 #include <QtTest>
 
@@ -37,10 +38,14 @@ public:
 
 private Q_SLOTS:
     void fieldsLoseTheirCommasAndNothingElse();
+    void aCellThatWouldRunAsAFormulaIsWrittenAsText_data();
+    void aCellThatWouldRunAsAFormulaIsWrittenAsText();
     void everyCellIsExportedAsTheGridHoldsIt();
     void theDesignTimeEmptyRowIsSixCommas();
     void aSecondExportReplacesTheFirst();
     void okOpensTheFileCancelOpensNothing();
+    void theDesktopShellSaysWhetherTheFileWasHandedOn_data();
+    void theDesktopShellSaysWhetherTheFileWasHandedOn();
     void anExportThatCannotReplaceItsTargetChangesNothing();
     void aWriteThatFailsPartwayLeavesTheOldExportWhole();
     void aReadOnlyFolderKeepsTheOldExport();
@@ -97,6 +102,44 @@ void TestExport::fieldsLoseTheirCommasAndNothingElse()
     QCOMPARE(output::exportText(output::TableSource({{}, {}}, 0)), QStringLiteral("\r\n\r\n"));
     const output::TableSource ragged({{"a,b", "c"}, {"d"}}, 3);
     QCOMPARE(output::exportText(ragged), QStringLiteral("ab,c,,\r\nd,,,\r\n"));
+}
+
+void TestExport::aCellThatWouldRunAsAFormulaIsWrittenAsText_data()
+{
+    QTest::addColumn<QString>("cell");
+    QTest::addColumn<QString>("field");
+
+    QTest::newRow("command") << "=cmd|' /C calc'!A0" << "'=cmd|' /C calc'!A0";
+    QTest::newRow("hyperlink") << "=HYPERLINK(\"http://x.example\",\"Click\")"
+                               << "'=HYPERLINK(\"http://x.example\"\"Click\")";
+    QTest::newRow("phone with plus") << "+1-555-0100" << "'+1-555-0100";
+    QTest::newRow("minus") << "-2+3" << "'-2+3";
+    QTest::newRow("at") << "@SUM(A1:A9)" << "'@SUM(A1:A9)";
+    QTest::newRow("tab first") << "\t=1+1" << "'\t=1+1";
+    QTest::newRow("carriage return first") << "\r=1+1" << "' =1+1";
+    QTest::newRow("behind a comma") << ",=1+1" << "'=1+1";
+    QTest::newRow("line feed") << "Apt 4\nrear door" << "Apt 4 rear door";
+    QTest::newRow("CR LF is one break") << "Apt 4\r\nrear door" << "Apt 4 rear door";
+    QTest::newRow("two breaks") << "a\r\rb\n" << "a  b ";
+    QTest::newRow("CR, comma, LF") << "a\r,\nb" << "a b";
+    // Only a first character opens a formula.
+    QTest::newRow("plain phone") << "555-0100" << "555-0100";
+    QTest::newRow("equals inside") << "a=b" << "a=b";
+    QTest::newRow("blank first") << " =1" << " =1";
+    QTest::newRow("apostrophe first") << "'=1" << "'=1";
+}
+
+void TestExport::aCellThatWouldRunAsAFormulaIsWrittenAsText()
+{
+    QFETCH(QString, cell);
+    QFETCH(QString, field);
+    h->addMember(cell, "1 Elm St", "", cell, cell, 7);
+    QVERIFY(h->start());
+
+    pressExport(IDCANCEL);
+
+    const QString line = field + ",1 Elm St,," + field + "," + field + ",7,\r\n";
+    QCOMPARE(fileBytes(exportPath()), systemEncoded(kHeadingLine + line));
 }
 
 void TestExport::everyCellIsExportedAsTheGridHoldsIt()
@@ -162,12 +205,52 @@ void TestExport::okOpensTheFileCancelOpensNothing()
 
     pressExport(IDOK);
     QCOMPARE(h->shell.files, QStringList({h->module->exportFilePath()}));
-    // Whatever the shell answers, nothing follows.
+    QCOMPARE(h->dialogs.texts(), QStringList(2, readyMessage()));
+
+    // No program is set to open the file: the operator is told where it is.
     h->shell.succeed = false;
     pressExport(IDOK);
     QCOMPARE(h->shell.files.size(), 2);
-    QCOMPARE(h->dialogs.texts(), QStringList(3, readyMessage()));
+    QCOMPARE(h->dialogs.messages.size(), 4);
+    const Message &told = h->dialogs.messages.back();
+    QCOMPARE(told.text, output::messages::exportNotOpened(QDir::toNativeSeparators(exportPath())));
+    QVERIFY(told.text.contains(u'\n' + QDir::toNativeSeparators(exportPath()) + u'\r'));
+    QCOMPARE(told.style, int(MB_OK));
     QCOMPARE(h->dialogs.unscripted, 0);
+    QVERIFY(QFile::exists(exportPath()));
+}
+
+void TestExport::theDesktopShellSaysWhetherTheFileWasHandedOn_data()
+{
+    QTest::addColumn<QString>("opener");
+    QTest::addColumn<bool>("handedOn");
+    QTest::newRow("no xdg-open") << QString() << false;
+    QTest::newRow("no program for the type") << "exit 3" << false;
+    QTest::newRow("opened") << "exit 0" << true;
+    // xdg-open that waits on the program it started.
+    QTest::newRow("still open") << QStandardPaths::findExecutable(QStringLiteral("sleep")) + " 5" << true;
+}
+
+void TestExport::theDesktopShellSaysWhetherTheFileWasHandedOn()
+{
+    QFETCH(QString, opener);
+    QFETCH(bool, handedOn);
+    const QString bin = QDir(h->folder.path()).filePath(QStringLiteral("bin"));
+    QVERIFY(QDir().mkpath(bin));
+    const QString seen = QDir(h->folder.path()).filePath(QStringLiteral("seen"));
+    if (!opener.isEmpty()) {
+        const QString script = QDir(bin).filePath(QStringLiteral("xdg-open"));
+        writeFile(script, ("#!/bin/sh\necho \"$1\" > '" + seen + "'\n" + opener + "\n").toUtf8());
+        QVERIFY(QFile::setPermissions(script, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    }
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", bin.toLocal8Bit());
+    auto restore = qScopeGuard([&] { qputenv("PATH", path); });
+
+    DesktopShell shell;
+    QCOMPARE(shell.openFile(exportPath()), handedOn);
+    if (!opener.isEmpty())
+        QTRY_COMPARE(fileBytes(seen), QUrl::fromLocalFile(exportPath()).toEncoded() + '\n');
 }
 
 void TestExport::anExportThatCannotReplaceItsTargetChangesNothing()

@@ -33,6 +33,7 @@ const std::vector<std::pair<QString, Target>> &knownHeadings()
         {QStringLiteral("zip"), Target::Zip},
         {QStringLiteral("zipcode"), Target::Zip},
         {QStringLiteral("postalcode"), Target::Zip},
+        {QStringLiteral("postcode"), Target::Zip},
         {QStringLiteral("phone"), Target::Phone},
         {QStringLiteral("telephone"), Target::Phone},
         {QStringLiteral("phonenumber"), Target::Phone},
@@ -51,7 +52,33 @@ Target targetOfHeading(const QString &heading)
         if (known == key)
             return target;
     }
+    // "Zip/Postal", "ZIP+4", "Postal/Zip Code", "Post code (UK)": a ZIP by any name, as long
+    // as it is not the city's or the state's too.
+    if ((key.contains(QLatin1String("zip")) || key.contains(QLatin1String("postcode"))
+         || key.contains(QLatin1String("postalcode")) || key.startsWith(QLatin1String("postal")))
+        && !key.contains(QLatin1String("city")) && !key.contains(QLatin1String("state")))
+        return Target::Zip;
     return Target::LeftOut;
+}
+
+// The targets a record's fields name as headings, each once.
+std::vector<Target> headingTargets(const QStringList &record)
+{
+    std::vector<Target> targets(std::size_t(record.size()), Target::LeftOut);
+    std::vector<Target> found;
+    for (qsizetype c = 0; c < record.size(); ++c) {
+        const Target target = targetOfHeading(record[c]);
+        if (target == Target::LeftOut || std::find(found.begin(), found.end(), target) != found.end())
+            continue;
+        found.push_back(target);
+        targets[std::size_t(c)] = target;
+    }
+    return targets;
+}
+
+qsizetype knownCount(const std::vector<Target> &targets)
+{
+    return std::count_if(targets.begin(), targets.end(), [](Target t) { return t != Target::LeftOut; });
 }
 
 QString joined(const QStringList &parts, const QString &separator)
@@ -107,16 +134,21 @@ ColumnMatch matchColumns(const std::vector<QStringList> &records)
     if (records.empty())
         return match;
 
-    std::vector<Target> found;
-    const QStringList &first = records.front();
-    for (qsizetype c = 0; c < first.size(); ++c) {
-        const Target target = targetOfHeading(first[c]);
-        if (target == Target::LeftOut || std::find(found.begin(), found.end(), target) != found.end())
-            continue;
-        found.push_back(target);
-        match.targets[std::size_t(c)] = target;
+    // The first ten rows with something in them.
+    std::vector<std::size_t> firstRows;
+    for (std::size_t r = 0; r < records.size() && firstRows.size() < 10; ++r) {
+        if (std::any_of(records[r].begin(), records[r].end(), [](const QString &f) { return !f.trimmed().isEmpty(); }))
+            firstRows.push_back(r);
     }
-    match.headingRow = !found.empty();
+    for (std::size_t k = 0; k < firstRows.size(); ++k) {
+        const std::vector<Target> targets = headingTargets(records[firstRows[k]]);
+        if (knownCount(targets) >= (k == 0 ? 1 : 2)) {
+            match.headingRow = true;
+            match.headingRecord = firstRows[k];
+            std::copy(targets.begin(), targets.end(), match.targets.begin());
+            break;
+        }
+    }
     if (!match.headingRow) {
         constexpr Target byPosition[] = {Target::Name, Target::Address, Target::CityStateZip, Target::Phone,
                                          Target::Comment};

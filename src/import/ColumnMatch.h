@@ -36,13 +36,17 @@ struct ColumnMatch
 {
     // One per column of the widest record.
     std::vector<Target> targets;
-    // The file's first record is its heading row (else columns are matched by position).
+    // The file has a heading row (else columns are matched by position), and which record
+    // it is: title lines above it ("Members 2026") are passed over.
     bool headingRow = false;
+    std::size_t headingRecord = 0;
 };
 
-// Matches the columns by the first record's headings; when none of them is a heading
-// this program knows, by position in the roster's order (name, address, city-state-ZIP,
-// phone, comment). A second column with a heading already matched is left out.
+// Matches the columns by the headings of the first record that has any this program
+// knows, or of a later one among the first ten with two or more (the first ones then
+// being title lines); when there is none, by position in the roster's order (name,
+// address, city-state-ZIP, phone, comment). A second column with a heading already
+// matched is left out.
 ColumnMatch matchColumns(const std::vector<QStringList> &records);
 
 // Whether the columns give every member a name.

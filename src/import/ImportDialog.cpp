@@ -16,8 +16,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QListWidget>
+#include <QSignalBlocker>
 #include <QTableView>
-#include <QTableWidget>
 #include <QVBoxLayout>
 
 namespace kelvory::import {
@@ -30,6 +31,12 @@ constexpr int kPreviewColumns = 8;
 QString separatorName(char separator)
 {
     return separator == ';' ? messages::semicolon() : (separator == '\t' ? messages::tab() : messages::comma());
+}
+
+QString workbookKindName(FileKind kind)
+{
+    return kind == FileKind::Ods ? QStringLiteral(".ods") : kind == FileKind::Xls ? QStringLiteral(".xls")
+                                                                                   : QStringLiteral(".xlsx");
 }
 
 QColor verdictColour(Verdict verdict)
@@ -106,30 +113,68 @@ ImportDialog::ImportDialog(Module1 &module, std::function<void()> refillRoster, 
     cmdBrowse = new QPushButton(messages::browseButton(), this);
     auto *fileCaption = new QLabel(messages::fileCaption(), this);
     fileCaption->setBuddy(txtFile);
+    cboSheet = new QComboBox(this);
+    cboSheet->setObjectName(QStringLiteral("cboSheet"));
+    cboSheet->setAccessibleName(messages::sheetName());
+    auto *sheetCaption = new QLabel(messages::sheetCaption(), this);
+    sheetCaption->setBuddy(cboSheet);
     auto *fileRow = new QHBoxLayout;
     fileRow->addWidget(fileCaption);
     fileRow->addWidget(txtFile, 1);
     fileRow->addWidget(cmdBrowse);
+    fileRow->addWidget(sheetCaption);
+    fileRow->addWidget(cboSheet);
+    // Shown with a workbook of several sheets only.
+    m_sheetCaption = sheetCaption;
 
     lblFile = new QLabel(messages::noFileChosen(), this);
     lblFile->setObjectName(QStringLiteral("lblFile"));
     lblFile->setWordWrap(true);
-    tblColumns = new QTableWidget(this);
-    tblColumns->setObjectName(QStringLiteral("tblColumns"));
-    tblColumns->verticalHeader()->hide();
-    tblColumns->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    tblColumns->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+
+    // The columns as a list a screen reader reads item by item, and one choice for the
+    // column that is current: every match is heard and changed by keys.
+    lstColumns = new QListWidget(this);
+    lstColumns->setObjectName(QStringLiteral("lstColumns"));
+    lstColumns->setAccessibleName(messages::columnsName());
+    lstColumns->setFlow(QListView::LeftToRight);
+    lstColumns->setWrapping(false);
+    lstColumns->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    lstColumns->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    lstColumns->setSpacing(2);
+    lstColumns->setFixedHeight(lstColumns->fontMetrics().height() * 2 + 2 * lstColumns->frameWidth()
+                               + lstColumns->horizontalScrollBar()->sizeHint().height());
+    auto *columnsCaption = new QLabel(messages::columnsCaption(), this);
+    columnsCaption->setBuddy(lstColumns);
+    cboTarget = new QComboBox(this);
+    cboTarget->setObjectName(QStringLiteral("cboTarget"));
+    // Its own name, or a screen reader names it by the match it holds.
+    cboTarget->setAccessibleName(messages::targetName());
+    for (int t = 0; t < kTargetCount; ++t)
+        cboTarget->addItem(targetCaption(Target(t)));
+    cboTarget->setEnabled(false);
+    auto *targetCaptionLabel = new QLabel(messages::targetCaptionLabel(), this);
+    targetCaptionLabel->setBuddy(cboTarget);
+    auto *columnsRow = new QHBoxLayout;
+    columnsRow->addWidget(lstColumns, 1);
+    columnsRow->addWidget(targetCaptionLabel);
+    columnsRow->addWidget(cboTarget);
+
     lblCounts = new QLabel(this);
     lblCounts->setObjectName(QStringLiteral("lblCounts"));
     lblCounts->setWordWrap(true);
     tblPreview = new QTableView(this);
     tblPreview->setObjectName(QStringLiteral("tblPreview"));
+    tblPreview->setAccessibleName(messages::previewName());
     tblPreview->setModel(&m_model);
     tblPreview->verticalHeader()->hide();
     tblPreview->setSelectionBehavior(QAbstractItemView::SelectRows);
     tblPreview->setWordWrap(false);
+    // Tab leaves the table for the next control; the arrows move within it.
+    tblPreview->setTabKeyNavigation(false);
     tblPreview->horizontalHeader()->setStretchLastSection(true);
     tblPreview->verticalHeader()->setDefaultSectionSize(tblPreview->fontMetrics().height() + 6);
+    auto *previewCaption = new QLabel(messages::previewCaption(), this);
+    previewCaption->setBuddy(tblPreview);
     chkAddToo = new QCheckBox(messages::addTooChoice(), this);
 
     auto *buttons = new QDialogButtonBox(this);
@@ -148,15 +193,26 @@ ImportDialog::ImportDialog(Module1 &module, std::function<void()> refillRoster, 
     connect(cmdClose, &QPushButton::clicked, this, &QDialog::reject);
     connect(cmdBrowse, &QPushButton::clicked, this, &ImportDialog::cmdBrowse_Click);
     connect(txtFile, &QLineEdit::returnPressed, this, &ImportDialog::txtFile_Return);
+    connect(cboSheet, &QComboBox::activated, this, &ImportDialog::cboSheet_Change);
+    connect(lstColumns, &QListWidget::currentRowChanged, this, &ImportDialog::lstColumns_Change);
+    connect(cboTarget, &QComboBox::activated, this, &ImportDialog::cboTarget_Change);
 
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(fileRow);
     layout->addWidget(lblFile);
-    layout->addWidget(tblColumns);
+    layout->addWidget(columnsCaption);
+    layout->addLayout(columnsRow);
     layout->addWidget(lblCounts);
+    layout->addWidget(previewCaption);
     layout->addWidget(tblPreview, 1);
     layout->addWidget(chkAddToo);
     layout->addWidget(buttons);
+
+    // Reading order: what is above and to the left comes first.
+    QWidget *order[] = {txtFile, cmdBrowse, cboSheet, lstColumns, cboTarget, tblPreview, chkAddToo, cmdImport, cmdClose};
+    for (std::size_t k = 1; k < std::size(order); ++k)
+        setTabOrder(order[k - 1], order[k]);
+    showSheets();
 }
 
 void ImportDialog::cmdBrowse_Click()
@@ -174,11 +230,18 @@ void ImportDialog::txtFile_Return()
     loadFile(txtFile->text());
 }
 
-void ImportDialog::loadFile(const QString &path)
+void ImportDialog::cboSheet_Change(int sheet)
 {
+    if (m_table && sheet != m_table->sheet)
+        loadFile(m_path, sheet);
+}
+
+void ImportDialog::loadFile(const QString &path, int sheet)
+{
+    m_path = path;
     txtFile->setText(QDir::toNativeSeparators(path));
     m_module.guarded([&] {
-        ReadResult read = readImportFile(path);
+        ReadResult read = readImportFile(path, sheet);
         m_table = std::move(read.table);
         if (!m_table) {
             m_match = {};
@@ -188,35 +251,69 @@ void ImportDialog::loadFile(const QString &path)
             m_rosterEntries = rosterEntries(m_module.connection);
             m_widths = fieldWidths(m_module.connection);
         }
+        showSheets();
         showColumns();
         refresh();
     });
 }
 
+void ImportDialog::showSheets()
+{
+    const QSignalBlocker quiet(cboSheet);
+    cboSheet->clear();
+    if (m_table)
+        cboSheet->addItems(m_table->sheets);
+    if (m_table && !m_table->sheets.isEmpty())
+        cboSheet->setCurrentIndex(m_table->sheet);
+    const bool several = m_table && m_table->sheets.size() > 1;
+    cboSheet->setVisible(several);
+    m_sheetCaption->setVisible(several);
+}
+
 void ImportDialog::showColumns()
 {
-    const int columns = int(m_match.targets.size());
-    tblColumns->clear();
-    tblColumns->setColumnCount(columns);
-    tblColumns->setRowCount(columns > 0 ? 1 : 0);
-    if (!m_table)
-        return;
-    const QStringList first = m_table->records.empty() ? QStringList() : m_table->records.front();
-    for (int c = 0; c < columns; ++c) {
-        const QString shown = c < first.size() ? first[c].simplified() : QString();
-        tblColumns->setHorizontalHeaderItem(c, new QTableWidgetItem(messages::fileColumn(qint64(c + 1), shown)));
-        auto *choice = new QComboBox(tblColumns);
-        for (int t = 0; t < kTargetCount; ++t)
-            choice->addItem(targetCaption(Target(t)));
-        choice->setCurrentIndex(int(m_match.targets[std::size_t(c)]));
-        connect(choice, &QComboBox::currentIndexChanged, this, [this, c](int index) { cboColumn_Change(c, index); });
-        tblColumns->setCellWidget(0, c, choice);
+    const QSignalBlocker quiet(lstColumns);
+    lstColumns->clear();
+    if (m_table) {
+        for (std::size_t c = 0; c < m_match.targets.size(); ++c)
+            lstColumns->addItem(QString());
+        for (int c = 0; c < lstColumns->count(); ++c)
+            showColumn(c);
     }
-    tblColumns->resizeColumnsToContents();
-    // The heading, the one row of choices and the scroll bar, whatever the columns.
-    tblColumns->resizeRowsToContents();
-    tblColumns->setFixedHeight(tblColumns->horizontalHeader()->sizeHint().height() + tblColumns->rowHeight(0)
-                               + tblColumns->horizontalScrollBar()->sizeHint().height() + 2 * tblColumns->frameWidth());
+    cboTarget->setEnabled(lstColumns->count() > 0);
+    if (lstColumns->count() > 0)
+        lstColumns->setCurrentRow(0);
+    lstColumns_Change(lstColumns->currentRow());
+}
+
+void ImportDialog::showColumn(int column)
+{
+    QListWidgetItem *item = lstColumns->item(column);
+    if (!item || !m_table)
+        return;
+    // The heading, or what the first row holds when there is none.
+    std::size_t shownRecord = m_match.headingRecord;
+    if (!m_match.headingRow) {
+        while (shownRecord < m_table->records.size() && m_table->records[shownRecord].isEmpty())
+            ++shownRecord;
+    }
+    const QStringList shownRow = shownRecord < m_table->records.size() ? m_table->records[shownRecord] : QStringList();
+    const QString shown = column < shownRow.size() ? shownRow[column].simplified() : QString();
+    item->setText(messages::columnGoesTo(messages::fileColumn(qint64(column + 1), shown),
+                                         targetCaption(m_match.targets[std::size_t(column)])));
+}
+
+void ImportDialog::lstColumns_Change(int column)
+{
+    if (column < 0 || std::size_t(column) >= m_match.targets.size())
+        return;
+    const QSignalBlocker quiet(cboTarget);
+    cboTarget->setCurrentIndex(int(m_match.targets[std::size_t(column)]));
+}
+
+void ImportDialog::cboTarget_Change(int targetIndex)
+{
+    cboColumn_Change(lstColumns->currentRow(), targetIndex);
 }
 
 void ImportDialog::cboColumn_Change(int column, int targetIndex)
@@ -224,6 +321,9 @@ void ImportDialog::cboColumn_Change(int column, int targetIndex)
     if (column < 0 || std::size_t(column) >= m_match.targets.size())
         return;
     m_match.targets[std::size_t(column)] = Target(targetIndex);
+    showColumn(column);
+    if (column == lstColumns->currentRow())
+        lstColumns_Change(column);
     m_module.guarded([&] { refresh(); });
 }
 
@@ -232,8 +332,19 @@ void ImportDialog::refresh()
     m_model.setPreview(nullptr);
     m_preview = {};
     if (m_table) {
-        QStringList notes = {messages::fileRead(m_table->encodingName, separatorName(m_table->separator)),
-                             m_match.headingRow ? messages::headingsMatched() : messages::matchedByPosition()};
+        QStringList notes;
+        if (m_table->kind != FileKind::Text)
+            notes.append(messages::workbookRead(m_table->sheets.value(m_table->sheet), workbookKindName(m_table->kind)));
+        else if (m_table->ownExport)
+            notes.append(messages::ownExportRead(m_table->encodingName));
+        else
+            notes.append(messages::fileRead(m_table->encodingName, separatorName(m_table->separator)));
+        if (!m_match.headingRow)
+            notes.append(messages::matchedByPosition());
+        else if (m_match.headingRecord > 0)
+            notes.append(messages::headingsInRow(qint64(m_match.headingRecord + 1)));
+        else
+            notes.append(messages::headingsMatched());
         if (!hasNameColumn(m_match))
             notes.append(messages::noNameColumn());
         lblFile->setText(notes.join(QLatin1Char(' ')));
@@ -272,10 +383,16 @@ QString importReport(const ImportResult &result)
     case ImportResult::Kind::Imported: break;
     }
     const StoreOutcome &outcome = result.outcome;
-    QString text = outcome.stored == 1 ? messages::oneMemberImported(outcome.firstId)
-                                       : messages::membersImported(qint64(outcome.stored), outcome.firstId, outcome.lastId);
-    if (result.onRoster + result.unusable > 0)
-        text += kCrLf + messages::rowsLeftOut(result.onRoster, result.unusable);
+    QString text = outcome.stored == 0   ? messages::nothingToImport()
+                   : outcome.stored == 1 ? messages::oneMemberImported(outcome.firstId)
+                                         : messages::membersImported(qint64(outcome.stored), outcome.firstId,
+                                                                     outcome.lastId);
+    const qint64 meanwhile = outcome.addedMeanwhile;
+    const qint64 onRoster = result.onRoster + meanwhile;
+    if (meanwhile > 0)
+        text += kCrLf + messages::rowsLeftOutMeanwhile(onRoster, meanwhile, result.unusable);
+    else if (onRoster + result.unusable > 0)
+        text += kCrLf + messages::rowsLeftOut(onRoster, result.unusable);
     if (!result.backupFile.isEmpty())
         text += kCrLf + kCrLf + messages::backupBeforeImport(QDir::toNativeSeparators(result.backupFile));
     return text;

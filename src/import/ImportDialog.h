@@ -10,11 +10,12 @@
 #include <optional>
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
+class QListWidget;
 class QPushButton;
 class QTableView;
-class QTableWidget;
 
 namespace kelvory {
 class Module1;
@@ -46,14 +47,17 @@ class ImportDialog final : public QDialog
 public:
     ImportDialog(Module1 &module, std::function<void()> refillRoster, QWidget *parent = nullptr);
 
-    // Reads the file and shows its preview; says why when it cannot be read.
-    void loadFile(const QString &path);
+    // Reads the file (of a workbook, the sheet given) and shows its preview; says why when
+    // it cannot be read.
+    void loadFile(const QString &path, int sheet = 0);
     const Preview &preview() const { return m_preview; }
 
     QLineEdit *txtFile;
     QPushButton *cmdBrowse;
+    QComboBox *cboSheet; // a workbook's sheets, shown when it has several
     QLabel *lblFile;
-    QTableWidget *tblColumns; // the file's columns, each with where it goes
+    QListWidget *lstColumns; // the file's columns, each with where it goes
+    QComboBox *cboTarget;    // where the current column goes
     QLabel *lblCounts;
     QTableView *tblPreview;
     QCheckBox *chkAddToo;
@@ -63,17 +67,24 @@ public:
 public Q_SLOTS:
     void cmdBrowse_Click();
     void txtFile_Return();
+    void cboSheet_Change(int sheet);
+    void lstColumns_Change(int column);
+    void cboTarget_Change(int targetIndex);
     void cboColumn_Change(int column, int targetIndex);
     void cmdImport_Click();
 
 private:
+    void showSheets();
     void showColumns();
+    void showColumn(int column);
     void refresh();
 
     Module1 &m_module;
     // The roster is refilled once members are stored.
     std::function<void()> m_refillRoster;
     std::optional<ImportTable> m_table;
+    QLabel *m_sheetCaption = nullptr;
+    QString m_path;
     ColumnMatch m_match;
     std::vector<RosterEntry> m_rosterEntries;
     FieldWidths m_widths = {};

@@ -3,11 +3,13 @@
 #include "import/ImportMessages.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QStringDecoder>
 
 #include <csv.h>
 #include <uchardet/uchardet.h>
 
+#include <algorithm>
 #include <array>
 #include <memory>
 
@@ -21,6 +23,54 @@ constexpr std::array<char16_t, 32> kWindows1252High = {
     0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+// UTF-16 without a byte order mark: Latin text has a zero in every other byte, at odd
+// places when little-endian. Nothing when the bytes are not UTF-16 this way.
+std::optional<bool> utf16WithoutMark(QByteArrayView bytes)
+{
+    if (bytes.size() < 2 || bytes.size() % 2 != 0)
+        return std::nullopt;
+    qsizetype even = 0, odd = 0;
+    for (qsizetype i = 0; i + 1 < bytes.size(); i += 2) {
+        even += bytes[i] == 0;
+        odd += bytes[i + 1] == 0;
+    }
+    const qsizetype pairs = bytes.size() / 2;
+    if (odd * 10 >= pairs * 3 && even * 10 < odd)
+        return true;
+    if (even * 10 >= pairs * 3 && odd * 10 < even)
+        return false;
+    return std::nullopt;
+}
+
+struct Utf8Count
+{
+    qsizetype sequences = 0; // of two bytes or more, well formed
+    qsizetype stray = 0;     // bytes beyond ASCII in no such sequence
+};
+
+Utf8Count countUtf8(QByteArrayView bytes)
+{
+    Utf8Count count;
+    for (qsizetype i = 0; i < bytes.size();) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        const int length = b < 0x80 ? 1 : b >= 0xC2 && b <= 0xDF ? 2 : b >= 0xE0 && b <= 0xEF ? 3
+                                                                  : b >= 0xF0 && b <= 0xF4 ? 4 : 0;
+        bool formed = length > 0 && i + length <= bytes.size();
+        for (int k = 1; formed && k < length; ++k)
+            formed = (static_cast<unsigned char>(bytes[i + k]) & 0xC0) == 0x80;
+        if (length == 1) {
+            ++i;
+        } else if (formed) {
+            ++count.sequences;
+            i += length;
+        } else {
+            ++count.stray;
+            ++i;
+        }
+    }
+    return count;
+}
 
 bool isUtf8(QByteArrayView bytes)
 {
@@ -82,6 +132,12 @@ int noBlank(unsigned char)
     return 0;
 }
 
+QString tooLarge(qint64 size)
+{
+    constexpr qint64 mb = 1024 * 1024;
+    return messages::isTooLarge((size + mb - 1) / mb, kLargestImportFile / mb);
+}
+
 } // namespace
 
 QString fromWindows1252(QByteArrayView bytes)
@@ -111,9 +167,26 @@ DecodedFile decodeFile(const QByteArray &bytes)
         file.encodingName = messages::utf16();
         return file;
     }
+    if (const std::optional<bool> little = utf16WithoutMark(bytes)) {
+        file.encoding = *little ? FileEncoding::Utf16LittleEndian : FileEncoding::Utf16BigEndian;
+        QStringDecoder decode(*little ? QStringConverter::Utf16LE : QStringConverter::Utf16BE);
+        file.utf8 = QString(decode(bytes)).toUtf8();
+        file.encodingName = messages::utf16();
+        return file;
+    }
     if (isUtf8(bytes)) {
         file.utf8 = bytes;
         file.encodingName = messages::utf8();
+        return file;
+    }
+    // Letters that read as UTF-8 are as many as the bytes that do not, or more: a stray
+    // byte in a UTF-8 file, which read as Windows-1252 would turn every "René" into
+    // "RenÃ©". Windows-1252 text almost never holds a letter that reads as UTF-8.
+    if (const Utf8Count count = countUtf8(bytes); count.sequences > 0 && count.sequences >= count.stray) {
+        QStringDecoder decode(QStringConverter::Utf8);
+        file.utf8 = QString(decode(bytes)).toUtf8();
+        file.encodingName = messages::utf8();
+        file.strayBytes = true;
         return file;
     }
     file.encoding = FileEncoding::CodePage;
@@ -175,8 +248,14 @@ char detectSeparator(QByteArrayView utf8)
 std::vector<QStringList> parseRecords(QByteArrayView utf8, char separator)
 {
     std::vector<QStringList> records;
+    // Every line end as LF, so that each one outside a field is one end of a record
+    // (CSV_REPALL_NL), an empty line an empty record.
+    QByteArray text = utf8.toByteArray();
+    text.replace("\r\n", "\n");
+    text.replace('\r', '\n');
+    utf8 = text;
     csv_parser parser;
-    if (csv_init(&parser, 0) != 0)
+    if (csv_init(&parser, CSV_REPALL_NL) != 0)
         throw std::bad_alloc();
     const std::unique_ptr<csv_parser, decltype(&csv_free)> release(&parser, &csv_free);
     csv_set_delim(&parser, static_cast<unsigned char>(separator));
@@ -189,31 +268,158 @@ std::vector<QStringList> parseRecords(QByteArrayView utf8, char separator)
     return records;
 }
 
+std::optional<std::vector<QStringList>> ownExportRecords(QStringView text)
+{
+    static const QString heading = QStringLiteral("Name,Address,City State Zip,Phone,Comment,,");
+    QString lines = text.toString();
+    lines.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(u'\r', u'\n');
+    const QStringList all = lines.split(u'\n');
+    if (all.isEmpty() || all.front() != heading)
+        return std::nullopt;
+    std::vector<QStringList> records;
+    QString pending;
+    for (qsizetype k = 0; k < all.size(); ++k) {
+        const QString &line = all[k];
+        if (pending.isEmpty() && line.isEmpty()) {
+            if (k + 1 < all.size()) // the end of the last line is no row
+                records.emplace_back();
+            continue;
+        }
+        // A cell with a line break, as an export written before they became blanks has it,
+        // ends its line early: the line goes on on the next.
+        pending = pending.isEmpty() ? line : pending + u'\n' + line;
+        const qsizetype commas = pending.count(u',');
+        if (commas < 6)
+            continue;
+        if (commas > 6 || !pending.endsWith(u','))
+            return std::nullopt;
+        QStringList fields = pending.split(u',');
+        fields.removeLast();
+        for (QString &field : fields) {
+            if (field.size() > 1 && field[0] == u'\'' && QStringLiteral("=+-@\t").contains(field[1]))
+                field.remove(0, 1);
+        }
+        records.push_back(std::move(fields));
+        pending.clear();
+    }
+    if (!pending.isEmpty())
+        return std::nullopt;
+    return records;
+}
+
+namespace {
+
+// A quoted field that runs on over lines that hold as many separators as a whole row: a
+// quote that opens a field and never closes where it should, swallowing the rows after it.
+void markSwallowedRows(ImportTable &table)
+{
+    qsizetype width = 0;
+    for (const QStringList &record : table.records) {
+        if (!record.isEmpty()) {
+            width = record.size();
+            break;
+        }
+    }
+    const qsizetype separators = std::max<qsizetype>(1, width - 1);
+    for (std::size_t r = 0; r < table.records.size(); ++r) {
+        qsizetype lineBreaks = 0;
+        bool swallowed = false;
+        for (const QString &field : table.records[r]) {
+            const QStringList lines = field.split(u'\n');
+            lineBreaks += lines.size() - 1;
+            for (qsizetype k = 1; k < lines.size() && !swallowed; ++k)
+                swallowed = lines[k].count(QLatin1Char(table.separator)) >= separators;
+        }
+        if (swallowed)
+            table.unusable[r] = messages::quoteRunsOn(qint64(lineBreaks));
+    }
+}
+
+} // namespace
+
 ImportTable readImportBytes(const QByteArray &bytes)
 {
     const DecodedFile file = decodeFile(bytes);
     ImportTable table;
     table.encodingName = file.encodingName;
-    table.separator = detectSeparator(file.utf8);
-    table.records = parseRecords(file.utf8, table.separator);
+    if (std::optional<std::vector<QStringList>> own = ownExportRecords(QString::fromUtf8(file.utf8))) {
+        table.ownExport = true;
+        table.records = std::move(*own);
+    } else {
+        table.separator = detectSeparator(file.utf8);
+        table.records = parseRecords(file.utf8, table.separator);
+        markSwallowedRows(table);
+    }
+    if (file.strayBytes) {
+        for (std::size_t r = 0; r < table.records.size(); ++r) {
+            if (table.records[r].join(QString()).contains(QChar::ReplacementCharacter))
+                table.unusable.try_emplace(r, messages::strayByte());
+        }
+    }
     return table;
 }
 
-ReadResult readImportFile(const QString &path)
+ReadResult readImportFile(const QString &path, int sheet)
 {
     ReadResult result;
+    // Looked at before it is opened: a device such as /dev/zero never ends, and a pipe
+    // would hold the program until something is written to it.
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile()) {
+        result.problem = info.isDir() ? messages::isAFolder() : messages::isADevice();
+        return result;
+    }
+    if (info.size() > kLargestImportFile) {
+        result.problem = tooLarge(info.size());
+        return result;
+    }
     QFile file(path);
     // Read only: the file is never changed.
     if (!file.open(QIODevice::ReadOnly)) {
         result.problem = file.errorString();
         return result;
     }
-    const QByteArray bytes = file.readAll();
+    // One byte more than may be read tells a file that grew meanwhile.
+    const QByteArray bytes = file.read(kLargestImportFile + 1);
+    if (bytes.size() > kLargestImportFile) {
+        result.problem = tooLarge(bytes.size());
+        return result;
+    }
     if (file.error() != QFileDevice::NoError) {
         result.problem = file.errorString();
         return result;
     }
-    result.table = readImportBytes(bytes);
+    file.close();
+
+    const QByteArrayView head = QByteArrayView(bytes).first(std::min<qsizetype>(bytes.size(), 4096));
+    const FileKindGuess kind = guessFileKind(path, head);
+    ImportTable table;
+    if (kind.kind == FileKind::Other) {
+        result.problem = messages::notAList(kind.seemsToBe);
+        return result;
+    }
+    if (kind.kind == FileKind::Text) {
+        table = readImportBytes(bytes);
+    } else {
+        WorkbookRead workbook = readWorkbook(path, kind.kind, sheet);
+        if (!workbook.problem.isEmpty()) {
+            result.problem = workbook.problem;
+            return result;
+        }
+        table.kind = kind.kind;
+        table.sheets = std::move(workbook.sheets);
+        table.sheet = std::clamp(sheet, 0, int(table.sheets.size()) - 1);
+        table.records = std::move(workbook.rows);
+    }
+    const bool empty = std::all_of(table.records.begin(), table.records.end(), [](const QStringList &record) {
+        return std::all_of(record.begin(), record.end(),
+                           [](const QString &field) { return field.trimmed().isEmpty(); });
+    });
+    if (empty) {
+        result.problem = messages::isEmpty();
+        return result;
+    }
+    result.table = std::move(table);
     return result;
 }
 

@@ -57,6 +57,23 @@ QString unusableBecause(const MemberFields &member, const FieldWidths &widths)
     return QString();
 }
 
+// A field's line breaks as ", ": the roster keeps one line a field, and the export one
+// line a member.
+bool joinLines(QString &field)
+{
+    if (!field.contains(u'\n') && !field.contains(u'\r'))
+        return false;
+    QString text = field;
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(u'\r', u'\n');
+    QStringList lines;
+    for (const QString &line : text.split(u'\n')) {
+        if (!line.trimmed().isEmpty())
+            lines.append(line.trimmed());
+    }
+    field = lines.join(QLatin1String(", "));
+    return true;
+}
+
 bool isEmptyRecord(const QStringList &record)
 {
     return std::all_of(record.begin(), record.end(), [](const QString &field) { return field.trimmed().isEmpty(); });
@@ -130,16 +147,22 @@ Preview makePreview(const ImportTable &table, const ColumnMatch &match, const st
     for (const RosterEntry &entry : roster)
         remember(entry.name, entry.address, 0, matchKey(entry.name), matchKey(entry.address));
 
-    const std::size_t first = match.headingRow ? 1 : 0;
+    const std::size_t first = match.headingRow ? match.headingRecord + 1 : 0;
     for (std::size_t r = first; r < table.records.size(); ++r) {
         if (isEmptyRecord(table.records[r]))
             continue;
         PreviewRow row;
         row.fileRow = int(r) + 1;
         row.member = memberFrom(table.records[r], match);
+        QStringList joined;
+        for (int k = 0; k < members::kMemberFieldCount; ++k) {
+            if (joinLines(row.member[std::size_t(k)]))
+                joined.append(messages::lineBreakStored(fieldCaption(k)));
+        }
         const QString &name = row.member[members::Name];
         const QString &address = row.member[members::Address];
-        row.note = unusableBecause(row.member, widths);
+        const auto marked = table.unusable.find(r);
+        row.note = marked != table.unusable.end() ? marked->second : unusableBecause(row.member, widths);
         if (!row.note.isEmpty()) {
             row.verdict = Verdict::Unusable;
         } else {
@@ -172,19 +195,25 @@ Preview makePreview(const ImportTable &table, const ColumnMatch &match, const st
             if (row.verdict != Verdict::OnRoster)
                 remember(name, address, row.fileRow, nameKey, addressKey);
         }
+        if (!joined.isEmpty() && row.verdict != Verdict::Unusable) {
+            joined.prepend(row.note);
+            joined.removeAll(QString());
+            row.note = joined.join(QLatin1String("; "));
+        }
         ++preview.counts[std::size_t(row.verdict)];
         preview.rows.push_back(std::move(row));
     }
     return preview;
 }
 
-std::vector<MemberFields> membersToStore(const Preview &preview, bool alreadyOnRosterToo)
+std::vector<MemberToStore> membersToStore(const Preview &preview, bool alreadyOnRosterToo)
 {
-    std::vector<MemberFields> members;
+    std::vector<MemberToStore> members;
     for (const PreviewRow &row : preview.rows) {
-        if (row.verdict == Verdict::Added || row.verdict == Verdict::PossiblyOnRoster
-            || (alreadyOnRosterToo && row.verdict == Verdict::OnRoster))
-            members.push_back(row.member);
+        if (row.verdict == Verdict::Added || row.verdict == Verdict::PossiblyOnRoster)
+            members.push_back({row.member, true});
+        else if (alreadyOnRosterToo && row.verdict == Verdict::OnRoster)
+            members.push_back({row.member, false});
     }
     return members;
 }

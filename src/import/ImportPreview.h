@@ -43,17 +43,26 @@ struct Preview
     bool headingRow = false;
 };
 
-// Every row of the file (but rows with nothing in them) with its verdict: unusable (no
-// name, a text the database cannot store exactly, a value longer than its column holds);
+// Every row of the file below its heading row (but rows with nothing in them) with its
+// verdict: unusable (marked so by the reading, no name, a text the database cannot store
+// exactly, a value longer than its column holds); a field's line breaks become ", ";
 // already on the roster (the same name and the same address as a member, or as an earlier
 // row of the file); possibly on the roster (the same name at another address, or the same
 // address with the same words of the name in another order); else added.
 Preview makePreview(const ImportTable &table, const ColumnMatch &match, const std::vector<RosterEntry> &roster,
                     const FieldWidths &widths);
 
+struct MemberToStore
+{
+    MemberFields fields;
+    // Not on the roster when the preview was made: left out if another workstation has
+    // added the same member since.
+    bool leftOutIfOnRosterNow = true;
+};
+
 // The members the import stores: those to be added, and those already on the roster
 // when the operator asks for them too.
-std::vector<MemberFields> membersToStore(const Preview &preview, bool alreadyOnRosterToo);
+std::vector<MemberToStore> membersToStore(const Preview &preview, bool alreadyOnRosterToo);
 
 // "12 to be added, 3 already on the roster, 1 possibly on the roster, 2 unusable".
 QString previewCounts(const Preview &preview);

@@ -90,7 +90,16 @@ QString importBackupFileName(const QDateTime &when)
     return QStringLiteral("Kelvory-") + when.toString(QStringLiteral("yyyy-MM-dd-HHmmss")) + QStringLiteral(".db");
 }
 
-StoreOutcome storeMembers(changes::ChangeStore &store, const std::vector<MemberFields> &members)
+namespace {
+
+QString duplicateKey(const QString &name, const QString &address)
+{
+    return matchKey(name) + QChar(0) + matchKey(address);
+}
+
+} // namespace
+
+StoreOutcome storeMembers(changes::ChangeStore &store, const std::vector<MemberToStore> &candidates)
 {
     StoreOutcome outcome;
     database::Connection &connection = store.connection;
@@ -100,6 +109,20 @@ StoreOutcome storeMembers(changes::ChangeStore &store, const std::vector<MemberF
         outcome.idTaken = chosen.id;
         return outcome;
     }
+    // Read after the id lock, so that a member another workstation adds now waits for us.
+    QSet<QString> onRosterNow;
+    for (const RosterEntry &entry : rosterEntries(connection))
+        onRosterNow.insert(duplicateKey(entry.name, entry.address));
+    std::vector<MemberFields> members;
+    for (const MemberToStore &candidate : candidates) {
+        if (candidate.leftOutIfOnRosterNow
+            && onRosterNow.contains(duplicateKey(candidate.fields[members::Name], candidate.fields[members::Address])))
+            ++outcome.addedMeanwhile;
+        else
+            members.push_back(candidate.fields);
+    }
+    if (members.empty())
+        return outcome;
     const QSet<qint64> held = heldRecordIds(connection);
     const QVariant date = connection.dateValue(database::sql::kJournalTable, database::sql::kJournalDateColumn,
                                                store.today);
@@ -129,7 +152,7 @@ StoreOutcome storeMembers(changes::ChangeStore &store, const std::vector<MemberF
 ImportResult importMembers(Module1 &module, const Preview &preview, bool alreadyOnRosterToo)
 {
     ImportResult result;
-    const std::vector<MemberFields> members = membersToStore(preview, alreadyOnRosterToo);
+    const std::vector<MemberToStore> members = membersToStore(preview, alreadyOnRosterToo);
     if (members.empty()) {
         result.kind = ImportResult::Kind::NothingToImport;
         return result;
@@ -164,6 +187,11 @@ ImportResult importMembers(Module1 &module, const Preview &preview, bool already
             QFile::remove(result.backupFile);
         result.backupFile.clear();
         return result;
+    }
+    // Every member was added from another workstation meanwhile: nothing changed here.
+    if (result.outcome.stored == 0 && !result.backupFile.isEmpty()) {
+        QFile::remove(result.backupFile);
+        result.backupFile.clear();
     }
     result.onRoster = alreadyOnRosterToo ? 0 : preview.counts[std::size_t(Verdict::OnRoster)];
     result.unusable = preview.counts[std::size_t(Verdict::Unusable)];

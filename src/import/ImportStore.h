@@ -39,6 +39,8 @@ struct StoreOutcome
     int stored = 0;
     qint64 firstId = 0;
     qint64 lastId = 0;
+    // Left out: added from another workstation between the preview and the import.
+    int addedMeanwhile = 0;
     // The id that kept the members from being stored: the one after the largest, held
     // already. Nothing was stored then.
     std::optional<qint64> idTaken;
@@ -47,7 +49,9 @@ struct StoreOutcome
 // Stores the members in one transaction: each with the record id Add New would give it
 // (the first chosen as Add New chooses, the next ones after it, passing over ids that
 // are held) and its journal row, as Add New writes it. A failure rolls everything back.
-StoreOutcome storeMembers(changes::ChangeStore &store, const std::vector<MemberFields> &members);
+// Inside the transaction the roster is read again: a member that is on it by now (another
+// workstation added it after the preview) is left out, if it may be.
+StoreOutcome storeMembers(changes::ChangeStore &store, const std::vector<MemberToStore> &members);
 
 // What the Import command did, for the dialog to say.
 struct ImportResult

@@ -1,9 +1,5 @@
 #include "output/Export.h"
 
-#include "output/OutputMessages.h"
-#include "startup/Module1.h"
-
-#include <QDir>
 #include <QSaveFile>
 #include <QStringEncoder>
 
@@ -11,12 +7,42 @@ namespace kelvory::output {
 
 namespace {
 
-// One field at `out`: the cell without its commas, then the comma that ends every field.
-QChar *writeExportField(QChar *out, QStringView cell)
+// The first character the spreadsheet program sees: one of these starts a formula (or,
+// for a tab or a carriage return, hides what follows it), so the field is written as text.
+bool opensAsFormula(QStringView cell)
 {
     for (const QChar ch : cell) {
-        if (ch != u',')
-            *out++ = ch;
+        if (ch == u',')
+            continue;
+        return ch == u'=' || ch == u'+' || ch == u'-' || ch == u'@' || ch == u'\t' || ch == u'\r';
+    }
+    return false;
+}
+
+// One field at `out`: the cell without its commas, a line break (CR LF, CR or LF) as one
+// blank so that the member stays on one line, then the comma that ends every field.
+QChar *writeExportField(QChar *out, QStringView cell)
+{
+    if (opensAsFormula(cell))
+        *out++ = u'\'';
+    const qsizetype size = cell.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const QChar ch = cell[i];
+        if (ch == u',')
+            continue;
+        if (ch == u'\r' || ch == u'\n') {
+            // CR LF is one break, the commas between them being gone.
+            if (ch == u'\r') {
+                qsizetype next = i + 1;
+                while (next < size && cell[next] == u',')
+                    ++next;
+                if (next < size && cell[next] == u'\n')
+                    i = next;
+            }
+            *out++ = u' ';
+            continue;
+        }
+        *out++ = ch;
     }
     *out++ = u',';
     return out;
@@ -27,7 +53,7 @@ QChar *writeExportField(QChar *out, QStringView cell)
 void appendExportField(QString &line, QStringView cell)
 {
     const qsizetype at = line.size();
-    line.resize(at + cell.size() + 1);
+    line.resize(at + cell.size() + 2);
     const QChar *end = writeExportField(line.data() + at, cell);
     line.truncate(end - line.constData());
 }
@@ -39,7 +65,7 @@ QString exportText(const CellSource &grid)
     qsizetype length = 0;
     for (int r = 0; r < rows; ++r) {
         for (int c = 0; c < cols; ++c)
-            length += grid.cell(r, c).size() + 1;
+            length += grid.cell(r, c).size() + 2; // an apostrophe, at most, and the comma
         length += 2;
     }
     // Written in place: a roster of 100,000 members is 600,000 cells, and an append call
@@ -88,17 +114,11 @@ std::optional<QString> writeExportFile(const QString &path, const QByteArray &by
     return std::nullopt;
 }
 
-void exportRoster(Module1 &module, const CellSource &grid)
+ExportOutcome exportRoster(const QString &path, const CellSource &grid)
 {
-    const QString path = module.exportFilePath();
-    const QString nativePath = QDir::toNativeSeparators(path);
-    if (const std::optional<QString> problem = writeExportFile(path, exportBytes(grid))) {
-        module.MsgBox(messages::rosterNotExported(nativePath, *problem), MB_OK | MB_ICONERROR);
-        return;
-    }
-    if (module.MsgBox(messages::dataIsReady(nativePath), MB_OKCANCEL) == IDCANCEL)
-        return;
-    module.services().shell->openFile(path);
+    if (std::optional<QString> problem = writeExportFile(path, exportBytes(grid)))
+        return {ExportOutcome::Kind::NotWritten, std::move(*problem)};
+    return {};
 }
 
 } // namespace kelvory::output

@@ -7,14 +7,12 @@
 
 #include <optional>
 
-namespace kelvory {
-class Module1;
-}
-
 namespace kelvory::output {
 
 // One field of the export: the cell's text without its commas, then the separating
-// comma. Nothing else is changed: no quoting, no trimming.
+// comma. A cell that a spreadsheet would take for a formula (its first character =, +, -,
+// @, a tab or a carriage return) gets a leading apostrophe, and a line break in it is one
+// blank; nothing else is changed: no quoting, no trimming.
 void appendExportField(QString &line, QStringView cell);
 
 // The whole export as text: one line per grid row, heading row first, every line
@@ -27,8 +25,15 @@ QByteArray exportBytes(const CellSource &grid);
 // only once complete. Returns why it could not, or nothing.
 std::optional<QString> writeExportFile(const QString &path, const QByteArray &bytes);
 
-// Xcel Export: writes the roster grid to ExcelExport.csv, tells the operator where to
-// find it and, unless cancelled, opens it with the program the system associates with it.
-void exportRoster(Module1 &module, const CellSource &grid);
+// What writing the export came to; the window tells the operator.
+struct ExportOutcome
+{
+    enum class Kind { Ready, NotWritten };
+    Kind kind = Kind::Ready;
+    QString problem; // NotWritten: why the file cannot be written
+};
+
+// Xcel Export's file: the roster grid written to `path` (ExcelExport.csv) whole, or not at all.
+ExportOutcome exportRoster(const QString &path, const CellSource &grid);
 
 } // namespace kelvory::output

@@ -3,7 +3,6 @@
 #include "database/MemberFields.h"
 #include "output/OutputMessages.h"
 #include "output/PrinterQueue.h"
-#include "startup/Module1.h"
 
 #include <QDir>
 #include <QFontMetricsF>
@@ -176,20 +175,15 @@ std::optional<QString> printRoster(QPrinter &printer, const CellSource &grid, bo
     return std::nullopt;
 }
 
-void PrintRoster(Module1 &module, const CellSource &grid, bool withLines)
+PrintOutcome PrintRoster(PrinterQueue *queue, const QString &jobName, const CellSource &grid, bool withLines)
 {
-    PrinterQueue *queue = module.services().printers;
     const std::unique_ptr<QPrinter> printer = queue ? queue->defaultPrinter() : nullptr;
-    if (!printer) {
-        module.MsgBox(messages::noDefaultPrinter(), MB_OK | MB_ICONERROR);
-        return;
-    }
-    printer->setDocName(module.deployment().title);
-    if (const std::optional<QString> problem = printRoster(*printer, grid, withLines)) {
-        module.MsgBox(*problem, MB_OK | MB_ICONERROR);
-        return;
-    }
-    module.MsgBox(messages::dataSentToPrinter(), MB_OK);
+    if (!printer)
+        return {PrintOutcome::Kind::NoDefaultPrinter, {}};
+    printer->setDocName(jobName);
+    if (std::optional<QString> problem = printRoster(*printer, grid, withLines))
+        return {PrintOutcome::Kind::NotPrinted, std::move(*problem)};
+    return {};
 }
 
 } // namespace kelvory::output

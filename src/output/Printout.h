@@ -16,8 +16,9 @@ class QFontMetricsF;
 class QPrinter;
 
 namespace kelvory {
-class Module1;
+class PrinterQueue;
 }
+
 namespace kelvory::output {
 
 inline constexpr int kPrintPointSize = 10;
@@ -82,8 +83,16 @@ double averageCharacterWidth(const QFontMetricsF &metrics);
 // when the printer did not take the job; nothing when it did.
 std::optional<QString> printRoster(QPrinter &printer, const CellSource &grid, bool withLines);
 
-// PRINT: prints the roster grid on the default printer and says so, or says why not.
-void PrintRoster(Module1 &module, const CellSource &grid, bool withLines);
+// What PRINT came to; the window tells the operator.
+struct PrintOutcome
+{
+    enum class Kind { Sent, NoDefaultPrinter, NotPrinted };
+    Kind kind = Kind::Sent;
+    QString problem; // NotPrinted: what went wrong, as the operator is told it
+};
+
+// PRINT: prints the roster grid on the queue's default printer, the job named `jobName`.
+PrintOutcome PrintRoster(PrinterQueue *queue, const QString &jobName, const CellSource &grid, bool withLines);
 
 // The printer as a message names it: its name, or the file a PDF printer writes, in quotes.
 QString printerLabel(const QPrinter &printer);

@@ -24,9 +24,11 @@
 #include "startup/Admission.h"
 #include "startup/DailyBackup.h"
 #include "startup/Module1.h"
+#include "startup/StartupMessages.h"
 #include "startup/VersionCheck.h"
 
 #include <QAction>
+#include <QDir>
 #include <QApplication>
 #include <QHeaderView>
 #include <QLabel>
@@ -323,7 +325,7 @@ void RosterForm::paintEvent(QPaintEvent *event)
 void RosterForm::Form_Load()
 {
     BusyCursor busy;
-    admission::admitOperator(m_module);
+    AdmitOperator();
 
     const Deployment &d = m_module.deployment();
     Label3->setText(QStringLiteral("Version %1.%2.%3").arg(d.versionMajor).arg(d.versionMinor).arg(d.versionRevision));
@@ -336,6 +338,49 @@ void RosterForm::Form_Load()
     }
 
     version::versionCheck(m_module, d.versionMajor, [this] { FillRoster(); });
+}
+
+void RosterForm::AdmitOperator()
+{
+    namespace said = startup::messages;
+    using Known = admission::KnownOperator::Kind;
+    const admission::KnownOperator known = admission::checkKnownOperator(m_module);
+    switch (known.kind) {
+    case Known::Admitted:
+        m_module.OperatorFirstName = known.name;
+        return;
+    case Known::Barred:
+        m_module.OperatorFirstName = known.name;
+        m_module.MsgBox(said::notAuthorized(), MB_OK | MB_ICONERROR);
+        m_module.End(0);
+    case Known::UserFileUnusable:
+        m_module.MsgBox(said::userFileUnusable(QDir::toNativeSeparators(m_module.userFilePath()), known.why),
+                        MB_OK | MB_ICONERROR);
+        m_module.End(1);
+    case Known::FirstRun:
+        break;
+    }
+
+    for (;;) {
+        const QString answer = m_module.InputBox(said::firstRunPrompt()).value_or(QString());
+        const admission::FirstNameCheck check = admission::checkFirstName(answer);
+        switch (check.kind) {
+        case admission::FirstNameCheck::Kind::Usable:
+            m_module.OperatorFirstName = answer;
+            admission::registerOperator(m_module, answer);
+            return;
+        case admission::FirstNameCheck::Kind::Empty:
+            m_module.MsgBox(said::noFirstName(), MB_OK | MB_ICONERROR);
+            m_module.End(0);
+        case admission::FirstNameCheck::Kind::Unstorable:
+            m_module.MsgBox(said::firstNameUnstorable(check.character), MB_OK | MB_ICONERROR);
+            m_module.End(0);
+        case admission::FirstNameCheck::Kind::NotReadBack:
+            // Nothing is written yet: the operator types the name again.
+            m_module.MsgBox(said::firstNameUnreadable(), MB_OK | MB_ICONERROR);
+            break;
+        }
+    }
 }
 
 void RosterForm::FillRoster()
@@ -472,7 +517,21 @@ void RosterForm::Command4_Click()
 
 void RosterForm::Command5_Click()
 {
-    m_module.guarded([&] { output::PrintRoster(m_module, FlexGridSource(*Grid1), Option1->isChecked()); });
+    m_module.guarded([&] {
+        const output::PrintOutcome printed = output::PrintRoster(
+            m_module.services().printers, m_module.deployment().title, FlexGridSource(*Grid1), Option1->isChecked());
+        switch (printed.kind) {
+        case output::PrintOutcome::Kind::Sent:
+            m_module.MsgBox(output::messages::dataSentToPrinter(), MB_OK);
+            break;
+        case output::PrintOutcome::Kind::NoDefaultPrinter:
+            m_module.MsgBox(output::messages::noDefaultPrinter(), MB_OK | MB_ICONERROR);
+            break;
+        case output::PrintOutcome::Kind::NotPrinted:
+            m_module.MsgBox(printed.problem, MB_OK | MB_ICONERROR);
+            break;
+        }
+    });
 }
 
 void RosterForm::Command6_Click()
@@ -518,7 +577,21 @@ void RosterForm::Command8_Click()
 
 void RosterForm::Command12_Click()
 {
-    m_module.guarded([&] { output::exportRoster(m_module, FlexGridSource(*Grid1)); });
+    m_module.guarded([&] {
+        const QString path = m_module.exportFilePath();
+        const QString shownPath = QDir::toNativeSeparators(path);
+        const output::ExportOutcome written = output::exportRoster(path, FlexGridSource(*Grid1));
+        if (written.kind == output::ExportOutcome::Kind::NotWritten) {
+            m_module.MsgBox(output::messages::rosterNotExported(shownPath, written.problem), MB_OK | MB_ICONERROR);
+            return;
+        }
+        if (m_module.MsgBox(output::messages::dataIsReady(shownPath), MB_OKCANCEL) == IDCANCEL)
+            return;
+        // Without a program for the file the request comes back refused: the operator is
+        // told where the file is rather than left waiting for a spreadsheet.
+        if (!m_module.services().shell->openFile(path))
+            m_module.MsgBox(output::messages::exportNotOpened(shownPath), MB_OK);
+    });
 }
 
 void RosterForm::mnuMailingLabels_Click()

@@ -91,6 +91,9 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    // The load sequence's first step: admits the operator by first name (asking for it at
+    // the first run), or ends the process. Sets OperatorFirstName.
+    void AdmitOperator();
     void buildControls();
     // A command that runs statements: the busy cursor while it runs, under the standard error report.
     void whileBusy(const std::function<void()> &work);

@@ -129,12 +129,6 @@ bool statusBars(const QVariant &status)
 
 namespace {
 
-[[noreturn]] void unusableUserFile(Module1 &module, const QString &path, const QString &why)
-{
-    module.MsgBox(messages::userFileUnusable(QDir::toNativeSeparators(path), why), MB_OK | MB_ICONERROR);
-    module.End(1);
-}
-
 QString whyUnusable(const UserFileName &read)
 {
     switch (read.problem) {
@@ -162,50 +156,44 @@ void writeUserFile(const QString &path, const QString &firstName)
 
 } // namespace
 
-void admitOperator(Module1 &module)
+KnownOperator checkKnownOperator(Module1 &module)
 {
+    KnownOperator known;
     const QString path = module.userFilePath();
+    if (!QFileInfo::exists(path))
+        return known;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {KnownOperator::Kind::UserFileUnusable, {}, messages::userFileEmptyOrUnreadable()};
+    const UserFileName read = readUserFileName(file.readAll());
+    if (read.problem != UserFileName::Problem::None)
+        return {KnownOperator::Kind::UserFileUnusable, {}, whyUnusable(read)};
+    file.close();
+    known.name = read.name;
+    database::ResultSet status = module.connection.query(database::sql::kSelectStatus, {known.name});
+    known.kind = !status.eof() && statusBars(status.field(0)) ? KnownOperator::Kind::Barred
+                                                              : KnownOperator::Kind::Admitted;
+    return known;
+}
 
-    if (QFileInfo::exists(path)) {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            unusableUserFile(module, path, messages::userFileEmptyOrUnreadable());
-        const UserFileName read = readUserFileName(file.readAll());
-        if (read.problem != UserFileName::Problem::None)
-            unusableUserFile(module, path, whyUnusable(read));
-        file.close();
-        module.OperatorFirstName = read.name;
-
-        database::ResultSet status = module.connection.query(database::sql::kSelectStatus, {module.OperatorFirstName});
-        if (!status.eof() && statusBars(status.field(0))) {
-            module.MsgBox(messages::notAuthorized(), MB_OK | MB_ICONERROR);
-            module.End(0);
-        }
-        return;
-    }
-
-    const QString answer = module.InputBox(messages::firstRunPrompt()).value_or(QString());
-    if (answer.isEmpty()) {
-        module.MsgBox(messages::noFirstName(), MB_OK | MB_ICONERROR);
-        module.End(0);
-    }
+FirstNameCheck checkFirstName(const QString &answer)
+{
+    if (answer.isEmpty())
+        return {FirstNameCheck::Kind::Empty, {}};
     const QString problem = database::unstorableCharacter(answer);
-    if (!problem.isEmpty()) {
-        module.MsgBox(messages::firstNameUnstorable(problem), MB_OK | MB_ICONERROR);
-        module.End(0);
-    }
-    // A name that the file could not give back at the next start (one that begins with a
-    // double quote, or holds a line break) would shut the operator out or change who the
-    // journal names; it is refused before anything is written.
-    if (!firstNameFromContent(userFileContent(answer)) || answer.contains(QLatin1Char('\r'))
-        || answer.contains(QLatin1Char('\n'))) {
-        module.MsgBox(messages::firstNameUnreadable(), MB_OK | MB_ICONERROR);
-        module.End(0);
-    }
-    module.OperatorFirstName = answer;
-    writeUserFile(path, answer);
-    module.connection.executeWithDate(database::sql::kInsertStatus,
-                                      {module.OperatorFirstName, QStringLiteral("1"), QVariant()},
+    if (!problem.isEmpty())
+        return {FirstNameCheck::Kind::Unstorable, problem};
+    // What the next start will read is what the journal names: anything else would put
+    // another operator's name (who may be barred) on every row.
+    if (readUserFileName(userFileContent(answer)).name != answer)
+        return {FirstNameCheck::Kind::NotReadBack, {}};
+    return {};
+}
+
+void registerOperator(Module1 &module, const QString &firstName)
+{
+    writeUserFile(module.userFilePath(), firstName);
+    module.connection.executeWithDate(database::sql::kInsertStatus, {firstName, QStringLiteral("1"), QVariant()},
                                       database::sql::kStatusTable, database::sql::kStatusDateColumn, module.today());
 }
 

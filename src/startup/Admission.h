@@ -47,8 +47,30 @@ std::optional<QString> firstNameFromContent(const QByteArray &content);
 bool statusBars(const QVariant &status);
 
 
-// Admits the operator by first name, or ends the process. Sets OperatorFirstName.
-void admitOperator(Module1 &module);
+// What User.txt and the operator's status row say at a start.
+struct KnownOperator
+{
+    enum class Kind { FirstRun, Admitted, Barred, UserFileUnusable };
+    Kind kind = Kind::FirstRun;
+    QString name; // Admitted, Barred: the first name read from User.txt
+    QString why;  // UserFileUnusable: why, as the operator is told it
+};
+// Reads User.txt, when there is one, and looks its name up in memberstatus.
+KnownOperator checkKnownOperator(Module1 &module);
+
+// Whether a first run's answer can be the operator's first name.
+struct FirstNameCheck
+{
+    // NotReadBack: User.txt could not give the name back as typed (a double quote or a
+    // line break in it), so the next start would journal under another name.
+    enum class Kind { Usable, Empty, Unstorable, NotReadBack };
+    Kind kind = Kind::Usable;
+    QString character; // Unstorable: what cannot be stored, as the operator is told it
+};
+FirstNameCheck checkFirstName(const QString &answer);
+
+// The first run's registration: User.txt written, then the operator's status row.
+void registerOperator(Module1 &module, const QString &firstName);
 
 } // namespace admission
 } // namespace kelvory

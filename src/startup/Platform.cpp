@@ -6,7 +6,9 @@
 #include <QInputDialog>
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
+#include <QStandardPaths>
 
 #include <cstdio>
 #include <cstdlib>
@@ -116,7 +118,28 @@ bool DesktopShell::openUrl(const QUrl &address)
 
 bool DesktopShell::openFile(const QString &path)
 {
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    // Qt hands the file to xdg-open and looks no further; xdg-open ends at once with a
+    // failure when no program is set for the file's type, so its end is waited for a
+    // moment. A program it starts itself may keep it running: that counts as opened.
+    const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    if (opener.isEmpty())
+        return false;
+    auto *process = new QProcess(qApp);
+    process->setProcessChannelMode(QProcess::ForwardedChannels);
+    QObject::connect(process, &QProcess::finished, process, &QObject::deleteLater);
+    // As Qt hands it on: a file: address, encoded.
+    process->start(opener, {QString::fromLatin1(QUrl::fromLocalFile(path).toEncoded())});
+    if (!process->waitForStarted()) {
+        process->deleteLater();
+        return false;
+    }
+    if (process->waitForFinished(3000))
+        return process->exitStatus() == QProcess::NormalExit && process->exitCode() == 0;
+    return true;
+#else
     return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+#endif
 }
 
 void ImmediateEnd::end(int exitCode)

@@ -32,5 +32,18 @@ if command == "walk":
     print(f"{sys.argv[3]}: {len(controls)} focusable controls: "
           + ", ".join(f"{n.getRoleName()} {n.name!r}" for n in controls))
     sys.exit(f"without a name: {unnamed}" if unnamed else 0)
-hit = next((n for w in app for n in nodes(w) if n is not w and n.getState().contains(pyatspi.STATE_FOCUSED)), None)
+
+
+def has_focus(node):
+    """Qt marks a list's current item focused even when the focus is elsewhere: an item
+    counts only while its list has the focus."""
+    if not node.getState().contains(pyatspi.STATE_FOCUSED):
+        return False
+    if node.getRole() == pyatspi.ROLE_LIST_ITEM and node.parent is not None:
+        return node.parent.getState().contains(pyatspi.STATE_FOCUSED)
+    return True
+
+
+# The innermost: a container that holds the focus may say it is focused too.
+hit = next(reversed([n for w in app for n in nodes(w) if n is not w and has_focus(n)]), None)
 print(f"{hit.getRoleName()}: {hit.name}" if hit else "nothing has the focus")

@@ -487,33 +487,6 @@ backup_ok "$backups/Kelvory-$today.db"
 expect "files in Backups" "$(ls "$backups")" "Kelvory-2000-01-01.db
 Kelvory-$today.db"
 
-step "Import Members (Ctrl+I): a small list, its first member already on the roster"
-printf '%s\r\n' 'Last Name,First Name,Street,City,State,ZIP,Phone' \
-  'Abbott,Helen,"12 Main St, Apt 4",Calvessa,OR,97301,503-555-0142' \
-  'Quinn,Rosa,3 Oak Ave,Salem,OR,97302,503-555-0171' \
-  'Young,Ed,,Keizer,OR,97303,' > "$work/club-list.csv"
-cp "$work/club-list.csv" "$work/club-list.before"
-xdotool windowfocus --sync "$main3"
-xdotool key ctrl+i
-import_dialog=$(wait_window "$third" '^Import Members$' 15)
-xdotool windowfocus --sync "$import_dialog"
-xdotool type --delay 8 -- "$work/club-list.csv"
-xdotool key Return # reads the file and shows the preview; imports nothing yet
-sleep 1
-expect "members before Import is pressed" "$(member_count)" 6
-shot "$import_dialog" e2e-import-dialog
-xdotool key alt+i
-answer_dialog "$third" "$APP_TITLE" Return # "2 members were imported ..."
-wait_gone "$import_dialog"
-expect "imported members" "$(sql 'select * from members where recordid > 7 order by recordid')" \
-  "Quinn, Rosa|3 Oak Ave|Salem, OR 97302|503-555-0171||8
-Young, Ed||Keizer, OR 97303|||9"
-cmp "$work/club-list.csv" "$work/club-list.before" || fail "the import changed the file it read"
-import_copy=$(ls "$backups" | grep -E '^Kelvory-[0-9]{4}-[0-9]{2}-[0-9]{2}-[0-9]{6}\.db$' || true)
-[ -n "$import_copy" ] || fail "no copy of the database made before the import: $(ls "$backups")"
-expect "members in the copy made before the import" "$(sqlite3 "$backups/$import_copy" 'select count(*) from members')" 6
-
-# ---------------------------------------------------------------------------------------
 # a11y ...: a11y_walk.py, bounded. walk_named PID TITLE: no unnamed focusable control there.
 a11y() { timeout 30 "$PYTHON" "$here/a11y_walk.py" "$@"; }
 walk_named() { a11y walk "$1" "$2" || fail "a control of \"$2\" has no name"; }
@@ -530,6 +503,57 @@ tab_to() {
   done
   fail "${key:-waiting} did not reach \"$2\" (last: \"$heard\")"
 }
+step "Import Members (Ctrl+I) by keys alone: a workbook with a title line, its first member already on the roster"
+# An .xlsx as a spreadsheet program saves it, its cells as inline texts, made here with
+# Python's own zip module.
+"$PYTHON" - "$work/club-list.xlsx" << 'PY'
+import sys
+import zipfile
+from xml.sax.saxutils import escape
+
+main = 'xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"'
+rows = [["Members 2026"], [], ["Last Name", "First Name", "Street", "City", "State", "Post Code", "Phone"],
+        ["Abbott", "Helen", "12 Main St, Apt 4", "Calvessa", "OR", "97301", "503-555-0142"],
+        ["Quinn", "Rosa", "3 Oak Ave", "Salem", "OR", "97302", "503-555-0171"],
+        ["Young", "Ed", "", "Keizer", "OR", "97303", ""]]
+cells = lambda r, row: "".join(f'<c r="{chr(65 + c)}{r}" t="inlineStr"><is><t>{escape(v)}</t></is></c>'
+                               for c, v in enumerate(row) if v)
+sheet = "".join(f'<row r="{r}">{cells(r, row)}</row>' for r, row in enumerate(rows, 1) if row)
+with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED) as z:
+    z.writestr("[Content_Types].xml", '<Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types"/>')
+    z.writestr("xl/workbook.xml", f'<workbook {main} xmlns:r="http://schemas.openxmlformats.org/officeDocument/'
+               '2006/relationships"><sheets><sheet name="Members" sheetId="1" r:id="rId1"/></sheets></workbook>')
+    z.writestr("xl/_rels/workbook.xml.rels", '<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/'
+               'relationships"><Relationship Id="rId1" Target="worksheets/sheet1.xml"/></Relationships>')
+    z.writestr("xl/worksheets/sheet1.xml", f"<worksheet {main}><sheetData>{sheet}</sheetData></worksheet>")
+PY
+cp "$work/club-list.xlsx" "$work/club-list.before"
+xdotool windowfocus --sync "$main3"
+xdotool key ctrl+i
+import_dialog=$(wait_window "$third" '^Import Members$' 15)
+xdotool windowfocus --sync "$import_dialog"
+xdotool type --delay 8 -- "$work/club-list.xlsx"
+xdotool key Return # reads the file and shows the preview; imports nothing yet
+sleep 1
+expect "members before Import is pressed" "$(member_count)" 6
+shot "$import_dialog" e2e-import-dialog
+walk_named "$third" "Import Members"
+# The list says each column's match; the choice beside it holds the current one's.
+tab_to "$third" "list item: Column 1: Last Name → Last name"
+tab_to "$third" "combo box: Last name"
+tab_to "$third" "table: Rows of the file"
+tab_to "$third" "push button: Import"
+xdotool key space
+answer_dialog "$third" "$APP_TITLE" Return # "2 members were imported ..."
+wait_gone "$import_dialog"
+expect "imported members" "$(sql 'select * from members where recordid > 7 order by recordid')" \
+  "Quinn, Rosa|3 Oak Ave|Salem, OR 97302|503-555-0171||8
+Young, Ed||Keizer, OR 97303|||9"
+cmp "$work/club-list.xlsx" "$work/club-list.before" || fail "the import changed the file it read"
+import_copy=$(ls "$backups" | grep -E '^Kelvory-[0-9]{4}-[0-9]{2}-[0-9]{2}-[0-9]{6}\.db$' || true)
+[ -n "$import_copy" ] || fail "no copy of the database made before the import: $(ls "$backups")"
+expect "members in the copy made before the import" "$(sqlite3 "$backups/$import_copy" 'select count(*) from members')" 6
+
 step "by keys alone, as a screen reader hears it: every control named; Zimmer found, his phone edited, Update"
 xdotool windowfocus --sync "$main3"
 walk_named "$third" "Calvessa Senior Citizens Cluub Members"
