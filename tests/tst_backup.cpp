@@ -31,6 +31,8 @@ private Q_SLOTS:
     void olderCopiesAreKeptByDayWeekAndMonth();
     void theKeepingRule_data();
     void theKeepingRule();
+    void theKeepingRuleAgainstTheClock_data();
+    void theKeepingRuleAgainstTheClock();
     void aDamagedFileIsToldAndPushesOutNoGoodCopy();
     void aCopyThatCannotBeMadeIsReportedOnce();
     void aCopyBrokenOffLeavesNoFileAndKeepsTheOthers();
@@ -126,12 +128,12 @@ void TestBackup::olderCopiesAreKeptByDayWeekAndMonth()
         QCOMPARE(fileBytes(QDir(folder()).filePath(name)), QByteArray("not a copy"));
     QCOMPARE(fileBytes(QDir(folder()).filePath(older.at(11))), QByteArray("older copy 12"));
 
-    // The pruning by itself: today's copy stays even when newer ones (a clock set wrong) outnumber it.
+    // The pruning by itself: while newer ones (a clock set wrong) are there, nothing goes.
     for (int i = 1; i <= 3; ++i)
         writeFile(QDir(folder()).filePath(database::backupFileName(QDate::currentDate().addYears(i))), "future");
     const QStringList removed = database::pruneBackups(folder(), {3, 0, 0}, QDate::currentDate());
-    QCOMPARE(removed, kept.mid(1));
-    QCOMPARE(database::backupsIn(folder()).size(), 4);
+    QCOMPARE(removed, QStringList());
+    QCOMPARE(database::backupsIn(folder()).size(), 10);
     QVERIFY(QFileInfo::exists(today()));
 }
 
@@ -148,11 +150,11 @@ void TestBackup::theKeepingRule_data()
         << QStringList{"2026-12-06", "2026-11-29", "2026-11-22", "2026-11-15", "2026-11-08", "2026-11-01",
                        "2026-10-25", "2026-09-27", "2026-08-30", "2026-07-26", "2026-06-28", "2026-05-31",
                        "2026-04-26", "2026-03-29", "2026-02-22", "2026-01-25"};
-    // Copies of a clock set wrong count among the newest, but not for this week or month.
-    QTest::newRow("copies dated ahead of the clock")
-        << QDate(2026, 12, 1) << QDate(2026, 12, 20) << 1
-        << QStringList{"2026-12-20", "2026-12-19", "2026-12-18", "2026-12-17", "2026-12-16", "2026-12-15",
-                       "2026-12-14", "2026-12-09", "2026-12-06"};
+    // While copies are dated ahead of the clock, no rule can tell the newest: all are kept.
+    QStringList everyDay;
+    for (QDate day(2026, 12, 20); day >= QDate(2026, 12, 1); day = day.addDays(-1))
+        everyDay.append(day.toString(Qt::ISODate));
+    QTest::newRow("copies dated ahead of the clock") << QDate(2026, 12, 1) << QDate(2026, 12, 20) << 1 << everyDay;
 }
 
 void TestBackup::theKeepingRule()
@@ -170,6 +172,97 @@ void TestBackup::theKeepingRule()
     QStringList actual = database::backupsKept(copies, {}, QDate(2026, 12, 9));
     std::sort(actual.begin(), actual.end(), std::greater<>());
     QCOMPARE(actual, expected);
+}
+
+void TestBackup::theKeepingRuleAgainstTheClock_data()
+{
+    // Copies in the folder before the first start, the clock's day at each start (in the
+    // order they happen), how many day's and pre-import copies are left after the last,
+    // and the starts at which the operator is told that the date looks wrong.
+    QTest::addColumn<QStringList>("seeded");
+    QTest::addColumn<QList<QDate>>("starts");
+    QTest::addColumn<int>("kept");
+    QTest::addColumn<int>("importsKept");
+    QTest::addColumn<QList<int>>("toldAt");
+    auto days = [](QDate first, int count, int step = 1, int order = 1) {
+        QStringList names;
+        for (int i = 0; i < count; ++i)
+            names.append(database::backupFileName(first.addDays(i * step), order));
+        return names;
+    };
+    auto imports = [](QDate first, int count, int step) {
+        QStringList names;
+        for (int i = 0; i < count; ++i)
+            names.append(QStringLiteral("Kelvory-%1-120000.db").arg(first.addDays(i * step).toString(Qt::ISODate)));
+        return names;
+    };
+    auto run = [](QDate first, int count) {
+        QList<QDate> starts;
+        for (int i = 0; i < count; ++i)
+            starts.append(first.addDays(i));
+        return starts;
+    };
+    // The first start deletes nothing; the next, on the right date, keeps by the rule.
+    QTest::newRow("a flat clock battery, once")
+        << days(QDate(2025, 12, 1), 365) << (QList<QDate>{QDate(2000, 1, 1)} + run(QDate(2026, 12, 1), 2)) << 19 << 0
+        << QList<int>{0};
+    // Nothing is deleted until the real date has passed the copies made ahead; when it
+    // reaches their names, each day's copy takes a second name.
+    QTest::newRow("seven starts months ahead, then the right date")
+        << days(QDate(2026, 10, 2), 30) << (run(QDate(2027, 4, 1), 7) + run(QDate(2026, 11, 8), 30) + run(QDate(2027, 4, 1), 8))
+        << 11 << 0 << QList<int>{7};
+    QTest::newRow("pre-import copies of 90 days")
+        << imports(QDate(2025, 10, 1), 43, 10) << run(QDate(2026, 12, 1), 1) << 1 << 9 << QList<int>{};
+    QTest::newRow("pre-import copies of long ago, the newest three")
+        << imports(QDate(2024, 1, 1), 5, 30) << run(QDate(2026, 12, 1), 1) << 1 << 3 << QList<int>{};
+    QTest::newRow("a pre-import copy dated ahead")
+        << (days(QDate(2026, 1, 1), 300) + imports(QDate(2027, 1, 15), 1, 1)) << run(QDate(2026, 12, 1), 1) << 301 << 1
+        << QList<int>{0};
+}
+
+void TestBackup::theKeepingRuleAgainstTheClock()
+{
+    if (m_backend != Backend::Sqlite)
+        QSKIP("the server's database is the server's to keep");
+    QFETCH(QStringList, seeded);
+    QFETCH(QList<QDate>, starts);
+    QFETCH(int, kept);
+    QFETCH(int, importsKept);
+    QFETCH(QList<int>, toldAt);
+    database::Connection club;
+    club.openEmbedded(QDir(h->folder.path()).filePath(QStringLiteral("Kelvory.db")));
+    const QString aside = QDir(h->folder.path()).filePath(QStringLiteral("first.db"));
+    QCOMPARE(int(database::copyEmbeddedDatabase(club, aside).kind), int(database::BackupOutcome::Kind::Made));
+    for (const QString &name : seeded)
+        writeFile(QDir(folder()).filePath(name), fileBytes(aside));
+    auto dayOf = [](const QString &name) { return QDate::fromString(name.mid(8, 10), Qt::ISODate); };
+    auto allCopies = [&] { return database::backupsIn(folder()) + database::importBackupsIn(folder()); };
+
+    for (int start = 0; start < starts.size(); ++start) {
+        const QDate today = starts.at(start);
+        const QStringList before = allCopies();
+        QDate newest;
+        for (const QString &name : before)
+            newest = std::max(newest, dayOf(name));
+        club.execute(QStringLiteral("insert into members values (?, 'x', 'x', 'x', '', ?)"),
+                     {QStringLiteral("Start %1").arg(start), start + 1});
+        const database::BackupOutcome made = database::backUpEmbeddedDatabase(club, folder(), today);
+        const QString what = QStringLiteral("start %1 on %2").arg(start).arg(today.toString(Qt::ISODate));
+        // Every start makes a copy that holds everything stored so far, under a name of its
+        // own, and that is the newest good copy.
+        QVERIFY2(made.kind == database::BackupOutcome::Kind::Made, qPrintable(what));
+        QCOMPARE(rowsOf(made.file, QStringLiteral("select count(*) from members")).value(0).value(0).toInt(), start + 1);
+        QVERIFY2(!before.contains(QFileInfo(made.file).fileName()), qPrintable(what));
+        QCOMPARE(database::newestGoodBackup(folder(), today), QFileInfo(made.file).fileName());
+        // While a copy is dated after today nothing is deleted; it is told the first time only.
+        if (newest > today)
+            QVERIFY2(made.removed.isEmpty(), qPrintable(what + QStringLiteral(" deleted ") + made.removed.join(' ')));
+        QCOMPARE(made.newestAhead, toldAt.contains(start) ? newest : QDate());
+        for (const QString &name : before)
+            QVERIFY(made.removed.contains(name) != QFileInfo::exists(QDir(folder()).filePath(name)));
+    }
+    QCOMPARE(database::backupsIn(folder()).size(), kept);
+    QCOMPARE(database::importBackupsIn(folder()).size(), importsKept);
 }
 
 void TestBackup::aDamagedFileIsToldAndPushesOutNoGoodCopy()
