@@ -15,6 +15,8 @@
 #include <QProcess>
 #include <QtTest>
 
+#include <csignal>
+
 
 using namespace kelvory;
 using namespace kelvory::test;
@@ -37,6 +39,8 @@ private Q_SLOTS:
     void aCopyThatCannotBeMadeIsReportedOnce();
     void aCopyBrokenOffLeavesNoFileAndKeepsTheOthers();
     void theCopyHoldsWhatIsCommittedWhileTheFileIsInUse();
+    void aCopyPutBackAsWrittenMixesNothingIn_data();
+    void aCopyPutBackAsWrittenMixesNothingIn();
 
 private:
     QString folder() const { return QDir(h->folder.path()).filePath(QStringLiteral("Backups")); }
@@ -407,6 +411,82 @@ void TestBackup::theCopyHoldsWhatIsCommittedWhileTheFileIsInUse()
     const QString everyMember = QStringLiteral("select * from members order by recordid");
     QCOMPARE(rowsOf(made.file, everyMember), h->rows(everyMember));
     QCOMPARE(rowsOf(made.file, everyMember).size(), 50);
+}
+
+void TestBackup::aCopyPutBackAsWrittenMixesNothingIn_data()
+{
+    // The journal mode of the file, and the file a crash leaves beside it.
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<QString>("leftBeside");
+    QTest::newRow("rollback journal, hot") << QStringLiteral("delete") << QStringLiteral("-journal");
+}
+
+void TestBackup::aCopyPutBackAsWrittenMixesNothingIn()
+{
+    if (m_backend != Backend::Sqlite)
+        QSKIP("the server's database is the server's to keep");
+    QFETCH(QString, mode);
+    QFETCH(QString, leftBeside);
+    QTemporaryDir club;
+    const QString file = club.filePath(QStringLiteral("Kelvory.db"));
+    QString copy;
+    {
+        database::Connection program;
+        program.openEmbedded(file);
+        program.execute(QStringLiteral("with recursive g(x) as (select 1 union all select x + 1 from g where x < 3000) "
+                                       "insert into members select 'Member ' || x, x || ' Elm St', 'Salem', "
+                                       "'555-' || x, '', x from g"));
+        const database::BackupOutcome made =
+            database::backUpEmbeddedDatabase(program, club.filePath(QStringLiteral("Backups")), QDate(2026, 12, 1));
+        QCOMPARE(int(made.kind), int(database::BackupOutcome::Kind::Made));
+        copy = made.file;
+    }
+    const QString everyMember = QStringLiteral("select * from members order by recordid");
+    const QList<QVariantList> asCopied = rowsOf(copy, everyMember);
+
+    // After the copy a change is committed, and the next one is broken off by a crash.
+    QProcess other;
+    other.start(QStringLiteral("sqlite3"), {file});
+    QVERIFY2(other.waitForStarted(10000), "sqlite3 is not installed (scripts/install-deps.sh)");
+    other.write("pragma journal_mode = " + mode.toLatin1()
+                + ";\npragma cache_size = 10;\npragma wal_autocheckpoint = 0;\n"
+                  "update members set phone = 'changed after the copy ' || recordid;\n"
+                  "begin;\nupdate members set comment = hex(randomblob(30)), phone = 'never stored';\n.print READY\n");
+    QVERIFY(!waitForLine(other, QStringLiteral("READY"), 20000).isEmpty());
+    ::kill(static_cast<pid_t>(other.processId()), SIGKILL);
+    QVERIFY(other.waitForFinished(10000));
+    QVERIFY(QFileInfo(file + leftBeside).size() > 0);
+    const QStringList sideFiles = {QStringLiteral("-journal"), QStringLiteral("-wal"), QStringLiteral("-shm")};
+
+    // The copy put over the file alone: SQLite takes what is left beside it for the copy's.
+    {
+        QTemporaryDir careless;
+        const QString there = careless.filePath(QStringLiteral("Kelvory.db"));
+        for (const QString &side : sideFiles)
+            QFile::copy(file + side, there + side);
+        QVERIFY(QFile::copy(copy, there));
+        bool mixed = true;
+        try {
+            mixed = rowsOf(there, everyMember) != asCopied;
+        } catch (const Failure &failure) {
+            qInfo("the copy put back alone: %s", qPrintable(failure.description()));
+        }
+        QVERIFY(mixed);
+    }
+
+    // The steps as written: the file and what is beside it moved aside, then the copy.
+    const QString aside = club.filePath(QStringLiteral("Damaged"));
+    QVERIFY(QDir().mkpath(aside));
+    for (const QString &side : QStringList{QString()} + sideFiles) {
+        if (QFileInfo::exists(file + side))
+            QVERIFY(QFile::rename(file + side, aside + QStringLiteral("/Kelvory.db") + side));
+    }
+    QVERIFY(QFile::copy(copy, file));
+    QCOMPARE(integrity(file), QStringLiteral("ok"));
+    QCOMPARE(rowsOf(file, everyMember), asCopied);
+    // What was moved aside still holds the change committed after the copy.
+    QCOMPARE(rowsOf(aside + QStringLiteral("/Kelvory.db"), QStringLiteral("select phone from members where recordid = 7")),
+             QList<QVariantList>{QVariantList{QStringLiteral("changed after the copy 7")}});
 }
 
 KELVORY_BACKEND_TEST_MAIN(TestBackup)
