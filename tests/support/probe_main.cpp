@@ -1,5 +1,5 @@
 // kelvory_probe [--pg <database>] [--add <name|address|city|phone|comment>] [--rounds <n>]
-//               [--today <yyyy-MM-dd>] [--once] [--network-share] <program folder> [answer ...]
+//               [--today <yyyy-MM-dd>] [--once] <program folder> [answer ...]
 // Runs the real start-up of the program on the embedded database in <program folder>
 // (or, with --pg, on that database of the PostgreSQL test server that KELVORY_TEST_PG_*
 // name), printing every message box as one line "MSG <style> <title>|<text>" and
@@ -9,8 +9,7 @@
 // into the edit boxes, prints "ADDING" and presses Add New. With --rounds it adds n members
 // instead, "<name> 1" to "<name> n", each when a line arrives on its standard input, and
 // then prints "DONE". It keeps running until it is killed; with --once it ends as soon as
-// the window is shown. --today sets the day the program's clock gives. --network-share
-// takes every file to be on an NFS share, where the embedded file keeps its rollback journal.
+// the window is shown. --today sets the day the program's clock gives.
 #include "Fakes.h"
 #include "roster/RosterForm.h"
 #include "roster/grid/CommandButton.h"
@@ -97,8 +96,6 @@ int main(int argc, char *argv[])
         const QString option = arguments.takeFirst();
         if (option == QLatin1String("--once"))
             once = true;
-        else if (option == QLatin1String("--network-share"))
-            kelvory::database::fakeFileSystemType(0x6969);
         else if (option == QLatin1String("--today"))
             today = QDate::fromString(arguments.takeFirst(), Qt::ISODate);
         else if (option == QLatin1String("--pg"))
