@@ -15,6 +15,8 @@
 #include <QProcess>
 #include <QtTest>
 
+#include <csignal>
+
 
 using namespace kelvory;
 using namespace kelvory::test;
@@ -35,6 +37,10 @@ private Q_SLOTS:
     void aCopyThatCannotBeMadeIsReportedOnce();
     void aCopyBrokenOffLeavesNoFileAndKeepsTheOthers();
     void theCopyHoldsWhatIsCommittedWhileTheFileIsInUse();
+    void theKeepingRuleAgainstTheClock_data();
+    void theKeepingRuleAgainstTheClock();
+    void aCopyPutBackAsWrittenMixesNothingIn_data();
+    void aCopyPutBackAsWrittenMixesNothingIn();
 
 private:
     QString folder() const { return QDir(h->folder.path()).filePath(QStringLiteral("Backups")); }
@@ -126,12 +132,12 @@ void TestBackup::olderCopiesAreKeptByDayWeekAndMonth()
         QCOMPARE(fileBytes(QDir(folder()).filePath(name)), QByteArray("not a copy"));
     QCOMPARE(fileBytes(QDir(folder()).filePath(older.at(11))), QByteArray("older copy 12"));
 
-    // The pruning by itself: today's copy stays even when newer ones (a clock set wrong) outnumber it.
+    // The pruning by itself: while newer ones (a clock set wrong) are there, nothing goes.
     for (int i = 1; i <= 3; ++i)
         writeFile(QDir(folder()).filePath(database::backupFileName(QDate::currentDate().addYears(i))), "future");
     const QStringList removed = database::pruneBackups(folder(), {3, 0, 0}, QDate::currentDate());
-    QCOMPARE(removed, kept.mid(1));
-    QCOMPARE(database::backupsIn(folder()).size(), 4);
+    QCOMPARE(removed, QStringList());
+    QCOMPARE(database::backupsIn(folder()).size(), 10);
     QVERIFY(QFileInfo::exists(today()));
 }
 
@@ -148,11 +154,11 @@ void TestBackup::theKeepingRule_data()
         << QStringList{"2026-12-06", "2026-11-29", "2026-11-22", "2026-11-15", "2026-11-08", "2026-11-01",
                        "2026-10-25", "2026-09-27", "2026-08-30", "2026-07-26", "2026-06-28", "2026-05-31",
                        "2026-04-26", "2026-03-29", "2026-02-22", "2026-01-25"};
-    // Copies of a clock set wrong count among the newest, but not for this week or month.
-    QTest::newRow("copies dated ahead of the clock")
-        << QDate(2026, 12, 1) << QDate(2026, 12, 20) << 1
-        << QStringList{"2026-12-20", "2026-12-19", "2026-12-18", "2026-12-17", "2026-12-16", "2026-12-15",
-                       "2026-12-14", "2026-12-09", "2026-12-06"};
+    // While copies are dated ahead of the clock, no rule can tell the newest: all are kept.
+    QStringList everyDay;
+    for (QDate day(2026, 12, 20); day >= QDate(2026, 12, 1); day = day.addDays(-1))
+        everyDay.append(day.toString(Qt::ISODate));
+    QTest::newRow("copies dated ahead of the clock") << QDate(2026, 12, 1) << QDate(2026, 12, 20) << 1 << everyDay;
 }
 
 void TestBackup::theKeepingRule()
@@ -261,7 +267,8 @@ void TestBackup::aCopyBrokenOffLeavesNoFileAndKeepsTheOthers()
     const QString tomorrows = QDir(folder()).filePath(database::backupFileName(tomorrow));
 
     // The copy's writes fail part-way, as on a full disk.
-    QVERIFY(QFileInfo(h->module->databaseFilePath()).size() > 64 * 1024);
+    const QString file = h->module->databaseFilePath(); // in WAL mode, much of it in the log
+    QVERIFY(QFileInfo(file).size() + QFileInfo(file + QStringLiteral("-wal")).size() > 64 * 1024);
     database::BackupOutcome failed;
     {
         const FileSizeLimit full(64 * 1024);
@@ -314,6 +321,126 @@ void TestBackup::theCopyHoldsWhatIsCommittedWhileTheFileIsInUse()
     const QString everyMember = QStringLiteral("select * from members order by recordid");
     QCOMPARE(rowsOf(made.file, everyMember), h->rows(everyMember));
     QCOMPARE(rowsOf(made.file, everyMember).size(), 50);
+}
+
+void TestBackup::theKeepingRuleAgainstTheClock_data()
+{
+    // The copies there before, the clock's day at each start in the order they happen, the
+    // day's and pre-import copies left after the last, and the starts told of the date.
+    QTest::addColumn<QStringList>("seeded");
+    QTest::addColumn<QList<QDate>>("starts");
+    QTest::addColumn<QList<int>>("left");
+    QTest::addColumn<QList<int>>("toldAt");
+    auto copies = [](QDate first, int count, int step = 1, const char *time = "") {
+        QStringList names;
+        for (int i = 0; i < count; ++i)
+            names.append(QStringLiteral("Kelvory-%1%2.db").arg(first.addDays(i * step).toString(Qt::ISODate), time));
+        return names;
+    };
+    auto days = [](QDate first, int count) {
+        QList<QDate> starts;
+        for (int i = 0; i < count; ++i)
+            starts.append(first.addDays(i));
+        return starts;
+    };
+    const QDate real(2026, 12, 1);
+    QTest::newRow("a flat clock battery, once") << copies(real.addDays(-365), 365)
+        << (QList<QDate>{QDate(2000, 1, 1)} + days(real, 2)) << QList<int>{19, 0} << QList<int>{0};
+    // Copies made ahead stay until the date has passed them; on their days, a second name.
+    QTest::newRow("seven starts months ahead") << copies(QDate(2026, 10, 2), 30)
+        << (days(QDate(2027, 4, 1), 7) + days(QDate(2026, 11, 8), 30) + days(QDate(2027, 4, 1), 8))
+        << QList<int>{11, 0} << QList<int>{7};
+    QTest::newRow("pre-import copies of 90 days") << copies(QDate(2025, 10, 1), 43, 10, "-120000")
+        << days(real, 1) << QList<int>{1, 9} << QList<int>{};
+    QTest::newRow("pre-import copies of long ago") << copies(QDate(2024, 1, 1), 5, 30, "-120000")
+        << days(real, 1) << QList<int>{1, 3} << QList<int>{};
+    QTest::newRow("a pre-import copy dated ahead") << (copies(QDate(2026, 1, 1), 300) + copies(QDate(2027, 1, 15), 1, 1, "-120000"))
+        << days(real, 1) << QList<int>{301, 1} << QList<int>{0};
+}
+
+void TestBackup::theKeepingRuleAgainstTheClock()
+{
+    if (m_backend != Backend::Sqlite)
+        QSKIP("the server's database is the server's to keep");
+    QFETCH(QStringList, seeded);
+    QFETCH(QList<QDate>, starts);
+    QFETCH(QList<int>, left);
+    QFETCH(QList<int>, toldAt);
+    database::Connection club;
+    club.openEmbedded(QDir(h->folder.path()).filePath(QStringLiteral("Kelvory.db")));
+    const QString first = database::copyEmbeddedDatabase(club, h->folder.filePath(QStringLiteral("first.db"))).file;
+    for (const QString &name : seeded)
+        writeFile(QDir(folder()).filePath(name), fileBytes(first));
+    for (int start = 0; start < starts.size(); ++start) {
+        const QStringList before = database::backupsIn(folder()) + database::importBackupsIn(folder());
+        QDate newest;
+        for (const QString &name : before)
+            newest = std::max(newest, QDate::fromString(name.mid(8, 10), Qt::ISODate));
+        club.execute(QStringLiteral("insert into members values ('Member', 'x', 'x', 'x', '', ?)"), {start});
+        const database::BackupOutcome made = database::backUpEmbeddedDatabase(club, folder(), starts.at(start));
+        // Each start's copy holds everything so far (under a name of its own) and is the newest good one.
+        QCOMPARE(rowsOf(made.file, QStringLiteral("select count(*) from members")).value(0).value(0).toInt(), start + 1);
+        QCOMPARE(database::newestGoodBackup(folder(), starts.at(start)), QFileInfo(made.file).fileName());
+        // While a copy is dated after today nothing is deleted; the first time, the operator is told.
+        QVERIFY2(newest <= starts.at(start) || made.removed.isEmpty(), qPrintable(made.removed.join(' ')));
+        QCOMPARE(made.newestAhead, toldAt.contains(start) ? newest : QDate());
+    }
+    QCOMPARE((QList<int>{int(database::backupsIn(folder()).size()), int(database::importBackupsIn(folder()).size())}), left);
+}
+
+void TestBackup::aCopyPutBackAsWrittenMixesNothingIn_data()
+{
+    // On a network share the program keeps the rollback journal; what a crash leaves beside the file.
+    QTest::addColumn<bool>("networkShare");
+    QTest::addColumn<QString>("leftBeside");
+    QTest::newRow("rollback journal, hot") << true << QStringLiteral("-journal");
+    QTest::newRow("write-ahead log, not checkpointed") << false << QStringLiteral("-wal");
+}
+
+void TestBackup::aCopyPutBackAsWrittenMixesNothingIn()
+{
+    if (m_backend != Backend::Sqlite)
+        QSKIP("the server's database is the server's to keep");
+    QFETCH(bool, networkShare);
+    QFETCH(QString, leftBeside);
+    database::fakeFileSystemType(networkShare ? std::optional<qint64>(0x6969) : std::nullopt);
+    const auto realDisk = qScopeGuard([] { database::fakeFileSystemType(std::nullopt); });
+    QTemporaryDir club;
+    const QString file = club.filePath(QStringLiteral("Kelvory.db"));
+    const QString everyMember = QStringLiteral("select * from members order by recordid");
+    QList<QVariantList> asCopied;
+    QByteArray copy;
+    {
+        database::Connection program;
+        program.openEmbedded(file);
+        program.execute(QStringLiteral("with recursive g(x) as (select 1 union all select x + 1 from g where x < 3000) "
+                                       "insert into members select 'Member ' || x, 'Elm St', 'Salem', '555', '', x from g"));
+        asCopied = allRows(program, everyMember);
+        copy = fileBytes(database::backUpEmbeddedDatabase(program, club.filePath("Backups"), QDate(2026, 12, 1)).file);
+    }
+    QCOMPARE(copy.mid(18, 2), QByteArray("\x01\x01", 2)); // one file, with no -wal of its own
+    // After the copy a change is committed, and the next one is broken off by a crash.
+    QProcess other;
+    other.start(QStringLiteral("sqlite3"), {file});
+    QVERIFY(other.waitForStarted(10000));
+    other.write("pragma cache_size = 10;\npragma wal_autocheckpoint = 0;\nupdate members set phone = 'changed';\n"
+                "begin;\nupdate members set comment = hex(randomblob(30));\n.print READY\n");
+    QVERIFY(!waitForLine(other, QStringLiteral("READY"), 20000).isEmpty());
+    ::kill(static_cast<pid_t>(other.processId()), SIGKILL);
+    QVERIFY(other.waitForFinished(10000) && QFileInfo(file + leftBeside).size() > 0);
+
+    // The steps as written: the file and what is beside it moved aside, then the copy. (Put
+    // over the file alone, the copy would take in what the crash left beside it.)
+    QVERIFY(QDir(club.path()).mkdir(QStringLiteral("Damaged")));
+    for (const QString &side : {QString(), QStringLiteral("-journal"), QStringLiteral("-wal"), QStringLiteral("-shm")}) {
+        if (QFileInfo::exists(file + side))
+            QVERIFY(QFile::rename(file + side, club.filePath(QStringLiteral("Damaged/Kelvory.db") + side)));
+    }
+    writeFile(file, copy);
+    QCOMPARE(integrity(file), QStringLiteral("ok"));
+    QCOMPARE(rowsOf(file, everyMember), asCopied);
+    writeFile(club.filePath(QStringLiteral("Damaged/Kelvory.db")), copy);
+    QVERIFY(rowsOf(club.filePath(QStringLiteral("Damaged/Kelvory.db")), everyMember) != asCopied);
 }
 
 KELVORY_BACKEND_TEST_MAIN(TestBackup)

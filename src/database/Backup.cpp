@@ -22,16 +22,89 @@ namespace kelvory::database {
 namespace {
 
 const QString kPartSuffix = QStringLiteral(".part");
+// The copies found dated after today, noted while they are: when their day comes, the
+// copy under that name is known to hold an older content than its name says.
+const QString kAheadNote = QStringLiteral("Kelvory-dated-ahead.txt");
 
-// Kelvory-YYYY-MM-DD.db, with a date that exists.
-std::optional<QDate> dayOfBackup(const QString &fileName)
+struct CopyName
 {
-    static const QRegularExpression pattern(QStringLiteral("^Kelvory-(\\d{4}-\\d{2}-\\d{2})\\.db$"));
+    QDate day;
+    // Newer copies of the same day come later: a day's second name, an import's time.
+    int order = 1;
+    bool beforeImport = false;
+};
+
+// Kelvory-YYYY-MM-DD.db, Kelvory-YYYY-MM-DD-N.db (N from 2 to 9) and an import's
+// Kelvory-YYYY-MM-DD-HHMMSS.db, with a date that exists.
+std::optional<CopyName> copyName(const QString &fileName)
+{
+    static const QRegularExpression pattern(
+        QStringLiteral("^Kelvory-(\\d{4}-\\d{2}-\\d{2})(?:-([2-9])|-(\\d{6}))?\\.db$"));
     const QRegularExpressionMatch match = pattern.match(fileName);
     if (!match.hasMatch())
         return std::nullopt;
-    const QDate day = QDate::fromString(match.captured(1), Qt::ISODate);
-    return day.isValid() ? std::optional<QDate>(day) : std::nullopt;
+    CopyName name;
+    name.day = QDate::fromString(match.captured(1), Qt::ISODate);
+    if (!name.day.isValid())
+        return std::nullopt;
+    if (match.hasCaptured(2))
+        name.order = match.captured(2).toInt();
+    if (match.hasCaptured(3)) {
+        name.beforeImport = true;
+        name.order = match.captured(3).toInt();
+    }
+    return name;
+}
+
+QDate dayOf(const QString &fileName)
+{
+    return copyName(fileName)->day;
+}
+
+QStringList copiesIn(const QString &folder, bool beforeImport)
+{
+    QList<std::pair<CopyName, QString>> found;
+    const QStringList files = QDir(folder).entryList({QStringLiteral("Kelvory-*.db")}, QDir::Files);
+    for (const QString &file : files) {
+        if (const std::optional<CopyName> name = copyName(file); name && name->beforeImport == beforeImport)
+            found.append({*name, file});
+    }
+    std::sort(found.begin(), found.end(), [](const auto &a, const auto &b) {
+        return std::pair(a.first.day, a.first.order) > std::pair(b.first.day, b.first.order);
+    });
+    QStringList names;
+    for (const auto &copy : found)
+        names.append(copy.second);
+    return names;
+}
+
+bool anyAfter(const QStringList &copies, QDate day)
+{
+    return std::any_of(copies.begin(), copies.end(), [&](const QString &name) { return dayOf(name) > day; });
+}
+
+QStringList notedAhead(const QDir &dir)
+{
+    QFile note(dir.filePath(kAheadNote));
+    if (!note.open(QIODevice::ReadOnly | QIODevice::Text))
+        return {};
+    QStringList names;
+    for (const QString &line : QString::fromUtf8(note.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        if (copyName(line))
+            names.append(line);
+    }
+    return names;
+}
+
+void noteAhead(const QDir &dir, const QStringList &names)
+{
+    if (names.isEmpty()) {
+        QFile::remove(dir.filePath(kAheadNote));
+        return;
+    }
+    QFile note(dir.filePath(kAheadNote));
+    if (note.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
+        note.write(names.join(QLatin1Char('\n')).toUtf8() + '\n');
 }
 
 // The SQLite connection under Qt's driver. Qt's SQLite driver on Debian is linked against
@@ -51,6 +124,18 @@ sqlite3 *sqliteHandle(const QSqlDatabase &database)
 // nothing; `damaged` tells that SQLite found the source itself damaged on the way.
 std::optional<QString> copyDatabase(sqlite3 *source, const QString &target, bool &damaged)
 {
+    // A copy is no more open to others than the file it copies (in an installed copy's
+    // folder, its user's alone); it is made so before any of the members' data is in it.
+    {
+        const QFileInfo original(QString::fromUtf8(sqlite3_db_filename(source, "main")));
+        constexpr QFile::Permissions kModeBits = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+            | QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther | QFile::WriteOther
+            | QFile::ExeOther;
+        QFile::remove(target);
+        QFile made(target);
+        if (!made.open(QIODevice::WriteOnly | QIODevice::NewOnly, original.permissions() & kModeBits))
+            return made.errorString();
+    }
     sqlite3 *copy = nullptr;
     const int opened = sqlite3_open_v2(QFile::encodeName(target).constData(), &copy,
                                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
@@ -77,6 +162,10 @@ std::optional<QString> copyDatabase(sqlite3 *source, const QString &target, bool
         return QString::fromUtf8(sqlite3_errstr(stepped));
     if (finished != SQLITE_OK)
         return QString::fromUtf8(sqlite3_errmsg(copy));
+    // The pages of a file in write-ahead-log mode mark the copy so too; a copy is a
+    // single file, to be put back without a -wal or -shm of its own.
+    if (sqlite3_exec(copy, "pragma journal_mode = delete", nullptr, nullptr, nullptr) != SQLITE_OK)
+        return QString::fromUtf8(sqlite3_errmsg(copy));
     close.dismiss();
     if (sqlite3_close(copy) != SQLITE_OK)
         return messages::backupCannotBeClosed();
@@ -85,26 +174,26 @@ std::optional<QString> copyDatabase(sqlite3 *source, const QString &target, bool
 
 } // namespace
 
-QString backupFileName(QDate day)
+QString backupFileName(QDate day, int order)
 {
-    return QStringLiteral("Kelvory-") + day.toString(Qt::ISODate) + QStringLiteral(".db");
+    const QString second = order > 1 ? QStringLiteral("-%1").arg(order) : QString();
+    return QStringLiteral("Kelvory-") + day.toString(Qt::ISODate) + second + QStringLiteral(".db");
 }
 
 QStringList backupsIn(const QString &folder)
 {
-    QStringList names;
-    const QStringList files = QDir(folder).entryList({QStringLiteral("Kelvory-*.db")}, QDir::Files);
-    for (const QString &name : files) {
-        if (dayOfBackup(name))
-            names.append(name);
-    }
-    // ISO dates sort by day as text.
-    std::sort(names.begin(), names.end(), std::greater<>());
-    return names;
+    return copiesIn(folder, false);
+}
+
+QStringList importBackupsIn(const QString &folder)
+{
+    return copiesIn(folder, true);
 }
 
 QStringList backupsKept(const QStringList &copies, const BackupKeeping &keeping, QDate day)
 {
+    if (anyAfter(copies, day))
+        return copies;
     QStringList kept;
     if (copies.contains(backupFileName(day)))
         kept.append(backupFileName(day));
@@ -121,9 +210,7 @@ QStringList backupsKept(const QStringList &copies, const BackupKeeping &keeping,
     QSet<QDate> weeksSeen;
     QSet<QDate> monthsSeen;
     for (const QString &name : copies) {
-        const QDate copied = *dayOfBackup(name);
-        if (copied > day)
-            continue;
+        const QDate copied = dayOf(name);
         const QDate monday = copied.addDays(1 - copied.dayOfWeek());
         if (keeping.weeks > 0 && monday >= firstWeek && !weeksSeen.contains(monday)) {
             weeksSeen.insert(monday);
@@ -138,12 +225,27 @@ QStringList backupsKept(const QStringList &copies, const BackupKeeping &keeping,
     return kept;
 }
 
+QStringList importBackupsKept(const QStringList &copies, const BackupKeeping &keeping, QDate day)
+{
+    if (anyAfter(copies, day))
+        return copies;
+    QStringList kept;
+    for (int i = 0; i < copies.size(); ++i) {
+        if (i < keeping.importNewest || dayOf(copies.at(i)).daysTo(day) <= keeping.importDays)
+            kept.append(copies.at(i));
+    }
+    return kept;
+}
+
 QStringList pruneBackups(const QString &folder, const BackupKeeping &keeping, QDate day)
 {
-    const QStringList copies = backupsIn(folder);
-    const QStringList kept = backupsKept(copies, keeping, day);
+    const QStringList days = backupsIn(folder);
+    const QStringList imports = importBackupsIn(folder);
+    if (anyAfter(days + imports, day))
+        return {};
+    const QStringList kept = backupsKept(days, keeping, day) + importBackupsKept(imports, keeping, day);
     QStringList removed;
-    for (const QString &name : copies) {
+    for (const QString &name : days + imports) {
         if (!kept.contains(name) && QFile::remove(QDir(folder).filePath(name)))
             removed.append(name);
     }
@@ -174,10 +276,10 @@ QString damageIn(const QString &file)
     return found.isEmpty() ? QString::fromUtf8(sqlite3_errstr(SQLITE_CORRUPT)) : found.first();
 }
 
-QString newestGoodBackup(const QString &folder)
+QString newestGoodBackup(const QString &folder, QDate day)
 {
     for (const QString &name : backupsIn(folder)) {
-        if (damageIn(QDir(folder).filePath(name)).isEmpty())
+        if (dayOf(name) <= day && damageIn(QDir(folder).filePath(name)).isEmpty())
             return name;
     }
     return QString();
@@ -188,10 +290,33 @@ BackupOutcome backUpEmbeddedDatabase(Connection &connection, const QString &fold
 {
     BackupOutcome outcome;
     const QDir dir(folder);
-    outcome.file = dir.filePath(backupFileName(day));
-    if (QFileInfo::exists(outcome.file)) {
-        outcome.kind = BackupOutcome::Kind::AlreadyMade;
-        return outcome;
+    QStringList ahead;
+    for (const QString &name : backupsIn(folder) + importBackupsIn(folder)) {
+        if (dayOf(name) > day)
+            ahead.append(name);
+    }
+    const QStringList noted = notedAhead(dir);
+    QStringList stillAhead = ahead;
+    for (const QString &name : noted) {
+        if (dayOf(name) >= day && !stillAhead.contains(name))
+            stillAhead.append(name);
+    }
+    if (std::any_of(ahead.begin(), ahead.end(), [&](const QString &name) { return !noted.contains(name); })) {
+        outcome.newestAhead = dayOf(ahead.first());
+        for (const QString &name : ahead)
+            outcome.newestAhead = std::max(outcome.newestAhead, dayOf(name));
+    }
+    if (stillAhead != noted)
+        noteAhead(dir, stillAhead);
+
+    for (int order = 1;; ++order) {
+        outcome.file = dir.filePath(backupFileName(day, order));
+        if (!QFileInfo::exists(outcome.file))
+            break;
+        if (!stillAhead.contains(backupFileName(day, order)) || order == 9) {
+            outcome.kind = BackupOutcome::Kind::AlreadyMade;
+            return outcome;
+        }
     }
     auto fail = [&](const QString &reason) {
         outcome.kind = BackupOutcome::Kind::Failed;
@@ -216,7 +341,7 @@ BackupOutcome backUpEmbeddedDatabase(Connection &connection, const QString &fold
         QFile::remove(part);
         outcome.kind = BackupOutcome::Kind::Damaged;
         outcome.reason = problem ? *problem : damage;
-        outcome.newestGood = newestGoodBackup(folder);
+        outcome.newestGood = newestGoodBackup(folder, day);
         return outcome;
     }
     if (problem) {

@@ -16,6 +16,9 @@
 #ifdef Q_OS_WIN
 #include <windows.h>
 #endif
+#ifdef Q_OS_LINUX
+#include <sys/vfs.h>
+#endif
 #include <sql.h>
 #include <sqlext.h>
 
@@ -79,7 +82,56 @@ Failure embeddedFileFailure(const Failure &failure, const QString &file, int wai
     return Failure(failure.number(), description + QStringLiteral("\r\n\r\n(") + failure.description() + QLatin1Char(')'));
 }
 
+std::optional<qint64> g_fakeFileSystemType;
+
 } // namespace
+
+void fakeFileSystemType(std::optional<qint64> type)
+{
+    g_fakeFileSystemType = type;
+}
+
+bool isNetworkFileSystemType(qint64 type)
+{
+    switch (type) {
+    case 0x6969:     // NFS
+    case 0x517b:     // SMB
+    case 0xff534d42: // CIFS
+    case 0xfe534d42: // SMB2
+    case 0x65735546: // FUSE: sshfs, and the other file systems of a process
+    case 0x01021997: // 9P
+    case 0x5346414f: // AFS
+    case 0x6b414653: // kAFS
+    case 0x00c36400: // Ceph
+    case 0x73757245: // Coda
+    case 0x564c:     // NCP
+    case 0x01161970: // GFS2
+    case 0x0bd00bd0: // Lustre
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool onNetworkFileSystem(const QString &file)
+{
+    const QString folder = QFileInfo(file).absolutePath();
+    if (g_fakeFileSystemType)
+        return isNetworkFileSystemType(*g_fakeFileSystemType);
+#if defined(Q_OS_LINUX)
+    struct statfs status {};
+    return ::statfs(QFile::encodeName(folder).constData(), &status) == 0
+        && isNetworkFileSystemType(qint64(static_cast<unsigned long>(status.f_type) & 0xffffffffUL));
+#elif defined(Q_OS_WIN)
+    const QString native = QDir::toNativeSeparators(folder);
+    if (native.startsWith(QLatin1String("\\\\")))
+        return true; // \\server\share
+    const std::wstring root = native.left(3).toStdWString();
+    return GetDriveTypeW(root.c_str()) == DRIVE_REMOTE;
+#else
+    return false;
+#endif
+}
 
 Failure Connection::failure(const QSqlError &error, void *statement) const
 {
@@ -110,6 +162,10 @@ Connection::~Connection()
     if (QSqlDatabase::contains(m_name)) {
         {
             QSqlDatabase db = QSqlDatabase::database(m_name, false);
+            // The log's changes go into the file itself, so that the file alone holds
+            // them (SQLite does so as well when the last connection to it closes).
+            if (m_backend == Backend::Embedded && db.isOpen())
+                QSqlQuery(QStringLiteral("pragma wal_checkpoint(passive)"), db).finish();
             db.close();
         }
         QSqlDatabase::removeDatabase(m_name);
@@ -153,6 +209,10 @@ void Connection::openServer(const ServerSettings &settings)
 void Connection::openEmbedded(const QString &file)
 {
     const bool existed = QFileInfo::exists(file);
+    const QString wal = file + QStringLiteral("-wal");
+    const QString shm = file + QStringLiteral("-shm");
+    const bool hadLog = QFileInfo::exists(wal);
+    const bool hadIndex = QFileInfo::exists(shm);
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
     if (!db.isValid())
         throw Failure(QStringLiteral("3706"), messages::driverMissing(QStringLiteral("SQLite")));
@@ -180,10 +240,34 @@ void Connection::openEmbedded(const QString &file)
         try {
             query(QStringLiteral("select count(*) from sqlite_master"));
         } catch (const Failure &failure) {
+            // A file marked for the write-ahead log gets an empty log and its index as it
+            // is opened; a file that is no database, or is damaged, is left as it was
+            // found. (While another program holds it, they may be that program's.)
+            db.close();
+            if (!failure.busy()) {
+                if (!hadLog && QFileInfo(wal).size() == 0)
+                    QFile::remove(wal);
+                if (!hadIndex)
+                    QFile::remove(shm);
+            }
             throw embeddedFileFailure(failure, file, waitSeconds);
         }
     }
     m_utf8 = query(QStringLiteral("pragma encoding")).field(0).toString() == QLatin1String("UTF-8");
+
+    // In write-ahead-log mode a reader (the roster's refill) holds up no other connection's
+    // commit. The log's index (-shm) is memory that every process using the file must
+    // share, which a network file system does not give: there the rollback journal stays,
+    // and a file left in WAL mode is put back in it.
+    const bool network = onNetworkFileSystem(file);
+    try {
+        query(network ? QStringLiteral("pragma journal_mode = delete") : QStringLiteral("pragma journal_mode = wal"));
+    } catch (const Failure &failure) {
+        // A file this program may only read stays in its mode; a lock past the time-out
+        // is told as at the catalogue's read.
+        if (failure.busy())
+            throw embeddedFileFailure(failure, file, waitSeconds);
+    }
 }
 
 void Connection::applyCommandTimeout(QSqlQuery &query) const

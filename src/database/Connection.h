@@ -115,6 +115,14 @@ private:
     int m_commandTimeout = 30;
 };
 
+// Whether the folder of `file` is on a network file system (NFS, SMB/CIFS, sshfs and other
+// FUSE mounts, told by statfs; a mapped network drive or a UNC path on Windows), where
+// SQLite's write-ahead log is unsafe: the embedded file keeps its rollback journal there.
+bool onNetworkFileSystem(const QString &file);
+bool isNetworkFileSystemType(qint64 statfsType);
+// For tests: the file system type (statfs's f_type) taken for every file; none: the real one.
+void fakeFileSystemType(std::optional<qint64> type);
+
 // Whether a server column holds its dates as text: by the server's own catalogue
 // (INFORMATION_SCHEMA.COLUMNS.DATA_TYPE) when it names a text or a date type, for the
 // "SQL Server" driver describes date, datetime2 and datetimeoffset columns as text;

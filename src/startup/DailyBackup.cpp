@@ -13,25 +13,31 @@ QString backupsFolder(const Module1 &module)
     return QDir(module.deployment().programFolder).filePath(QStringLiteral("Backups"));
 }
 
-QString backupMessage(const Module1 &module, const database::BackupOutcome &outcome)
+QStringList backupMessages(const Module1 &module, const database::BackupOutcome &outcome)
 {
     namespace messages = database::messages;
-    const QString folder = backupsFolder(module);
+    const QString folder = QDir::toNativeSeparators(backupsFolder(module));
+    QStringList said;
     switch (outcome.kind) {
     case database::BackupOutcome::Kind::Failed:
-        return messages::backupNotMade(QDir::toNativeSeparators(folder), outcome.reason);
+        said.append(messages::backupNotMade(folder, outcome.reason));
+        break;
     case database::BackupOutcome::Kind::Damaged: {
         const QString file = QDir::toNativeSeparators(module.databaseFilePath());
         const QString way = outcome.newestGood.isEmpty()
-            ? messages::backupNoGoodCopy(QDir::toNativeSeparators(folder))
-            : messages::backupRestoreFrom(QDir::toNativeSeparators(QDir(folder).filePath(outcome.newestGood)), file);
-        return messages::backupFoundDamage(file, outcome.reason, way);
+            ? messages::backupNoGoodCopy(folder)
+            : messages::backupRestoreFrom(QDir::toNativeSeparators(QDir(backupsFolder(module)).filePath(outcome.newestGood)), file);
+        said.append(messages::backupFoundDamage(file, outcome.reason, way));
+        break;
     }
     case database::BackupOutcome::Kind::Made:
     case database::BackupOutcome::Kind::AlreadyMade:
         break;
     }
-    return QString();
+    if (outcome.newestAhead.isValid())
+        said.append(messages::backupClockLooksWrong(module.today().toString(Qt::ISODate),
+                                                    outcome.newestAhead.toString(Qt::ISODate), folder));
+    return said;
 }
 
 void dailyBackup(Module1 &module)
@@ -40,8 +46,7 @@ void dailyBackup(Module1 &module)
         return;
     const database::BackupOutcome outcome =
         database::backUpEmbeddedDatabase(module.connection, backupsFolder(module), module.today());
-    const QString message = backupMessage(module, outcome);
-    if (!message.isEmpty())
+    for (const QString &message : backupMessages(module, outcome))
         module.MsgBox(message, MB_OK | MB_ICONERROR);
 }
 

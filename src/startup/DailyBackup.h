@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace kelvory {
 class Module1;
@@ -16,8 +17,9 @@ QString backupsFolder(const Module1 &module);
 
 // What the operator is told of a day's copy: nothing when it is made; why not when it
 // cannot be; for a damaged database file, which copy is the newest good one and how to
-// put it back.
-QString backupMessage(const Module1 &module, const database::BackupOutcome &outcome);
+// put it back; and, the first time copies dated after today are found, that the
+// computer's date looks wrong.
+QStringList backupMessages(const Module1 &module, const database::BackupOutcome &outcome);
 
 // Once a day, at start and after admission: a copy of the embedded database in the Backups
 // folder, older copies kept by the keeping rule. A copy that cannot be made, or that finds
