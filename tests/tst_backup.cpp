@@ -6,6 +6,7 @@
 #include "BackendTest.h"
 #include "FaultTools.h"
 #include "database/Backup.h"
+#include "startup/DataFolder.h"
 #include "database/DatabaseMessages.h"
 #include "roster/RosterForm.h"
 #include "grid/FlexGrid.h"
@@ -16,6 +17,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <sys/stat.h>
 
 
 using namespace kelvory;
@@ -39,6 +41,7 @@ private Q_SLOTS:
     void theCopyHoldsWhatIsCommittedWhileTheFileIsInUse();
     void theKeepingRuleAgainstTheClock_data();
     void theKeepingRuleAgainstTheClock();
+    void anInstalledCopysDataIsItsUsersAlone();
     void aCopyPutBackAsWrittenMixesNothingIn_data();
     void aCopyPutBackAsWrittenMixesNothingIn();
 
@@ -441,6 +444,60 @@ void TestBackup::aCopyPutBackAsWrittenMixesNothingIn()
     QCOMPARE(rowsOf(file, everyMember), asCopied);
     writeFile(club.filePath(QStringLiteral("Damaged/Kelvory.db")), copy);
     QVERIFY(rowsOf(club.filePath(QStringLiteral("Damaged/Kelvory.db")), everyMember) != asCopied);
+}
+
+void TestBackup::anInstalledCopysDataIsItsUsersAlone()
+{
+    if (m_backend != Backend::Sqlite)
+        QSKIP("no file of the server's is on the workstation");
+    const mode_t savedMask = ::umask(022);
+    const auto restoreMask = qScopeGuard([&] { ::umask(savedMask); });
+    auto mode = [](const QString &path) {
+        struct stat status {};
+        return ::stat(QFile::encodeName(path).constData(), &status) == 0 ? int(status.st_mode & 0777) : -1;
+    };
+    // What an earlier build left open to others.
+    QTemporaryDir scratch;
+    const QString folder = scratch.filePath(QStringLiteral("Kelvory"));
+    const QString file = folder + QStringLiteral("/Kelvory.db");
+    const QString old = folder + QStringLiteral("/Backups/Kelvory-2026-11-30.db");
+    QVERIFY(QDir().mkpath(folder));
+    {
+        database::Connection program;
+        program.openEmbedded(file);
+        QCOMPARE(int(database::copyEmbeddedDatabase(program, old).kind), int(database::BackupOutcome::Kind::Made));
+    }
+    for (const QString &path : {folder, folder + QStringLiteral("/Backups")})
+        QVERIFY(::chmod(QFile::encodeName(path).constData(), 0755) == 0);
+    QCOMPARE(mode(file), 0644);
+    QCOMPARE(mode(old), 0644);
+
+    QCOMPARE(prepareDataFolder(DataFolderKind::User, folder), std::nullopt);
+    QCOMPARE(mode(folder), 0700);
+    QCOMPARE(mode(folder + QStringLiteral("/Backups")), 0700);
+    QCOMPARE(mode(file), 0600);
+    QCOMPARE(mode(old), 0600);
+    QCOMPARE(database::backupsIn(folder + QStringLiteral("/Backups")), QStringList{QFileInfo(old).fileName()});
+    {
+        database::Connection program;
+        program.openEmbedded(file);
+        const database::BackupOutcome made =
+            database::backUpEmbeddedDatabase(program, folder + QStringLiteral("/Backups"), QDate(2026, 12, 1));
+        QCOMPARE(mode(made.file), 0600);
+        // A database made there at the first start is its user's alone from the start.
+        database::Connection fresh;
+        fresh.openEmbedded(folder + QStringLiteral("/Fresh.db"));
+        QCOMPARE(mode(folder + QStringLiteral("/Fresh.db")), 0600);
+    }
+
+    // Wherever it is, a copy is no more open than the file it copies.
+    ::umask(022);
+    QVERIFY(::chmod(QFile::encodeName(file).constData(), 0640) == 0);
+    database::Connection program;
+    program.openEmbedded(file);
+    const QString portable = scratch.filePath(QStringLiteral("copy.db"));
+    QCOMPARE(int(database::copyEmbeddedDatabase(program, portable).kind), int(database::BackupOutcome::Kind::Made));
+    QCOMPARE(mode(portable), 0640);
 }
 
 KELVORY_BACKEND_TEST_MAIN(TestBackup)
