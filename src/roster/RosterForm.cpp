@@ -15,6 +15,8 @@
 #include "roster/FlexGridSource.h"
 #include "roster/ChangeMessages.h"
 #include "roster/ChangeReport.h"
+#include "roster/DetailsDialog.h"
+#include "roster/DetailsMessages.h"
 #include "roster/ScreenReaderNames.h"
 #include "grid/CommandButton.h"
 #include "grid/FlexGrid.h"
@@ -306,6 +308,15 @@ void RosterForm::addGridCommands()
     mnuImportMembers->setShortcutContext(Qt::WindowShortcut);
     Grid1->addAction(mnuImportMembers);
     connect(mnuImportMembers, &QAction::triggered, this, &RosterForm::mnuImportMembers_Click);
+
+    auto *mnuMemberDetails = new QAction(messages::memberDetailsCommand(), this);
+    mnuMemberDetails->setObjectName(QStringLiteral("mnuMemberDetails"));
+    mnuMemberDetails->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
+    mnuMemberDetails->setShortcutContext(Qt::WindowShortcut);
+    Grid1->addAction(mnuMemberDetails);
+    connect(mnuMemberDetails, &QAction::triggered, this, &RosterForm::mnuMemberDetails_Click);
+    // The first click of the two has picked the row.
+    connect(Grid1, &QAbstractItemView::doubleClicked, this, &RosterForm::mnuMemberDetails_Click);
 }
 
 void RosterForm::paintEvent(QPaintEvent *event)
@@ -526,6 +537,14 @@ void RosterForm::mnuMailingLabels_Click()
     m_module.guarded([&] {
         output::openMailingLabels(m_module, FlexGridSource(*Grid1), Text1[Name]->text(), Text1[Address]->text(), Text1[City]->text(),
                                   this);
+    });
+}
+
+void RosterForm::mnuMemberDetails_Click()
+{
+    whileBusy([&] {
+        openMemberDetails(m_module, m_picked ? (*m_picked)[RecordId] : QString(),
+                          m_picked ? (*m_picked)[Name] : QString(), this);
     });
 }
 
