@@ -43,7 +43,7 @@ KeptRows::KeptRows(const CellSource &grid, const changes::StatusBook &statuses, 
     }
 }
 
-QString leftOutText(const StatusLeftOut &leftOut)
+QString leftOutParts(const StatusLeftOut &leftOut)
 {
     QStringList parts;
     if (leftOut.resigned > 0)
@@ -51,7 +51,12 @@ QString leftOutText(const StatusLeftOut &leftOut)
     if (leftOut.passedAway > 0)
         parts << (leftOut.passedAway == 1 ? messages::oneWhoPassedAway()
                                           : messages::manyWhoPassedAway(leftOut.passedAway));
-    return parts.isEmpty() ? QString() : messages::leftOutForStatus(parts.join(messages::andWord()));
+    return parts.join(messages::andWord());
+}
+
+QString leftOutText(const StatusLeftOut &leftOut)
+{
+    return leftOut.total() == 0 ? QString() : messages::leftOutForStatus(leftOutParts(leftOut));
 }
 
 } // namespace kelvory::output

@@ -54,5 +54,7 @@ changes::MemberStatus statusOfRow(const CellSource &grid, int row, const changes
 
 // "Left out: 2 members who resigned and 1 member who passed away." Empty when nobody is.
 QString leftOutText(const StatusLeftOut &leftOut);
+// "2 members who resigned and 1 member who passed away"
+QString leftOutParts(const StatusLeftOut &leftOut);
 
 } // namespace kelvory::output

@@ -9,6 +9,8 @@
 #include "import/ImportMessages.h"
 #include "output/Export.h"
 #include "output/LabelsDialog.h"
+#include "output/ListsDialog.h"
+#include "output/YearMessages.h"
 #include "output/OutputMessages.h"
 #include "output/Printout.h"
 #include "roster/FindByTyping.h"
@@ -315,6 +317,12 @@ void RosterForm::addGridCommands()
     mnuMemberDetails->setShortcutContext(Qt::WindowShortcut);
     Grid1->addAction(mnuMemberDetails);
     connect(mnuMemberDetails, &QAction::triggered, this, &RosterForm::mnuMemberDetails_Click);
+    auto *mnuLists = new QAction(output::messages::listsCommand(), this);
+    mnuLists->setObjectName(QStringLiteral("mnuLists"));
+    mnuLists->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_L));
+    mnuLists->setShortcutContext(Qt::WindowShortcut);
+    Grid1->addAction(mnuLists);
+    connect(mnuLists, &QAction::triggered, this, &RosterForm::mnuLists_Click);
     // The first click of the two has picked the row.
     connect(Grid1, &QAbstractItemView::doubleClicked, this, &RosterForm::mnuMemberDetails_Click);
 }
@@ -546,6 +554,11 @@ void RosterForm::mnuMemberDetails_Click()
         openMemberDetails(m_module, m_picked ? (*m_picked)[RecordId] : QString(),
                           m_picked ? (*m_picked)[Name] : QString(), this);
     });
+}
+
+void RosterForm::mnuLists_Click()
+{
+    whileBusy([&] { output::openLists(m_module, FlexGridSource(*Grid1), this); });
 }
 
 void RosterForm::mnuImportMembers_Click()
