@@ -67,15 +67,27 @@ bool paintList(QPainter &painter, QPagedPaintDevice &device, const ListDocument 
     const double gap = metrics.averageCharWidth();
 
     double y = 0;
-    auto drawRow = [&](const QStringList &cells, const QFont &font) {
-        painter.setFont(font);
+    // A cell too long for its column goes on over more lines: a phone number on an
+    // emergency sheet is never cut.
+    const auto flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap;
+    auto rowHeight = [&](const QStringList &cells, const QFont &font) {
         const QFontMetricsF fit(font, &device);
+        double height = line;
         for (qsizetype c = 0; c < cells.size() && c + 1 < qsizetype(columnX.size()); ++c) {
             const double room = columnX[std::size_t(c) + 1] - columnX[std::size_t(c)] - gap;
-            painter.drawText(QPointF(columnX[std::size_t(c)], y + fit.ascent()),
-                             fit.elidedText(cells[c], Qt::ElideRight, room));
+            const QRectF needed = fit.boundingRect(QRectF(0, 0, room, 1e6), flags, cells[c]);
+            height = std::max(height, needed.height() + line - fit.lineSpacing());
         }
-        y += line;
+        return height;
+    };
+    auto drawRow = [&](const QStringList &cells, const QFont &font) {
+        painter.setFont(font);
+        const double height = rowHeight(cells, font);
+        for (qsizetype c = 0; c < cells.size() && c + 1 < qsizetype(columnX.size()); ++c) {
+            const double room = columnX[std::size_t(c) + 1] - columnX[std::size_t(c)] - gap;
+            painter.drawText(QRectF(columnX[std::size_t(c)], y, room, height), flags, cells[c]);
+        }
+        y += height;
     };
     auto headings = [&] {
         drawRow(document.headings, bold);
@@ -88,13 +100,14 @@ bool paintList(QPainter &painter, QPagedPaintDevice &device, const ListDocument 
     y = titleMetrics.lineSpacing() * 1.5;
     headings();
     for (std::size_t r = 0; r < document.rows.size(); ++r) {
-        if (y + line > bottom) {
+        const QFont &font = r < document.marked.size() && document.marked[r] ? bold : body;
+        if (y + rowHeight(document.rows[r], font) > bottom) {
             if (!device.newPage())
                 return false;
             y = 0;
             headings();
         }
-        drawRow(document.rows[r], r < document.marked.size() && document.marked[r] ? bold : body);
+        drawRow(document.rows[r], font);
     }
     y += line / 2;
     painter.setFont(body);

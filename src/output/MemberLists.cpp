@@ -204,7 +204,7 @@ ListDocument listDocument(const std::vector<ListMember> &members, const ListRequ
         document.title = messages::emergencyTitle();
         document.headings = {messages::nameHeading(), messages::phoneHeading(), messages::firstToCallHeading(),
                              messages::thenHeading()};
-        document.widths = {5, 3, 6, 6};
+        document.widths = {4, 3, 7, 7};
         if (list.notPlaced > 0)
             document.notes << countText(list.notPlaced, messages::oneWithoutContact<>, messages::manyWithoutContact<int>);
         break;
