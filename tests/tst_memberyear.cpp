@@ -361,8 +361,8 @@ void TestMemberYear::birthdaysAndAnniversariesInARange()
     }
     QCOMPARE(shown, rows);
     QCOMPARE(document.notes, notes);
-    // Ticked in, the member who passed away is listed and nobody is left out.
-    request.inclusion.passedAway = true;
+    // Ticked in, they are listed and nobody is left out.
+    request.inclusion = {true, true};
     QCOMPARE(output::buildList(members, request).leftOut.total(), 0);
 }
 
