@@ -390,7 +390,7 @@ void TestMemberYear::theListsDialogPrintsAndLabelsItsMembers()
     QCOMPARE(dialog->tblList->item(0, 1)->text(), QStringLiteral("Abbott, Helen"));
     QVERIFY(dialog->tblList->item(0, 1)->font().bold()); // 80
     QCOMPARE(dialog->lblSummary->text(),
-             QStringLiteral("2 lines. * a round age 1 member without a known birthday could not be placed. Left "
+             QStringLiteral("2 lines.\n* a round age\n1 member without a known birthday could not be placed.\nLeft "
                             "out: 1 member who passed away."));
     dialog->txtTo->setText(QStringLiteral("12/1/2026"));
     press(dialog->cmdShow);
@@ -412,7 +412,7 @@ void TestMemberYear::theListsDialogPrintsAndLabelsItsMembers()
     dialog->cboKind->setCurrentIndex(3);
     QCOMPARE(dialog->tblList->rowCount(), 3);
     QCOMPARE(dialog->lblSummary->text(),
-             QStringLiteral("3 lines. 2 members have no emergency contact. Left out: 1 member who passed away."));
+             QStringLiteral("3 lines.\n2 members have no emergency contact.\nLeft out: 1 member who passed away."));
     dialog->tblList->selectRow(0);
     const QString pdf = QDir(h->folder.path()).filePath(QStringLiteral("sheet.pdf"));
     h->dialogs.chooseFile(pdf);

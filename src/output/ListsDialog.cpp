@@ -93,6 +93,7 @@ ListsDialog::ListsDialog(Module1 &module, std::vector<ListMember> members, QWidg
     tblList->setSelectionMode(QAbstractItemView::ExtendedSelection);
     tblList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tblList->verticalHeader()->hide();
+    tblList->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     tblList->horizontalHeader()->setStretchLastSection(true);
     tblList->setTabKeyNavigation(false);
     lblSummary = new QLabel(this);
@@ -188,7 +189,6 @@ void ListsDialog::cmdShow_Click()
             tblList->setItem(r, c, item);
         }
     }
-    tblList->resizeColumnsToContents();
     if (!m_problem.isEmpty()) {
         lblSummary->setText(m_problem);
         return;
@@ -196,7 +196,7 @@ void ListsDialog::cmdShow_Click()
     const int lines = static_cast<int>(m_list.lines.size());
     QStringList summary = {lines == 0 ? messages::nobodyInList() : (lines == 1 ? messages::oneLine() : messages::manyLines(lines))};
     summary << shown.notes;
-    lblSummary->setText(summary.join(QLatin1Char(' ')));
+    lblSummary->setText(summary.join(QLatin1Char('\n')));
 }
 
 std::vector<int> ListsDialog::pickedLines() const
