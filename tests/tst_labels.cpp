@@ -13,6 +13,7 @@
 #include "roster/RosterForm.h"
 #include "grid/FlexGrid.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QMenu>
@@ -339,7 +340,8 @@ void TestLabels::theGridsMenuAndCtrlLOpenTheDialog()
     const QPoint inGrid = grid.visualRect(grid.model()->index(0, 1)).center();
     QContextMenuEvent rightClick(QContextMenuEvent::Mouse, inGrid, grid.viewport()->mapToGlobal(inGrid));
     QApplication::sendEvent(grid.viewport(), &rightClick);
-    QCOMPARE(offered, QStringLiteral("Print Mailing Labels...|Ctrl+L;Import Members...|Ctrl+I;"));
+    QCOMPARE(offered, QStringLiteral("Print Mailing Labels...|Ctrl+L;Import Members...|Ctrl+I;Member Details...|Ctrl+D;"
+                                     "Lists...|Ctrl+Shift+L;"));
     QTRY_VERIFY(form().findChild<LabelsDialog *>());
     LabelsDialog *fromMenu = form().findChild<LabelsDialog *>();
     QVERIFY(fromMenu->isVisible());
@@ -638,13 +640,14 @@ void TestLabels::enterNeverPrintsBySurprise()
     QCOMPARE(h->printers.jobs, prints ? 1 : 0);
     QCOMPARE(previewed, !prints);
 
-    // Tab goes through every control in reading order, Print included.
+    // Tab goes through every control in reading order, Print included (the ticks for
+    // members who resigned or passed away with the details table there).
     if (!prints) {
         QList<QWidget *> reached;
-        for (dialog->cboSheet->setFocus(); reached.size() < 12;)
+        for (dialog->cboSheet->setFocus(); reached.size() < 14;)
             QTest::keyClick(dialog->focusWidget(), Qt::Key_Tab), reached.append(dialog->focusWidget());
-        QCOMPARE(reached, (QList<QWidget *>{dialog->spnStart, dialog->optAll, dialog->optPicked, dialog->spnRight,
-                                            dialog->spnDown, dialog->spnScale, dialog->cmdAlignment, dialog->cmdPreview,
+        QCOMPARE(reached, (QList<QWidget *>{dialog->spnStart, dialog->optAll, dialog->optPicked, dialog->chkResigned,
+                                            dialog->chkPassedAway, dialog->spnRight, dialog->spnDown, dialog->spnScale, dialog->cmdAlignment, dialog->cmdPreview,
                                             dialog->cmdSavePdf, dialog->cmdPrint, dialog->cmdClose, dialog->cboSheet}));
         dialog->reject();
     }

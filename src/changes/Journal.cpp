@@ -16,8 +16,12 @@ QString transactionText(const QString &action, const Fields &fields)
 
 void writeJournal(ChangeStore &store, const QString &action, const Fields &fields)
 {
-    store.connection.executeWithDate(database::sql::kInsertJournal,
-                                     {QVariant(), store.operatorName, transactionText(action, fields)},
+    writeJournalText(store, transactionText(action, fields));
+}
+
+void writeJournalText(ChangeStore &store, const QString &transaction)
+{
+    store.connection.executeWithDate(database::sql::kInsertJournal, {QVariant(), store.operatorName, transaction},
                                      database::sql::kJournalTable, database::sql::kJournalDateColumn, store.today);
 }
 

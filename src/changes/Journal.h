@@ -29,5 +29,6 @@ struct ChangeStore
 
 // One journal row: the day, the operator's first name and the transaction text.
 void writeJournal(ChangeStore &store, const QString &action, const members::Fields &fields);
+void writeJournalText(ChangeStore &store, const QString &transaction);
 
 } // namespace kelvory::changes

@@ -1,5 +1,6 @@
 #include "changes/MemberChanges.h"
 
+#include "changes/MemberDetails.h"
 #include "database/Connection.h"
 #include "database/Statements.h"
 #include "database/StorableText.h"
@@ -125,6 +126,8 @@ ChangeResult changePickedMember(ChangeStore &store, const MemberEdit &edit, cons
     }
     if (action == kChanged)
         result.stored = storedMember(connection, id, edit.boxes[RecordId]);
+    if (action == kDeleted)
+        forgetDetails(connection, id);
     writeJournal(store, action, edit.fields());
     change.commit();
     return result;
@@ -174,8 +177,10 @@ ChangeResult add(ChangeStore &store, const MemberEdit &edit)
             values.append(field);
         values.append(id ? QVariant(*id) : QVariant(result.id));
         connection.execute(database::sql::kInsertMember, values);
-        if (id)
+        if (id) {
             result.stored = storedMember(connection, *id, result.id);
+            forgetDetails(connection, *id);
+        }
         writeJournal(store, kAdded, edit.fields());
         change.commit();
         return result;

@@ -3,6 +3,7 @@
 #include "database/DatabaseMessages.h"
 #include "database/EmbeddedSchema.h"
 #include "database/OdbcDriver.h"
+#include "database/Statements.h"
 #include "database/SqliteRowReader.h"
 
 #include <QAtomicInteger>
@@ -252,6 +253,7 @@ void Connection::openEmbedded(const QString &file)
             }
             throw embeddedFileFailure(failure, file, waitSeconds);
         }
+        addMissingOwnTables(*this);
     }
     m_utf8 = query(QStringLiteral("pragma encoding")).field(0).toString() == QLatin1String("UTF-8");
 
@@ -345,6 +347,19 @@ ResultSet Connection::query(const QString &sql, const QVariantList &values)
     ResultSet result = openQuery(sql, values);
     result.raiseFailure();
     return result;
+}
+
+bool Connection::hasTable(const QString &name)
+{
+    const auto known = m_tables.constFind(name);
+    if (known != m_tables.constEnd())
+        return *known;
+    const QString &sql = m_server == Server::Embedded ? sql::kCountTableEmbedded
+        : m_server == Server::SqlServer               ? sql::kCountTableSqlServer
+                                                      : sql::kCountTable;
+    const bool found = query(sql, {name}).field(0).toLongLong() > 0;
+    m_tables.insert(name, found);
+    return found;
 }
 
 void Connection::transactionStep(const QString &sqliteStatement, bool (QSqlDatabase::*odbcStep)())

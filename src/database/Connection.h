@@ -88,6 +88,13 @@ public:
     // once more and the insert is tried once more; anything else it does not catch.
     qint64 executeWithDate(const QString &sql, QVariantList values, const QString &table, int position, QDate date);
 
+    // Whether a table of that name (lower case) is in the schema the program's statements
+    // reach. Looked up once per connection: a table of the program's own that the
+    // administrator adds shows from the next start on.
+    bool hasTable(const QString &name);
+    // Looks every table up afresh, after the program has made one.
+    void forgetTables() { m_tables.clear(); }
+
 private:
     // With readFailureAllowed, a query that SQLite compiles but cannot run is given back
     // failed: its driver reads the first row as the query runs, so it is that row that
@@ -108,6 +115,7 @@ private:
     Backend m_backend = Backend::None;
     Server m_server = Server::Other;
     QHash<QString, bool> m_textColumns;
+    QHash<QString, bool> m_tables;
     // Texts read as bytes are UTF-8: the embedded file's, as the files this program makes
     // keep them; a server's, when its driver hands narrow texts over in UTF-8.
     bool m_utf8 = true;

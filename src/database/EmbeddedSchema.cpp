@@ -1,6 +1,7 @@
 #include "database/EmbeddedSchema.h"
 
 #include "database/Connection.h"
+#include "database/MemberDetailsTable.h"
 
 namespace kelvory::database {
 
@@ -19,6 +20,30 @@ QStringList embeddedSchemaStatements()
     };
 }
 
+std::vector<OwnTable> ownTables()
+{
+    return {{details::kTable, details::kCreateEmbedded}};
+}
+
+void addMissingOwnTables(Connection &connection)
+{
+    // Only in a file of the club's: a file without the members table is not the program's.
+    if (!connection.hasTable(QStringLiteral("members")))
+        return;
+    for (const OwnTable &table : ownTables()) {
+        if (connection.hasTable(table.name))
+            continue;
+        // A file that may not be written (read-only, locked past the time-out) stays as it
+        // is: the program then goes on without the table, as on a server without it.
+        try {
+            connection.execute(table.create);
+        } catch (const Failure &) {
+            continue;
+        }
+        connection.forgetTables();
+    }
+}
+
 void createEmbeddedSchema(Connection &connection)
 {
     QSqlDatabase db = connection.database();
@@ -27,6 +52,8 @@ void createEmbeddedSchema(Connection &connection)
     try {
         for (const QString &statement : embeddedSchemaStatements())
             connection.execute(statement);
+        for (const OwnTable &table : ownTables())
+            connection.execute(table.create);
     } catch (...) {
         db.rollback();
         throw;

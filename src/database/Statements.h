@@ -53,6 +53,15 @@ inline const QString kMaxRecordIdLockedSqlServer =
 // On PostgreSQL a transaction-level advisory lock; the key spells "Kelvory" in ASCII.
 inline const QString kRecordIdLockPostgreSql = QStringLiteral("select pg_advisory_xact_lock(21222139771187833)");
 
+// Ours: whether a table is there, by its name in lower case, in the schema that bare
+// table names are found in.
+inline const QString kCountTableEmbedded =
+    QStringLiteral("select count(*) from sqlite_master where type = 'table' and lower(name) = ?");
+inline const QString kCountTable = QStringLiteral(
+    "select count(*) from information_schema.tables where lower(table_name) = ? and table_schema = current_schema");
+inline const QString kCountTableSqlServer = QStringLiteral(
+    "select count(*) from information_schema.tables where lower(table_name) = ? and table_schema = schema_name()");
+
 // The tables whose date columns take the form the column keeps, with the column's position.
 inline const QString kJournalTable = QStringLiteral("changeHistory");
 inline constexpr int kJournalDateColumn = 0;

@@ -1,6 +1,7 @@
 #include "import/ImportStore.h"
 
 #include "changes/Journal.h"
+#include "changes/MemberDetails.h"
 #include "changes/RecordIds.h"
 #include "database/Backup.h"
 #include "database/Connection.h"
@@ -128,6 +129,7 @@ StoreOutcome storeMembers(changes::ChangeStore &store, const std::vector<MemberT
                                                store.today);
     std::vector<QVariantList> memberRows;
     std::vector<QVariantList> journalRows;
+    std::vector<qint64> newIds;
     memberRows.reserve(members.size());
     journalRows.reserve(members.size());
     qint64 id = chosen.id.value_or(1);
@@ -135,6 +137,7 @@ StoreOutcome storeMembers(changes::ChangeStore &store, const std::vector<MemberT
         while (held.contains(id))
             id = changes::recordIdAfter(id);
         memberRows.push_back({member[0], member[1], member[2], member[3], member[4], id});
+        newIds.push_back(id);
         journalRows.push_back({date, store.operatorName, changes::transactionText(changes::kAdded, member)});
         if (outcome.stored == 0)
             outcome.firstId = id;
@@ -145,6 +148,7 @@ StoreOutcome storeMembers(changes::ChangeStore &store, const std::vector<MemberT
     }
     connection.executeRows(database::sql::kInsertMember, memberRows);
     connection.executeRows(database::sql::kInsertJournal, journalRows);
+    changes::forgetDetails(connection, newIds);
     import.commit();
     return outcome;
 }

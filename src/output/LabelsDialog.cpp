@@ -1,8 +1,10 @@
 #include "output/LabelsDialog.h"
 
 #include "output/OutputMessages.h"
+#include "output/YearMessages.h"
 #include "startup/Module1.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QDoubleSpinBox>
@@ -32,24 +34,52 @@ QString shownName(const QString &name)
 
 } // namespace
 
-LabelChoices labelChoices(const CellSource &grid, const QString &name, const QString &address, const QString &city)
+LabelChoices labelChoices(const CellSource &grid, const QString &name, const QString &address, const QString &city,
+                          const changes::StatusBook *statuses)
 {
     LabelChoices choices;
-    choices.everyone = addressesFromGrid(grid);
+    choices.statusesKnown = statuses != nullptr;
+    if (statuses) {
+        for (int k = 0; k < 4; ++k) {
+            // Without anyone resigned or passed away, every choice gives the same labels.
+            if (statuses->isEmpty() && k > 0) {
+                choices.everyoneIncluding[k] = choices.everyoneIncluding[0];
+                continue;
+            }
+            const KeptRows kept(grid, *statuses, Inclusion::fromIndex(k));
+            choices.everyoneIncluding[k] = addressesFromGrid(kept);
+            choices.leftOutIncluding[k] = kept.leftOut();
+        }
+        includeInLabels(choices, Inclusion{});
+    } else {
+        choices.everyone = addressesFromGrid(grid);
+    }
     choices.picked = addressFromBoxes(name, address, city);
     choices.nobodyPicked = choices.picked.addresses.empty() && choices.picked.withoutAddress == 0;
     choices.pickedName = choices.nobodyPicked ? QString() : name.simplified();
     return choices;
 }
 
+void includeInLabels(LabelChoices &choices, Inclusion inclusion)
+{
+    choices.everyone = choices.everyoneIncluding[inclusion.index()];
+    choices.leftOut = choices.leftOutIncluding[inclusion.index()];
+}
+
 QString labelSummary(const LabelChoices &choices, bool pickedOnly, const LabelSheet &sheet, int startLabel)
 {
     const AddressList &list = pickedOnly ? choices.picked : choices.everyone;
-    if (list.addresses.empty())
-        return messages::nothingToPrint(pickedOnly, choices.nobodyPicked);
+    const QString forStatus = pickedOnly ? QString() : leftOutText(choices.leftOut);
+    if (list.addresses.empty()) {
+        const QString nothing = messages::nothingToPrint(pickedOnly, choices.nobodyPicked);
+        return forStatus.isEmpty() ? nothing : nothing + QLatin1Char(' ') + forStatus;
+    }
     const int labels = static_cast<int>(list.addresses.size());
     const QString fill = messages::labelsOnSheets(labels, sheetsNeeded(labels, sheet, startLabel), startLabel);
-    return pickedOnly ? fill : fill + QLatin1Char(' ') + messages::membersLeftOut(list.withoutAddress);
+    if (pickedOnly)
+        return fill;
+    const QString summary = fill + QLatin1Char(' ') + messages::membersLeftOut(list.withoutAddress);
+    return forStatus.isEmpty() ? summary : summary + QLatin1Char(' ') + forStatus;
 }
 
 SheetPicture::SheetPicture(QWidget *parent) : QWidget(parent)
@@ -164,11 +194,18 @@ LabelsDialog::LabelsDialog(Module1 &module, LabelChoices choices, QWidget *paren
     form->addRow(startCaption, spnStart);
     form->addRow(QString(), lblStartHint);
 
-    optAll = new QRadioButton(messages::allMembersChoice(), this);
+    optAll = new QRadioButton(m_choices.listTitle.isEmpty() ? messages::allMembersChoice()
+                                                            : messages::listMembersChoice(m_choices.listTitle),
+                              this);
     optPicked = new QRadioButton(m_choices.nobodyPicked ? messages::noMemberPickedChoice()
                                                         : messages::pickedMemberChoice(shownName(m_choices.pickedName)),
                                  this);
     optAll->setChecked(true);
+    chkResigned = new QCheckBox(messages::includeResigned(), this);
+    chkPassedAway = new QCheckBox(messages::includePassedAway(), this);
+    // Without the details table nobody has a status: the dialog is as it always was.
+    chkResigned->setVisible(m_choices.statusesKnown);
+    chkPassedAway->setVisible(m_choices.statusesKnown);
     lblSummary = new QLabel(this);
     lblSummary->setObjectName(QStringLiteral("lblSummary"));
     lblSummary->setWordWrap(true);
@@ -178,6 +215,8 @@ LabelsDialog::LabelsDialog(Module1 &module, LabelChoices choices, QWidget *paren
     choicesColumn->addSpacing(6);
     choicesColumn->addWidget(optAll);
     choicesColumn->addWidget(optPicked);
+    choicesColumn->addWidget(chkResigned);
+    choicesColumn->addWidget(chkPassedAway);
     choicesColumn->addSpacing(6);
     choicesColumn->addWidget(lblSummary);
     choicesColumn->addStretch();
@@ -247,14 +286,20 @@ LabelsDialog::LabelsDialog(Module1 &module, LabelChoices choices, QWidget *paren
     layout->addLayout(buttons);
 
     // The order in which the dialog reads, from the top left.
-    QWidget *const chain[] = {cboSheet, spnStart,     optAll,     optPicked,  spnRight, spnDown,
-                              spnScale, cmdAlignment, cmdPreview, cmdSavePdf, cmdPrint, cmdClose};
+    QWidget *const chain[] = {cboSheet, spnStart, optAll,       optPicked,  chkResigned, chkPassedAway, spnRight,
+                              spnDown,  spnScale, cmdAlignment, cmdPreview, cmdSavePdf,  cmdPrint,      cmdClose};
     for (std::size_t i = 1; i < std::size(chain); ++i)
         QWidget::setTabOrder(chain[i - 1], chain[i]);
 
     connect(cboSheet, &QComboBox::currentIndexChanged, this, &LabelsDialog::refresh);
     connect(spnStart, &QSpinBox::valueChanged, this, &LabelsDialog::refresh);
     connect(optAll, &QRadioButton::toggled, this, &LabelsDialog::refresh);
+    for (QCheckBox *box : {chkResigned, chkPassedAway}) {
+        connect(box, &QCheckBox::toggled, this, [this] {
+            includeInLabels(m_choices, {chkResigned->isChecked(), chkPassedAway->isChecked()});
+            refresh();
+        });
+    }
     connect(picSheet, &SheetPicture::labelClicked, this, [this](int position) { spnStart->setValue(position + 1); });
     refresh();
 }
@@ -344,7 +389,20 @@ void LabelsDialog::finishWith(const std::function<bool()> &output)
 LabelsDialog *openMailingLabels(Module1 &module, const CellSource &grid, const QString &name,
                                 const QString &address, const QString &city, QWidget *parent)
 {
-    auto *dialog = new LabelsDialog(module, labelChoices(grid, name, address, city), parent);
+    const std::optional<changes::StatusBook> statuses = changes::readStatuses(module.connection);
+    auto *dialog =
+        new LabelsDialog(module, labelChoices(grid, name, address, city, statuses ? &*statuses : nullptr), parent);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->open();
+    return dialog;
+}
+
+LabelsDialog *openListLabels(Module1 &module, AddressList members, const QString &listTitle, QWidget *parent)
+{
+    LabelChoices choices;
+    choices.everyone = std::move(members);
+    choices.listTitle = listTitle;
+    auto *dialog = new LabelsDialog(module, std::move(choices), parent);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->open();
     return dialog;

@@ -3,12 +3,14 @@
 #include "output/CellSource.h"
 #include "output/LabelLayout.h"
 #include "output/MailingLabels.h"
+#include "output/StatusFilter.h"
 
 #include <QDialog>
 #include <QWidget>
 
 #include <functional>
 
+class QCheckBox;
 class QComboBox;
 class QDoubleSpinBox;
 class QLabel;
@@ -29,9 +31,20 @@ struct LabelChoices
     AddressList picked;
     QString pickedName;
     bool nobodyPicked = true; // the name, address and city boxes are all blank
+    // With members' statuses known: every member as each choice of whom to tick in gives
+    // them (by Inclusion::index()), and whom it leaves out; `everyone` is the one chosen.
+    bool statusesKnown = false;
+    std::array<AddressList, 4> everyoneIncluding;
+    std::array<StatusLeftOut, 4> leftOutIncluding;
+    StatusLeftOut leftOut;
+    // The labels of a list's members: its title.
+    QString listTitle;
 };
 
-LabelChoices labelChoices(const CellSource &grid, const QString &name, const QString &address, const QString &city);
+// Without statuses (no details table), nobody is left out for a status.
+LabelChoices labelChoices(const CellSource &grid, const QString &name, const QString &address, const QString &city,
+                          const changes::StatusBook *statuses = nullptr);
+void includeInLabels(LabelChoices &choices, Inclusion inclusion);
 
 // The line under the choices: what they come to, or why there is nothing to print.
 QString labelSummary(const LabelChoices &choices, bool pickedOnly, const LabelSheet &sheet, int startLabel);
@@ -80,6 +93,8 @@ public:
     SheetPicture *picSheet;
     QRadioButton *optAll;
     QRadioButton *optPicked;
+    QCheckBox *chkResigned;
+    QCheckBox *chkPassedAway;
     QLabel *lblSummary;
     QDoubleSpinBox *spnRight;
     QDoubleSpinBox *spnDown;
@@ -118,5 +133,7 @@ private:
 // boxes. It is modal and deletes itself when closed.
 LabelsDialog *openMailingLabels(Module1 &module, const CellSource &grid, const QString &name,
                                 const QString &address, const QString &city, QWidget *parent);
+// The same for exactly the members of a list, as it left them in or out.
+LabelsDialog *openListLabels(Module1 &module, AddressList members, const QString &listTitle, QWidget *parent);
 
 } // namespace kelvory::output

@@ -9,12 +9,16 @@
 #include "import/ImportMessages.h"
 #include "output/Export.h"
 #include "output/LabelsDialog.h"
+#include "output/ListsDialog.h"
+#include "output/YearMessages.h"
 #include "output/OutputMessages.h"
 #include "output/Printout.h"
 #include "roster/FindByTyping.h"
 #include "roster/FlexGridSource.h"
 #include "roster/ChangeMessages.h"
 #include "roster/ChangeReport.h"
+#include "roster/DetailsDialog.h"
+#include "roster/DetailsMessages.h"
 #include "roster/ScreenReaderNames.h"
 #include "grid/CommandButton.h"
 #include "grid/FlexGrid.h"
@@ -308,6 +312,21 @@ void RosterForm::addGridCommands()
     mnuImportMembers->setShortcutContext(Qt::WindowShortcut);
     Grid1->addAction(mnuImportMembers);
     connect(mnuImportMembers, &QAction::triggered, this, &RosterForm::mnuImportMembers_Click);
+
+    auto *mnuMemberDetails = new QAction(messages::memberDetailsCommand(), this);
+    mnuMemberDetails->setObjectName(QStringLiteral("mnuMemberDetails"));
+    mnuMemberDetails->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
+    mnuMemberDetails->setShortcutContext(Qt::WindowShortcut);
+    Grid1->addAction(mnuMemberDetails);
+    connect(mnuMemberDetails, &QAction::triggered, this, &RosterForm::mnuMemberDetails_Click);
+    auto *mnuLists = new QAction(output::messages::listsCommand(), this);
+    mnuLists->setObjectName(QStringLiteral("mnuLists"));
+    mnuLists->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_L));
+    mnuLists->setShortcutContext(Qt::WindowShortcut);
+    Grid1->addAction(mnuLists);
+    connect(mnuLists, &QAction::triggered, this, &RosterForm::mnuLists_Click);
+    // The first click of the two has picked the row.
+    connect(Grid1, &QAbstractItemView::doubleClicked, this, &RosterForm::mnuMemberDetails_Click);
 }
 
 void RosterForm::paintEvent(QPaintEvent *event)
@@ -600,6 +619,19 @@ void RosterForm::mnuMailingLabels_Click()
         output::openMailingLabels(m_module, FlexGridSource(*Grid1), Text1[Name]->text(), Text1[Address]->text(), Text1[City]->text(),
                                   this);
     });
+}
+
+void RosterForm::mnuMemberDetails_Click()
+{
+    whileBusy([&] {
+        openMemberDetails(m_module, m_picked ? (*m_picked)[RecordId] : QString(),
+                          m_picked ? (*m_picked)[Name] : QString(), this);
+    });
+}
+
+void RosterForm::mnuLists_Click()
+{
+    whileBusy([&] { output::openLists(m_module, FlexGridSource(*Grid1), this); });
 }
 
 void RosterForm::mnuImportMembers_Click()

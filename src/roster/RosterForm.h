@@ -86,6 +86,10 @@ public Q_SLOTS:
     void mnuMailingLabels_Click();
     // The grid's menu item "Import Members..." (also Ctrl+I).
     void mnuImportMembers_Click();
+    // The grid's menu item "Member Details..." (also Ctrl+D, and a double click on a row).
+    void mnuMemberDetails_Click();
+    // The grid's menu item "Lists..." (also Ctrl+Shift+L): birthdays, dues and the like.
+    void mnuLists_Click();
 
 protected:
     void paintEvent(QPaintEvent *event) override;

@@ -588,12 +588,37 @@ answer_dialog "$third" "$APP_TITLE" Escape
 grep -q '^Zimmer Paul,31 Cedar Ave,Salem OR 97302,503-555-0199,,5,' "$program/ExcelExport.csv" \
   || fail "the export by keys does not hold the phone changed by keys"
 
-step "by keys alone: mailing labels and Transaction History, every control named; EXIT"
+step "by keys alone: Quinn marked as passed away in her details, every control named"
+xdotool windowfocus --sync "$main3"
+tab_to "$third" "table: Member roster" shift+Tab
+xdotool type --delay 60 -- "quinn"
+xdotool key Return
+xdotool key ctrl+d
+details=$(wait_window "$third" '^Member Details: Quinn, Rosa$' 15)
+xdotool windowfocus --sync "$details"
+walk_named "$third" "Member Details: Quinn, Rosa"
+xdotool key alt+t # the status; on X11 Qt names a list box by its choice, its caption by relation
+tab_to "$third" "combo box: active" ""
+xdotool type -- "p" # passed away; the day it changed becomes today
+xdotool key alt+s
+wait_gone "$details"
+expect "Quinn's details" "$(sql 'select recordid, status, statusChanged from memberDetails')" "8|passed away|$today"
+xdotool windowfocus --sync "$main3"
+xdotool key ctrl+shift+l
+lists=$(wait_window "$third" '^Lists$' 15)
+xdotool windowfocus --sync "$lists"
+walk_named "$third" "Lists"
+xdotool key Escape
+wait_gone "$lists"
+
+step "by keys alone: mailing labels leave Quinn out; Transaction History, every control named; EXIT"
 xdotool windowfocus --sync "$main3"
 xdotool key ctrl+l
 xdotool windowfocus --sync "$(wait_window "$third" '^Print Mailing Labels$' 15)"
 walk_named "$third" "Print Mailing Labels"
 save_labels "$work/keys-labels.pdf" "$third"
+if label_lines "$work/keys-labels.pdf" | grep -q Quinn; then fail "the labels hold a member who passed away"; fi
+label_lines "$work/keys-labels.pdf" | grep -q '^Zimmer, Paul$' || fail "the labels by keys lost Zimmer"
 xdotool windowfocus --sync "$main3"
 tab_to "$third" "push button: Transaction History" shift+Tab
 xdotool key Return
@@ -628,8 +653,9 @@ Margaret|Deleted : Carter, June: 77 Riverside Dr: Keizer, OR 97303: 503-555-0119
 Margaret|Added : Quinn, Rosa: 3 Oak Ave: Salem, OR 97302: 503-555-0171: 
 Margaret|Added : Young, Ed: : Keizer, OR 97303: : 
 Margaret|Changed : Zimmer, Paul: 31 Cedar Ave: Salem, OR 97302: 503-555-0199: 
-Margaret|Deleted : Nobody, Noaddress: : Salem, OR 97304: : "
-expect "journal dates" "$(sql "select count(*) from changeHistory where date = '$today'")" 10
+Margaret|Deleted : Nobody, Noaddress: : Salem, OR 97304: : 
+Margaret|Details : Quinn, Rosa: passed away $today"
+expect "journal dates" "$(sql "select count(*) from changeHistory where date = '$today'")" 11
 expect "memberstatus after three starts" "$(sql 'select member, status from memberstatus')" "Margaret|1"
 cmp "$program/User.txt" "$work/User.expected" || fail "User.txt changed after the first start"
 

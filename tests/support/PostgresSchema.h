@@ -24,6 +24,16 @@ inline const QStringList &postgresSchema()
         QStringLiteral("create table memberstatus (member varchar collate nocase, status varchar, created date)"),
         QStringLiteral("create table hitcounters (ver varchar)"),
         QStringLiteral("insert into hitcounters values ('1')"),
+        // The program's own table of members' details, as the administrator creates it.
+        QStringLiteral("create table memberDetails (recordid integer primary key, "
+                       "birthYear smallint not null default 0, birthMonth smallint not null default 0, "
+                       "birthDay smallint not null default 0, joined date, "
+                       "status varchar(20) not null default 'active', statusChanged date, duesPaidThrough date, "
+                       "contact1Name varchar(100) not null default '', "
+                       "contact1Relationship varchar(50) not null default '', "
+                       "contact1Phone varchar(50) not null default '', contact2Name varchar(100) not null default '', "
+                       "contact2Relationship varchar(50) not null default '', "
+                       "contact2Phone varchar(50) not null default '')"),
     };
     return statements;
 }

@@ -1,4 +1,5 @@
-// kelvory_screenshot <main.png> [<history.png> [<labels-dialog.png> <labels.pdf> [<import-dialog.png>]]]
+// kelvory_screenshot <main.png> [<history.png> [<labels-dialog.png> <labels.pdf> [<import-dialog.png>
+//                    [<details-dialog.png> <lists-dialog.png>]]]]
 // Renders the main window (and the history window, and the mailing labels dialog) of the
 // real program code, filled from an embedded database with a few sample members, to PNG
 // files, and saves that dialog's labels as a PDF file. The README's pictures come from
@@ -11,6 +12,8 @@
 #include "history/History.h"
 #include "import/ImportDialog.h"
 #include "output/LabelsDialog.h"
+#include "output/ListsDialog.h"
+#include "roster/DetailsDialog.h"
 #include "roster/RosterForm.h"
 #include "grid/CommandButton.h"
 #include "grid/FlexGrid.h"
@@ -59,8 +62,9 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     kelvory::test::prepareApplication();
     const QStringList arguments = QCoreApplication::arguments().mid(1);
-    if (arguments.isEmpty() || arguments.size() == 3 || arguments.size() > 5) {
-        std::fprintf(stderr, "usage: kelvory_screenshot <main.png> [<history.png> [<labels-dialog.png> <labels.pdf> [<import-dialog.png>]]]\n");
+    if (arguments.isEmpty() || arguments.size() == 3 || arguments.size() == 6 || arguments.size() > 7) {
+        std::fprintf(stderr, "usage: kelvory_screenshot <main.png> [<history.png> [<labels-dialog.png> <labels.pdf> "
+                             "[<import-dialog.png> [<details-dialog.png> <lists-dialog.png>]]]]\n");
         return 2;
     }
 
@@ -164,6 +168,47 @@ int main(int argc, char *argv[])
         }
         import->loadFile(file);
         if (!save(*import, arguments.at(4)))
+            return 1;
+        import->close();
+    }
+
+    if (arguments.size() > 5) {
+        // A club's year: birthdays, one member who passed away, Delgado's details open.
+        h.clock.day = QDate(2026, 12, 1);
+        h.exec(QStringLiteral("insert into memberDetails (recordid, birthYear, birthMonth, birthDay, joined, "
+                              "status, statusChanged) values (1, 1946, 12, 22, '2001-12-10', 'active', null), "
+                              "(2, 0, 12, 27, null, 'active', null), (3, 1936, 1, 4, '2016-12-28', 'active', null), "
+                              "(5, 1940, 12, 30, '1999-03-01', 'passed away', '2026-11-30')"));
+        clickMemberRow(*form.Grid1, 4);
+        form.mnuMemberDetails_Click();
+        auto *details = form.findChild<roster::DetailsDialog *>();
+        if (!details) {
+            std::fprintf(stderr, "kelvory_screenshot: the details dialog did not open\n");
+            return 1;
+        }
+        details->txtBorn->setText(QStringLiteral("7/14/1941"));
+        details->txtJoined->setText(QStringLiteral("3/5/2009"));
+        details->txtDues->setText(QStringLiteral("12/31/2026"));
+        const char *const contacts[2][3] = {{"Delgado, Maria", "daughter", "503-555-0311"},
+                                            {"Okafor, Grace", "neighbour", "503-555-0148"}};
+        for (int k = 0; k < 2; ++k) {
+            details->txtContactName[k]->setText(QString::fromUtf8(contacts[k][0]));
+            details->txtContactRelationship[k]->setText(QString::fromUtf8(contacts[k][1]));
+            details->txtContactPhone[k]->setText(QString::fromUtf8(contacts[k][2]));
+        }
+        if (!save(*details, arguments.at(5)))
+            return 1;
+        details->reject();
+        form.mnuLists_Click();
+        auto *lists = form.findChild<output::ListsDialog *>();
+        if (!lists) {
+            std::fprintf(stderr, "kelvory_screenshot: the lists dialog did not open\n");
+            return 1;
+        }
+        lists->txtFrom->setText(QStringLiteral("12/20/2026"));
+        lists->txtTo->setText(QStringLiteral("1/10/2027"));
+        lists->cmdShow_Click();
+        if (!save(*lists, arguments.at(6)))
             return 1;
     }
     return 0;
