@@ -182,6 +182,7 @@ void Connection::openEmbedded(const QString &file)
         } catch (const Failure &failure) {
             throw embeddedFileFailure(failure, file, waitSeconds);
         }
+        addOwnTables(*this);
     }
     m_utf8 = query(QStringLiteral("pragma encoding")).field(0).toString() == QLatin1String("UTF-8");
 }

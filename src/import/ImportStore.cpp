@@ -1,10 +1,12 @@
 #include "import/ImportStore.h"
 
 #include "changes/Journal.h"
+#include "changes/MemberHistory.h"
 #include "changes/RecordIds.h"
 #include "database/Backup.h"
 #include "database/Connection.h"
 #include "database/MemberFields.h"
+#include "database/MemberHistoryStatements.h"
 #include "database/Statements.h"
 #include "import/ImportMessages.h"
 #include "startup/DailyBackup.h"
@@ -14,6 +16,7 @@
 #include <QFile>
 #include <QSet>
 #include <QSqlDriver>
+#include <QUuid>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -94,6 +97,7 @@ StoreOutcome storeMembers(changes::ChangeStore &store, const std::vector<MemberF
 {
     StoreOutcome outcome;
     database::Connection &connection = store.connection;
+    const bool keeping = changes::keepsValues(connection);
     database::Transaction import(connection);
     const changes::NewRecordId chosen = changes::chooseNewRecordId(connection);
     if (chosen.taken) {
@@ -105,6 +109,9 @@ StoreOutcome storeMembers(changes::ChangeStore &store, const std::vector<MemberF
                                                store.today);
     std::vector<QVariantList> memberRows;
     std::vector<QVariantList> journalRows;
+    std::vector<QVariantList> keptRows;
+    if (keeping)
+        outcome.importMark = QUuid::createUuid().toString(QUuid::WithoutBraces);
     memberRows.reserve(members.size());
     journalRows.reserve(members.size());
     qint64 id = chosen.id.value_or(1);
@@ -113,6 +120,10 @@ StoreOutcome storeMembers(changes::ChangeStore &store, const std::vector<MemberF
             id = changes::recordIdAfter(id);
         memberRows.push_back({member[0], member[1], member[2], member[3], member[4], id});
         journalRows.push_back({date, store.operatorName, changes::transactionText(changes::kAdded, member)});
+        if (keeping) {
+            keptRows.push_back(changes::keptValues(store, {changes::keptKind(changes::kAdded), id, {}, member,
+                                                           journalRows.back().at(2).toString(), outcome.importMark, 0}));
+        }
         if (outcome.stored == 0)
             outcome.firstId = id;
         outcome.lastId = id;
@@ -122,6 +133,8 @@ StoreOutcome storeMembers(changes::ChangeStore &store, const std::vector<MemberF
     }
     connection.executeRows(database::sql::kInsertMember, memberRows);
     connection.executeRows(database::sql::kInsertJournal, journalRows);
+    if (keeping)
+        connection.executeRows(database::sql::kInsertMemberHistory, keptRows);
     import.commit();
     return outcome;
 }

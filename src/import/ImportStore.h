@@ -42,11 +42,14 @@ struct StoreOutcome
     // The id that kept the members from being stored: the one after the largest, held
     // already. Nothing was stored then.
     std::optional<qint64> idTaken;
+    // The mark the import's kept rows share, by which it is taken back in one step; empty
+    // where the database keeps no values.
+    QString importMark;
 };
 
 // Stores the members in one transaction: each with the record id Add New would give it
 // (the first chosen as Add New chooses, the next ones after it, passing over ids that
-// are held) and its journal row, as Add New writes it. A failure rolls everything back.
+// are held), its journal row, as Add New writes it, and its kept values. A failure rolls everything back.
 StoreOutcome storeMembers(changes::ChangeStore &store, const std::vector<MemberFields> &members);
 
 // What the Import command did, for the dialog to say.
