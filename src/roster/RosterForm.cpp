@@ -13,6 +13,7 @@
 #include "output/Printout.h"
 #include "roster/FindByTyping.h"
 #include "roster/FlexGridSource.h"
+#include "roster/RestoreDialog.h"
 #include "roster/ChangeMessages.h"
 #include "roster/ChangeReport.h"
 #include "roster/ScreenReaderNames.h"
@@ -306,6 +307,7 @@ void RosterForm::addGridCommands()
     mnuImportMembers->setShortcutContext(Qt::WindowShortcut);
     Grid1->addAction(mnuImportMembers);
     connect(mnuImportMembers, &QAction::triggered, this, &RosterForm::mnuImportMembers_Click);
+    addPutBackCommand(*this, m_module);
 }
 
 void RosterForm::paintEvent(QPaintEvent *event)
