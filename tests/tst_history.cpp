@@ -29,8 +29,64 @@ private Q_SLOTS:
     void everyJournalRowIsListedInOrder();
     void journalThatCannotBeReadToItsEndIsReported();
     void datesOfEveryKindShowAsBefore();
+    void aChangeAndItsUndoAreTakenBackExactly_data();
+    void aChangeAndItsUndoAreTakenBackExactly();
+    void undoAsksOrRefusesWhenTheMemberChangedSince_data();
+    void undoAsksOrRefusesWhenTheMemberChangedSince();
+    void aDeletedMemberWhoseIdIsHeldComesBackWithANewId();
+    void withoutTheTableChangesWorkAsBefore();
 
 private:
+    const QStringList kAdams = {"Adams", "1 Elm", "Salem, OR", "555-1", "", "17"};
+    const QStringList kBaker = {"Baker", "2 Oak", "Salem, OR", "555-2", "b", "41"};
+    void startWithMembers()
+    {
+        h->addMember(kBaker[0], kBaker[1], kBaker[2], kBaker[3], kBaker[4], 41);
+        h->addMember(kAdams[0], kAdams[1], kAdams[2], kAdams[3], kAdams[4], 17);
+        QVERIFY(h->start());
+    }
+    // Makes one change through the main window, as the operator does.
+    void change(const QString &command)
+    {
+        if (command == QLatin1String("Add New")) {
+            press(form().Command1);
+            pasteMember(form(), {"Carter", "3 Ash", "Salem, OR", "555-3", "c"});
+            press(form().Command3);
+            return;
+        }
+        QVERIFY(pickMember(form(), 17));
+        if (command == QLatin1String("Update")) {
+            typeInto(form(), 1, QStringLiteral("9 New St"));
+            press(form().Command2);
+        } else {
+            h->dialogs.answer(IDYES);
+            press(form().Command6);
+        }
+    }
+    // The journal freshly loaded, the row showing `text` made current, and Ctrl+Z with
+    // the answers given in order; of several rows with the text, the lowest with `oldest`.
+    // False when no row shows the text.
+    bool undoRow(const QString &text, const QList<int> &answers, bool oldest = false)
+    {
+        if (history::History *old = historyWindow(*h->module))
+            delete old;
+        history::History *window = open();
+        for (int step = 1; step < window->Grid1->Rows(); ++step) {
+            const int r = oldest ? window->Grid1->Rows() - step : step;
+            if (window->Grid1->TextMatrix(r, 2) != text)
+                continue;
+            window->Grid1->setCurrentIndex(window->Grid1->model()->index(r - 1, 2));
+            for (int answer : answers)
+                h->dialogs.answer(answer);
+            window->activateWindow();
+            if (!QTest::qWaitForWindowActive(window))
+                return false;
+            QTest::keyClick(window->Grid1, Qt::Key_Z, Qt::ControlModifier);
+            return true;
+        }
+        return false;
+    }
+    QString lastMessage() const { return h->dialogs.messages.isEmpty() ? QString() : h->dialogs.messages.last().text; }
     history::History *open()
     {
         press(form().Command7);
@@ -252,6 +308,131 @@ void TestHistory::datesOfEveryKindShowAsBefore()
     QCOMPARE(gridColumn(*window->Grid1, 0), QStringList({"2026-12-06", "2026-13-45", "12/6/2026", "12/6/2026",
                                                          "12/5/2026", "12/7/2026", "20261206", "2.5", ""}));
     QVERIFY(h->dialogs.messages.isEmpty());
+}
+
+void TestHistory::aChangeAndItsUndoAreTakenBackExactly_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("done");   // the change's journal text
+    QTest::addColumn<QString>("undone"); // the undo's
+    QTest::addColumn<QString>("said");
+    const QString adams = QStringLiteral("Adams: 1 Elm: Salem, OR: 555-1: ");
+    const QString carter = QStringLiteral("Carter: 3 Ash: Salem, OR: 555-3: c");
+    QTest::newRow("update") << "Update" << "Changed : Adams: 9 New St: Salem, OR: 555-1: " << "Changed : " + adams
+                            << "\"Adams\" has the values back that it had before the change.";
+    QTest::newRow("delete") << "DELETE" << "Deleted : " + adams << "Added : " + adams
+                            << "\"Adams\" is back on the roster, with its record id 17.";
+    QTest::newRow("add") << "Add New" << "Added : " + carter << "Deleted : " + carter
+                         << "\"Carter\", added by this change, is removed from the roster.";
+}
+
+void TestHistory::aChangeAndItsUndoAreTakenBackExactly()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, done);
+    QFETCH(QString, undone);
+    QFETCH(QString, said);
+    startWithMembers();
+    const QList<QStringList> before = members();
+    change(command);
+    const QList<QStringList> after = members();
+    QVERIFY(after != before);
+
+    QVERIFY(undoRow(done, {IDYES}));
+    QCOMPARE(lastMessage(), said);
+    QCOMPARE(members(), before); // the same five fields and the same id
+    QCOMPARE(h->journal().last().transaction, undone);
+    QCOMPARE(h->journal().last().person, QStringLiteral("Dorothy"));
+    // The roster shows it at once.
+    QCOMPARE(column(members::Name).size(), before.size());
+
+    // The undo is a change of its own, and can be taken back in turn.
+    QVERIFY(undoRow(undone, {IDYES}));
+    QCOMPARE(members(), after);
+    QCOMPARE(h->journal().size(), 3);
+    // A change taken back once is not taken back twice (the newer row of the same text
+    // is the undo's own).
+    QVERIFY(undoRow(done, {IDYES}, true));
+    QCOMPARE(lastMessage(), QStringLiteral("This change was taken back already. Nothing was changed."));
+    QCOMPARE(members(), after);
+    QCOMPARE(h->journal().size(), 3);
+}
+
+void TestHistory::undoAsksOrRefusesWhenTheMemberChangedSince_data()
+{
+    QTest::addColumn<QString>("since");
+    QTest::addColumn<QList<int>>("answers");
+    QTest::addColumn<QStringList>("adams"); // as stored afterwards; empty: none
+    QTest::addColumn<QString>("said");
+    const QString phone = QStringLiteral("update members set phone = '555-9' where recordid = 17");
+    QTest::newRow("changed since, kept") << phone << QList<int>{IDYES, IDNO}
+                                         << QStringList{"Adams", "9 New St", "Salem, OR", "555-9", "", "17"}
+                                         << "Phone: from \"555-1\" to \"555-9\"";
+    QTest::newRow("changed since, taken back all the same") << phone << QList<int>{IDYES, IDYES} << kAdams
+                                                            << "\"Adams\" has the values back";
+    QTest::newRow("renamed or another member under the id")
+        << "update members set name = 'Zed' where recordid = 17" << QList<int>{IDYES}
+        << QStringList{"Zed", "9 New St", "Salem, OR", "555-1", "", "17"} << "Record id 17 holds \"Zed\" now";
+    QTest::newRow("deleted since") << "delete from members where recordid = 17" << QList<int>{IDYES} << QStringList{}
+                                   << "No member holds record id 17 any more.";
+}
+
+void TestHistory::undoAsksOrRefusesWhenTheMemberChangedSince()
+{
+    QFETCH(QString, since);
+    QFETCH(QList<int>, answers);
+    QFETCH(QStringList, adams);
+    QFETCH(QString, said);
+    startWithMembers();
+    change(QStringLiteral("Update"));
+    h->exec(since);
+    const int journalRows = h->journal().size();
+    QVERIFY(undoRow(QStringLiteral("Changed : Adams: 9 New St: Salem, OR: 555-1: "), answers));
+    QVERIFY2(h->dialogs.texts().join(u'|').contains(said), qPrintable(h->dialogs.texts().join(u'|')));
+    QList<QStringList> expected = {kBaker};
+    if (!adams.isEmpty())
+        expected.prepend(adams);
+    QCOMPARE(members(), expected);
+    QCOMPARE(h->journal().size(), journalRows + (adams == kAdams ? 1 : 0));
+}
+
+void TestHistory::aDeletedMemberWhoseIdIsHeldComesBackWithANewId()
+{
+    startWithMembers();
+    change(QStringLiteral("DELETE"));
+    h->addMember(QStringLiteral("Zed"), QString(), QString(), QString(), QString(), 17);
+    QVERIFY(undoRow(QStringLiteral("Deleted : Adams: 1 Elm: Salem, OR: 555-1: "), {IDYES}));
+    QCOMPARE(lastMessage(), QStringLiteral("\"Adams\" is back on the roster, with the new record id 42: its own "
+                                           "record id 17 is held by another member now."));
+    QStringList adams = kAdams;
+    adams[5] = QStringLiteral("42");
+    QCOMPARE(members(), (QList<QStringList>{{"Zed", "", "", "", "", "17"}, kBaker, adams}));
+}
+
+void TestHistory::withoutTheTableChangesWorkAsBefore()
+{
+    h->exec(QStringLiteral("drop table memberHistory"));
+    startWithMembers();
+    change(QStringLiteral("Update"));
+    change(QStringLiteral("DELETE"));
+    QCOMPARE(members(), QList<QStringList>{kBaker});
+    QCOMPARE(h->journal().size(), 2);
+    QCOMPARE(h->journal().last().transaction, QStringLiteral("Deleted : Adams: 9 New St: Salem, OR: 555-1: "));
+    QVERIFY(undoRow(h->journal().last().transaction, {IDYES}));
+    if (m_backend == Backend::Sqlite) {
+        // The program's own file gets the table back as it opens.
+        QCOMPARE(lastMessage(), QStringLiteral("\"Adams\" is back on the roster, with its record id 17."));
+        QCOMPARE(members(), (QList<QStringList>{{"Adams", "9 New St", "Salem, OR", "555-1", "", "17"}, kBaker}));
+        QCOMPARE(h->journal().size(), 3);
+        // A journal row written without kept values (by the web site, say) says so.
+        h->exec(QStringLiteral("insert into changeHistory values (?, 'Web', 'Added : Cole')"), {QDate::currentDate()});
+        QVERIFY(undoRow(QStringLiteral("Added : Cole"), {IDYES}));
+        QVERIFY(lastMessage().startsWith(QStringLiteral("This change cannot be taken back: the database kept no")));
+        return;
+    }
+    QVERIFY(lastMessage().startsWith(QStringLiteral("Changes cannot be taken back on this database yet")));
+    QCOMPARE(members(), QList<QStringList>{kBaker});
+    QCOMPARE(h->journal().size(), 2);
 }
 
 KELVORY_BACKEND_TEST_MAIN(TestHistory)

@@ -4,6 +4,8 @@
 #include "import/ImportFile.h"
 #include "import/ImportMessages.h"
 #include "import/ImportStore.h"
+#include "history/History.h"
+#include "import/TakeBackImport.h"
 #include "output/Export.h"
 #include "roster/FlexGridSource.h"
 #include "roster/RosterForm.h"
@@ -155,6 +157,8 @@ private Q_SLOTS:
     void aFailureHalfwayStoresNothing();
     void importChoicesAndRefusals_data();
     void importChoicesAndRefusals();
+    void anImportIsTakenBackInOneStep_data();
+    void anImportIsTakenBackInOneStep();
     void aFileThatIsNoListIsRefused_data();
     void aFileThatIsNoListIsRefused();
     void numbersShowAsTheSpreadsheetShowsThem_data();
@@ -399,7 +403,10 @@ void TestImport::importStoresMembersWithIdsAndJournalRows()
         copy.openEmbedded(QDir(h->folder.path()).filePath(QStringLiteral("Backups/") + copies[0]));
         QCOMPARE(allRows(copy, QStringLiteral("select count(*) from members")).value(0).value(0).toInt(), 1);
     }
+    expected << QString() << QStringLiteral("Take the whole import back now? (The Transaction History window offers "
+                                            "this later too.)");
     QCOMPARE(h->dialogs.messages[0].text, expected.join(QStringLiteral("\r\n")));
+    QCOMPARE(h->dialogs.messages[0].style, int(MB_YESNO | MB_DEFBUTTON2));
     QCOMPARE(fileBytes(path), before);
     QVERIFY(!h->end.ended);
 }
@@ -733,6 +740,68 @@ void TestImport::everyControlIsReachedByTabAndNamed()
     // The current column's match, heard through the list and changed by keys.
     QCOMPARE(QAccessible::queryAccessibleInterface(dialog->lstColumns)->child(1)->text(QAccessible::Name),
              QStringLiteral("Column 2: Phone \u2192 Phone"));
+}
+
+void TestImport::anImportIsTakenBackInOneStep_data()
+{
+    QTest::addColumn<bool>("atOnce");        // Yes to the closing message's offer
+    QTest::addColumn<QList<int>>("answers"); // to the history window's questions
+    QTest::addColumn<int>("left");
+    QTest::newRow("from the closing message") << true << QList<int>{} << 0;
+    QTest::newRow("later, changed members kept") << false << QList<int>{IDYES, IDNO} << 3;
+    QTest::newRow("later, changed members removed too") << false << QList<int>{IDYES, IDYES} << 1;
+}
+
+void TestImport::anImportIsTakenBackInOneStep()
+{
+    QFETCH(bool, atOnce);
+    QFETCH(QList<int>, answers);
+    QFETCH(int, left);
+    h->addMember(QStringLiteral("Adams"), QStringLiteral("12 Elm St"), {}, {}, {}, 1);
+    QVERIFY(h->start());
+    QByteArray file = "Name,Address\n";
+    for (int i = 1; i <= 1000; ++i)
+        file += QStringLiteral("Member %1,%2 Oak Ave\n").arg(i, 4, 10, QLatin1Char('0')).arg(i).toUtf8();
+    h->dialogs.answer(atOnce ? IDYES : IDNO);
+    const QPointer<ImportDialog> dialog = openDialog(writeImportFile(file));
+    QVERIFY(dialog);
+    press(dialog->cmdImport);
+    if (!atOnce) {
+        QCOMPARE(members().size(), 1001);
+        // Changed since the import: two of their addresses, and one name.
+        h->exec(QStringLiteral("update members set address = 'moved' where recordid in (3, 4)"));
+        h->exec(QStringLiteral("update members set name = 'Renamed' where recordid = 5"));
+        press(form().Command7);
+        history::History *window = historyWindow(*h->module);
+        QVERIFY(window);
+        int row = 1;
+        while (row < window->Grid1->Rows() && !window->Grid1->TextMatrix(row, 2).startsWith(QLatin1String("Added : Member 0500")))
+            ++row;
+        QVERIFY(row < window->Grid1->Rows());
+        window->Grid1->setCurrentIndex(window->Grid1->model()->index(row - 1, 0));
+        for (int answer : answers)
+            h->dialogs.answer(answer);
+        window->mnuTakeBackImport->trigger();
+        const QString question = h->dialogs.messages[1].text;
+        QVERIFY2(question.contains(QStringLiteral("Member 0002 (record id 3)\r\n    Address: from \"2 Oak Ave\" to \"moved\"")),
+                 qPrintable(question));
+        QVERIFY(question.contains(QStringLiteral("1 record ids of the import are held by other members now")));
+    }
+    QList<QStringList> expected = {{"Adams", "12 Elm St", "", "", "", "1"}};
+    if (left == 3) {
+        expected << QStringList{"Member 0002", "moved", "", "", "", "3"} << QStringList{"Member 0003", "moved", "", "", "", "4"};
+    }
+    if (left > 0)
+        expected << QStringList{"Renamed", "4 Oak Ave", "", "", "", "5"};
+    QCOMPARE(members(), expected);
+    QCOMPARE(column(members::Name).size(), expected.size());
+    int deleted = 0;
+    for (const JournalRow &row : journal())
+        deleted += row.transaction.startsWith(QLatin1String("Deleted : Member ")) ? 1 : 0;
+    QCOMPARE(deleted, 1000 - left);
+    QVERIFY2(h->dialogs.messages.last().text.startsWith(
+                 QStringLiteral("The import is taken back: %1 members were removed.").arg(1000 - left)),
+             qPrintable(h->dialogs.messages.last().text));
 }
 
 KELVORY_BACKEND_TEST_MAIN(TestImport)

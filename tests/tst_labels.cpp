@@ -340,8 +340,8 @@ void TestLabels::theGridsMenuAndCtrlLOpenTheDialog()
     const QPoint inGrid = grid.visualRect(grid.model()->index(0, 1)).center();
     QContextMenuEvent rightClick(QContextMenuEvent::Mouse, inGrid, grid.viewport()->mapToGlobal(inGrid));
     QApplication::sendEvent(grid.viewport(), &rightClick);
-    QCOMPARE(offered, QStringLiteral("Print Mailing Labels...|Ctrl+L;Import Members...|Ctrl+I;Member Details...|Ctrl+D;"
-                                     "Lists...|Ctrl+Shift+L;"));
+    QCOMPARE(offered, QStringLiteral("Print Mailing Labels...|Ctrl+L;Import Members...|Ctrl+I;"
+                                     "Put a Backup Back...|Ctrl+Shift+R;Member Details...|Ctrl+D;Lists...|Ctrl+Shift+L;"));
     QTRY_VERIFY(form().findChild<LabelsDialog *>());
     LabelsDialog *fromMenu = form().findChild<LabelsDialog *>();
     QVERIFY(fromMenu->isVisible());

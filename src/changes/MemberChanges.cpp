@@ -1,6 +1,7 @@
 #include "changes/MemberChanges.h"
 
 #include "changes/MemberDetails.h"
+#include "changes/MemberHistory.h"
 #include "database/Connection.h"
 #include "database/Statements.h"
 #include "database/StorableText.h"
@@ -53,6 +54,8 @@ std::variant<qint64, ChangeResult> memberToChange(const MemberEdit &edit, Field 
     return *id;
 }
 
+} // namespace
+
 // The member's five stored fields as the grid would show them, read under the lock
 // that the change then holds, with the id as the boxes hold it; nothing unless exactly
 // one member holds the id.
@@ -73,6 +76,8 @@ std::optional<MemberRow> storedMember(database::Connection &connection, qint64 i
         return std::nullopt;
     return row;
 }
+
+namespace {
 
 // Runs a change's transaction. A database busy with another session's lock has rolled
 // it back (the Transaction is gone by the time the failure arrives here); every other
@@ -97,12 +102,16 @@ ChangeResult changePickedMember(ChangeStore &store, const MemberEdit &edit, cons
                                 const QVariantList &values, qint64 id, const QString &action)
 {
     database::Connection &connection = store.connection;
+    const bool keeping = keepsValues(connection);
     database::Transaction change(connection);
     ChangeResult result;
     result.id = edit.boxes[RecordId];
     // Boxes filled otherwise than from a pick (never, through the window) are taken as they are.
-    if (edit.picked && (*edit.picked)[RecordId] == edit.boxes[RecordId]) {
-        if (std::optional<MemberRow> stored = storedMember(connection, id, edit.boxes[RecordId])) {
+    const bool checking = edit.picked && (*edit.picked)[RecordId] == edit.boxes[RecordId];
+    const std::optional<MemberRow> before =
+        checking || keeping ? storedMember(connection, id, edit.boxes[RecordId]) : std::nullopt;
+    if (checking) {
+        if (std::optional<MemberRow> stored = before) {
             // Another name under the same id may be a rename, or another member who was
             // given the id after the picked one was deleted: the program cannot tell, so it
             // touches neither until the operator has picked the member as stored now.
@@ -129,11 +138,22 @@ ChangeResult changePickedMember(ChangeStore &store, const MemberEdit &edit, cons
     if (action == kDeleted)
         forgetDetails(connection, id);
     writeJournal(store, action, edit.fields());
+    if (keeping && before) {
+        KeptChange kept{keptKind(action), id, fieldsOf(*before), {}, transactionText(action, edit.fields()), {}, 0};
+        if (result.stored)
+            kept.after = fieldsOf(*result.stored);
+        keep(store, kept);
+    }
     change.commit();
     return result;
 }
 
 } // namespace
+
+members::Fields fieldsOf(const MemberRow &row)
+{
+    return {row[Name], row[Address], row[City], row[Phone], row[Comment]};
+}
 
 members::Fields MemberEdit::fields() const
 {
@@ -162,6 +182,7 @@ ChangeResult add(ChangeStore &store, const MemberEdit &edit)
 
     return unlessBusy([&] {
         database::Connection &connection = store.connection;
+        const bool keeping = keepsValues(connection);
         database::Transaction change(connection);
         ChangeResult result;
         const NewRecordId chosen = chooseNewRecordId(connection);
@@ -182,6 +203,8 @@ ChangeResult add(ChangeStore &store, const MemberEdit &edit)
             forgetDetails(connection, *id);
         }
         writeJournal(store, kAdded, edit.fields());
+        if (keeping && id)
+            keep(store, {keptKind(kAdded), *id, {}, edit.fields(), transactionText(kAdded, edit.fields()), {}, 0});
         change.commit();
         return result;
     });

@@ -16,6 +16,9 @@ namespace kelvory::changes {
 // A member's six fields as a grid row or the edit boxes hold them, record id last.
 using MemberRow = std::array<QString, members::kRosterColumnCount>;
 
+// A member's five fields, name to comment, of a row.
+members::Fields fieldsOf(const MemberRow &row);
+
 // What the operator asks a change of: the six boxes as typed, and the member the boxes
 // were filled from (its row as the grid showed it when it was picked, or as this
 // workstation last stored it; nothing when there is none). Update and DELETE compare the
@@ -72,6 +75,10 @@ struct ChangeResult
 
     bool done() const { return kind == Kind::Done; }
 };
+
+// The member's five stored fields with the id as `idText` gives it, read under the lock
+// that the caller's transaction then holds; nothing unless exactly one member holds the id.
+std::optional<MemberRow> storedMember(database::Connection &connection, qint64 id, const QString &idText);
 
 // The checks DELETE makes before asking the operator; Done when it may ask.
 ChangeResult checkRemove(const MemberEdit &edit);

@@ -2,12 +2,13 @@
 
 #include "database/Connection.h"
 #include "database/MemberDetailsTable.h"
+#include "database/MemberHistoryStatements.h"
 
 namespace kelvory::database {
 
 QStringList embeddedSchemaStatements()
 {
-    return {
+    return QStringList{
         // Names compare without regard to case, as on the club's SQL Server: "adams" sorts
         // before "Zed", and a status row for "BOB" bars "Bob". No two members share an id.
         QStringLiteral("create table members (name text collate nocase, address text, city text, phone text, "
@@ -22,25 +23,32 @@ QStringList embeddedSchemaStatements()
 
 std::vector<OwnTable> ownTables()
 {
-    return {{details::kTable, details::kCreateEmbedded}};
+    QStringList history = {sql::kCreateMemberHistorySqlite};
+    for (const QString &index : sql::kIndexMemberHistorySqlite)
+        history.append(index);
+    return {{sql::kMemberHistoryTable.toLower(), history}, {details::kTable, {details::kCreateEmbedded}}};
 }
 
-void addMissingOwnTables(Connection &connection)
+void addMissingOwnTables(Connection &connection) noexcept
 {
-    // Only in a file of the club's: a file without the members table is not the program's.
-    if (!connection.hasTable(QStringLiteral("members")))
-        return;
-    for (const OwnTable &table : ownTables()) {
-        if (connection.hasTable(table.name))
-            continue;
-        // A file that may not be written (read-only, locked past the time-out) stays as it
-        // is: the program then goes on without the table, as on a server without it.
-        try {
-            connection.execute(table.create);
-        } catch (const Failure &) {
-            continue;
+    try {
+        // Only in a file of the club's: a file without the members table is not the program's.
+        // Looked for first, so that a file that has them is not even locked for writing.
+        if (!connection.hasTable(QStringLiteral("members")))
+            return;
+        for (const OwnTable &table : ownTables()) {
+            if (connection.hasTable(table.name))
+                continue;
+            Transaction making(connection);
+            for (const QString &statement : table.create)
+                connection.execute(statement);
+            making.commit();
+            connection.forgetTables();
         }
-        connection.forgetTables();
+    } catch (const Failure &) {
+        // A file that cannot be written now (read-only, locked past the time-out): the
+        // program goes on without the table, as on a server without it, and the next
+        // start tries again.
     }
 }
 
@@ -52,8 +60,10 @@ void createEmbeddedSchema(Connection &connection)
     try {
         for (const QString &statement : embeddedSchemaStatements())
             connection.execute(statement);
-        for (const OwnTable &table : ownTables())
-            connection.execute(table.create);
+        for (const OwnTable &table : ownTables()) {
+            for (const QString &statement : table.create)
+                connection.execute(statement);
+        }
     } catch (...) {
         db.rollback();
         throw;

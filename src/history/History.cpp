@@ -1,5 +1,10 @@
 #include "history/History.h"
 
+#include "changes/MemberHistory.h"
+#include "changes/Undo.h"
+#include "import/TakeBackImport.h"
+#include "roster/ChangeReport.h"
+#include "roster/RosterForm.h"
 #include "database/DateText.h"
 #include "database/Statements.h"
 #include "history/HistoryMessages.h"
@@ -10,6 +15,7 @@
 #include "grid/Units.h"
 #include "startup/Module1.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QHeaderView>
 #include <QLabel>
@@ -68,6 +74,21 @@ History::History(Module1 &module) : QWidget(nullptr), m_module(module)
     Label2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     placeInTwips(Label2, {4530, 210, 3705, 435});
 
+    auto gridCommand = [this](const QString &text, const QKeySequence &keys, const char *name) {
+        auto *action = new QAction(text, this);
+        action->setObjectName(QString::fromLatin1(name));
+        action->setShortcut(keys);
+        action->setShortcutContext(Qt::WindowShortcut);
+        Grid1->addAction(action);
+        return action;
+    };
+    mnuUndo = gridCommand(messages::undoCommand(), QKeySequence(Qt::CTRL | Qt::Key_Z), "mnuUndo");
+    mnuTakeBackImport = gridCommand(messages::takeBackImportCommand(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z),
+                                    "mnuTakeBackImport");
+    Grid1->setContextMenuPolicy(Qt::ActionsContextMenu);
+    connect(mnuUndo, &QAction::triggered, this, &History::mnuUndo_Click);
+    connect(mnuTakeBackImport, &QAction::triggered, this, &History::mnuTakeBackImport_Click);
+
     QWidget::setTabOrder(Grid1, Command4);
     Grid1->setFocus(Qt::OtherFocusReason);
 
@@ -100,6 +121,108 @@ void History::FillHistory()
 void History::Command4_Click()
 {
     close();
+}
+
+std::optional<changes::JournalEntry> History::currentEntry() const
+{
+    const QModelIndex current = Grid1->currentIndex();
+    const int row = current.isValid() ? current.row() + 1 : Grid1->Row();
+    if (row < 1 || row >= Grid1->Rows())
+        return std::nullopt;
+    changes::JournalEntry entry{Grid1->TextMatrix(row, 0), Grid1->TextMatrix(row, 1), Grid1->TextMatrix(row, 2), 0};
+    if (entry.date.isEmpty() && entry.person.isEmpty() && entry.transaction.isEmpty())
+        return std::nullopt;
+    for (int above = 1; above < row; ++above) {
+        if (Grid1->TextMatrix(above, 0) == entry.date && Grid1->TextMatrix(above, 1) == entry.person
+            && Grid1->TextMatrix(above, 2) == entry.transaction)
+            ++entry.occurrence;
+    }
+    return entry;
+}
+
+void History::refillBoth()
+{
+    FillHistory();
+    if (roster::RosterForm *form = roster::RosterForm::of(m_module))
+        form->FillRoster();
+}
+
+namespace {
+
+QString undoneText(const changes::UndoResult &result)
+{
+    const QString &name = result.fields[members::Name];
+    if (result.action == changes::kAdded) {
+        return result.newId ? messages::undoneDeleteNewId(name, result.id, result.formerId)
+                            : messages::undoneDelete(name, result.id);
+    }
+    return result.action == changes::kChanged ? messages::undoneUpdate(name) : messages::undoneAdd(name);
+}
+
+QString undoRefusal(const changes::UndoResult &result)
+{
+    using Kind = changes::UndoResult::Kind;
+    switch (result.kind) {
+    case Kind::NoTable: return messages::noKeptValuesTable();
+    case Kind::NoKeptValues: return messages::noKeptValues();
+    case Kind::AlreadyTakenBack: return messages::alreadyTakenBack();
+    case Kind::OtherMember:
+        return messages::undoOtherMember(result.kept[members::Name],
+                                         result.stored ? (*result.stored)[members::Name] : QString(), result.id);
+    case Kind::Gone: return messages::undoGone(result.id);
+    case Kind::NewIdTaken: return messages::undoNewIdTaken(result.id);
+    case Kind::Busy: return messages::databaseBusy();
+    case Kind::ChangedSince:
+    case Kind::Done: break;
+    }
+    return QString();
+}
+
+} // namespace
+
+void History::mnuUndo_Click()
+{
+    m_module.guarded([&] {
+        const std::optional<changes::JournalEntry> entry = currentEntry();
+        if (!entry)
+            return void(m_module.MsgBox(messages::pickARow()));
+        if (m_module.MsgBox(messages::undoQuestion(entry->transaction), MB_YESNO, messages::undoTitle()) != IDYES)
+            return;
+        changes::ChangeStore store{m_module.connection, m_module.OperatorFirstName, m_module.today()};
+        std::optional<changes::MemberRow> accepted;
+        for (;;) {
+            const changes::UndoResult result = changes::undo(store, *entry, accepted);
+            if (result.kind == changes::UndoResult::Kind::ChangedSince) {
+                // Asked again whenever the member changes once more while the operator reads.
+                if (m_module.MsgBox(messages::undoChangedQuestion(roster::changeLines(result.changes)), MB_YESNO,
+                                    messages::undoTitle())
+                    != IDYES)
+                    return;
+                accepted = result.stored;
+                continue;
+            }
+            if (!result.done())
+                return void(m_module.MsgBox(undoRefusal(result)));
+            refillBoth();
+            m_module.MsgBox(undoneText(result));
+            return;
+        }
+    });
+}
+
+void History::mnuTakeBackImport_Click()
+{
+    m_module.guarded([&] {
+        const std::optional<changes::JournalEntry> entry = currentEntry();
+        if (!entry)
+            return void(m_module.MsgBox(messages::pickARow()));
+        if (!changes::keepsValues(m_module.connection))
+            return void(m_module.MsgBox(messages::noKeptValuesTable()));
+        const std::optional<changes::KeptRow> kept = changes::keptRowOf(m_module.connection, *entry);
+        if (!kept)
+            return void(m_module.MsgBox(messages::noKeptValues()));
+        import::takeBackImportAsked(m_module, kept->importMark, [this] { refillBoth(); });
+    });
 }
 
 } // namespace kelvory::history

@@ -2,7 +2,14 @@
 
 #include <QWidget>
 
+#include <optional>
+
+class QAction;
 class QLabel;
+
+namespace kelvory::changes {
+struct JournalEntry;
+}
 
 namespace kelvory {
 class Module1;
@@ -35,11 +42,21 @@ public:
     grid::CommandButton *Command4; // EXIT
     grid::FlexGrid *Grid1;
     QLabel *Label2;
+    // The grid's menu: "Undo This Change" (Ctrl+Z) and "Take Back This Import" (Ctrl+Shift+Z).
+    QAction *mnuUndo;
+    QAction *mnuTakeBackImport;
 
 public Q_SLOTS:
     void Command4_Click();
+    void mnuUndo_Click();
+    void mnuTakeBackImport_Click();
 
 private:
+    // The journal row the grid's current row shows; nothing on the empty row.
+    std::optional<changes::JournalEntry> currentEntry() const;
+    // The journal and the roster again, after a change from here.
+    void refillBoth();
+
     Module1 &m_module;
 };
 

@@ -1,4 +1,5 @@
 #include "import/ImportDialog.h"
+#include "import/TakeBackImport.h"
 
 #include "database/MemberFields.h"
 #include "import/ImportMessages.h"
@@ -363,9 +364,12 @@ void ImportDialog::cmdImport_Click()
     m_module.guarded([&] {
         const ImportResult result = importMembers(m_module, m_preview, chkAddToo->isChecked());
         stored = result.kind == ImportResult::Kind::Imported;
-        if (stored)
+        if (stored) {
             m_refillRoster();
-        m_module.MsgBox(importReport(result), stored ? MB_OK : importReportStyle(result));
+            sayImportDone(m_module, result, importReport(result), m_refillRoster);
+        } else {
+            m_module.MsgBox(importReport(result), importReportStyle(result));
+        }
     });
     // A refused import leaves the dialog open, its preview as it was.
     if (stored)

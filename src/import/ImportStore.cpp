@@ -2,10 +2,12 @@
 
 #include "changes/Journal.h"
 #include "changes/MemberDetails.h"
+#include "changes/MemberHistory.h"
 #include "changes/RecordIds.h"
 #include "database/Backup.h"
 #include "database/Connection.h"
 #include "database/MemberFields.h"
+#include "database/MemberHistoryStatements.h"
 #include "database/Statements.h"
 #include "import/ImportMessages.h"
 #include "startup/DailyBackup.h"
@@ -15,6 +17,7 @@
 #include <QFile>
 #include <QSet>
 #include <QSqlDriver>
+#include <QUuid>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -104,6 +107,7 @@ StoreOutcome storeMembers(changes::ChangeStore &store, const std::vector<MemberT
 {
     StoreOutcome outcome;
     database::Connection &connection = store.connection;
+    const bool keeping = changes::keepsValues(connection);
     database::Transaction import(connection);
     const changes::NewRecordId chosen = changes::chooseNewRecordId(connection);
     if (chosen.taken) {
@@ -130,6 +134,9 @@ StoreOutcome storeMembers(changes::ChangeStore &store, const std::vector<MemberT
     std::vector<QVariantList> memberRows;
     std::vector<QVariantList> journalRows;
     std::vector<qint64> newIds;
+    std::vector<QVariantList> keptRows;
+    if (keeping)
+        outcome.importMark = QUuid::createUuid().toString(QUuid::WithoutBraces);
     memberRows.reserve(members.size());
     journalRows.reserve(members.size());
     qint64 id = chosen.id.value_or(1);
@@ -139,6 +146,10 @@ StoreOutcome storeMembers(changes::ChangeStore &store, const std::vector<MemberT
         memberRows.push_back({member[0], member[1], member[2], member[3], member[4], id});
         newIds.push_back(id);
         journalRows.push_back({date, store.operatorName, changes::transactionText(changes::kAdded, member)});
+        if (keeping) {
+            keptRows.push_back(changes::keptValues(store, {changes::keptKind(changes::kAdded), id, {}, member,
+                                                           journalRows.back().at(2).toString(), outcome.importMark, 0}));
+        }
         if (outcome.stored == 0)
             outcome.firstId = id;
         outcome.lastId = id;
@@ -149,6 +160,8 @@ StoreOutcome storeMembers(changes::ChangeStore &store, const std::vector<MemberT
     connection.executeRows(database::sql::kInsertMember, memberRows);
     connection.executeRows(database::sql::kInsertJournal, journalRows);
     changes::forgetDetails(connection, newIds);
+    if (keeping)
+        connection.executeRows(database::sql::kInsertMemberHistory, keptRows);
     import.commit();
     return outcome;
 }

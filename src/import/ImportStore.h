@@ -44,13 +44,16 @@ struct StoreOutcome
     // The id that kept the members from being stored: the one after the largest, held
     // already. Nothing was stored then.
     std::optional<qint64> idTaken;
+    // The mark the import's kept rows share, by which it is taken back in one step; empty
+    // where the database keeps no values.
+    QString importMark;
 };
 
 // Stores the members in one transaction: each with the record id Add New would give it
 // (the first chosen as Add New chooses, the next ones after it, passing over ids that
-// are held) and its journal row, as Add New writes it. A failure rolls everything back.
-// Inside the transaction the roster is read again: a member that is on it by now (another
-// workstation added it after the preview) is left out, if it may be.
+// are held), its journal row, as Add New writes it, and its kept values. A failure rolls
+// everything back. Inside the transaction the roster is read again: a member that is on it
+// by now (another workstation added it after the preview) is left out, if it may be.
 StoreOutcome storeMembers(changes::ChangeStore &store, const std::vector<MemberToStore> &members);
 
 // What the Import command did, for the dialog to say.

@@ -15,6 +15,7 @@
 #include "output/Printout.h"
 #include "roster/FindByTyping.h"
 #include "roster/FlexGridSource.h"
+#include "roster/RestoreDialog.h"
 #include "roster/ChangeMessages.h"
 #include "roster/ChangeReport.h"
 #include "roster/DetailsDialog.h"
@@ -312,6 +313,7 @@ void RosterForm::addGridCommands()
     mnuImportMembers->setShortcutContext(Qt::WindowShortcut);
     Grid1->addAction(mnuImportMembers);
     connect(mnuImportMembers, &QAction::triggered, this, &RosterForm::mnuImportMembers_Click);
+    addPutBackCommand(*this, m_module);
 
     auto *mnuMemberDetails = new QAction(messages::memberDetailsCommand(), this);
     mnuMemberDetails->setObjectName(QStringLiteral("mnuMemberDetails"));

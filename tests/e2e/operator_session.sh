@@ -625,6 +625,14 @@ xdotool key Return
 history3=$(wait_window "$third" '^Transaction History$' 15)
 xdotool windowfocus --sync "$history3"
 walk_named "$third" "Transaction History"
+# The delete above taken back from the journal: the row before Quinn's details, the
+# newest (rows of one day keep the order they were written in), Ctrl+Z, Yes.
+tab_to "$third" "table: Journal of changes" ""
+xdotool key ctrl+End Up ctrl+z
+answer_dialog "$third" '^Undo$' Return     # "Take back this change?": Yes, the default button
+answer_dialog "$third" "$APP_TITLE" Return # "... is back on the roster, with its record id 7."
+expect "member back by keys" "$(sql 'select * from members where recordid = 7')" "Nobody, Noaddress||Salem, OR 97304|||7"
+xdotool windowfocus --sync "$history3"
 tab_to "$third" "push button: EXIT" # from the journal's grid
 xdotool key Return
 wait_gone "$history3"
@@ -641,6 +649,7 @@ Brown, Walter|1500 Mission St SE|Salem, OR 97302|503-555-0100|Moved in May|3
 O'Brien, Kate|9 Willow Ct|Calvessa, OR 97301|503-555-0101|New member|4
 Zimmer, Paul|31 Cedar Ave|Salem, OR 97302|503-555-0199||5
 Émond, Lucie|5 Birch Ln|Salem, OR 97304|503-555-0150||6
+Nobody, Noaddress||Salem, OR 97304|||7
 Quinn, Rosa|3 Oak Ave|Salem, OR 97302|503-555-0171||8
 Young, Ed||Keizer, OR 97303|||9"
 expect "journal" "$(sql 'select person, description from changeHistory order by rowid')" \
@@ -654,8 +663,9 @@ Margaret|Added : Quinn, Rosa: 3 Oak Ave: Salem, OR 97302: 503-555-0171:
 Margaret|Added : Young, Ed: : Keizer, OR 97303: : 
 Margaret|Changed : Zimmer, Paul: 31 Cedar Ave: Salem, OR 97302: 503-555-0199: 
 Margaret|Deleted : Nobody, Noaddress: : Salem, OR 97304: : 
-Margaret|Details : Quinn, Rosa: passed away $today"
-expect "journal dates" "$(sql "select count(*) from changeHistory where date = '$today'")" 11
+Margaret|Details : Quinn, Rosa: passed away $today
+Margaret|Added : Nobody, Noaddress: : Salem, OR 97304: : "
+expect "journal dates" "$(sql "select count(*) from changeHistory where date = '$today'")" 12
 expect "memberstatus after three starts" "$(sql 'select member, status from memberstatus')" "Margaret|1"
 cmp "$program/User.txt" "$work/User.expected" || fail "User.txt changed after the first start"
 

@@ -224,6 +224,8 @@ void Harness::prepareDatabase()
     if (backend == Backend::Postgres) {
         for (const QString &statement : postgresSchema())
             connection.execute(statement);
+        for (const QString &statement : postgresMemberHistory())
+            connection.execute(statement);
     }
 }
 

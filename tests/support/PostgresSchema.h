@@ -38,4 +38,23 @@ inline const QStringList &postgresSchema()
     return statements;
 }
 
+// The table of kept values as the administrator makes it (docs/sql-server.md gives SQL
+// Server's form); the club's four tables above come without it.
+inline const QStringList &postgresMemberHistory()
+{
+    static const QStringList statements = {
+        QStringLiteral("create table memberHistory (historyId serial primary key, changeDay varchar(10) not null, "
+                       "person varchar not null, changeKind varchar(10) not null, recordid bigint not null, "
+                       "oldName varchar not null, oldAddress varchar not null, oldCity varchar not null, "
+                       "oldPhone varchar not null, oldComment varchar not null, newName varchar not null, "
+                       "newAddress varchar not null, newCity varchar not null, newPhone varchar not null, "
+                       "newComment varchar not null, journalText varchar not null, importMark varchar(40) not null, "
+                       "takesBack integer not null)"),
+        QStringLiteral("create index memberHistoryDay on memberHistory (changeDay)"),
+        QStringLiteral("create index memberHistoryImport on memberHistory (importMark)"),
+        QStringLiteral("create index memberHistoryTakesBack on memberHistory (takesBack)"),
+    };
+    return statements;
+}
+
 } // namespace kelvory::test

@@ -1,5 +1,5 @@
 // kelvory_probe [--pg <database>] [--add <name|address|city|phone|comment>] [--rounds <n>]
-//               [--today <yyyy-MM-dd>] [--once] <program folder> [answer ...]
+//               [--today <yyyy-MM-dd>] [--put-back <copy>] [--network-share] [--once] <program folder> [answer ...]
 // Runs the real start-up of the program on the embedded database in <program folder>
 // (or, with --pg, on that database of the PostgreSQL test server that KELVORY_TEST_PG_*
 // name), printing every message box as one line "MSG <style> <title>|<text>" and
@@ -8,11 +8,16 @@
 // When the main window is shown it prints "SHOWN"; with --add it then types the member
 // into the edit boxes, prints "ADDING" and presses Add New. With --rounds it adds n members
 // instead, "<name> 1" to "<name> n", each when a line arrives on its standard input, and
-// then prints "DONE". It keeps running until it is killed; with --once it ends as soon as
-// the window is shown. --today sets the day the program's clock gives.
+// then prints "DONE". With --put-back it prints "PUTTING BACK", puts that copy of the
+// database back as the grid's command does, and prints "PUT BACK". It keeps running until it is killed; with --once it ends as soon as
+// the window is shown. --today sets the day the program's clock gives. --network-share
+// takes every file to be on an NFS share, where the embedded file keeps its rollback journal.
 #include "Fakes.h"
 #include "Harness.h"
+#include "database/Connection.h"
+#include "changes/PutBack.h"
 #include "roster/RosterForm.h"
+#include "startup/DailyBackup.h"
 #include "grid/CommandButton.h"
 #include "grid/Fonts.h"
 #include "startup/InstanceGuard.h"
@@ -93,6 +98,7 @@ int main(int argc, char *argv[])
     QDate today;
     bool once = false;
     int rounds = 0;
+    QString putBack;
     while (arguments.size() >= 2 && arguments.first().startsWith(QLatin1String("--"))) {
         const QString option = arguments.takeFirst();
         if (option == QLatin1String("--once"))
@@ -103,8 +109,12 @@ int main(int argc, char *argv[])
             database = arguments.takeFirst();
         else if (option == QLatin1String("--add"))
             member = arguments.takeFirst().split(QLatin1Char('|'));
+        else if (option == QLatin1String("--put-back"))
+            putBack = arguments.takeFirst();
         else if (option == QLatin1String("--rounds"))
             rounds = arguments.takeFirst().toInt();
+        else if (option == QLatin1String("--network-share"))
+            kelvory::database::fakeFileSystemType(0x6969);
         else
             return 2;
     }
@@ -134,6 +144,14 @@ int main(int argc, char *argv[])
     std::fflush(stdout);
     if (once)
         return 0;
+    if (!putBack.isEmpty()) {
+        std::printf("PUTTING BACK\n");
+        std::fflush(stdout);
+        kelvory::changes::ChangeStore store{module.connection, module.OperatorFirstName, module.today()};
+        const auto result = kelvory::changes::putBack(store, putBack, kelvory::backup::backupsFolder(module));
+        std::printf("PUT BACK %d\n", int(result.outcome.kind));
+        std::fflush(stdout);
+    }
     if (!member.isEmpty()) {
         QTimer::singleShot(0, [&] {
             kelvory::roster::RosterForm &form = *kelvory::test::rosterForm(module);
