@@ -2,7 +2,7 @@
 #   make run    installs what is missing, builds, starts Kelvory on the embedded database
 #   make test   installs what is missing, builds, runs the whole test suite
 # and one for the README: make screenshot regenerates its picture, docs/main-window.png
-# make package builds the Debian package kelvory_<version>_amd64.deb in build-package/
+# make package builds the Debian packages kelvory and kelvory-club with dpkg-buildpackage in build-package/
 BUILD ?= build
 PACKAGE_BUILD ?= build-package
 BUILD_TYPE ?= RelWithDebInfo
@@ -32,10 +32,10 @@ bench: build
 screenshot: build
 	scripts/screenshot.sh $(BUILD)
 
-# A Release build that keeps its files in each user's own folder; CMAKE_FLAGS gives the
-# club's server for a server build.
+# dpkg-buildpackage on debian/, with Debian's compiler and flags; KELVORY_CLUB_SETTINGS=<file>
+# gives kelvory-club the club's server (docs/packaging.md).
 package: deps
-	CXX_COMPILER=$(CXX_COMPILER) scripts/build-package.sh $(PACKAGE_BUILD) $(CMAKE_FLAGS)
+	scripts/build-package.sh $(PACKAGE_BUILD)
 
 clean:
 	rm -rf $(BUILD) $(PACKAGE_BUILD)

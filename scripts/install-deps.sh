@@ -26,8 +26,9 @@ packages=(
   libsqlite3-dev valgrind
   # the member import: quoted fields (libcsv) and a file's code page (uchardet)
   libcsv-dev libcsv3 libuchardet-dev libuchardet0
-  # the Debian package (make package) and its install on a clean Debian 12 root
-  dpkg-dev file lintian debootstrap
+  # the Debian packages (make package: debhelper, the icons' bitmaps, the AppStream check)
+  # and their autopkgtest on a clean Debian 12 root
+  dpkg-dev debhelper librsvg2-bin appstream file lintian debootstrap autopkgtest
 )
 
 missing=()
