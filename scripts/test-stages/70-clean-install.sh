@@ -100,6 +100,11 @@ bind /dev "$root/dev"
 bind "$cache/archives" "$root/var/cache/apt/archives"
 bind "$cache/lists" "$root/var/lib/apt/lists"
 
+# autopkgtest makes its own archive of the packages with apt-ftparchive, from apt-utils.
+step "apt-get update; apt-get install apt-utils"
+chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin DEBIAN_FRONTEND=noninteractive \
+  sh -c 'apt-get update -qq && apt-get install -y -qq apt-utils' >"$work/apt.log" 2>&1 ||
+  { tail -n 30 "$work/apt.log" >&2; fail "apt in the clean root failed"; }
 step "autopkgtest ${debs[*]##*/}"
 mkdir -p "$artifacts"
 timeout --kill-after=10 1800 autopkgtest --output-dir "$work/autopkgtest" "${debs[@]}" "$source_tree" -- chroot "$root" \
