@@ -4,7 +4,7 @@
 # and the developer's loop, once a first build is there:
 #   make check  builds the test programs and runs them on the embedded database only
 # and one for the README: make screenshot regenerates its picture, docs/main-window.png
-# make package builds the Debian package kelvory_<version>_amd64.deb in build-package/
+# make package builds the Debian packages kelvory and kelvory-club with dpkg-buildpackage in build-package/
 BUILD ?= build
 PACKAGE_BUILD ?= build-package
 BUILD_TYPE ?= RelWithDebInfo
@@ -43,10 +43,10 @@ bench: build
 screenshot: build
 	scripts/screenshot.sh $(BUILD)
 
-# A Release build that keeps its files in each user's own folder; CMAKE_FLAGS gives the
-# club's server for a server build.
+# dpkg-buildpackage on debian/, with Debian's compiler and flags; KELVORY_CLUB_SETTINGS=<file>
+# gives kelvory-club the club's server (docs/packaging.md).
 package: deps
-	CXX_COMPILER=$(CXX_COMPILER) scripts/build-package.sh $(PACKAGE_BUILD) $(CMAKE_FLAGS)
+	scripts/build-package.sh $(PACKAGE_BUILD)
 
 clean:
 	rm -rf $(BUILD) $(PACKAGE_BUILD)

@@ -1,76 +1,56 @@
-# Installing and packaging: `make package` builds a Debian package of a Release build
-# (scripts/build-package.sh). An installed copy cannot write beside its executable, so a
-# package is only made of a build that keeps its files in the user's own data folder.
+# What an installed copy consists of: `make package` builds the Debian packages from debian/
+# (scripts/build-package.sh), whose rules install a build of this tree. An installed copy
+# cannot write beside its executable, so only a build that keeps its files in the user's
+# own data folder installs.
 if(NOT UNIX OR APPLE)
   return() # Windows: windeployqt and packaging/windows/ (docs/windows.md)
 endif()
 
 include(GNUInstallDirs)
-set(KELVORY_PACKAGE_MAINTAINER "Kelvory volunteers <kelvory@example.org>" CACHE STRING
-    "Name and address in the package's Maintainer field")
+set(KELVORY_HOMEPAGE "https://www.example.org/kelvory/" CACHE STRING
+    "The club's page about the program (AppStream metadata; its screenshot is main-window.png there)")
+
+if(NOT KELVORY_DATA_FOLDER STREQUAL "user")
+  install(CODE "message(FATAL_ERROR \"This build keeps its files beside its executable, where an installed copy \"
+    \"cannot write: configure it with -DKELVORY_DATA_FOLDER=user (debian/rules does)\")")
+  return()
+endif()
 
 set(here ${PROJECT_SOURCE_DIR}/packaging/linux)
 set(out ${PROJECT_BINARY_DIR}/packaging)
 
-if(KELVORY_DATA_FOLDER STREQUAL "program")
-  install(CODE "message(FATAL_ERROR \"This build keeps its files beside its executable, where an installed copy \"
-    \"cannot write: configure it with -DKELVORY_DATA_FOLDER=user (make package does)\")")
-endif()
-
-# The changelog's newest entry names the version it belongs to.
-file(STRINGS ${here}/changelog newest LIMIT_COUNT 1)
+# The package's version is the changelog's newest entry.
+file(STRINGS ${PROJECT_SOURCE_DIR}/debian/changelog newest LIMIT_COUNT 1)
 if(NOT newest MATCHES "^kelvory \\(${PROJECT_VERSION}\\) ")
-  message(FATAL_ERROR "packaging/linux/changelog begins with '${newest}': give it an entry for ${PROJECT_VERSION}")
+  message(FATAL_ERROR "debian/changelog begins with '${newest}': give it an entry for ${PROJECT_VERSION}")
 endif()
+string(TIMESTAMP KELVORY_RELEASE_DATE "%Y-%m-%d" UTC) # SOURCE_DATE_EPOCH, in a package build
 
 configure_file(${here}/kelvory.desktop.in ${out}/kelvory.desktop @ONLY)
-# Debian wants the manual page and the changelog compressed at the highest level, with no
-# time stamp inside, so that the same sources give the same package.
-find_program(KELVORY_GZIP gzip REQUIRED)
-foreach(name kelvory.1 changelog)
-  add_custom_command(OUTPUT ${out}/${name}.gz
-    COMMAND ${KELVORY_GZIP} -9nc ${here}/${name} > ${out}/${name}.gz
-    DEPENDS ${here}/${name} VERBATIM)
-  list(APPEND compressed ${out}/${name}.gz)
+configure_file(${here}/kelvory.metainfo.xml.in ${out}/org.example.kelvory.metainfo.xml @ONLY)
+
+# The menu and software centres want bitmaps at these sizes beside the SVG.
+find_program(KELVORY_RSVG_CONVERT rsvg-convert REQUIRED)
+foreach(size 48 64 128 256)
+  set(png ${out}/icons/${size}/kelvory.png)
+  add_custom_command(OUTPUT ${png}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${out}/icons/${size}
+    COMMAND ${KELVORY_RSVG_CONVERT} -w ${size} -h ${size} -o ${png} ${PROJECT_SOURCE_DIR}/resources/kelvory.svg
+    DEPENDS ${PROJECT_SOURCE_DIR}/resources/kelvory.svg VERBATIM)
+  list(APPEND pngs ${png})
+  install(FILES ${png} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
 endforeach()
-add_custom_target(kelvory_package_files ALL DEPENDS ${compressed})
+add_custom_target(kelvory_package_files ALL DEPENDS ${pngs})
 
 install(TARGETS kelvory RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${out}/kelvory.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${out}/org.example.kelvory.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${PROJECT_SOURCE_DIR}/resources/kelvory.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
-install(FILES ${out}/kelvory.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES ${here}/copyright ${out}/changelog.gz DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/kelvory)
+install(FILES ${here}/kelvory.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
-set(CPACK_GENERATOR DEB)
-set(CPACK_PACKAGE_NAME kelvory)
-set(CPACK_PACKAGE_VENDOR "Kelvory volunteers")
-set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "membership roster of a senior citizens' club")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Kelvory lists every member of the club from the club's shared database (an
-SQLite file of each user's own, or SQL Server through ODBC) in a grid. A
-volunteer adds, updates and deletes members, prints the roster and mailing
-labels, exports it for a spreadsheet and reads the journal of changes.
-Each user's files stay in their own folder, ~/.local/share/Kelvory.")
-set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${KELVORY_PACKAGE_MAINTAINER}")
-set(CPACK_DEBIAN_PACKAGE_SECTION misc)
-set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# The libraries the program links are found by dpkg-shlibdeps; what it loads or runs by
-# name is listed here: Qt's SQL drivers and window-system plugins, the ODBC tools and the
-# FreeTDS driver, and the faces that stand in for Times New Roman and MS Sans Serif.
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libqt6sql6-sqlite, libqt6sql6-odbc, qt6-qpa-plugins, unixodbc, odbcinst, tdsodbc, fonts-liberation")
-set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
-set(CPACK_STRIP_FILES ON)
-
+# A server build brings the driver entry its maintainer scripts hand to odbcinst: FreeTDS
+# under the name the connection string asks for.
 if(NOT KELVORY_SERVER STREQUAL "")
-  set(KELVORY_PACKAGE_LIBDIR ${CMAKE_INSTALL_FULL_LIBEXECDIR}/kelvory)
-  install(PROGRAMS ${PROJECT_SOURCE_DIR}/scripts/register-sqlserver-driver.sh
-          DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/kelvory)
-  configure_file(${here}/postinst.in ${out}/control/postinst @ONLY
-                 FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
-  set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${out}/control/postinst)
+  configure_file(${here}/odbcinst.ini.in ${out}/odbcinst.ini @ONLY)
+  install(FILES ${out}/odbcinst.ini DESTINATION ${CMAKE_INSTALL_DATADIR}/kelvory)
 endif()
-
-include(CPack)

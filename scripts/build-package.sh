@@ -1,42 +1,40 @@
 #!/usr/bin/env bash
-# Builds the Debian package kelvory_<version>_<arch>.deb from a Release build in the
-# folder $1 (default: build-package) and checks it with lintian: an error fails the build.
-# Further arguments go to CMake, for example the club's server:
-#   scripts/build-package.sh build-package -DKELVORY_SERVER=sql.example.net -DKELVORY_DATABASE=club ...
-# Each run starts from a fresh CMake cache, so a setting of an earlier run never slips
-# into this one; what was compiled before is reused when it has not changed.
+# Builds the Debian packages with dpkg-buildpackage from debian/, in a copy of the tree as
+# committed plus the changes not yet committed (untracked files stay out), in the folder $1
+# (default: build-package), and checks source and binaries with lintian: any tag fails it.
+#   KELVORY_CLUB_SETTINGS  the club's server values for kelvory-club (debian/club-placeholder.cmake)
+#   KELVORY_MAINTAINER     "Name <address>" for the Maintainer field instead of the placeholder
+#   DEB_BUILD_OPTIONS      as dpkg-buildpackage reads it (default parallel=2; nocheck skips the tests)
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-$here/build-package}
-shift || true
-compiler=${CXX_COMPILER:-clang++}
+out=${1:-$here/build-package}
 
-for tool in dpkg-shlibdeps file lintian; do
+for tool in dpkg-buildpackage dh lintian git; do
   command -v "$tool" >/dev/null || { echo "build-package.sh: $tool is missing (scripts/install-deps.sh installs it)" >&2; exit 1; }
 done
+version=$(cd "$here" && dpkg-parsechangelog -S Version)
+mkdir -p "$out"
+out=$(cd "$out" && pwd)
+tree=$out/kelvory-$version
+rm -rf "$tree" "$out"/kelvory*_"$version"[._]*
+mkdir -p "$tree"
+snapshot=$(git -C "$here" stash create)
+git -C "$here" archive "${snapshot:-HEAD}" | tar -x -C "$tree"
 
-# Debian's own hardening flags: read-only relocations, bound checks on known calls,
-# stack protection. They map the current folder out of the debugging information, so they
-# are read in the source folder: the same flags from wherever this runs, and nothing is
-# rebuilt for a change of folder.
-export DEB_BUILD_MAINT_OPTIONS=hardening=+all
-CXXFLAGS="$(cd "$here" && dpkg-buildflags --get CXXFLAGS) $(cd "$here" && dpkg-buildflags --get CPPFLAGS)"
-LDFLAGS=$(cd "$here" && dpkg-buildflags --get LDFLAGS)
-export CXXFLAGS LDFLAGS
+if [ -n "${KELVORY_MAINTAINER:-}" ]; then
+  # The changelog's signer must be the maintainer, or lintian takes the upload for someone else's.
+  sed -i "s|^Maintainer: .*|Maintainer: $KELVORY_MAINTAINER|" "$tree/debian/control"
+  sed -i "s|^ -- .*>  | -- $KELVORY_MAINTAINER  |" "$tree/debian/changelog"
+fi
 
-mkdir -p "$build"
-build=$(cd "$build" && pwd)
-cmake --fresh -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER="$compiler" \
-  -DCMAKE_INSTALL_PREFIX=/usr -DKELVORY_DATA_FOLDER=user -DKELVORY_BUILD_TESTS=OFF -DKELVORY_BUILD_BENCH=OFF \
-  -DKELVORY_PCH=ON "$@" >"$build/package-configure.log" 2>&1 || { cat "$build/package-configure.log" >&2; exit 1; }
-cmake --build "$build"
-rm -f "$build"/kelvory_*.deb
-(cd "$build" && cpack -G DEB >"$build/package-cpack.log" 2>&1) || { cat "$build/package-cpack.log" >&2; exit 1; }
-deb=$(ls "$build"/kelvory_*.deb)
+export DEB_BUILD_OPTIONS=${DEB_BUILD_OPTIONS:-parallel=2}
+(cd "$tree" && nice -n 10 dpkg-buildpackage -us -uc) >"$out/dpkg-buildpackage.log" 2>&1 ||
+  { tail -n 60 "$out/dpkg-buildpackage.log" >&2; echo "build-package.sh: dpkg-buildpackage failed ($out/dpkg-buildpackage.log)" >&2; exit 1; }
+changes=$(ls "$out"/kelvory_"$version"_*.changes)
 
-echo "build-package.sh: lintian $deb"
-lintian --fail-on error --tag-display-limit 0 "$deb" || {
-  echo "build-package.sh: lintian found errors in $deb" >&2
+echo "build-package.sh: lintian $changes"
+lintian -I -E --pedantic --fail-on error,warning,info,pedantic,experimental --tag-display-limit 0 "$changes" || {
+  echo "build-package.sh: lintian has something to say about $changes" >&2
   exit 1
 }
-echo "build-package.sh: built $deb"
+ls "$out"/*_"$version"_*.deb | sed 's/^/build-package.sh: built /'

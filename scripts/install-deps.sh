@@ -28,8 +28,9 @@ packages=(
   libcsv-dev libcsv3 libuchardet-dev libuchardet0
   # and workbooks: .xlsx and .ods unzipped with libzip, .xls read with libfreexl
   libzip-dev libzip4 libfreexl-dev libfreexl1
-  # the Debian package (make package) and its install on a clean Debian 12 root
-  dpkg-dev file lintian debootstrap
+  # the Debian packages (make package: debhelper, the icons' bitmaps, the AppStream check)
+  # and their autopkgtest on a clean Debian 12 root
+  dpkg-dev debhelper librsvg2-bin appstream file lintian debootstrap autopkgtest
 )
 
 missing=()

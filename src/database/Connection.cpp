@@ -1,4 +1,5 @@
 #include "database/Connection.h"
+#include "deployment.h"
 
 #include "database/DatabaseMessages.h"
 #include "database/EmbeddedSchema.h"
@@ -39,7 +40,8 @@ Failure failureFrom(const QSqlError &error)
 
 QString connectionString(const ServerSettings &settings)
 {
-    return QStringLiteral("Driver={SQL Server};") + QStringLiteral("Server=") + settings.server + QLatin1Char(';')
+    return QStringLiteral("Driver={") + QString::fromUtf8(built::kOdbcDriver) + QStringLiteral("};Server=") + settings.server
+        + QLatin1Char(';')
         + QStringLiteral("Database=") + settings.database + QLatin1Char(';') + QStringLiteral("Uid=") + settings.uid
         + QLatin1Char(';') + QStringLiteral("Pwd=") + settings.pwd;
 }

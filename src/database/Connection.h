@@ -18,7 +18,7 @@
 
 namespace kelvory::database {
 
-// The four pieces of a server deployment; the driver piece is fixed.
+// The four pieces of a server deployment; the driver piece is the build's (KELVORY_ODBC_DRIVER).
 struct ServerSettings
 {
     QString server;

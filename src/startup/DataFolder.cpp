@@ -17,7 +17,7 @@ QString dataFolder(DataFolderKind kind, const QString &executableFolder)
 {
     if (kind == DataFolderKind::Program)
         return executableFolder;
-    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    return QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
 }
 
 namespace {

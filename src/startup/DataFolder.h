@@ -11,8 +11,8 @@ namespace kelvory {
 enum class DataFolderKind {
     // Beside the executable: a copy run where it was built, or a portable copy.
     Program,
-    // The user's own data folder (Qt's AppDataLocation: ~/.local/share/<application name>
-    // on Linux, %APPDATA%\<application name> on Windows): an installed copy, whose
+    // The user's own data folder (Qt's AppLocalDataLocation: ~/.local/share/<application name>
+    // on Linux, %LOCALAPPDATA%\<application name> on Windows, which never roams): an installed copy, whose
     // executable's folder belongs to the system and is shared by every user.
     User,
 };
