@@ -20,7 +20,8 @@ int main(int argc, char *argv[])
     Deployment deployment;
     deployment.title = title;
     deployment.server = {QString::fromUtf8(built::kServer), QString::fromUtf8(built::kDatabase),
-                         QString::fromUtf8(built::kUid), QString::fromUtf8(built::kPwd)};
+                         QString::fromUtf8(built::kUid), QString::fromUtf8(built::kPwd),
+                         QString::fromUtf8(built::kOdbcDriver)};
     deployment.updatePage = QString::fromUtf8(built::kUpdatePage);
     // Every file of the program is found from this one folder.
     constexpr DataFolderKind kind = built::kFilesInUserFolder ? DataFolderKind::User : DataFolderKind::Program;

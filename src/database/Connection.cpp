@@ -1,5 +1,4 @@
 #include "database/Connection.h"
-#include "deployment.h"
 
 #include "database/DatabaseMessages.h"
 #include "database/EmbeddedSchema.h"
@@ -40,7 +39,7 @@ Failure failureFrom(const QSqlError &error)
 
 QString connectionString(const ServerSettings &settings)
 {
-    return QStringLiteral("Driver={") + QString::fromUtf8(built::kOdbcDriver) + QStringLiteral("};Server=") + settings.server
+    return QStringLiteral("Driver={") + settings.driver + QStringLiteral("};Server=") + settings.server
         + QLatin1Char(';')
         + QStringLiteral("Database=") + settings.database + QLatin1Char(';') + QStringLiteral("Uid=") + settings.uid
         + QLatin1Char(';') + QStringLiteral("Pwd=") + settings.pwd;

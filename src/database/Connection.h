@@ -25,6 +25,8 @@ struct ServerSettings
     QString database;
     QString uid;
     QString pwd;
+    // The ODBC driver's name, a setting of the build (KELVORY_ODBC_DRIVER).
+    QString driver = QStringLiteral("SQL Server");
 };
 
 // "Driver={SQL Server};Server=...;Database=...;Uid=...;Pwd=..." - five pieces, no ";" after the password.
