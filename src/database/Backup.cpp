@@ -145,23 +145,8 @@ std::optional<QString> copyDatabase(sqlite3 *source, const QString &target, bool
     // A copy that fails is deleted whole, so it needs no journal of its own.
     sqlite3_exec(copy, "pragma journal_mode = off", nullptr, nullptr, nullptr);
 
-    sqlite3_backup *backup = sqlite3_backup_init(copy, "main", source, "main");
-    if (!backup)
-        return QString::fromUtf8(sqlite3_errmsg(copy));
-    // Every page in one step; another program writing to the file may hold it for a while.
-    int stepped = SQLITE_OK;
-    for (int attempt = 0; attempt < 50; ++attempt) {
-        stepped = sqlite3_backup_step(backup, -1);
-        if (stepped != SQLITE_BUSY && stepped != SQLITE_LOCKED)
-            break;
-        sqlite3_sleep(200);
-    }
-    const int finished = sqlite3_backup_finish(backup);
-    damaged = stepped == SQLITE_CORRUPT || stepped == SQLITE_NOTADB;
-    if (stepped != SQLITE_DONE)
-        return QString::fromUtf8(sqlite3_errstr(stepped));
-    if (finished != SQLITE_OK)
-        return QString::fromUtf8(sqlite3_errmsg(copy));
+    if (const QString failed = copyAllPages(copy, source, &damaged); !failed.isEmpty())
+        return failed;
     // The pages of a file in write-ahead-log mode mark the copy so too; a copy is a
     // single file, to be put back without a -wal or -shm of its own.
     if (sqlite3_exec(copy, "pragma journal_mode = delete", nullptr, nullptr, nullptr) != SQLITE_OK)
@@ -173,6 +158,28 @@ std::optional<QString> copyDatabase(sqlite3 *source, const QString &target, bool
 }
 
 } // namespace
+
+QString copyAllPages(sqlite3 *target, sqlite3 *source, bool *damaged)
+{
+    sqlite3_backup *backup = sqlite3_backup_init(target, "main", source, "main");
+    if (!backup)
+        return QString::fromUtf8(sqlite3_errmsg(target));
+    int stepped = SQLITE_OK;
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        stepped = sqlite3_backup_step(backup, -1);
+        if (stepped != SQLITE_BUSY && stepped != SQLITE_LOCKED)
+            break;
+        sqlite3_sleep(200);
+    }
+    const int finished = sqlite3_backup_finish(backup);
+    if (damaged)
+        *damaged = stepped == SQLITE_CORRUPT || stepped == SQLITE_NOTADB;
+    if (stepped != SQLITE_DONE)
+        return QString::fromUtf8(sqlite3_errstr(stepped));
+    if (finished != SQLITE_OK)
+        return QString::fromUtf8(sqlite3_errmsg(target));
+    return QString();
+}
 
 QString backupFileName(QDate day, int order)
 {

@@ -4,7 +4,14 @@
 #include <QString>
 #include <QStringList>
 
+struct sqlite3;
+
 namespace kelvory::database {
+
+// Every page of the source's main database into the target's, in one step of SQLite's
+// backup interface (one transaction of the target), waiting a while when another program
+// holds the file. Empty when done, else why not; `damaged`: SQLite found the source damaged.
+QString copyAllPages(sqlite3 *target, sqlite3 *source, bool *damaged = nullptr);
 
 class Connection;
 

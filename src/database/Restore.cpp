@@ -77,29 +77,6 @@ std::optional<QDateTime> madeOf(const QString &name)
     return QDateTime(day, time);
 }
 
-// Every page of the source's main database into the target's, as one transaction of the
-// target. Empty when done, else why not.
-QString copyPages(sqlite3 *target, sqlite3 *source)
-{
-    sqlite3_backup *backup = sqlite3_backup_init(target, "main", source, "main");
-    if (!backup)
-        return QString::fromUtf8(sqlite3_errmsg(target));
-    int stepped = SQLITE_OK;
-    // Another program may hold the file for a moment.
-    for (int attempt = 0; attempt < 50; ++attempt) {
-        stepped = sqlite3_backup_step(backup, -1);
-        if (stepped != SQLITE_BUSY && stepped != SQLITE_LOCKED)
-            break;
-        sqlite3_sleep(200);
-    }
-    const int finished = sqlite3_backup_finish(backup);
-    if (stepped != SQLITE_DONE)
-        return QString::fromUtf8(sqlite3_errstr(stepped));
-    if (finished != SQLITE_OK)
-        return QString::fromUtf8(sqlite3_errmsg(target));
-    return QString();
-}
-
 std::vector<StoredMember> byName(std::vector<StoredMember> rows)
 {
     std::sort(rows.begin(), rows.end(), [](const StoredMember &a, const StoredMember &b) {
@@ -209,7 +186,7 @@ RestoreOutcome putBackCopy(Connection &connection, const QString &copy, const QS
             outcome.reason = source.ok() ? target.error() : source.error();
             return outcome;
         }
-        if (const QString why = copyPages(target.db, source.db); !why.isEmpty()) {
+        if (const QString why = copyAllPages(target.db, source.db); !why.isEmpty()) {
             outcome.kind = RestoreOutcome::Kind::CopyNotRead;
             outcome.reason = why;
             return outcome;
@@ -233,7 +210,7 @@ RestoreOutcome putBackCopy(Connection &connection, const QString &copy, const QS
         outcome.reason = source.error();
         return outcome;
     }
-    if (const QString why = copyPages(live, source.db); !why.isEmpty()) {
+    if (const QString why = copyAllPages(live, source.db); !why.isEmpty()) {
         outcome.reason = why;
         return outcome;
     }
