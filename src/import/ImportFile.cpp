@@ -116,7 +116,11 @@ struct Record
 void fieldRead(void *text, size_t length, void *data)
 {
     auto *record = static_cast<Record *>(data);
-    record->fields.append(QString::fromUtf8(static_cast<const char *>(text), qsizetype(length)));
+    // A field that begins with U+FEFF keeps it, as it does anywhere else in the file
+    // (QString::fromUtf8 would drop it as a byte order mark); the preview then says that
+    // it cannot be stored.
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
+    record->fields.append(utf8(QByteArrayView(static_cast<const char *>(text), qsizetype(length))));
 }
 
 void recordRead(int, void *data)
