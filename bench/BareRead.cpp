@@ -126,8 +126,8 @@ public:
     {
         SQLHSTMT statement = SQL_NULL_HSTMT;
         SQLAllocHandle(SQL_HANDLE_STMT, m_dbc, &statement);
-        const SQLRETURN rc = SQLExecDirectW(
-            statement, reinterpret_cast<SQLWCHAR *>(const_cast<ushort *>(sql.utf16())), static_cast<SQLINTEGER>(sql.size()));
+        const SQLRETURN rc = SQLExecDirectW(statement, reinterpret_cast<SQLWCHAR *>(const_cast<ushort *>(sql.utf16())),
+                                            static_cast<SQLINTEGER>(sql.size()));
         if (!SQL_SUCCEEDED(rc)) {
             const QString why = odbcDiagnostic(SQL_HANDLE_STMT, statement);
             SQLFreeHandle(SQL_HANDLE_STMT, statement);
@@ -146,7 +146,10 @@ class OdbcReader final : public BareReader
 public:
     explicit OdbcReader(const QString &connectionString) : m_connection(connectionString) {}
 
-    QString name() const override { return QStringLiteral("ODBC C API (SQLExecDirect/SQLFetch/SQLGetData wide, QStrings)"); }
+    QString name() const override
+    {
+        return QStringLiteral("ODBC C API (SQLExecDirect/SQLFetch/SQLGetData wide, QStrings)");
+    }
 
     std::size_t read(const QString &sql) override
     {
@@ -296,8 +299,16 @@ private:
         DATE_STRUCT date;
         std::memcpy(&date, value, sizeof date);
         char16_t *text = room(10);
-        const int parts[] = {date.year / 1000, date.year / 100 % 10, date.year / 10 % 10, date.year % 10, -1,
-                             date.month / 10, date.month % 10, -1, date.day / 10, date.day % 10};
+        const int parts[] = {date.year / 1000,
+                             date.year / 100 % 10,
+                             date.year / 10 % 10,
+                             date.year % 10,
+                             -1,
+                             date.month / 10,
+                             date.month % 10,
+                             -1,
+                             date.day / 10,
+                             date.day % 10};
         for (int i = 0; i < 10; ++i)
             text[i] = parts[i] < 0 ? u'-' : char16_t(u'0' + parts[i]);
     }

@@ -59,8 +59,7 @@ Options parseOptions(const QStringList &arguments)
                 options.journalSizes.push_back(std::max(1, part.toInt()));
             if (!options.journalSizes.empty())
                 options.journal = options.journalSizes.back();
-        }
-        else if (a == QLatin1String("--startup-members"))
+        } else if (a == QLatin1String("--startup-members"))
             options.startupMembers = std::max(1, number(i++));
         else if (a == QLatin1String("--pdf-members"))
             options.pdfMembers = std::max(1, number(i++));
@@ -71,9 +70,9 @@ Options parseOptions(const QStringList &arguments)
         else if ((a == QLatin1String("--item-sizes") || a == QLatin1String("--scale-sizes")
                   || a == QLatin1String("--lock-sizes"))
                  && i + 1 < arguments.size()) {
-            std::vector<int> &sizes = a == QLatin1String("--item-sizes")    ? options.itemGridSizes
-                : a == QLatin1String("--scale-sizes")                         ? options.scaleSizes
-                                                                              : options.lockSizes;
+            std::vector<int> &sizes = a == QLatin1String("--item-sizes") ? options.itemGridSizes
+                : a == QLatin1String("--scale-sizes")                    ? options.scaleSizes
+                                                                         : options.lockSizes;
             sizes.clear();
             for (const QString &part : arguments.at(++i).split(QLatin1Char(','), Qt::SkipEmptyParts))
                 sizes.push_back(std::max(1, part.toInt()));
@@ -112,8 +111,16 @@ void runToEnd(const QString &program, const QStringList &arguments, const QByteA
 QStringList psqlArguments(const QString &database, const QString &sql)
 {
     const database::ServerSettings server = *postgresServer();
-    return {QStringLiteral("-X"), QStringLiteral("-A"), QStringLiteral("-q"), QStringLiteral("-h"), server.server,
-            QStringLiteral("-U"), server.uid,           QStringLiteral("-d"), database,      QStringLiteral("-c"),
+    return {QStringLiteral("-X"),
+            QStringLiteral("-A"),
+            QStringLiteral("-q"),
+            QStringLiteral("-h"),
+            server.server,
+            QStringLiteral("-U"),
+            server.uid,
+            QStringLiteral("-d"),
+            database,
+            QStringLiteral("-c"),
             sql};
 }
 
@@ -196,9 +203,7 @@ QString spread(const Stats &s)
 {
     if (s.samples.size() < 2)
         return QStringLiteral("(1 run)");
-    return QStringLiteral("(min %1, max %2, %3 runs)")
-        .arg(formatMs(s.min()), formatMs(s.max()))
-        .arg(s.samples.size());
+    return QStringLiteral("(min %1, max %2, %3 runs)").arg(formatMs(s.min()), formatMs(s.max())).arg(s.samples.size());
 }
 
 QString targetText(double ratio, std::optional<double> target)
@@ -246,7 +251,8 @@ void printFigure(const QString &id, const QString &what, const Stats &ours, cons
     ++g_figures;
     const double ratio = baseline.median() > 0 ? ours.median() / baseline.median() : 0;
     out(QStringLiteral("FIGURE %1: %2: median %3 %4").arg(id, what, formatMs(ours.median()), spread(ours)));
-    out(QStringLiteral("    baseline: %1: median %2 %3").arg(baselineWhat, formatMs(baseline.median()), spread(baseline)));
+    out(QStringLiteral("    baseline: %1: median %2 %3")
+            .arg(baselineWhat, formatMs(baseline.median()), spread(baseline)));
     out(QStringLiteral("    ratio %1%2%3")
             .arg(ratio, 0, 'f', ratio >= 100 ? 0 : 3)
             .arg(ratioMeaning.isEmpty() ? QString() : QStringLiteral(" (") + ratioMeaning + QLatin1Char(')'))
@@ -322,8 +328,8 @@ std::optional<database::ServerSettings> postgresServer()
         return std::nullopt;
     // One database per build folder, so that two builds can run their benchmarks on one server.
     const QString tag = QString::number(qHash(QCoreApplication::applicationDirPath().toUtf8()) % 100000);
-    return database::ServerSettings{qEnvironmentVariable("KELVORY_TEST_PG_SERVER"), QStringLiteral("kelvory_bench_") + tag,
-                                    qEnvironmentVariable("KELVORY_TEST_PG_UID"),
+    return database::ServerSettings{qEnvironmentVariable("KELVORY_TEST_PG_SERVER"),
+                                    QStringLiteral("kelvory_bench_") + tag, qEnvironmentVariable("KELVORY_TEST_PG_UID"),
                                     qEnvironmentVariable("KELVORY_TEST_PG_PWD")};
 }
 
@@ -371,7 +377,8 @@ const Dialect &dialect(Backend backend)
 QString pick(const char *table, const QString &index)
 {
     // Eight words of eight characters each, one picked by index.
-    return QStringLiteral("rtrim(substr('%1', cast(((%2) % 8) * 8 + 1 as integer), 8))").arg(QLatin1String(table), index);
+    return QStringLiteral("rtrim(substr('%1', cast(((%2) % 8) * 8 + 1 as integer), 8))")
+        .arg(QLatin1String(table), index);
 }
 
 const char *kSurnames = "AndersonBaker   Clark   Davis   Evans   Foster  Garcia  Harris  ";
@@ -380,8 +387,9 @@ const char *kStreets = "Maple   Oak     Elm     Cedar   Pine    Birch   Walnut  
 
 QString nameExpr(const Dialect &d)
 {
-    return pick(kSurnames, QStringLiteral("p")) + QStringLiteral(" || ' ' || ") + d.pad(QStringLiteral("p % 1000000"), 6)
-        + QStringLiteral(" || ', ' || ") + pick(kFirstNames, QStringLiteral("p / 8"));
+    return pick(kSurnames, QStringLiteral("p")) + QStringLiteral(" || ' ' || ")
+        + d.pad(QStringLiteral("p % 1000000"), 6) + QStringLiteral(" || ', ' || ")
+        + pick(kFirstNames, QStringLiteral("p / 8"));
 }
 
 QString addressExpr()
@@ -464,12 +472,9 @@ int BenchDialogs::messageBox(const QString &text, int style, const QString &)
     if (messageIcon(style) == MB_ICONERROR)
         std::fprintf(stderr, "message box: %s\n", qPrintable(text));
     switch (messageButtons(style)) {
-    case MB_OKCANCEL:
-        return IDCANCEL; // the export's "open it now?": the bench opens nothing
-    case MB_YESNO:
-        return yesNoAnswer;
-    default:
-        return IDOK;
+    case MB_OKCANCEL: return IDCANCEL; // the export's "open it now?": the bench opens nothing
+    case MB_YESNO: return yesNoAnswer;
+    default: return IDOK;
     }
 }
 
@@ -494,7 +499,8 @@ Program::Program(Backend backend, const QString &folder)
     deployment.lockFilePath = QDir(folder).filePath(QStringLiteral("Kelvory.lock"));
     if (backend == Backend::Postgres)
         deployment.server = *postgresServer();
-    m_module = std::make_unique<Module1>(deployment, Services{&m_dialogs, &m_shell, &m_printers, &m_end, nullptr, &m_windows});
+    m_module =
+        std::make_unique<Module1>(deployment, Services{&m_dialogs, &m_shell, &m_printers, &m_end, nullptr, &m_windows});
     if (!m_module->Main())
         qFatal("the main window was not shown");
     settle();

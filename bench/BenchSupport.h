@@ -76,8 +76,7 @@ double elapsedMs(const QElapsedTimer &timer);
 // Runs each of the measured tasks once per repetition, in turn, so that a disturbance
 // from other work on the machine falls on all of them alike; the first round is a warm-up
 // and is not counted. Returns one Stats per task.
-std::vector<Stats> measureInterleaved(int reps, const std::vector<std::function<void()>> &tasks,
-                                      bool warmUp = true);
+std::vector<Stats> measureInterleaved(int reps, const std::vector<std::function<void()>> &tasks, bool warmUp = true);
 // The same for tasks that time themselves and return their milliseconds, so that a task
 // can leave things as it found them (flush the disk, say) outside its time.
 std::vector<Stats> measureInterleavedSelfTimed(int reps, const std::vector<std::function<double()>> &tasks);

@@ -70,9 +70,8 @@ std::vector<std::function<void()>> withBaselines(std::vector<std::function<void(
                                                  std::size_t values)
 {
     for (const OdbcBaseline &baseline : baselines)
-        runs.push_back([&baseline, sql, values] {
-            expectValues(baseline.reader->read(sql), values, baseline.reader->name());
-        });
+        runs.push_back(
+            [&baseline, sql, values] { expectValues(baseline.reader->read(sql), values, baseline.reader->name()); });
     return runs;
 }
 
@@ -120,14 +119,17 @@ int benchFill(const Options &options)
         const QString &sql = database::sql::kSelectMembers;
         const int reps = backend == Backend::Postgres ? std::min(options.reps, 5) : options.reps;
         const std::vector<OdbcBaseline> baselines = odbcBaselines(backend);
-        const std::vector<Stats> s = measureInterleaved(reps, withBaselines({
-            [&] {
-                form.FillRoster();
-                settle();
-            },
-            [&] { expectValues(qt->read(sql), values, qt->name()); },
-            [&] { expectValues(native->read(sql), values, native->name()); },
-        }, baselines, sql, values));
+        const std::vector<Stats> s =
+            measureInterleaved(reps,
+                               withBaselines({
+                                                 [&] {
+                                                     form.FillRoster();
+                                                     settle();
+                                                 },
+                                                 [&] { expectValues(qt->read(sql), values, qt->name()); },
+                                                 [&] { expectValues(native->read(sql), values, native->name()); },
+                                             },
+                                             baselines, sql, values));
         expectRows(*form.Grid1, options.members, "FillRoster");
 
         const QString what = QStringLiteral("fill of %1 members (RosterForm::FillRoster into the shown Grid1, "
@@ -146,9 +148,10 @@ int benchItemGrid(const Options &options)
 {
     printHeader(QStringLiteral("Roster fill against an item-by-item grid (QTableWidget, one item per cell, "
                                "18 property accesses per member, shown), sqlite"));
-    printNote(QStringLiteral("the item grid is shown and never has its drawing switched off; Qt gathers the repaints "
-                             "its changes ask for until the event loop runs, so it is painted once, after the fill, "
-                             "as our grid is: in the item grid's favour against a control that repaints on each change"));
+    printNote(
+        QStringLiteral("the item grid is shown and never has its drawing switched off; Qt gathers the repaints "
+                       "its changes ask for until the event loop runs, so it is painted once, after the fill, "
+                       "as our grid is: in the item grid's favour against a control that repaints on each change"));
     double previousSeconds = 0;
     int previousSize = 0;
     for (const int size : options.itemGridSizes) {
@@ -214,12 +217,12 @@ int benchItemGrid(const Options &options)
             }
         }
         const double speedUp = items.median() / ours.median();
-        printFigure(QStringLiteral("items.%1").arg(size),
-                    QStringLiteral("fill of %1 members (FillRoster into Grid1, query included)").arg(withThousands(size)),
-                    ours,
-                    QStringLiteral("item-by-item grid, the same query, Rows grown by one per member, "
-                                   "18 property accesses per member, drawing not suspended"),
-                    items, std::nullopt, QStringLiteral("ours is %1 times faster").arg(speedUp, 0, 'f', 1));
+        printFigure(
+            QStringLiteral("items.%1").arg(size),
+            QStringLiteral("fill of %1 members (FillRoster into Grid1, query included)").arg(withThousands(size)), ours,
+            QStringLiteral("item-by-item grid, the same query, Rows grown by one per member, "
+                           "18 property accesses per member, drawing not suspended"),
+            items, std::nullopt, QStringLiteral("ours is %1 times faster").arg(speedUp, 0, 'f', 1));
         previousSeconds = items.median() / 1000;
         previousSize = size;
     }
@@ -234,7 +237,8 @@ int benchHistory(const Options &options)
         // psql's figure is its read less the same read of a journal of 10 rows: its start and
         // its connection are not in ours, which runs in a program already started.
         const bool withPsql = backend == Backend::Postgres && !psql.isEmpty();
-        const QString smallDatabase = postgresServer() ? postgresServer()->database + QStringLiteral("_journal") : QString();
+        const QString smallDatabase =
+            postgresServer() ? postgresServer()->database + QStringLiteral("_journal") : QString();
         if (withPsql)
             seedDatabase(backend, QString(), 10, 10, smallDatabase);
         for (const int journal : options.journalSizes) {
@@ -252,19 +256,20 @@ int benchHistory(const Options &options)
             const std::size_t values = static_cast<std::size_t>(journal) * 3;
             const QString &sql = database::sql::kSelectJournal;
             const std::vector<OdbcBaseline> baselines = odbcBaselines(backend);
-            std::vector<std::function<void()>> runs = withBaselines({
-                [&] {
-                    window.FillHistory();
-                    settle();
-                },
-                [&] { expectValues(qt->read(sql), values, qt->name()); },
-                [&] { expectValues(native->read(sql), values, native->name()); },
-            }, baselines, sql, values);
+            std::vector<std::function<void()>> runs =
+                withBaselines({
+                                  [&] {
+                                      window.FillHistory();
+                                      settle();
+                                  },
+                                  [&] { expectValues(qt->read(sql), values, qt->name()); },
+                                  [&] { expectValues(native->read(sql), values, native->name()); },
+                              },
+                              baselines, sql, values);
             if (withPsql) {
                 runs.push_back([&] { runToEnd(psql, psqlArguments(smallDatabase, sql), {}, psqlEnvironment()); });
-                runs.push_back([&] {
-                    runToEnd(psql, psqlArguments(postgresServer()->database, sql), {}, psqlEnvironment());
-                });
+                runs.push_back(
+                    [&] { runToEnd(psql, psqlArguments(postgresServer()->database, sql), {}, psqlEnvironment()); });
             }
             const std::vector<Stats> s = measureInterleaved(options.reps, runs);
             expectRows(*window.Grid1, journal, "FillHistory");
@@ -272,9 +277,9 @@ int benchHistory(const Options &options)
             const QString what = QStringLiteral("history fill of %1 journal rows (History::FillHistory into the shown "
                                                 "Grid1, query included, dates in the short form, then its repaint)")
                                      .arg(withThousands(journal));
-            const QString figure = QStringLiteral("history.%1%2").arg(name, options.journalSizes.size() > 1
-                                                                                ? QStringLiteral(".%1").arg(journal)
-                                                                                : QString());
+            const QString figure =
+                QStringLiteral("history.%1%2")
+                    .arg(name, options.journalSizes.size() > 1 ? QStringLiteral(".%1").arg(journal) : QString());
             printFigure(figure + QStringLiteral(".qt-driver"), what, s[0], QStringLiteral("(a) ") + qt->name(), s[1],
                         1.3);
             printFigure(figure + QStringLiteral(".native"), what, s[0], QStringLiteral("(b) ") + native->name(), s[2],

@@ -82,10 +82,11 @@ int benchFind(const Options &options)
         return 4;
     }
 
-    const std::vector<Stats> noMatch = measureInterleaved(options.reps, {
-        [&] { typeKey(grid, QStringLiteral("z")); },
-        [&] { qtSearch(qtView, QStringLiteral("z")); },
-    });
+    const std::vector<Stats> noMatch = measureInterleaved(options.reps,
+                                                          {
+                                                              [&] { typeKey(grid, QStringLiteral("z")); },
+                                                              [&] { qtSearch(qtView, QStringLiteral("z")); },
+                                                          });
     printFigure(QStringLiteral("find.no-match"),
                 QStringLiteral("a typed key that matches no name in the grid, so that every name is looked at"),
                 noMatch[0],
@@ -93,17 +94,18 @@ int benchFind(const Options &options)
                                "the same grid model"),
                 noMatch[1]);
 
-    const std::vector<Stats> lastRows = measureInterleaved(options.reps, {
-        [&] {
-            grid.selectionModel()->clearSelection();
-            typeKey(grid, nearTheEnd);
-            grid.viewport()->repaint();
-        },
-        [&] {
-            qtSearch(qtView, nearTheEnd);
-            qtView.viewport()->repaint();
-        },
-    });
+    const std::vector<Stats> lastRows = measureInterleaved(options.reps,
+                                                           {
+                                                               [&] {
+                                                                   grid.selectionModel()->clearSelection();
+                                                                   typeKey(grid, nearTheEnd);
+                                                                   grid.viewport()->repaint();
+                                                               },
+                                                               [&] {
+                                                                   qtSearch(qtView, nearTheEnd);
+                                                                   qtView.viewport()->repaint();
+                                                               },
+                                                           });
     printFigure(QStringLiteral("find.last-rows"),
                 QStringLiteral("typing the beginning of the last member's name: the row found, highlighted and "
                                "repainted"),
@@ -126,10 +128,12 @@ int benchFind(const Options &options)
     }
     const std::u32string z = roster::foldedForSearch(QStringLiteral("z"));
     int sink = 0;
-    const std::vector<Stats> accents = measureInterleaved(options.reps, {
-        [&] { sink += roster::firstRowStartingWith(accented, 0, z); },
-        [&] { sink += roster::firstRowStartingWith(plain, 0, z); },
-    });
+    const std::vector<Stats> accents =
+        measureInterleaved(options.reps,
+                           {
+                               [&] { sink += roster::firstRowStartingWith(accented, 0, z); },
+                               [&] { sink += roster::firstRowStartingWith(plain, 0, z); },
+                           });
     printFigure(QStringLiteral("find.accented"),
                 QStringLiteral("the search alone over %1 names that each begin with an accented letter (É), no match")
                     .arg(withThousands(members)),

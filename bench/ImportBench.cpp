@@ -47,7 +47,8 @@ int benchImport(const Options &options)
         std::fprintf(stderr, "the sqlite3 command-line tool is not installed (scripts/install-deps.sh)\n");
         return 4;
     }
-    printHeader(QStringLiteral("Import of %1 members from a spreadsheet file (SQLite)").arg(withThousands(options.importRows)));
+    printHeader(
+        QStringLiteral("Import of %1 members from a spreadsheet file (SQLite)").arg(withThousands(options.importRows)));
     WorkFolder work(options, QStringLiteral("import"));
     const QString csv = work.file(QStringLiteral("members.csv"));
     {
@@ -63,49 +64,52 @@ int benchImport(const Options &options)
     const QString toolDatabase = work.file(QStringLiteral("tool.db"));
     int imported = 0;
 
-    const std::vector<Stats> stats = measureInterleavedSelfTimed(options.reps, {
-        [&] {
-            // An empty roster and no copies of earlier rounds, outside the time.
-            module.connection.execute(QStringLiteral("delete from members"));
-            module.connection.execute(QStringLiteral("delete from changeHistory"));
-            QDir(QDir(folder).filePath(QStringLiteral("Backups"))).removeRecursively();
-            program.form().FillRoster();
-            settle();
-            QElapsedTimer timer;
-            timer.start();
-            const import::ReadResult read = import::readImportFile(csv);
-            const import::ColumnMatch match = import::matchColumns(read.table->records);
-            const import::Preview preview =
-                import::makePreview(*read.table, match, import::rosterEntries(module.connection),
-                                    import::fieldWidths(module.connection));
-            if (import::importMembers(module, preview, false).kind != import::ImportResult::Kind::Imported)
-                qFatal("the import stored nothing");
-            program.form().FillRoster();
-            settle();
-            const double ms = elapsedMs(timer);
-            imported = module.connection.query(QStringLiteral("select count(*) from members")).field(0).toInt();
-            return ms;
-        },
-        [&] {
-            QFile::remove(toolDatabase);
-            QElapsedTimer timer;
-            timer.start();
-            QProcess tool;
-            tool.setStandardOutputFile(QProcess::nullDevice());
-            tool.start(sqlite3, {toolDatabase, QStringLiteral(".import --csv %1 imported").arg(csv)});
-            if (!tool.waitForFinished(600000) || tool.exitCode() != 0)
-                qFatal("sqlite3 .import failed: %s", tool.readAllStandardError().constData());
-            return elapsedMs(timer);
-        },
-    });
+    const std::vector<Stats> stats = measureInterleavedSelfTimed(
+        options.reps,
+        {
+            [&] {
+                // An empty roster and no copies of earlier rounds, outside the time.
+                module.connection.execute(QStringLiteral("delete from members"));
+                module.connection.execute(QStringLiteral("delete from changeHistory"));
+                QDir(QDir(folder).filePath(QStringLiteral("Backups"))).removeRecursively();
+                program.form().FillRoster();
+                settle();
+                QElapsedTimer timer;
+                timer.start();
+                const import::ReadResult read = import::readImportFile(csv);
+                const import::ColumnMatch match = import::matchColumns(read.table->records);
+                const import::Preview preview =
+                    import::makePreview(*read.table, match, import::rosterEntries(module.connection),
+                                        import::fieldWidths(module.connection));
+                if (import::importMembers(module, preview, false).kind != import::ImportResult::Kind::Imported)
+                    qFatal("the import stored nothing");
+                program.form().FillRoster();
+                settle();
+                const double ms = elapsedMs(timer);
+                imported = module.connection.query(QStringLiteral("select count(*) from members")).field(0).toInt();
+                return ms;
+            },
+            [&] {
+                QFile::remove(toolDatabase);
+                QElapsedTimer timer;
+                timer.start();
+                QProcess tool;
+                tool.setStandardOutputFile(QProcess::nullDevice());
+                tool.start(sqlite3, {toolDatabase, QStringLiteral(".import --csv %1 imported").arg(csv)});
+                if (!tool.waitForFinished(600000) || tool.exitCode() != 0)
+                    qFatal("sqlite3 .import failed: %s", tool.readAllStandardError().constData());
+                return elapsedMs(timer);
+            },
+        });
     if (imported != options.importRows)
         qFatal("%d members imported of %d", imported, options.importRows);
     printFigure(QStringLiteral("import.sqlite"),
                 QStringLiteral("%1 rows read, previewed against the roster and imported through the program's import "
                                "(copy of the database, one transaction with the journal rows, the roster refilled)")
                     .arg(withThousands(options.importRows)),
-                stats[0], QStringLiteral("the sqlite3 tool's .import --csv of the same file into a new table, as a "
-                                         "process, start to exit"),
+                stats[0],
+                QStringLiteral("the sqlite3 tool's .import --csv of the same file into a new table, as a "
+                               "process, start to exit"),
                 stats[1], 2.0);
     return 0;
 }

@@ -4,7 +4,6 @@
 #include "database/DateText.h"
 #include "grid/FlexGrid.h"
 
-
 namespace kelvory::bench {
 
 ItemGrid::ItemGrid(QWidget *parent) : QTableWidget(1, 6, parent)

@@ -149,12 +149,13 @@ void changeWithRefillInside(Module1 &module, roster::RosterForm &form, Command c
     if (command == Command::Add) {
         const qint64 newId = changes::recordIdAfter(module.connection.query(database::sql::kMaxRecordId).field(0));
         form.setBoxText(5, QString::number(newId));
-        module.connection.execute(database::sql::kInsertMember,
-                                  {form.boxText(0), form.boxText(1), form.boxText(2), form.boxText(3), form.boxText(4),
-                                   newId});
+        module.connection.execute(
+            database::sql::kInsertMember,
+            {form.boxText(0), form.boxText(1), form.boxText(2), form.boxText(3), form.boxText(4), newId});
     } else if (command == Command::Update) {
-        module.connection.execute(database::sql::kUpdateMember, {form.boxText(0), form.boxText(1), form.boxText(2),
-                                                                 form.boxText(3), form.boxText(4), id});
+        module.connection.execute(
+            database::sql::kUpdateMember,
+            {form.boxText(0), form.boxText(1), form.boxText(2), form.boxText(3), form.boxText(4), id});
     } else {
         module.connection.execute(database::sql::kDeleteMember, {id});
     }
@@ -215,7 +216,8 @@ int benchLockWait(const Options &options)
         const auto realDisk = qScopeGuard([] { database::fakeFileSystemType(std::nullopt); });
         const QString backendId = networkShare ? QStringLiteral("sqlite-network") : backendName(backend);
         for (const int members : options.lockSizes) {
-            printHeader(QStringLiteral("Lock wait of another connection, %1, %2 members").arg(backendId, withThousands(members)));
+            printHeader(QStringLiteral("Lock wait of another connection, %1, %2 members")
+                            .arg(backendId, withThousands(members)));
             WorkFolder folder(options, QStringLiteral("lockwait"));
             seedDatabase(backend, folder.path(), members, 0);
             if (backend == Backend::Sqlite) {
@@ -272,19 +274,20 @@ int benchLockWait(const Options &options)
                                        .arg(backendId)
                                        .arg(members)
                                        .arg(QString::fromLatin1(commandName(command)));
-                printFigure(id,
-                            QStringLiteral("how long another connection's write waited during %1 (refill after the commit)")
-                                .arg(QString::fromLatin1(commandName(command))),
-                            waits[0], QStringLiteral("the same with the refill inside the change's transaction"),
-                            waits[1], std::nullopt, QStringLiteral("after / before"));
+                printFigure(
+                    id,
+                    QStringLiteral("how long another connection's write waited during %1 (refill after the commit)")
+                        .arg(QString::fromLatin1(commandName(command))),
+                    waits[0], QStringLiteral("the same with the refill inside the change's transaction"), waits[1],
+                    std::nullopt, QStringLiteral("after / before"));
                 printNote(QStringLiteral("the wait is the longest write under way during the change less a write's own "
                                          "time alone (median %1), both runs; the other connection writes every 5 ms")
                               .arg(formatMs(ownTimes.median())));
                 if (backend == Backend::Sqlite && !networkShare && members >= 1000000) {
                     const double longest = waits[0].max();
-                    printNote(QStringLiteral("goal under 50 ms on SQLite at 1,000,000 members: the longest wait %1, %2")
-                                  .arg(formatMs(longest), longest < 50 ? QStringLiteral("met")
-                                                                       : QStringLiteral("missed")));
+                    printNote(
+                        QStringLiteral("goal under 50 ms on SQLite at 1,000,000 members: the longest wait %1, %2")
+                            .arg(formatMs(longest), longest < 50 ? QStringLiteral("met") : QStringLiteral("missed")));
                 }
             }
         }

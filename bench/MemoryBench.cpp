@@ -15,7 +15,8 @@ namespace kelvory::bench {
 
 int benchMemory(const Options &options)
 {
-    printHeader(QStringLiteral("Memory of a %1-member roster, sqlite, fresh process").arg(withThousands(options.members)));
+    printHeader(
+        QStringLiteral("Memory of a %1-member roster, sqlite, fresh process").arg(withThousands(options.members)));
     WorkFolder folder(options, QStringLiteral("memory"));
     {
         // Seeding in a process of its own keeps its allocations out of this one.

@@ -52,42 +52,45 @@ int benchExport(const Options &options)
         task();
         return elapsedMs(timer);
     };
-    const std::vector<Stats> s = measureInterleavedSelfTimed(options.reps, {
-        [&] { return timed([&] { output::exportRoster(ours, roster::FlexGridSource(*form.Grid1)); }); },
-        [&] {
-            const double ms = timed([&] {
-                QProcess process;
-                process.setStandardOutputFile(theirs);
-                process.start(shell, {QStringLiteral("-csv"), folder.file(QStringLiteral("Kelvory.db")),
-                                      database::sql::kSelectMembers});
-                if (!process.waitForFinished(-1) || process.exitCode() != 0) {
-                    std::fprintf(stderr, "sqlite3 failed: %s\n", process.readAllStandardError().constData());
-                    std::exit(4);
-                }
-            });
-            ::sync();
-            return ms;
-        },
-        [&] {
-            bytes = QByteArray(); // freed here, as the export frees its own, not inside the next time
-            return timed([&] { bytes = output::exportBytes(cells); });
-        },
-        [&] {
-            return timed([&] {
-                if (output::writeExportFile(folder.file(QStringLiteral("parts.csv")), bytes))
-                    std::exit(4);
-            });
-        },
-        [&] {
-            const double ms = timed([&] {
-                QFile plain(folder.file(QStringLiteral("plain.csv")));
-                if (!plain.open(QIODevice::WriteOnly | QIODevice::Truncate) || plain.write(bytes) != bytes.size())
-                    std::exit(4);
-            });
-            ::sync();
-            return ms;
-        },
-    });
+    const std::vector<Stats> s = measureInterleavedSelfTimed(
+        options.reps,
+        {
+            [&] { return timed([&] { output::exportRoster(ours, roster::FlexGridSource(*form.Grid1)); }); },
+            [&] {
+                const double ms = timed([&] {
+                    QProcess process;
+                    process.setStandardOutputFile(theirs);
+                    process.start(shell,
+                                  {QStringLiteral("-csv"), folder.file(QStringLiteral("Kelvory.db")),
+                                   database::sql::kSelectMembers});
+                    if (!process.waitForFinished(-1) || process.exitCode() != 0) {
+                        std::fprintf(stderr, "sqlite3 failed: %s\n", process.readAllStandardError().constData());
+                        std::exit(4);
+                    }
+                });
+                ::sync();
+                return ms;
+            },
+            [&] {
+                bytes = QByteArray(); // freed here, as the export frees its own, not inside the next time
+                return timed([&] { bytes = output::exportBytes(cells); });
+            },
+            [&] {
+                return timed([&] {
+                    if (output::writeExportFile(folder.file(QStringLiteral("parts.csv")), bytes))
+                        std::exit(4);
+                });
+            },
+            [&] {
+                const double ms = timed([&] {
+                    QFile plain(folder.file(QStringLiteral("plain.csv")));
+                    if (!plain.open(QIODevice::WriteOnly | QIODevice::Truncate) || plain.write(bytes) != bytes.size())
+                        std::exit(4);
+                });
+                ::sync();
+                return ms;
+            },
+        });
     printNote(QStringLiteral("of the export, making the text and its bytes takes %1; writing them through a temporary "
                              "file that is flushed to disk (fdatasync) and then replaces the old one takes %2; the "
                              "same bytes written to a plain file, not flushed, take %3 (medians)")
@@ -154,10 +157,12 @@ int benchPrintout(const Options &options)
     std::size_t lines = 0;
     {
         const output::TextWidth perCharacter = [](QStringView text) { return static_cast<double>(text.size()); };
-        const std::vector<Stats> s = measureInterleaved(options.reps, {
-            [&] { lines = output::layoutRoster(cells, true, perCharacter).lineCount(); },
-            walk,
-        });
+        const std::vector<Stats> s =
+            measureInterleaved(options.reps,
+                               {
+                                   [&] { lines = output::layoutRoster(cells, true, perCharacter).lineCount(); },
+                                   walk,
+                               });
         printFigure(QStringLiteral("printout.layout"),
                     QStringLiteral("layoutRoster of %1 members, With Lines, one print column per character: "
                                    "%2 lines, %3 lines per second")
@@ -174,17 +179,19 @@ int benchPrintout(const Options &options)
             return metrics.horizontalAdvance(text.toString()) / column;
         };
         double widths = 0;
-        const std::vector<Stats> s = measureInterleaved(options.reps, {
-            [&] { lines = output::layoutRoster(cells, true, measured).lineCount(); },
-            [&] {
-                for (int r = 0; r < rows; ++r)
-                    for (int f = 0; f < 4; ++f) {
-                        const QStringView text = output::trimBlanks(cells.cell(r, f));
-                        if (!text.isEmpty())
-                            widths += measured(text);
-                    }
-            },
-        });
+        const std::vector<Stats> s =
+            measureInterleaved(options.reps,
+                               {
+                                   [&] { lines = output::layoutRoster(cells, true, measured).lineCount(); },
+                                   [&] {
+                                       for (int r = 0; r < rows; ++r)
+                                           for (int f = 0; f < 4; ++f) {
+                                               const QStringView text = output::trimBlanks(cells.cell(r, f));
+                                               if (!text.isEmpty())
+                                                   widths += measured(text);
+                                           }
+                                   },
+                               });
         printFigure(QStringLiteral("printout.layout-metrics"),
                     QStringLiteral("layoutRoster of %1 members, With Lines, printer font widths as PRINT measures "
                                    "them: %2 lines, %3 lines per second")
@@ -199,46 +206,48 @@ int benchPrintout(const Options &options)
     const output::TableSource sample = firstMembers(cells, options.pdfMembers);
     const QString oursPdf = folder.file(QStringLiteral("printout.pdf"));
     const QString barePdf = folder.file(QStringLiteral("bare.pdf"));
-    const std::vector<Stats> s = measureInterleaved(options.reps, {
-        [&] {
-            const std::unique_ptr<QPrinter> printer = pdfPrinter(oursPdf);
-            if (const std::optional<QString> problem = output::printRoster(*printer, sample, true)) {
-                std::fprintf(stderr, "printRoster: %s\n", qPrintable(*problem));
-                std::exit(4);
-            }
-        },
-        [&] {
-            // The same lines with no layout: each field drawn at its column, a hyphen line
-            // under each member, a new page when the page is full.
-            const std::unique_ptr<QPrinter> printer = pdfPrinter(barePdf);
-            QPainter painter(printer.get());
-            const QFont font = output::printerFont();
-            painter.setFont(font);
-            const QFontMetricsF metrics(font, printer.get());
-            const double column = output::averageCharacterWidth(metrics);
-            const double lineHeight = metrics.lineSpacing();
-            const QString hyphens(output::kMemberLineLength, u'-');
-            double top = 0;
-            auto line = [&](auto &&draw) {
-                if (top > 0 && top + lineHeight > printer->height()) {
-                    printer->newPage();
-                    top = 0;
+    const std::vector<Stats> s = measureInterleaved(
+        options.reps,
+        {
+            [&] {
+                const std::unique_ptr<QPrinter> printer = pdfPrinter(oursPdf);
+                if (const std::optional<QString> problem = output::printRoster(*printer, sample, true)) {
+                    std::fprintf(stderr, "printRoster: %s\n", qPrintable(*problem));
+                    std::exit(4);
                 }
-                draw(top + metrics.ascent());
-                top += lineHeight;
-            };
-            for (int r = 0; r < sample.rows(); ++r) {
-                line([&](double y) {
-                    for (int f = 0; f < 5; ++f)
-                        painter.drawText(QPointF((output::printColumn(f) - 1) * column, y),
-                                         sample.cell(r, f).toString());
-                });
-                if (r > 0)
-                    line([&](double y) { painter.drawText(QPointF(0, y), hyphens); });
-            }
-            painter.end();
-        },
-    });
+            },
+            [&] {
+                // The same lines with no layout: each field drawn at its column, a hyphen line
+                // under each member, a new page when the page is full.
+                const std::unique_ptr<QPrinter> printer = pdfPrinter(barePdf);
+                QPainter painter(printer.get());
+                const QFont font = output::printerFont();
+                painter.setFont(font);
+                const QFontMetricsF metrics(font, printer.get());
+                const double column = output::averageCharacterWidth(metrics);
+                const double lineHeight = metrics.lineSpacing();
+                const QString hyphens(output::kMemberLineLength, u'-');
+                double top = 0;
+                auto line = [&](auto &&draw) {
+                    if (top > 0 && top + lineHeight > printer->height()) {
+                        printer->newPage();
+                        top = 0;
+                    }
+                    draw(top + metrics.ascent());
+                    top += lineHeight;
+                };
+                for (int r = 0; r < sample.rows(); ++r) {
+                    line([&](double y) {
+                        for (int f = 0; f < 5; ++f)
+                            painter.drawText(QPointF((output::printColumn(f) - 1) * column, y),
+                                             sample.cell(r, f).toString());
+                    });
+                    if (r > 0)
+                        line([&](double y) { painter.drawText(QPointF(0, y), hyphens); });
+                }
+                painter.end();
+            },
+        });
     printFigure(QStringLiteral("printout.pdf"),
                 QStringLiteral("PRINT of %1 members to a PDF file through QPrinter (printRoster: layout and "
                                "painting, %2 bytes)")

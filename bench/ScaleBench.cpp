@@ -126,8 +126,8 @@ void scaleOn(const Side &side, const Options &options)
                         .arg(kSmallRoster),
                     read, target);
         if (!side.bare.isEmpty())
-            printFigure(QStringLiteral("scale.%1.%2.block").arg(name).arg(members),
-                        QStringLiteral("the same fill"), fill,
+            printFigure(QStringLiteral("scale.%1.%2.block").arg(name).arg(members), QStringLiteral("the same fill"),
+                        fill,
                         QStringLiteral("kelvory_bench_bare_odbc, the ODBC C API with block fetching (1024 rows a "
                                        "call, UTF-8 texts bound and widened, dates and numbers bound as such, "
                                        "packed), as a process, less the same with %1 members")

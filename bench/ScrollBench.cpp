@@ -97,11 +97,11 @@ std::pair<Paging, Paging> pageThrough(grid::FlexGrid &grid, grid::FlexGrid *othe
 
 struct Asked
 {
-    qint64 total = 0;       // rows asked for, over all steps
-    qint64 outside = 0;     // rows asked for that were not on screen at that step
-    int mostInOneStep = 0;  // distinct rows asked for in the busiest step
+    qint64 total = 0;      // rows asked for, over all steps
+    qint64 outside = 0;    // rows asked for that were not on screen at that step
+    int mostInOneStep = 0; // distinct rows asked for in the busiest step
     std::size_t distinct = 0;
-    int duringFill = 0;     // distinct rows asked for by one FillRoster and its repaint
+    int duringFill = 0; // distinct rows asked for by one FillRoster and its repaint
 };
 
 Asked countAsked(roster::RosterForm &form)
@@ -122,24 +122,27 @@ Asked countAsked(roster::RosterForm &form)
     asked.duringFill = static_cast<int>(std::set<int>(proxy.asked.begin(), proxy.asked.end()).size());
 
     std::set<int> all;
-    pageThrough(grid, nullptr, [&] {
-        all.insert(proxy.asked.begin(), proxy.asked.end());
-        proxy.asked.clear();
-    }, [&] {
-        int first = grid.rowAt(0);
-        int last = grid.rowAt(grid.viewport()->height() - 1);
-        if (last < 0)
-            last = grid.model()->rowCount() - 1;
-        const std::set<int> step(proxy.asked.begin(), proxy.asked.end());
-        asked.total += static_cast<qint64>(step.size());
-        asked.mostInOneStep = std::max(asked.mostInOneStep, static_cast<int>(step.size()));
-        for (int row : step) {
-            if (row < first || row > last)
-                ++asked.outside;
-            all.insert(row);
-        }
-        proxy.asked.clear();
-    });
+    pageThrough(
+        grid, nullptr,
+        [&] {
+            all.insert(proxy.asked.begin(), proxy.asked.end());
+            proxy.asked.clear();
+        },
+        [&] {
+            int first = grid.rowAt(0);
+            int last = grid.rowAt(grid.viewport()->height() - 1);
+            if (last < 0)
+                last = grid.model()->rowCount() - 1;
+            const std::set<int> step(proxy.asked.begin(), proxy.asked.end());
+            asked.total += static_cast<qint64>(step.size());
+            asked.mostInOneStep = std::max(asked.mostInOneStep, static_cast<int>(step.size()));
+            for (int row : step) {
+                if (row < first || row > last)
+                    ++asked.outside;
+                all.insert(row);
+            }
+            proxy.asked.clear();
+        });
     asked.distinct = all.size();
     grid.setModel(proxy.sourceModel());
     return asked;
@@ -162,18 +165,21 @@ int benchScroll(const Options &options)
     Program smallProgram(Backend::Sqlite, smallFolder.path());
     Program program(Backend::Sqlite, bigFolder.path());
     roster::RosterForm &form = program.form();
-    pageThrough(*form.Grid1, smallProgram.form().Grid1, [] {}, [] {}); // warm-up
-    const auto [bigPaging, smallPaging] = pageThrough(*form.Grid1, smallProgram.form().Grid1, [] {}, [] {});
+    pageThrough(
+        *form.Grid1, smallProgram.form().Grid1, [] {}, [] {}); // warm-up
+    const auto [bigPaging, smallPaging] = pageThrough(
+        *form.Grid1, smallProgram.form().Grid1, [] {}, [] {});
     const Asked asked = countAsked(form);
 
     std::printf("    %d rows on screen; %d page steps through %s members; the %s-member grid paged from its top "
                 "again each time it reached its bottom\n",
-                bigPaging.rowsOnScreen, bigPaging.pages, qPrintable(withThousands(big)), qPrintable(withThousands(small)));
-    printFigure(QStringLiteral("scroll.page-step"),
-                QStringLiteral("one page step (Page Down and its repaint) in the %1-member grid").arg(withThousands(big)),
-                bigPaging.steps,
-                QStringLiteral("one page step in a %1-member grid").arg(withThousands(small)), smallPaging.steps,
-                std::nullopt, QStringLiteral("near 1: a page costs the same whatever the roster's size"));
+                bigPaging.rowsOnScreen, bigPaging.pages, qPrintable(withThousands(big)),
+                qPrintable(withThousands(small)));
+    printFigure(
+        QStringLiteral("scroll.page-step"),
+        QStringLiteral("one page step (Page Down and its repaint) in the %1-member grid").arg(withThousands(big)),
+        bigPaging.steps, QStringLiteral("one page step in a %1-member grid").arg(withThousands(small)),
+        smallPaging.steps, std::nullopt, QStringLiteral("near 1: a page costs the same whatever the roster's size"));
     printValueFigure(QStringLiteral("scroll.rows-asked"),
                      QStringLiteral("rows the view asked the model for, per page step, on average (most in one "
                                     "step: %1; asked for while not on screen: %2)")
@@ -184,7 +190,8 @@ int benchScroll(const Options &options)
     printValueFigure(QStringLiteral("scroll.rows-asked-by-fill"),
                      QStringLiteral("rows the view asked for during one FillRoster of %1 members and its repaint")
                          .arg(withThousands(big)),
-                     asked.duringFill, QStringLiteral("rows"), QStringLiteral("rows on screen, a partly shown one included"), bigPaging.rowsOnScreen);
+                     asked.duringFill, QStringLiteral("rows"),
+                     QStringLiteral("rows on screen, a partly shown one included"), bigPaging.rowsOnScreen);
     std::printf("    over the whole scroll the view asked for %s distinct rows of %s, each when it came on screen\n",
                 qPrintable(withThousands(static_cast<qint64>(asked.distinct))), qPrintable(withThousands(big)));
     if (asked.outside != 0) {

@@ -23,17 +23,19 @@ int benchStartup(const Options &options)
     const QString database = folder.file(QStringLiteral("Kelvory.db"));
     const QByteArray read = "READ " + QByteArray::number(members);
 
-    const std::vector<Stats> s = measureInterleaved(options.reps, {
-        [&] {
-            // The front end ends at once when the window is up; its lock is cleared here so
-            // that no start has to look into a stale one.
-            QFile::remove(folder.file(QStringLiteral("Kelvory.lock")));
-            runToEnd(here + QStringLiteral("kelvory_bench_start"), {folder.path()},
-                     "SHOWN " + QByteArray::number(members));
-        },
-        [&] { runToEnd(here + QStringLiteral("kelvory_bench_bare_qt"), {database}, read); },
-        [&] { runToEnd(here + QStringLiteral("kelvory_bench_bare_sqlite"), {database}, read); },
-    });
+    const std::vector<Stats> s =
+        measureInterleaved(options.reps,
+                           {
+                               [&] {
+                                   // The front end ends at once when the window is up; its lock is cleared here so
+                                   // that no start has to look into a stale one.
+                                   QFile::remove(folder.file(QStringLiteral("Kelvory.lock")));
+                                   runToEnd(here + QStringLiteral("kelvory_bench_start"), {folder.path()},
+                                            "SHOWN " + QByteArray::number(members));
+                               },
+                               [&] { runToEnd(here + QStringLiteral("kelvory_bench_bare_qt"), {database}, read); },
+                               [&] { runToEnd(here + QStringLiteral("kelvory_bench_bare_sqlite"), {database}, read); },
+                           });
     const QString what = QStringLiteral("process start to the main window shown and painted with %1 members "
                                         "(the real Module1::Main: lock, connect, admission, version check, "
                                         "FillRoster)")

@@ -29,10 +29,10 @@ struct Benchmark
 };
 
 const Benchmark kBenchmarks[] = {
-    {"fill", benchFill, 2},       {"items", benchItemGrid, 1},  {"history", benchHistory, 2},
+    {"fill", benchFill, 2},       {"items", benchItemGrid, 1},    {"history", benchHistory, 2},
     {"export", benchExport, 1},   {"printout", benchPrintout, 3}, {"memory", benchMemory, 3},
-    {"startup", benchStartup, 2}, {"scroll", benchScroll, 3},   {"find", benchFind, 3},
-    {"scale", benchScale, 3},     {"import", benchImport, 1},    {"lockwait", benchLockWait, 3},
+    {"startup", benchStartup, 2}, {"scroll", benchScroll, 3},     {"find", benchFind, 3},
+    {"scale", benchScale, 3},     {"import", benchImport, 1},     {"lockwait", benchLockWait, 3},
 };
 
 int runAll(const QStringList &passOn, const Options &options)

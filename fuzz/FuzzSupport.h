@@ -42,8 +42,7 @@ inline QString shown(QStringView text)
 
 // The details are only put together when the property is broken: the fuzzer runs the
 // checks some hundred thousand times a second.
-template <typename Describe>
-inline void check(bool holds, const char *property, Describe describe)
+template <typename Describe> inline void check(bool holds, const char *property, Describe describe)
 {
     if (!holds)
         fail(property, describe());

@@ -46,12 +46,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         QString line = before;
         output::appendExportField(line, grid.cell(0, 0));
         check(line == before + expectedField(grid.cell(0, 0)) + QLatin1Char(','),
-              "a field is its cell as the rule writes it, then one comma", [&] { return shown(grid.cell(0, 0)) + QStringLiteral(" gave ") + shown(line); });
+              "a field is its cell as the rule writes it, then one comma",
+              [&] { return shown(grid.cell(0, 0)) + QStringLiteral(" gave ") + shown(line); });
     }
 
     const QString text = output::exportText(grid);
     check(text.count(QLatin1Char(',')) == qsizetype(rows) * cols, "no comma survives inside a field", [&] {
-        return QStringLiteral("%1 rows, %2 columns, %3 commas: ").arg(rows).arg(cols).arg(text.count(QLatin1Char(','))) + shown(text);
+        return QStringLiteral("%1 rows, %2 columns, %3 commas: ").arg(rows).arg(cols).arg(text.count(QLatin1Char(',')))
+            + shown(text);
     });
     check(rows == 0 ? text.isEmpty() : text.endsWith(QStringLiteral("\r\n")), "the last line ends in CR LF too",
           [&] { return shown(text); });
@@ -80,9 +82,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     // A broken surrogate has no encoding; every other text comes back from the file whole
     // (a U+FEFF that begins the first cell included, so it is read as a character here).
     if (QStringView(text).isValidUtf16()) {
-        const QString decoded = QStringDecoder(QStringConverter::System, QStringConverter::Flag::ConvertInitialBom)(bytes);
-        check(decoded == text, "the file holds the text and nothing else",
-              [&] { return shown(text) + QStringLiteral(" written as ") + QString::fromLatin1(bytes.toPercentEncoding()); });
+        const QString decoded =
+            QStringDecoder(QStringConverter::System, QStringConverter::Flag::ConvertInitialBom)(bytes);
+        check(decoded == text, "the file holds the text and nothing else", [&] {
+            return shown(text) + QStringLiteral(" written as ") + QString::fromLatin1(bytes.toPercentEncoding());
+        });
     }
     return 0;
 }

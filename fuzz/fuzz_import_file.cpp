@@ -56,8 +56,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
           "the separator is a comma, a semicolon or a tab");
     check(!table.encodingName.isEmpty(), "the encoding is named");
 
-    const std::vector<QStringList> again = import::parseRecords(quotedAgain(table.records, table.separator),
-                                                                table.separator);
+    const std::vector<QStringList> again =
+        import::parseRecords(quotedAgain(table.records, table.separator), table.separator);
     check(again == table.records, "records written again with quoted fields read back the same",
           [&] { return described(table.records) + QStringLiteral("\nread back as\n") + described(again); });
 

@@ -43,8 +43,9 @@ void readsBack(const QString &text, double value)
     check(same(readLeadingNumber(text), value), "a number that Qt wrote is read back as written by readLeadingNumber",
           [&] { return shown(text) + QStringLiteral(" read as ") + number(readLeadingNumber(text)); });
     const std::optional<double> whole = readWholeNumber(text);
-    check(whole && same(*whole, value), "a number that Qt wrote is read back as written by readWholeNumber",
-          [&] { return shown(text) + (whole ? QStringLiteral(" read as ") + number(*whole) : QStringLiteral(" refused")); });
+    check(whole && same(*whole, value), "a number that Qt wrote is read back as written by readWholeNumber", [&] {
+        return shown(text) + (whole ? QStringLiteral(" read as ") + number(*whole) : QStringLiteral(" refused"));
+    });
 }
 
 } // namespace
@@ -57,9 +58,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     // Blanks, tabs and line feeds anywhere change nothing: neither taken out nor put in.
     QString compact = text;
     compact.remove(QLatin1Char(' ')).remove(QLatin1Char('\t')).remove(QLatin1Char('\n'));
-    check(same(readLeadingNumber(compact), leading), "blanks taken out change nothing",
-          [&] { return shown(text) + QStringLiteral(" read as ") + number(leading) + QStringLiteral(", without its blanks as ")
-                    + number(readLeadingNumber(compact)); });
+    check(same(readLeadingNumber(compact), leading), "blanks taken out change nothing", [&] {
+        return shown(text) + QStringLiteral(" read as ") + number(leading) + QStringLiteral(", without its blanks as ")
+            + number(readLeadingNumber(compact));
+    });
     QString spread;
     spread.reserve(text.size() * 2 + 1);
     static const char16_t blanks[] = {u' ', u'\t', u'\n'};
@@ -68,15 +70,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         spread.append(text[i]);
     }
     spread.append(QLatin1Char(' '));
-    check(same(readLeadingNumber(spread), leading), "blanks put in change nothing",
-          [&] { return shown(text) + QStringLiteral(" read as ") + number(leading) + QStringLiteral(", spread out as ")
-                    + number(readLeadingNumber(spread)); });
+    check(same(readLeadingNumber(spread), leading), "blanks put in change nothing", [&] {
+        return shown(text) + QStringLiteral(" read as ") + number(leading) + QStringLiteral(", spread out as ")
+            + number(readLeadingNumber(spread));
+    });
 
     // Reading stops at a character that cannot continue a number: what follows it is not read.
     const QString cut = text + QStringLiteral(",9");
-    check(same(readLeadingNumber(cut), leading), "nothing after a comma is read",
-          [&] { return shown(cut) + QStringLiteral(" read as ") + number(readLeadingNumber(cut)) + QStringLiteral(", not ")
-                    + number(leading); });
+    check(same(readLeadingNumber(cut), leading), "nothing after a comma is read", [&] {
+        return shown(cut) + QStringLiteral(" read as ") + number(readLeadingNumber(cut)) + QStringLiteral(", not ")
+            + number(leading);
+    });
 
     // A sign is no part of a version number: a text that begins with one reads 0.
     check(readLeadingNumber(QLatin1Char('-') + text) == 0.0 && readLeadingNumber(QLatin1Char('+') + text) == 0.0,
@@ -93,9 +97,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             sign = trimmed.startsWith(QLatin1Char('-')) ? -1 : 1;
             trimmed.remove(0, 1);
         }
-        check(same(sign * readLeadingNumber(trimmed), *whole), "readWholeNumber agrees with readLeadingNumber",
-              [&] { return shown(text) + QStringLiteral(" whole ") + number(*whole) + QStringLiteral(", leading ")
-                        + number(readLeadingNumber(trimmed)); });
+        check(same(sign * readLeadingNumber(trimmed), *whole), "readWholeNumber agrees with readLeadingNumber", [&] {
+            return shown(text) + QStringLiteral(" whole ") + number(*whole) + QStringLiteral(", leading ")
+                + number(readLeadingNumber(trimmed));
+        });
     }
     const QString padded = QStringLiteral(" \t") + text + QStringLiteral("\r\n ");
     const std::optional<double> paddedWhole = readWholeNumber(padded);

@@ -57,8 +57,7 @@ output::TextWidth widthFrom(std::uint8_t options, const std::uint8_t *data, std:
         const double scale = (size > 2 ? data[2] : 0) / 16.0;
         return [scale](QStringView text) { return text.size() * scale; };
     }
-    default:
-        return [](QStringView text) { return static_cast<double>(text.size()); };
+    default: return [](QStringView text) { return static_cast<double>(text.size()); };
     }
 }
 
@@ -73,7 +72,9 @@ public:
     std::span<const output::PrintItem> nextLine(const char *what)
     {
         check(m_line < m_layout.lineCount(), "the layout holds every line it should", [&] {
-            return QStringLiteral("%1 lines, the next one wanted for %2").arg(m_layout.lineCount()).arg(QLatin1String(what));
+            return QStringLiteral("%1 lines, the next one wanted for %2")
+                .arg(m_layout.lineCount())
+                .arg(QLatin1String(what));
         });
         return m_layout.line(m_line++);
     }
@@ -85,10 +86,7 @@ public:
               "a rule is one run of its character at column 1", [&] { return QString::fromLatin1(what); });
     }
 
-    void expectEmptyLine(const char *what)
-    {
-        check(nextLine(what).empty(), "the closing line is empty");
-    }
+    void expectEmptyLine(const char *what) { check(nextLine(what).empty(), "the closing line is empty"); }
 
     void expectRow(int row)
     {
@@ -148,8 +146,8 @@ public:
         if (!expected.empty() && expected.back().field + 1 < kFields) {
             const Expected &last = expected.back();
             if (printColumn(last.field) + m_width(last.text) > printColumn(last.field + 1))
-                check(nextLine("the break after a row's last text").empty(), "the line after a row's last text is empty",
-                      describe);
+                check(nextLine("the break after a row's last text").empty(),
+                      "the line after a row's last text is empty", describe);
         }
     }
 

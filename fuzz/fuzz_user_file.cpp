@@ -29,7 +29,8 @@ void readsAnyText(const QString &text)
     const std::optional<QString> item = admission::firstItem(text);
     if (!item)
         return;
-    check(text.contains(*item), "the first item is a piece of the text", [&] { return shown(text) + QStringLiteral(" gave ") + shown(*item); });
+    check(text.contains(*item), "the first item is a piece of the text",
+          [&] { return shown(text) + QStringLiteral(" gave ") + shown(*item); });
     check(std::none_of(item->begin(), item->end(), isLineEnd), "the first item holds no line end",
           [&] { return shown(text) + QStringLiteral(" gave ") + shown(*item); });
     qsizetype start = 0;
@@ -57,7 +58,9 @@ void roundTrip(const QString &typed)
         return;
     const QByteArray content = admission::userFileContent(typed);
     check(content.startsWith('"') && content.endsWith("\"\r\n"), "User.txt is the name in double quotes, then CR LF",
-          [&] { return shown(typed) + QStringLiteral(" written as ") + QString::fromLatin1(content.toPercentEncoding()); });
+          [&] {
+              return shown(typed) + QStringLiteral(" written as ") + QString::fromLatin1(content.toPercentEncoding());
+          });
     const std::optional<QString> read = admission::firstNameFromContent(content);
     const qsizetype quote = typed.indexOf(QLatin1Char('"'));
     const QString expected = quote < 0 ? typed : typed.left(quote);
@@ -90,7 +93,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 {
     // Any bytes in the file: a name, when there is one, is never empty, never spans lines
     // and can be stored; when there is none, the reader says why.
-    const QByteArray content = QByteArray::fromRawData(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
+    const QByteArray content =
+        QByteArray::fromRawData(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
     const admission::UserFileName read = admission::readUserFileName(content);
     const std::optional<QString> name = admission::firstNameFromContent(content);
     check(name.has_value() == (read.problem == admission::UserFileName::Problem::None),

@@ -12,13 +12,13 @@ using namespace kelvory::test;
 
 namespace {
 // The bytes of a literal, NULs included, without the terminating one.
-template <std::size_t N>
-QByteArray bytes(const char (&literal)[N])
+template <std::size_t N> QByteArray bytes(const char (&literal)[N])
 {
     return QByteArray(literal, N - 1);
 }
 
-const QString kPrompt = QStringLiteral("Before running the program for the first time, \r\nWe need to know your First name?");
+const QString kPrompt =
+    QStringLiteral("Before running the program for the first time, \r\nWe need to know your First name?");
 const QString kNotAuthorized = QStringLiteral("You are not authorized to use this software.\r\nIf you believe you "
                                               "received this message in error contact your administrator.");
 } // namespace
@@ -102,8 +102,8 @@ void TestAdmission::firstRunRegistersTheTypedName()
     QCOMPARE(rows.first().at(0).toString(), name);
     QCOMPARE(rows.first().at(1).toString(), QStringLiteral("1"));
     const QVariant created = rows.first().at(2);
-    const QDate day = created.typeId() == QMetaType::QDate ? created.toDate()
-                                                            : QDate::fromString(created.toString(), Qt::ISODate);
+    const QDate day =
+        created.typeId() == QMetaType::QDate ? created.toDate() : QDate::fromString(created.toString(), Qt::ISODate);
     QCOMPARE(day, QDate::currentDate());
 
     // The next start reads the name back and asks nothing.
@@ -168,7 +168,8 @@ void TestAdmission::laterRunAdmitsOrBars()
         h->exec(QStringLiteral("insert into memberstatus values ('Bob', NULL, ?)"), {QDate(2026, 1, 5)});
         QVERIFY(h->rows(QStringLiteral("select status from memberstatus")).first().first().isNull());
     } else if (status.isValid()) {
-        h->exec(QStringLiteral("insert into memberstatus values (?, ?, ?)"), {QStringLiteral("Bob"), status, QDate(2026, 1, 5)});
+        h->exec(QStringLiteral("insert into memberstatus values (?, ?, ?)"),
+                {QStringLiteral("Bob"), status, QDate(2026, 1, 5)});
     }
     // Another operator's bar does not touch Bob.
     h->exec(QStringLiteral("insert into memberstatus values ('Alice', '0', ?)"), {QDate(2026, 1, 5)});
@@ -256,8 +257,7 @@ void TestAdmission::aNameTheFileCannotGiveBackIsAskedForAgain()
         return;
     }
     QCOMPARE(h->module->OperatorFirstName, *second);
-    QCOMPARE(h->rows(QStringLiteral("select member from memberstatus")),
-             (QList<QVariantList>{{QVariant(*second)}}));
+    QCOMPARE(h->rows(QStringLiteral("select member from memberstatus")), (QList<QVariantList>{{QVariant(*second)}}));
     // The next start reads back the name that was registered.
     h->restart();
     QVERIFY(h->start());
@@ -279,10 +279,8 @@ void TestAdmission::userFileReading_data()
     QTest::newRow("utf-8") << QByteArray("\"In\xC3\xA9s\"\r\n") << QString::fromUtf8("Inés");
     // The byte order mark is no part of the text; leading blanks after it are skipped.
     QTest::newRow("utf-8 with bom") << QByteArray("\xEF\xBB\xBF \"Zo\xC3\xAB\"\r\n") << QString::fromUtf8("Zoë");
-    QTest::newRow("utf-16 le with bom") << bytes("\xFF\xFE\"\0Z\0o\0\xEB\0\"\0\r\0\n\0")
-                                        << QString::fromUtf8("Zoë");
-    QTest::newRow("utf-16 be with bom") << bytes("\xFE\xFF\0Z\0o\0\xEB\0,\0X\0\r\0\n")
-                                        << QString::fromUtf8("Zoë");
+    QTest::newRow("utf-16 le with bom") << bytes("\xFF\xFE\"\0Z\0o\0\xEB\0\"\0\r\0\n\0") << QString::fromUtf8("Zoë");
+    QTest::newRow("utf-16 be with bom") << bytes("\xFE\xFF\0Z\0o\0\xEB\0,\0X\0\r\0\n") << QString::fromUtf8("Zoë");
 }
 
 void TestAdmission::userFileReading()
@@ -326,12 +324,16 @@ void TestAdmission::unusableUserFileEndsWithAClearMessage_data()
     QTest::newRow("latin-1 byte") << QByteArray("\"Zo\xEB\"\r\n") << encoding;
     QTest::newRow("byte that never begins utf-8") << QByteArray("\"Bob\xFF\"\r\n") << encoding;
     QTest::newRow("utf-8 cut off at the end") << QByteArray("Zo\xC3") << encoding;
-    QTest::newRow("utf-16 with an odd byte") << bytes("\xFF\xFE" "B\0o\0b\0\r") << encoding;
+    QTest::newRow("utf-16 with an odd byte") << bytes("\xFF\xFE"
+                                                      "B\0o\0b\0\r")
+                                             << encoding;
     // A name the database cannot store, as typed text is refused.
     const QString nul = QStringLiteral("The name in it holds a null character, which cannot be stored.");
     QTest::newRow("embedded nul") << bytes("\"Bo\0b\"\r\n") << nul;
     QTest::newRow("utf-16 without a bom") << bytes("\"\0B\0o\0b\0\"\0\r\0\n\0") << nul;
-    QTest::newRow("utf-16 le with a nul") << bytes("\xFF\xFE" "B\0\0\0b\0") << nul;
+    QTest::newRow("utf-16 le with a nul") << bytes("\xFF\xFE"
+                                                   "B\0\0\0b\0")
+                                          << nul;
     QTest::newRow("utf-16 lone surrogate") << bytes("\xFF\xFE\"\0\x00\xD8\"\0")
                                            << QStringLiteral("The name in it holds a broken character code, which "
                                                              "cannot be stored.");

@@ -19,7 +19,6 @@
 #include <csignal>
 #include <sys/stat.h>
 
-
 using namespace kelvory;
 using namespace kelvory::test;
 
@@ -188,8 +187,10 @@ void TestBackup::aDamagedFileIsToldAndPushesOutNoGoodCopy()
     addManyMembers(*h, 3000);
     h->writeUserFile(QStringLiteral("Dorothy"));
     const qint64 pageSize = h->rows(QStringLiteral("pragma page_size")).value(0).value(0).toLongLong();
-    const qint64 root =
-        h->rows(QStringLiteral("select rootpage from sqlite_master where name = 'members'")).value(0).value(0).toLongLong();
+    const qint64 root = h->rows(QStringLiteral("select rootpage from sqlite_master where name = 'members'"))
+                            .value(0)
+                            .value(0)
+                            .toLongLong();
     QTemporaryDir runtime; // the probe's lock is this test's own
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
@@ -197,9 +198,12 @@ void TestBackup::aDamagedFileIsToldAndPushesOutNoGoodCopy()
     auto startOn = [&](QDate day) {
         QProcess program;
         program.setProcessEnvironment(environment);
-        program.start(qEnvironmentVariable("KELVORY_PROBE"), {"--once", "--today", day.toString(Qt::ISODate), h->folder.path()});
+        program.start(qEnvironmentVariable("KELVORY_PROBE"),
+                      {"--once", "--today", day.toString(Qt::ISODate), h->folder.path()});
         program.waitForFinished(60000);
-        return QString::fromUtf8(program.readAllStandardOutput()).split(QLatin1Char('\n')).filter(QStringLiteral("MSG "));
+        return QString::fromUtf8(program.readAllStandardOutput())
+            .split(QLatin1Char('\n'))
+            .filter(QStringLiteral("MSG "));
     };
     const QDate firstDay(2026, 11, 1);
     for (int i = 0; i < 10; ++i)
@@ -241,8 +245,9 @@ void TestBackup::aCopyThatCannotBeMadeIsReportedOnce()
     QCOMPARE(h->dialogs.messages.size(), 1);
     const Message &message = h->dialogs.messages.first();
     QVERIFY2(message.text.contains(QDir::toNativeSeparators(folder())), qPrintable(message.text));
-    QCOMPARE(message.text, database::messages::backupNotMade(QDir::toNativeSeparators(folder()),
-                                                              database::messages::backupFolderCannotBeMade()));
+    QCOMPARE(message.text,
+             database::messages::backupNotMade(QDir::toNativeSeparators(folder()),
+                                               database::messages::backupFolderCannotBeMade()));
     QVERIFY(message.text.startsWith(QStringLiteral("Today's copy of the club's database could not be made")));
     QCOMPARE(message.style, int(MB_OK | MB_ICONERROR));
     QCOMPARE(message.title, QStringLiteral("Kelvory"));
@@ -347,18 +352,21 @@ void TestBackup::theKeepingRuleAgainstTheClock_data()
         return starts;
     };
     const QDate real(2026, 12, 1);
-    QTest::newRow("a flat clock battery, once") << copies(real.addDays(-365), 365)
-        << (QList<QDate>{QDate(2000, 1, 1)} + days(real, 2)) << QList<int>{19, 0} << QList<int>{0};
+    QTest::newRow("a flat clock battery, once")
+        << copies(real.addDays(-365), 365) << (QList<QDate>{QDate(2000, 1, 1)} + days(real, 2)) << QList<int>{19, 0}
+        << QList<int>{0};
     // Copies made ahead stay until the date has passed them; on their days, a second name.
-    QTest::newRow("seven starts months ahead") << copies(QDate(2026, 10, 2), 30)
-        << (days(QDate(2027, 4, 1), 7) + days(QDate(2026, 11, 8), 30) + days(QDate(2027, 4, 1), 8))
-        << QList<int>{11, 0} << QList<int>{7};
-    QTest::newRow("pre-import copies of 90 days") << copies(QDate(2025, 10, 1), 43, 10, "-120000")
-        << days(real, 1) << QList<int>{1, 9} << QList<int>{};
-    QTest::newRow("pre-import copies of long ago") << copies(QDate(2024, 1, 1), 5, 30, "-120000")
-        << days(real, 1) << QList<int>{1, 3} << QList<int>{};
-    QTest::newRow("a pre-import copy dated ahead") << (copies(QDate(2026, 1, 1), 300) + copies(QDate(2027, 1, 15), 1, 1, "-120000"))
-        << days(real, 1) << QList<int>{301, 1} << QList<int>{0};
+    QTest::newRow("seven starts months ahead")
+        << copies(QDate(2026, 10, 2), 30)
+        << (days(QDate(2027, 4, 1), 7) + days(QDate(2026, 11, 8), 30) + days(QDate(2027, 4, 1), 8)) << QList<int>{11, 0}
+        << QList<int>{7};
+    QTest::newRow("pre-import copies of 90 days")
+        << copies(QDate(2025, 10, 1), 43, 10, "-120000") << days(real, 1) << QList<int>{1, 9} << QList<int>{};
+    QTest::newRow("pre-import copies of long ago")
+        << copies(QDate(2024, 1, 1), 5, 30, "-120000") << days(real, 1) << QList<int>{1, 3} << QList<int>{};
+    QTest::newRow("a pre-import copy dated ahead")
+        << (copies(QDate(2026, 1, 1), 300) + copies(QDate(2027, 1, 15), 1, 1, "-120000")) << days(real, 1)
+        << QList<int>{301, 1} << QList<int>{0};
 }
 
 void TestBackup::theKeepingRuleAgainstTheClock()
@@ -382,13 +390,15 @@ void TestBackup::theKeepingRuleAgainstTheClock()
         club.execute(QStringLiteral("insert into members values ('Member', 'x', 'x', 'x', '', ?)"), {start});
         const database::BackupOutcome made = database::backUpEmbeddedDatabase(club, folder(), starts.at(start));
         // Each start's copy holds everything so far (under a name of its own) and is the newest good one.
-        QCOMPARE(rowsOf(made.file, QStringLiteral("select count(*) from members")).value(0).value(0).toInt(), start + 1);
+        QCOMPARE(rowsOf(made.file, QStringLiteral("select count(*) from members")).value(0).value(0).toInt(),
+                 start + 1);
         QCOMPARE(database::newestGoodBackup(folder(), starts.at(start)), QFileInfo(made.file).fileName());
         // While a copy is dated after today nothing is deleted; the first time, the operator is told.
         QVERIFY2(newest <= starts.at(start) || made.removed.isEmpty(), qPrintable(made.removed.join(' ')));
         QCOMPARE(made.newestAhead, toldAt.contains(start) ? newest : QDate());
     }
-    QCOMPARE((QList<int>{int(database::backupsIn(folder()).size()), int(database::importBackupsIn(folder()).size())}), left);
+    QCOMPARE((QList<int>{int(database::backupsIn(folder()).size()), int(database::importBackupsIn(folder()).size())}),
+             left);
 }
 
 void TestBackup::aCopyPutBackAsWrittenMixesNothingIn_data()
@@ -416,8 +426,9 @@ void TestBackup::aCopyPutBackAsWrittenMixesNothingIn()
     {
         database::Connection program;
         program.openEmbedded(file);
-        program.execute(QStringLiteral("with recursive g(x) as (select 1 union all select x + 1 from g where x < 3000) "
-                                       "insert into members select 'Member ' || x, 'Elm St', 'Salem', '555', '', x from g"));
+        program.execute(
+            QStringLiteral("with recursive g(x) as (select 1 union all select x + 1 from g where x < 3000) "
+                           "insert into members select 'Member ' || x, 'Elm St', 'Salem', '555', '', x from g"));
         asCopied = allRows(program, everyMember);
         copy = fileBytes(database::backUpEmbeddedDatabase(program, club.filePath("Backups"), QDate(2026, 12, 1)).file);
     }
@@ -435,7 +446,8 @@ void TestBackup::aCopyPutBackAsWrittenMixesNothingIn()
     // The steps as written: the file and what is beside it moved aside, then the copy. (Put
     // over the file alone, the copy would take in what the crash left beside it.)
     QVERIFY(QDir(club.path()).mkdir(QStringLiteral("Damaged")));
-    for (const QString &side : {QString(), QStringLiteral("-journal"), QStringLiteral("-wal"), QStringLiteral("-shm")}) {
+    for (const QString &side :
+         {QString(), QStringLiteral("-journal"), QStringLiteral("-wal"), QStringLiteral("-shm")}) {
         if (QFileInfo::exists(file + side))
             QVERIFY(QFile::rename(file + side, club.filePath(QStringLiteral("Damaged/Kelvory.db") + side)));
     }
@@ -453,7 +465,9 @@ void TestBackup::anInstalledCopysDataIsItsUsersAlone()
     const mode_t savedMask = ::umask(022);
     const auto restoreMask = qScopeGuard([&] { ::umask(savedMask); });
     auto mode = [](const QString &path) {
-        struct stat status {};
+        struct stat status
+        {
+        };
         return ::stat(QFile::encodeName(path).constData(), &status) == 0 ? int(status.st_mode & 0777) : -1;
     };
     // What an earlier build left open to others.

@@ -141,7 +141,8 @@ void TestChanges::addStoresUnderTheNextIdAndJournals()
 
     QCOMPARE(h->dialogs.texts(), QStringList{"Record Added"});
     QCOMPARE(form().boxText(5), QStringLiteral("42"));
-    QCOMPARE(boxes(), QStringList({"Castillo", "77 Riverside Dr", "Salem, OR 97302", "503-555-0119", "Bridge club", "42"}));
+    QCOMPARE(boxes(),
+             QStringList({"Castillo", "77 Riverside Dr", "Salem, OR 97302", "503-555-0119", "Bridge club", "42"}));
     QCOMPARE(members().last(),
              QStringList({"Castillo", "77 Riverside Dr", "Salem, OR 97302", "503-555-0119", "Bridge club", "42"}));
     QCOMPARE(column(0), QStringList({"Adams", "Baker", "Castillo"}));
@@ -304,8 +305,9 @@ void TestChanges::updateOrDeleteWithoutAWholeNumberIdSendsNothing()
     press(update ? form().Command2 : form().Command6);
     QCOMPARE(h->dialogs.messages.size(), 1);
     QCOMPARE(h->dialogs.messages.first().text,
-             id.isEmpty() ? roster::messages::noMemberPicked(update ? QStringLiteral("Update") : QStringLiteral("DELETE"))
-                          : roster::messages::recordIdNotWhole(id));
+             id.isEmpty()
+                 ? roster::messages::noMemberPicked(update ? QStringLiteral("Update") : QStringLiteral("DELETE"))
+                 : roster::messages::recordIdNotWhole(id));
     QVERIFY(!h->end.ended);
     QCOMPARE(members(), before);
     QVERIFY(journal().isEmpty());
@@ -323,8 +325,9 @@ void TestChanges::updateOrDeleteOfAMemberThatIsGoneIsNotReportedAsDone()
     h->dialogs.clear();
     h->dialogs.answer(IDYES);
     press(form().Command6);
-    QCOMPARE(h->dialogs.texts(),
-             QStringList({"Are you sure you want to Delete Baker", roster::messages::memberGone(QStringLiteral("41"))}));
+    QCOMPARE(
+        h->dialogs.texts(),
+        QStringList({"Are you sure you want to Delete Baker", roster::messages::memberGone(QStringLiteral("41"))}));
     QCOMPARE(journal().size(), 1);
 
     // Another workstation deletes Adams while it is picked here.
@@ -350,7 +353,8 @@ void TestChanges::textsThatLookLikeStatementsAreStoredExactly_data()
     QTest::newRow("semicolon and comment marks")
         << QStringList{"Ford; drop table members", "/* 1 */ Elm", "-- Salem", "555;1234", "\\'\\\\"};
     QTest::newRow("non-ASCII") << QStringList{QString::fromUtf8("Zoë Ñúñez 李"), QString::fromUtf8("Straße 5"),
-                                              QString::fromUtf8("Ærø"), QString::fromUtf8("٥٥٥"), QString::fromUtf8("🙂")};
+                                              QString::fromUtf8("Ærø"), QString::fromUtf8("٥٥٥"),
+                                              QString::fromUtf8("🙂")};
     QTest::newRow("long address") << QStringList{"Long", QString(1000, QLatin1Char('A')), "Salem", "555", ""};
 }
 
@@ -413,7 +417,8 @@ void TestChanges::longStoredTextSurvivesPickAndUpdate()
     press(form().Command2);
     QCOMPARE(h->dialogs.texts(), QStringList{"Record Updated"});
     QCOMPARE(members().first(), QStringList({"Long, Lee", "9 Elm St", "Salem", "555-0199", comment, "9"}));
-    QCOMPARE(journal().first().transaction, QStringLiteral("Changed : Long, Lee: 9 Elm St: Salem: 555-0199: ") + comment);
+    QCOMPARE(journal().first().transaction,
+             QStringLiteral("Changed : Long, Lee: 9 Elm St: Salem: 555-0199: ") + comment);
 }
 
 void TestChanges::refusedJournalRowLeavesTheMembersAsTheyWere_data()
@@ -530,7 +535,8 @@ void TestChanges::datesTakeTheFormTheirColumnKeeps()
     QFETCH(QString, type);
     QFETCH(bool, text);
     h->exec(QStringLiteral("drop table changeHistory"));
-    h->exec(QStringLiteral("create table changeHistory (date %1, person varchar(50), description varchar(500))").arg(type));
+    h->exec(
+        QStringLiteral("create table changeHistory (date %1, person varchar(50), description varchar(500))").arg(type));
     h->exec(QStringLiteral("drop table memberstatus"));
     h->exec(QStringLiteral("create table memberstatus (member varchar(50), status varchar(5), created %1)").arg(type));
     QFile::remove(h->userFilePath());
@@ -550,8 +556,9 @@ void TestChanges::datesTakeTheFormTheirColumnKeeps()
         return QStringLiteral("text ") + value;
     };
     const QDate today = QDate::currentDate();
-    const QString expected = text ? QStringLiteral("text %1/%2/%3").arg(today.month()).arg(today.day()).arg(today.year())
-                                  : QStringLiteral("date ") + today.toString(Qt::ISODate);
+    const QString expected = text
+        ? QStringLiteral("text %1/%2/%3").arg(today.month()).arg(today.day()).arg(today.year())
+        : QStringLiteral("date ") + today.toString(Qt::ISODate);
     QCOMPARE(storedForm(h->rows(QStringLiteral("select date from changeHistory")).value(0).value(0)), expected);
     QCOMPARE(storedForm(h->rows(QStringLiteral("select created from memberstatus")).value(0).value(0)), expected);
 }
@@ -615,10 +622,13 @@ void TestChanges::aCommitWithInformationIsACommit()
     press(form().Command3);
     QCOMPARE(h->dialogs.texts(), QStringList{"Record Added"});
     QVERIFY(!h->end.ended);
-    QCOMPARE(h->rows(QStringLiteral("select count(*) from members where name = 'Castillo'")).value(0).value(0).toInt(), 1);
+    QCOMPARE(h->rows(QStringLiteral("select count(*) from members where name = 'Castillo'")).value(0).value(0).toInt(),
+             1);
     // Back to one statement, one transaction: another connection sees a later statement at once.
     h->module->connection.execute(QStringLiteral("insert into changeHistory values (current_date, 'After', 'y')"));
-    QCOMPARE(h->rows(QStringLiteral("select count(*) from changeHistory where person = 'After'")).value(0).value(0).toInt(), 1);
+    QCOMPARE(
+        h->rows(QStringLiteral("select count(*) from changeHistory where person = 'After'")).value(0).value(0).toInt(),
+        1);
 }
 
 void TestChanges::anotherWorkstationsChangeIsNeverOverwrittenUnseen_data()
@@ -656,8 +666,7 @@ void TestChanges::anotherWorkstationsChangeIsNeverOverwrittenUnseen()
     press(rosterForm(other)->Command2);
     QCOMPARE(otherDialogs.texts(), QStringList{"Record Updated"});
     const QList<QStringList> afterOther = members();
-    const QString changed = roster::messages::changedField(
-        members::caption(otherBox), picked.at(otherBox), otherText);
+    const QString changed = roster::messages::changedField(members::caption(otherBox), picked.at(otherBox), otherText);
 
     if (command == QLatin1String("update")) {
         typeInto(form(), 1, QStringLiteral("9 New St"));
@@ -725,7 +734,8 @@ void TestChanges::anotherNameUnderThePickedIdIsNeverActedOn()
         press(b.Command6);
         pasteMember(b, {"Carter", "3 Ash", "Eugene, OR", "555-3", "c"});
         press(b.Command3);
-        QCOMPARE(otherDialogs.texts(), (QStringList{"Are you sure you want to Delete Baker", "Record Deleted", "Record Added"}));
+        QCOMPARE(otherDialogs.texts(),
+                 (QStringList{"Are you sure you want to Delete Baker", "Record Deleted", "Record Added"}));
         QCOMPARE(b.boxText(5), QStringLiteral("41"));
     } else {
         typeInto(b, 0, QStringLiteral("Baker-Lee"));

@@ -109,24 +109,39 @@ void TestExport::aCellThatWouldRunAsAFormulaIsWrittenAsText_data()
     QTest::addColumn<QString>("cell");
     QTest::addColumn<QString>("field");
 
-    QTest::newRow("command") << "=cmd|' /C calc'!A0" << "'=cmd|' /C calc'!A0";
+    QTest::newRow("command") << "=cmd|' /C calc'!A0"
+                             << "'=cmd|' /C calc'!A0";
     QTest::newRow("hyperlink") << "=HYPERLINK(\"http://x.example\",\"Click\")"
                                << "'=HYPERLINK(\"http://x.example\"\"Click\")";
-    QTest::newRow("phone with plus") << "+1-555-0100" << "'+1-555-0100";
-    QTest::newRow("minus") << "-2+3" << "'-2+3";
-    QTest::newRow("at") << "@SUM(A1:A9)" << "'@SUM(A1:A9)";
-    QTest::newRow("tab first") << "\t=1+1" << "'\t=1+1";
-    QTest::newRow("carriage return first") << "\r=1+1" << "' =1+1";
-    QTest::newRow("behind a comma") << ",=1+1" << "'=1+1";
-    QTest::newRow("line feed") << "Apt 4\nrear door" << "Apt 4 rear door";
-    QTest::newRow("CR LF is one break") << "Apt 4\r\nrear door" << "Apt 4 rear door";
-    QTest::newRow("two breaks") << "a\r\rb\n" << "a  b ";
-    QTest::newRow("CR, comma, LF") << "a\r,\nb" << "a b";
+    QTest::newRow("phone with plus") << "+1-555-0100"
+                                     << "'+1-555-0100";
+    QTest::newRow("minus") << "-2+3"
+                           << "'-2+3";
+    QTest::newRow("at") << "@SUM(A1:A9)"
+                        << "'@SUM(A1:A9)";
+    QTest::newRow("tab first") << "\t=1+1"
+                               << "'\t=1+1";
+    QTest::newRow("carriage return first") << "\r=1+1"
+                                           << "' =1+1";
+    QTest::newRow("behind a comma") << ",=1+1"
+                                    << "'=1+1";
+    QTest::newRow("line feed") << "Apt 4\nrear door"
+                               << "Apt 4 rear door";
+    QTest::newRow("CR LF is one break") << "Apt 4\r\nrear door"
+                                        << "Apt 4 rear door";
+    QTest::newRow("two breaks") << "a\r\rb\n"
+                                << "a  b ";
+    QTest::newRow("CR, comma, LF") << "a\r,\nb"
+                                   << "a b";
     // Only a first character opens a formula.
-    QTest::newRow("plain phone") << "555-0100" << "555-0100";
-    QTest::newRow("equals inside") << "a=b" << "a=b";
-    QTest::newRow("blank first") << " =1" << " =1";
-    QTest::newRow("apostrophe first") << "'=1" << "'=1";
+    QTest::newRow("plain phone") << "555-0100"
+                                 << "555-0100";
+    QTest::newRow("equals inside") << "a=b"
+                                   << "a=b";
+    QTest::newRow("blank first") << " =1"
+                                 << " =1";
+    QTest::newRow("apostrophe first") << "'=1"
+                                      << "'=1";
 }
 
 void TestExport::aCellThatWouldRunAsAFormulaIsWrittenAsText()
@@ -151,10 +166,11 @@ void TestExport::everyCellIsExportedAsTheGridHoldsIt()
 
     pressExport(IDCANCEL);
 
-    const QString expected = kHeadingLine + QStringLiteral("Adams Ann,12 Main St Apt 4,Salem OR 97301,555-0101,"
-                                                           "said \"hi\"; left early,7,\r\n"
-                                                           "Brontë Zoë,  3 Élysée Rd  ,,,Łódź; 日本,12,\r\n"
-                                                           "Clark,,,,,3,\r\n");
+    const QString expected = kHeadingLine
+        + QStringLiteral("Adams Ann,12 Main St Apt 4,Salem OR 97301,555-0101,"
+                         "said \"hi\"; left early,7,\r\n"
+                         "Brontë Zoë,  3 Élysée Rd  ,,,Łódź; 日本,12,\r\n"
+                         "Clark,,,,,3,\r\n");
     const QByteArray bytes = fileBytes(exportPath());
     QCOMPARE(bytes, systemEncoded(expected));
 #ifndef Q_OS_WIN

@@ -81,8 +81,7 @@ void TestEmbeddedFaults::fileThatIsNotADatabase_data()
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray truncated = file.readAll().left(40960);
     QVERIFY(truncated.size() == 40960);
-    QTest::newRow("cut short, known operator") << truncated << true
-                                               << QStringLiteral("database file %1 is damaged");
+    QTest::newRow("cut short, known operator") << truncated << true << QStringLiteral("database file %1 is damaged");
 }
 
 void TestEmbeddedFaults::fileThatIsNotADatabase()

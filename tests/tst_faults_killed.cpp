@@ -46,8 +46,8 @@ void TestKilledMidChange::aChangeIsStoredWithItsJournalRowOrNotAtAll()
     // A runtime folder of the test's own, so that the probe's single-instance lock is not
     // another test program's.
     QTemporaryDir runtime;
-    QVERIFY(QFile::setPermissions(runtime.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner
-                                                      | QFileDevice::ExeOwner));
+    QVERIFY(QFile::setPermissions(runtime.path(),
+                                  QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
 
@@ -68,21 +68,26 @@ void TestKilledMidChange::aChangeIsStoredWithItsJournalRowOrNotAtAll()
         if (delays[run] >= 0)
             QThread::msleep(static_cast<unsigned long>(delays[run]));
         else
-            QVERIFY2(!waitForLine(program, QStringLiteral("MSG 0 Kelvory|Record Added"), 60000).isEmpty(), "no Record Added");
+            QVERIFY2(!waitForLine(program, QStringLiteral("MSG 0 Kelvory|Record Added"), 60000).isEmpty(),
+                     "no Record Added");
         ::kill(static_cast<pid_t>(program.processId()), SIGKILL);
         QVERIFY(program.waitForFinished(10000));
 
-        const qint64 members =
-            h->rows(QStringLiteral("select count(*) from members where name = ?"), {name}).value(0).value(0).toLongLong();
-        const qint64 journalRows = h->rows(QStringLiteral("select count(*) from changeHistory where description = ?"),
-                                          {QStringLiteral("Added : ") + name + QStringLiteral(": 1 Elm St: Salem, OR: 555-0100: ")})
-                                       .value(0)
-                                       .value(0)
-                                       .toLongLong();
-        QVERIFY2(members == journalRows, qPrintable(QStringLiteral("killed %1 ms after Add New: %2 member(s), %3 journal row(s)")
-                                                        .arg(delays[run])
-                                                        .arg(members)
-                                                        .arg(journalRows)));
+        const qint64 members = h->rows(QStringLiteral("select count(*) from members where name = ?"), {name})
+                                   .value(0)
+                                   .value(0)
+                                   .toLongLong();
+        const qint64 journalRows =
+            h->rows(QStringLiteral("select count(*) from changeHistory where description = ?"),
+                    {QStringLiteral("Added : ") + name + QStringLiteral(": 1 Elm St: Salem, OR: 555-0100: ")})
+                .value(0)
+                .value(0)
+                .toLongLong();
+        QVERIFY2(members == journalRows,
+                 qPrintable(QStringLiteral("killed %1 ms after Add New: %2 member(s), %3 journal row(s)")
+                                .arg(delays[run])
+                                .arg(members)
+                                .arg(journalRows)));
         (members ? stored : notStored)++;
     }
     // Both sides of the moment the change is committed were hit.

@@ -139,12 +139,13 @@ struct InstanceHost
             sockaddr_in from{};
             socklen_t length = sizeof from;
             const ssize_t got = (wait[0].revents & POLLIN)
-                ? ::recvfrom(udp, request, sizeof request, 0, reinterpret_cast<sockaddr *>(&from), &length) : 0;
+                ? ::recvfrom(udp, request, sizeof request, 0, reinterpret_cast<sockaddr *>(&from), &length)
+                : 0;
             if (got > 0) {
                 browserRequests.append(QByteArray(request, got));
                 // The browser's answer: 0x05, the length (little endian), the instance's facts.
-                const QByteArray facts = "ServerName;CLUB;InstanceName;SQLEXPRESS;IsClustered;No;tcp;"
-                    + QByteArray::number(port) + ";;";
+                const QByteArray facts =
+                    "ServerName;CLUB;InstanceName;SQLEXPRESS;IsClustered;No;tcp;" + QByteArray::number(port) + ";;";
                 const QByteArray answer = QByteArray("\x05") + char(facts.size()) + '\0' + facts;
                 ::sendto(udp, answer.constData(), answer.size(), 0, reinterpret_cast<sockaddr *>(&from), length);
             }

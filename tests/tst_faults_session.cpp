@@ -24,12 +24,13 @@ namespace {
 using Row = QStringList;
 
 // The schema, and the operator and members the session starts with.
-const QStringList kSchema = postgresSchema() + QStringList{
-    QStringLiteral("insert into memberstatus values ('Dorothy', '1', '2024-03-01')"),
-    QStringLiteral("insert into members values ('Adams, Ann', '1 Elm St', 'Salem, OR 97301', '555-0101', '', 1), "
-                   "('Baker, Bob', '2 Oak St', 'Salem, OR 97301', '555-0102', 'board', 2), "
-                   "('Clark, Cy', '3 Ash St', 'Salem, OR 97302', '555-0103', '', 3)"),
-};
+const QStringList kSchema = postgresSchema()
+    + QStringList{
+        QStringLiteral("insert into memberstatus values ('Dorothy', '1', '2024-03-01')"),
+        QStringLiteral("insert into members values ('Adams, Ann', '1 Elm St', 'Salem, OR 97301', '555-0101', '', 1), "
+                       "('Baker, Bob', '2 Oak St', 'Salem, OR 97301', '555-0102', 'board', 2), "
+                       "('Clark, Cy', '3 Ash St', 'Salem, OR 97302', '555-0103', '', 3)"),
+    };
 
 // What the operator did before the server went away, and what must be stored after.
 const QList<Row> kMembersAfter = {
@@ -99,7 +100,8 @@ void TestConnectionLost::changeBeforeTheFault(roster::RosterForm &form)
     QVERIFY(pickMember(form, 3));
     h->dialogs.answer(IDYES);
     press(form.Command6);
-    QCOMPARE(h->dialogs.texts(),
+    QCOMPARE(
+        h->dialogs.texts(),
         QStringList({"Record Added", "Record Updated", "Are you sure you want to Delete Clark, Cy", "Record Deleted"}));
 }
 
@@ -107,11 +109,16 @@ void TestConnectionLost::nextCommandReportsAndNothingIsLost_data()
 {
     QTest::addColumn<QString>("command");
     QTest::addColumn<QString>("stop");
-    QTest::newRow("Refresh, server shut down") << "Refresh" << "fast";
-    QTest::newRow("Add New, server crashed") << "Add New" << "immediate";
-    QTest::newRow("Update, server shut down") << "Update" << "fast";
-    QTest::newRow("DELETE, server crashed") << "DELETE" << "immediate";
-    QTest::newRow("Transaction History, server shut down") << "Transaction History" << "fast";
+    QTest::newRow("Refresh, server shut down") << "Refresh"
+                                               << "fast";
+    QTest::newRow("Add New, server crashed") << "Add New"
+                                             << "immediate";
+    QTest::newRow("Update, server shut down") << "Update"
+                                              << "fast";
+    QTest::newRow("DELETE, server crashed") << "DELETE"
+                                            << "immediate";
+    QTest::newRow("Transaction History, server shut down") << "Transaction History"
+                                                           << "fast";
 }
 
 void TestConnectionLost::nextCommandReportsAndNothingIsLost()

@@ -184,7 +184,8 @@ void TestHistory::nullsShowAsEmptyCells()
 void TestHistory::contentIsTheJournalAsItStoodWhenLoaded()
 {
     journal(QDate(2026, 1, 1), QStringLiteral("Ann"), QStringLiteral("first"));
-    h->addMember(QStringLiteral("Adams"), QStringLiteral("1 Elm"), QStringLiteral("S"), QStringLiteral("1"), QString(), 1);
+    h->addMember(QStringLiteral("Adams"), QStringLiteral("1 Elm"), QStringLiteral("S"), QStringLiteral("1"), QString(),
+                 1);
     QVERIFY(h->start());
     QPointer<history::History> window = open();
     QCOMPARE(window->Grid1->Rows(), 2);
@@ -220,10 +221,11 @@ void TestHistory::everyJournalRowIsListedInOrder()
 {
     const int n = 40000;
     if (m_backend == Backend::Sqlite) {
-        h->exec(QStringLiteral("with recursive g(x) as (select 1 union all select x + 1 from g where x < ?) "
-                               "insert into changeHistory select date('2020-01-01', '+' || (x * 7919 % 2000) || ' days'), "
-                               "'Ann', 'row ' || x from g"),
-                {n});
+        h->exec(
+            QStringLiteral("with recursive g(x) as (select 1 union all select x + 1 from g where x < ?) "
+                           "insert into changeHistory select date('2020-01-01', '+' || (x * 7919 % 2000) || ' days'), "
+                           "'Ann', 'row ' || x from g"),
+            {n});
     } else {
         h->exec(QStringLiteral("insert into changeHistory select date '2020-01-01' + (g * 7919 % 2000), 'Ann', "
                                "'row ' || g from generate_series(1, ?) g"),
@@ -261,8 +263,8 @@ void TestHistory::journalThatCannotBeReadToItsEndIsReported()
         }
         h->exec(QStringLiteral("insert into journal_rows values ") + rows.join(QLatin1Char(',')), values);
     }
-    const QString failing = m_backend == Backend::Sqlite ? QStringLiteral("json('not json')")
-                                                          : QStringLiteral("cast(1 / 0 as varchar)");
+    const QString failing =
+        m_backend == Backend::Sqlite ? QStringLiteral("json('not json')") : QStringLiteral("cast(1 / 0 as varchar)");
     h->exec(QStringLiteral("create view changehistory as select date, person, "
                            "case when description = 'row 2960' then %1 else description end as description "
                            "from journal_rows")
@@ -305,8 +307,9 @@ void TestHistory::datesOfEveryKindShowAsBefore()
         h->exec(QStringLiteral("insert into changeHistory values (%1, 'Ann', 'x')").arg(QLatin1String(date)));
     QVERIFY(h->start());
     history::History *window = open();
-    QCOMPARE(gridColumn(*window->Grid1, 0), QStringList({"2026-12-06", "2026-13-45", "12/6/2026", "12/6/2026",
-                                                         "12/5/2026", "12/7/2026", "20261206", "2.5", ""}));
+    QCOMPARE(gridColumn(*window->Grid1, 0),
+             QStringList({"2026-12-06", "2026-13-45", "12/6/2026", "12/6/2026", "12/5/2026", "12/7/2026", "20261206",
+                          "2.5", ""}));
     QVERIFY(h->dialogs.messages.isEmpty());
 }
 
@@ -318,11 +321,14 @@ void TestHistory::aChangeAndItsUndoAreTakenBackExactly_data()
     QTest::addColumn<QString>("said");
     const QString adams = QStringLiteral("Adams: 1 Elm: Salem, OR: 555-1: ");
     const QString carter = QStringLiteral("Carter: 3 Ash: Salem, OR: 555-3: c");
-    QTest::newRow("update") << "Update" << "Changed : Adams: 9 New St: Salem, OR: 555-1: " << "Changed : " + adams
-                            << "\"Adams\" has the values back that it had before the change.";
-    QTest::newRow("delete") << "DELETE" << "Deleted : " + adams << "Added : " + adams
+    QTest::newRow("update") << "Update"
+                            << "Changed : Adams: 9 New St: Salem, OR: 555-1: "
+                            << "Changed : " + adams << "\"Adams\" has the values back that it had before the change.";
+    QTest::newRow("delete") << "DELETE"
+                            << "Deleted : " + adams << "Added : " + adams
                             << "\"Adams\" is back on the roster, with its record id 17.";
-    QTest::newRow("add") << "Add New" << "Added : " + carter << "Deleted : " + carter
+    QTest::newRow("add") << "Add New"
+                         << "Added : " + carter << "Deleted : " + carter
                          << "\"Carter\", added by this change, is removed from the roster.";
 }
 
@@ -368,8 +374,8 @@ void TestHistory::undoAsksOrRefusesWhenTheMemberChangedSince_data()
     QTest::newRow("changed since, kept") << phone << QList<int>{IDYES, IDNO}
                                          << QStringList{"Adams", "9 New St", "Salem, OR", "555-9", "", "17"}
                                          << "Phone: from \"555-1\" to \"555-9\"";
-    QTest::newRow("changed since, taken back all the same") << phone << QList<int>{IDYES, IDYES} << kAdams
-                                                            << "\"Adams\" has the values back";
+    QTest::newRow("changed since, taken back all the same")
+        << phone << QList<int>{IDYES, IDYES} << kAdams << "\"Adams\" has the values back";
     QTest::newRow("renamed or another member under the id")
         << "update members set name = 'Zed' where recordid = 17" << QList<int>{IDYES}
         << QStringList{"Zed", "9 New St", "Salem, OR", "555-1", "", "17"} << "Record id 17 holds \"Zed\" now";
@@ -402,8 +408,9 @@ void TestHistory::aDeletedMemberWhoseIdIsHeldComesBackWithANewId()
     change(QStringLiteral("DELETE"));
     h->addMember(QStringLiteral("Zed"), QString(), QString(), QString(), QString(), 17);
     QVERIFY(undoRow(QStringLiteral("Deleted : Adams: 1 Elm: Salem, OR: 555-1: "), {IDYES}));
-    QCOMPARE(lastMessage(), QStringLiteral("\"Adams\" is back on the roster, with the new record id 42: its own "
-                                           "record id 17 is held by another member now."));
+    QCOMPARE(lastMessage(),
+             QStringLiteral("\"Adams\" is back on the roster, with the new record id 42: its own "
+                            "record id 17 is held by another member now."));
     QStringList adams = kAdams;
     adams[5] = QStringLiteral("42");
     QCOMPARE(members(), (QList<QStringList>{{"Zed", "", "", "", "", "17"}, kBaker, adams}));

@@ -109,8 +109,8 @@ void TestHostileInput::seed()
                  QStringLiteral("555-0103"), QStringLiteral("likes 'quotes'"), 3);
     h->exec(QStringLiteral("insert into changeHistory values (?,?,?)"),
             {QDate(2024, 3, 1), QStringLiteral("Ed"), QStringLiteral("Added : O'Hara, Cy: 3 Ash St: Keizer: 555: x")});
-    h->exec(
-        QStringLiteral("insert into memberstatus values (?,?,?)"), {kOperator, QStringLiteral("1"), QDate(2024, 1, 1)});
+    h->exec(QStringLiteral("insert into memberstatus values (?,?,?)"),
+            {kOperator, QStringLiteral("1"), QDate(2024, 1, 1)});
     // A barred operator: a first name that rewrote the status query could let itself in.
     h->exec(QStringLiteral("insert into memberstatus values (?,?,?)"),
             {QStringLiteral("Mallory"), QStringLiteral("0"), QDate(2024, 1, 1)});
@@ -120,16 +120,16 @@ void TestHostileInput::seed()
 
 QList<Row> TestHostileInput::members()
 {
-    return h->texts(
-        QStringLiteral("select %1, %2, %3, %4, %5, recordid from members order by recordid")
-            .arg(hexOf(QStringLiteral("name")), hexOf(QStringLiteral("address")), hexOf(QStringLiteral("city")),
-                hexOf(QStringLiteral("phone")), hexOf(QStringLiteral("comment"))));
+    return h->texts(QStringLiteral("select %1, %2, %3, %4, %5, recordid from members order by recordid")
+                        .arg(hexOf(QStringLiteral("name")), hexOf(QStringLiteral("address")),
+                             hexOf(QStringLiteral("city")), hexOf(QStringLiteral("phone")),
+                             hexOf(QStringLiteral("comment"))));
 }
 
 QList<Row> TestHostileInput::journal()
 {
     QList<Row> rows = h->texts(QStringLiteral("select date, %1, %2 from changehistory")
-                                 .arg(hexOf(QStringLiteral("person")), hexOf(QStringLiteral("description"))));
+                                   .arg(hexOf(QStringLiteral("person")), hexOf(QStringLiteral("description"))));
     std::sort(rows.begin(), rows.end());
     return rows;
 }
@@ -137,7 +137,7 @@ QList<Row> TestHostileInput::journal()
 QList<Row> TestHostileInput::everythingElse()
 {
     QList<Row> rows = h->texts(QStringLiteral("select %1, status, created from memberstatus order by member")
-                                 .arg(hexOf(QStringLiteral("member"))));
+                                   .arg(hexOf(QStringLiteral("member"))));
     rows += h->texts(QStringLiteral("select ver from hitcounters"));
     return rows;
 }
@@ -280,9 +280,20 @@ void TestHostileInput::idBoxThatIsNoWholeNumberSendsNothing()
     QVERIFY(h->start());
     const QList<Row> journalBefore = journal();
     // The id box takes no typing; what could still reach it must not reach a statement.
-    const QStringList ids = {"2 or 1=1", "2; delete from members; --", "2 --", "' or ''='", "2/* */",
-        QString::fromUtf8("\xEF\xBC\x92"), QString::fromUtf8("\xD9\xA2"), "99999999999999999999", "0x2", "2e0", " 2",
-        "2 ", "2\t", QString(100000, QLatin1Char('2'))};
+    const QStringList ids = {"2 or 1=1",
+                             "2; delete from members; --",
+                             "2 --",
+                             "' or ''='",
+                             "2/* */",
+                             QString::fromUtf8("\xEF\xBC\x92"),
+                             QString::fromUtf8("\xD9\xA2"),
+                             "99999999999999999999",
+                             "0x2",
+                             "2e0",
+                             " 2",
+                             "2 ",
+                             "2\t",
+                             QString(100000, QLatin1Char('2'))};
     for (const QString &id : ids) {
         for (const bool update : {true, false}) {
             form().Command1->click();
@@ -321,8 +332,8 @@ void TestHostileInput::firstNameIsStoredJournalledAndReadBack()
     const bool shown = h->start();
     // A name that User.txt could not give back as typed at the next start (one that holds a
     // double quote or a line break) is refused and asked for again; Cancel then ends.
-    const bool unreadable = name.contains(QLatin1Char('"')) || name.contains(QLatin1Char('\r'))
-        || name.contains(QLatin1Char('\n'));
+    const bool unreadable =
+        name.contains(QLatin1Char('"')) || name.contains(QLatin1Char('\r')) || name.contains(QLatin1Char('\n'));
     QCOMPARE(h->dialogs.inputPrompts.size(), problem.isEmpty() && unreadable ? 2 : 1);
     if (!problem.isEmpty() || unreadable) {
         QVERIFY(!shown);
@@ -354,9 +365,9 @@ void TestHostileInput::firstNameIsStoredJournalledAndReadBack()
     pasteMember(form(), {"Nguyen, Van", "31 Cedar Ave", "Salem, OR 97301", "503-555-0128", ""});
     press(form().Command3);
     QCOMPARE(h->dialogs.texts(), QStringList{QStringLiteral("Record Added")});
-    expectedJournal.append(Row {today, hex(name),
-        hex(QStringLiteral("Added : Nguyen, Van: 31 Cedar Ave: Salem, OR 97301: "
-                           "503-555-0128: "))});
+    expectedJournal.append(Row{today, hex(name),
+                               hex(QStringLiteral("Added : Nguyen, Van: 31 Cedar Ave: Salem, OR 97301: "
+                                                  "503-555-0128: "))});
     std::sort(expectedJournal.begin(), expectedJournal.end());
     QCOMPARE(journal(), expectedJournal);
 
@@ -373,8 +384,8 @@ void TestHostileInput::firstNameIsStoredJournalledAndReadBack()
     pasteMember(form(), {"Ortiz, Ana", "5 Pine St", "Salem, OR 97301", "503-555-0199", ""});
     press(form().Command3);
     QCOMPARE(h->dialogs.texts(), QStringList{QStringLiteral("Record Added")});
-    expectedJournal.append(Row {
-        today, hex(readBack), hex(QStringLiteral("Added : Ortiz, Ana: 5 Pine St: Salem, OR 97301: 503-555-0199: "))});
+    expectedJournal.append(Row{today, hex(readBack),
+                               hex(QStringLiteral("Added : Ortiz, Ana: 5 Pine St: Salem, OR 97301: 503-555-0199: "))});
     std::sort(expectedJournal.begin(), expectedJournal.end());
     QCOMPARE(journal(), expectedJournal);
     QCOMPARE(everythingElse(), expectedStatus);

@@ -74,59 +74,82 @@ QByteArray zipOf(const QString &folder, const std::vector<std::pair<const char *
 QByteArray xlsxBytes(const QString &folder)
 {
     const QByteArray main = "xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"";
-    return zipOf(folder, {
-        {"[Content_Types].xml", "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\"/>"},
-        {"xl/workbook.xml", "<workbook " + main + " xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/"
-                            "relationships\"><sheets><sheet name=\"Notes\" sheetId=\"1\" r:id=\"rId1\"/>"
-                            "<sheet name=\"Members\" sheetId=\"2\" r:id=\"rId2\"/></sheets></workbook>"},
-        {"xl/_rels/workbook.xml.rels",
-         "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-         "<Relationship Id=\"rId1\" Target=\"worksheets/sheet1.xml\"/>"
-         "<Relationship Id=\"rId2\" Target=\"/xl/worksheets/sheet2.xml\"/></Relationships>"},
-        {"xl/sharedStrings.xml", "<sst " + main + "><si><t>Name</t></si><si><r><t>Adams, </t></r><r><t>Jane</t></r>"
-                                 "<rPh><t>X</t></rPh></si><si><t>Address</t></si><si><t xml:space=\"preserve\">"
-                                 "12 Elm St\nApt 4</t></si><si><t>ZIP Code</t></si><si><t>Phone</t></si>"
-                                 "<si><t>Joined</t></si></sst>"},
-        {"xl/styles.xml", "<styleSheet " + main + "><numFmts><numFmt numFmtId=\"164\" formatCode=\"00000\"/>"
-                          "<numFmt numFmtId=\"165\" formatCode=\"[&lt;=9999999]###-####;(###) ###-####\"/></numFmts>"
-                          "<cellStyleXfs><xf numFmtId=\"14\"/></cellStyleXfs><cellXfs><xf numFmtId=\"0\"/>"
-                          "<xf numFmtId=\"164\"/><xf numFmtId=\"165\"/><xf numFmtId=\"14\"/></cellXfs></styleSheet>"},
-        {"xl/worksheets/sheet1.xml", "<worksheet " + main + "><sheetData><row r=\"1\"><c r=\"A1\" t=\"inlineStr\">"
-                                     "<is><t>Notes</t></is></c></row></sheetData></worksheet>"},
-        {"xl/worksheets/sheet2.xml",
-         "<worksheet " + main + "><sheetData>"
-         "<row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c><c r=\"B1\" t=\"s\"><v>2</v></c><c r=\"C1\" t=\"s\"><v>4</v></c>"
-         "<c r=\"D1\" t=\"s\"><v>5</v></c><c r=\"E1\" t=\"s\"><v>6</v></c></row>"
-         "<row r=\"3\"><c r=\"A3\" t=\"s\"><v>1</v></c><c r=\"B3\" t=\"s\"><v>3</v></c><c r=\"C3\" s=\"1\"><v>1234</v></c>"
-         "<c r=\"D3\" s=\"2\"><v>5035550142</v></c><c r=\"E3\" s=\"3\"><v>45000</v></c></row>"
-         "<row r=\"4\"><c r=\"A4\" t=\"inlineStr\"><is><t>Baker</t></is></c><c r=\"C4\" s=\"1\"><v>97301</v></c>"
-         "<c r=\"D4\" s=\"2\"><v>5550101</v></c><c r=\"E4\" t=\"str\"><f>A4</f><v>x</v></c></row>"
-         "</sheetData></worksheet>"},
-    });
+    return zipOf(
+        folder,
+        {
+            {"[Content_Types].xml", "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\"/>"},
+            {"xl/workbook.xml",
+             "<workbook " + main
+                 + " xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/"
+                   "relationships\"><sheets><sheet name=\"Notes\" sheetId=\"1\" r:id=\"rId1\"/>"
+                   "<sheet name=\"Members\" sheetId=\"2\" r:id=\"rId2\"/></sheets></workbook>"},
+            {"xl/_rels/workbook.xml.rels",
+             "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+             "<Relationship Id=\"rId1\" Target=\"worksheets/sheet1.xml\"/>"
+             "<Relationship Id=\"rId2\" Target=\"/xl/worksheets/sheet2.xml\"/></Relationships>"},
+            {"xl/sharedStrings.xml",
+             "<sst " + main
+                 + "><si><t>Name</t></si><si><r><t>Adams, </t></r><r><t>Jane</t></r>"
+                   "<rPh><t>X</t></rPh></si><si><t>Address</t></si><si><t xml:space=\"preserve\">"
+                   "12 Elm St\nApt 4</t></si><si><t>ZIP Code</t></si><si><t>Phone</t></si>"
+                   "<si><t>Joined</t></si></sst>"},
+            {"xl/styles.xml",
+             "<styleSheet " + main
+                 + "><numFmts><numFmt numFmtId=\"164\" formatCode=\"00000\"/>"
+                   "<numFmt numFmtId=\"165\" formatCode=\"[&lt;=9999999]###-####;(###) ###-####\"/></numFmts>"
+                   "<cellStyleXfs><xf numFmtId=\"14\"/></cellStyleXfs><cellXfs><xf numFmtId=\"0\"/>"
+                   "<xf numFmtId=\"164\"/><xf numFmtId=\"165\"/><xf numFmtId=\"14\"/></cellXfs></styleSheet>"},
+            {"xl/worksheets/sheet1.xml",
+             "<worksheet " + main
+                 + "><sheetData><row r=\"1\"><c r=\"A1\" t=\"inlineStr\">"
+                   "<is><t>Notes</t></is></c></row></sheetData></worksheet>"},
+            {"xl/worksheets/sheet2.xml",
+             "<worksheet " + main
+                 + "><sheetData>"
+                   "<row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c><c r=\"B1\" t=\"s\"><v>2</v></c><c r=\"C1\" "
+                   "t=\"s\"><v>4</v></c>"
+                   "<c r=\"D1\" t=\"s\"><v>5</v></c><c r=\"E1\" t=\"s\"><v>6</v></c></row>"
+                   "<row r=\"3\"><c r=\"A3\" t=\"s\"><v>1</v></c><c r=\"B3\" t=\"s\"><v>3</v></c><c r=\"C3\" "
+                   "s=\"1\"><v>1234</v></c>"
+                   "<c r=\"D3\" s=\"2\"><v>5035550142</v></c><c r=\"E3\" s=\"3\"><v>45000</v></c></row>"
+                   "<row r=\"4\"><c r=\"A4\" t=\"inlineStr\"><is><t>Baker</t></is></c><c r=\"C4\" "
+                   "s=\"1\"><v>97301</v></c>"
+                   "<c r=\"D4\" s=\"2\"><v>5550101</v></c><c r=\"E4\" t=\"str\"><f>A4</f><v>x</v></c></row>"
+                   "</sheetData></worksheet>"},
+        });
 }
 
 QByteArray odsBytes(const QString &folder)
 {
     const QByteArray cell = "<table:table-cell><text:p>";
     const QByteArray end = "</text:p></table:table-cell>";
-    return zipOf(folder, {
-        {"mimetype", "application/vnd.oasis.opendocument.spreadsheet"},
-        {"content.xml",
-         "<office:document-content xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
-         "xmlns:table=\"urn:oasis:names:tc:opendocument:xmlns:table:1.0\" "
-         "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\"><office:body><office:spreadsheet>"
-         "<table:table table:name=\"Members\"><table:table-row>" + cell + "Members 2026" + end + "</table:table-row>"
-         "<table:table-row><table:table-cell table:number-columns-repeated=\"3\"/></table:table-row>"
-         "<table:table-row>" + cell + "Last Name" + end + cell + "First Name" + end + cell + "Postcode" + end + cell
-         + "Comment" + end + "</table:table-row>"
-         "<table:table-row table:number-rows-repeated=\"2\"><table:table-cell table:number-columns-repeated=\"1024\"/>"
-         "</table:table-row><table:table-row>" + cell + "O<text:s text:c=\"2\"/>Neil" + end + cell + "Pat" + end
-         + "<table:table-cell office:value-type=\"float\" office:value=\"1234\"><text:p>01234" + end + cell
-         + "line one</text:p><text:p>line two" + end + "</table:table-row>"
-         "<table:table-row table:number-rows-repeated=\"1048000\"><table:table-cell "
-         "table:number-columns-repeated=\"1024\"/></table:table-row></table:table>"
-         "<table:table table:name=\"Old\"/></office:spreadsheet></office:body></office:document-content>"},
-    });
+    return zipOf(
+        folder,
+        {
+            {"mimetype", "application/vnd.oasis.opendocument.spreadsheet"},
+            {"content.xml",
+             "<office:document-content xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+             "xmlns:table=\"urn:oasis:names:tc:opendocument:xmlns:table:1.0\" "
+             "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\"><office:body><office:spreadsheet>"
+             "<table:table table:name=\"Members\"><table:table-row>"
+                 + cell + "Members 2026" + end
+                 + "</table:table-row>"
+                   "<table:table-row><table:table-cell table:number-columns-repeated=\"3\"/></table:table-row>"
+                   "<table:table-row>"
+                 + cell + "Last Name" + end + cell + "First Name" + end + cell + "Postcode" + end + cell + "Comment"
+                 + end
+                 + "</table:table-row>"
+                   "<table:table-row table:number-rows-repeated=\"2\"><table:table-cell "
+                   "table:number-columns-repeated=\"1024\"/>"
+                   "</table:table-row><table:table-row>"
+                 + cell + "O<text:s text:c=\"2\"/>Neil" + end + cell + "Pat" + end
+                 + "<table:table-cell office:value-type=\"float\" office:value=\"1234\"><text:p>01234" + end + cell
+                 + "line one</text:p><text:p>line two" + end
+                 + "</table:table-row>"
+                   "<table:table-row table:number-rows-repeated=\"1048000\"><table:table-cell "
+                   "table:number-columns-repeated=\"1024\"/></table:table-row></table:table>"
+                   "<table:table table:name=\"Old\"/></office:spreadsheet></office:body></office:document-content>"},
+        });
 }
 
 // A preview row as the test reads it: "row verdict: name | address | city | phone | comment (why)".
@@ -134,7 +157,7 @@ QString shownRow(const PreviewRow &row)
 {
     const QString fields = QStringList(row.member.begin(), row.member.end()).join(QStringLiteral(" | "));
     return QStringLiteral("%1 %2: %3").arg(row.fileRow).arg(verdictCaption(row.verdict), fields)
-           + (row.note.isEmpty() ? QString() : QStringLiteral(" (") + row.note + u')');
+        + (row.note.isEmpty() ? QString() : QStringLiteral(" (") + row.note + u')');
 }
 
 } // namespace
@@ -234,12 +257,16 @@ void TestImport::readsEveryEncodingAndSeparator_data()
         }
     }
     // Bytes that are not UTF-8 read as Windows' code page, its own 0x80 to 0x9F included.
-    QTest::newRow("1252 quotes and euro") << QByteArray("Name\r\n\x93" "Bud\x94 \x80\x85\r\n") << messages::windows1252()
-                                         << ',' << Records{{QStringLiteral("Name")}, {QStringLiteral("“Bud” €…")}};
-    QTest::newRow("blank lines and no last line end") << QByteArray("Name,Phone\n\n\nAdams, 555\n") << messages::utf8()
-                                                      << ',' << Records{{QStringLiteral("Name"), QStringLiteral("Phone")},
-                                                                        {}, {},
-                                                                        {QStringLiteral("Adams"), QStringLiteral(" 555")}};
+    QTest::newRow("1252 quotes and euro")
+        << QByteArray("Name\r\n\x93"
+                      "Bud\x94 \x80\x85\r\n")
+        << messages::windows1252() << ',' << Records{{QStringLiteral("Name")}, {QStringLiteral("“Bud” €…")}};
+    QTest::newRow("blank lines and no last line end")
+        << QByteArray("Name,Phone\n\n\nAdams, 555\n") << messages::utf8() << ','
+        << Records{{QStringLiteral("Name"), QStringLiteral("Phone")},
+                   {},
+                   {},
+                   {QStringLiteral("Adams"), QStringLiteral(" 555")}};
 }
 
 void TestImport::readsEveryEncodingAndSeparator()
@@ -263,8 +290,9 @@ void TestImport::matchesColumnsByHeading_data()
     const QStringList adams = {QStringLiteral("Adams, Jane"), QStringLiteral("12 Elm St"),
                                QStringLiteral("Springfield, IL 62701"), QStringLiteral("555-0101"),
                                QStringLiteral("new")};
-    QTest::newRow("the export's own") << QStringLiteral("Name,Address,City State Zip,Phone,Comment,,\r\n"
-                                                       "\"Adams, Jane\",12 Elm St,\"Springfield, IL 62701\",555-0101,new,7,\r\n")
+    QTest::newRow("the export's own") << QStringLiteral(
+        "Name,Address,City State Zip,Phone,Comment,,\r\n"
+        "\"Adams, Jane\",12 Elm St,\"Springfield, IL 62701\",555-0101,new,7,\r\n")
                                       << true << adams;
     QTest::newRow("parts apart") << QStringLiteral("Last Name;First Name;Street;City;State;ZIP;Telephone;Notes\n"
                                                    "Adams;Jane;12 Elm St;Springfield;IL;62701;555-0101;new\n")
@@ -273,9 +301,9 @@ void TestImport::matchesColumnsByHeading_data()
         << QStringLiteral("e-mail,TELEPHONE,city / state / zip,NOTES,first_name,LAST-NAME,ADDRESS\n"
                           "jane@example.org,555-0101,\"Springfield, IL 62701\",new,Jane,Adams,12 Elm St\n")
         << true << adams;
-    QTest::newRow("a second phone left out") << QStringLiteral("Name\tPhone\tTelephone\nAdams\t555-0101\t555-9999\n")
-                                             << true
-                                             << QStringList{QStringLiteral("Adams"), {}, {}, QStringLiteral("555-0101"), {}};
+    QTest::newRow("a second phone left out")
+        << QStringLiteral("Name\tPhone\tTelephone\nAdams\t555-0101\t555-9999\n") << true
+        << QStringList{QStringLiteral("Adams"), {}, {}, QStringLiteral("555-0101"), {}};
     QTest::newRow("no headings: by position") << QStringLiteral("\"Adams, Jane\",12 Elm St,\"Springfield, IL 62701\","
                                                                 "555-0101,new,extra\n")
                                               << false << adams;
@@ -307,14 +335,14 @@ void TestImport::previewGivesEachRowItsVerdict_data()
                                              << QStringLiteral("the same as \"Marie, Anne-Marie\", 12 Elm St");
     QTest::newRow("accents") << QStringLiteral("Zoe Lefevre,5 Pine Rd") << Verdict::OnRoster
                              << QStringLiteral("the same as \"Zoë Lefèvre\", 5 Pine Rd");
-    QTest::newRow("same name, other address") << QStringLiteral("\"Marie, Anne-Marie\",40 Birch Ln")
-                                              << Verdict::PossiblyOnRoster
-                                              << QStringLiteral("the same name as \"Marie, Anne-Marie\", 12 Elm St");
-    QTest::newRow("same address, name turned round") << QStringLiteral("Anne-Marie Marie,12 Elm St")
-                                                     << Verdict::PossiblyOnRoster
-                                                     << QStringLiteral("the same address as \"Marie, Anne-Marie\", 12 Elm St");
-    QTest::newRow("same address, another name") << QStringLiteral("\"Marie, Paul\",12 Elm St") << Verdict::Added
-                                                << QString();
+    QTest::newRow("same name, other address")
+        << QStringLiteral("\"Marie, Anne-Marie\",40 Birch Ln") << Verdict::PossiblyOnRoster
+        << QStringLiteral("the same name as \"Marie, Anne-Marie\", 12 Elm St");
+    QTest::newRow("same address, name turned round")
+        << QStringLiteral("Anne-Marie Marie,12 Elm St") << Verdict::PossiblyOnRoster
+        << QStringLiteral("the same address as \"Marie, Anne-Marie\", 12 Elm St");
+    QTest::newRow("same address, another name")
+        << QStringLiteral("\"Marie, Paul\",12 Elm St") << Verdict::Added << QString();
     QTest::newRow("no name") << QStringLiteral(" ,7 Ash Ct") << Verdict::Unusable << messages::noName();
     QTest::newRow("a null character") << QStringLiteral("Nul\u0001,7 Ash Ct").replace(QChar(1), QChar(0))
                                       << Verdict::Unusable
@@ -377,11 +405,12 @@ void TestImport::importStoresMembersWithIdsAndJournalRows()
     QCOMPARE(dialog->lstColumns->currentItem()->text(), QStringLiteral("Column 8: Notes \u2192 (left out)"));
     press(dialog->cmdImport);
 
-    QCOMPARE(members(), (QList<QStringList>{
-                            {"Marie, Anne-Marie", "12 Elm St", "Troy, NY 12180", "555-0100", "", "41"},
-                            {"Baker, Tom", "3 Oak Ave", "Troy, NY 12180", "555-0102", "", "42"},
-                            {"Cole, Ada", "", "", "", "", "43"},
-                        }));
+    QCOMPARE(members(),
+             (QList<QStringList>{
+                 {"Marie, Anne-Marie", "12 Elm St", "Troy, NY 12180", "555-0100", "", "41"},
+                 {"Baker, Tom", "3 Oak Ave", "Troy, NY 12180", "555-0102", "", "42"},
+                 {"Cole, Ada", "", "", "", "", "43"},
+             }));
     const QList<JournalRow> rows = journal();
     QCOMPARE(rows.size(), 2);
     QCOMPARE(rows[0].person, QStringLiteral("Dorothy"));
@@ -396,15 +425,17 @@ void TestImport::importStoresMembersWithIdsAndJournalRows()
         const QStringList copies = QDir(QDir(h->folder.path()).filePath(QStringLiteral("Backups")))
                                        .entryList({QStringLiteral("Kelvory-*-*-*-*.db")}, QDir::Files);
         QCOMPARE(copies.size(), 1);
-        expected << QString() << messages::backupBeforeImport(QDir::toNativeSeparators(
-                                     QDir(h->folder.path()).filePath(QStringLiteral("Backups/") + copies[0])));
+        expected << QString()
+                 << messages::backupBeforeImport(QDir::toNativeSeparators(
+                        QDir(h->folder.path()).filePath(QStringLiteral("Backups/") + copies[0])));
         // The copy is the roster before the import.
         database::Connection copy;
         copy.openEmbedded(QDir(h->folder.path()).filePath(QStringLiteral("Backups/") + copies[0]));
         QCOMPARE(allRows(copy, QStringLiteral("select count(*) from members")).value(0).value(0).toInt(), 1);
     }
-    expected << QString() << QStringLiteral("Take the whole import back now? (The Transaction History window offers "
-                                            "this later too.)");
+    expected << QString()
+             << QStringLiteral("Take the whole import back now? (The Transaction History window offers "
+                               "this later too.)");
     QCOMPARE(h->dialogs.messages[0].text, expected.join(QStringLiteral("\r\n")));
     QCOMPARE(h->dialogs.messages[0].style, int(MB_YESNO | MB_DEFBUTTON2));
     QCOMPARE(fileBytes(path), before);
@@ -448,7 +479,8 @@ void TestImport::theExportImportsBackToTheSameMembers()
     // In the export's order, the roster's, which is the database's order of names.
     QList<QStringList> expected;
     for (const QString &name : order) {
-        expected.append(std::find_if(club.begin(), club.end(), [&](const auto &m) { return m.first[0] == name; })->second);
+        expected.append(
+            std::find_if(club.begin(), club.end(), [&](const auto &m) { return m.first[0] == name; })->second);
         expected.back()[5] = QString::number(expected.size());
     }
     QCOMPARE(members(), expected);
@@ -463,7 +495,8 @@ void TestImport::aFailureHalfwayStoresNothing()
     } else {
         h->exec(QStringLiteral("create or replace function refuse() returns trigger as $$ begin if new.name = "
                                "'Poison' then raise exception 'refused'; end if; return new; end $$ language plpgsql"));
-        h->exec(QStringLiteral("create trigger refuse before insert on members for each row execute function refuse()"));
+        h->exec(
+            QStringLiteral("create trigger refuse before insert on members for each row execute function refuse()"));
     }
     h->addMember(QStringLiteral("Adams"), QStringLiteral("12 Elm St"), {}, {}, {}, 1);
     QVERIFY(h->start());
@@ -492,9 +525,10 @@ void TestImport::importChoicesAndRefusals_data()
     QTest::addColumn<QString>("message");
 
     const QString both = QStringLiteral("2 members were imported, with record ids 2 to 3.");
-    QTest::newRow("already on the roster, left out") << false << false << QStringList{"Adams", "Baker"}
-                                                    << QStringLiteral("1 member was imported, with record id 2.\r\n"
-                                                                      "Left out: 1 already on the roster, 0 unusable.");
+    QTest::newRow("already on the roster, left out")
+        << false << false << QStringList{"Adams", "Baker"}
+        << QStringLiteral("1 member was imported, with record id 2.\r\n"
+                          "Left out: 1 already on the roster, 0 unusable.");
     QTest::newRow("added too") << true << false << QStringList{"Adams", "ADAMS", "Baker"} << both;
     if (m_backend == Backend::Sqlite)
         QTest::newRow("no copy, no import") << false << true << QStringList{"Adams"}
@@ -515,7 +549,8 @@ void TestImport::importChoicesAndRefusals()
         QDir(backups).removeRecursively();
         writeFile(backups, "not a folder");
     }
-    const QPointer<ImportDialog> dialog = openDialog(writeImportFile("Name,Address\nADAMS,12 elm st\nBaker,3 Oak Ave\n"));
+    const QPointer<ImportDialog> dialog =
+        openDialog(writeImportFile("Name,Address\nADAMS,12 elm st\nBaker,3 Oak Ave\n"));
     QVERIFY(dialog);
     dialog->chkAddToo->setChecked(addToo);
     press(dialog->cmdImport);
@@ -608,20 +643,25 @@ void TestImport::eachFileReadsAsTheSpreadsheetShowsIt_data()
 
     const QTemporaryDir scratch;
     const QString folder = scratch.path();
-    QTest::newRow("xlsx, its second sheet") << "list.xlsx" << xlsxBytes(folder) << 1
+    QTest::newRow("xlsx, its second sheet")
+        << "list.xlsx" << xlsxBytes(folder) << 1
         << QStringList{"sheets: Notes, Members",
                        "3 added: Adams, Jane | 12 Elm St, Apt 4 | 01234 | (503) 555-0142 |  "
-                       "(" + messages::lineBreakStored(QStringLiteral("Address")) + ")",
+                       "(" + messages::lineBreakStored(QStringLiteral("Address"))
+                           + ")",
                        "4 added: Baker |  | 97301 | 555-0101 | "};
-    QTest::newRow("ods, title line and blank rows") << "list.ods" << odsBytes(folder) << 0
+    QTest::newRow("ods, title line and blank rows")
+        << "list.ods" << odsBytes(folder) << 0
         << QStringList{"sheets: Members, Old",
                        "6 added: O  Neil, Pat |  | 01234 |  | line one, line two "
-                       "(" + messages::lineBreakStored(QStringLiteral("Comment")) + ")"};
+                       "(" + messages::lineBreakStored(QStringLiteral("Comment"))
+                           + ")"};
     QFile xls(QFINDTESTDATA("fixtures/members.xls"));
     QVERIFY(xls.open(QIODevice::ReadOnly));
     QTest::newRow("xls") << "list.xls" << xls.readAll() << 0
-        << QStringList{"sheets: Members, Old", "4 added: Abbott, Helen | 12 Main St | Calvessa, OR 01234 | 503-555-0142 | ",
-                       "5 added: Lefèvre, Zoë | 3 Oak Ave | Salem, OR 97302 | 5035550171 | "};
+                         << QStringList{"sheets: Members, Old",
+                                        "4 added: Abbott, Helen | 12 Main St | Calvessa, OR 01234 | 503-555-0142 | ",
+                                        "5 added: Lefèvre, Zoë | 3 Oak Ave | Salem, OR 97302 | 5035550171 | "};
 
     const auto refused = [](const QString &why) { return QStringList{"refused: " + why}; };
     QTest::newRow("a picture") << "list.csv" << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x10", 20) << 0
@@ -631,37 +671,44 @@ void TestImport::eachFileReadsAsTheSpreadsheetShowsIt_data()
     QTest::newRow("a zip") << "list.xlsx" << zipOf(folder, {{"readme.txt", "hello"}}) << 0
                            << refused(messages::notAList(messages::seemsZip()));
     QTest::newRow("empty") << "list.csv" << QByteArray() << 0 << refused(messages::isEmpty());
-    QTest::newRow("blank lines only") << "list.csv" << QByteArray("\r\n  \r\n,,\r\n") << 0 << refused(messages::isEmpty());
+    QTest::newRow("blank lines only") << "list.csv" << QByteArray("\r\n  \r\n,,\r\n") << 0
+                                      << refused(messages::isEmpty());
 
-    QTest::newRow("title line") << "list.csv" << QByteArray("Members 2026\r\n\r\nName,Address\r\nAdams,1 Elm St\r\n") << 0
-                                << QStringList{"4 added: Adams | 1 Elm St |  |  | "};
+    QTest::newRow("title line") << "list.csv" << QByteArray("Members 2026\r\n\r\nName,Address\r\nAdams,1 Elm St\r\n")
+                                << 0 << QStringList{"4 added: Adams | 1 Elm St |  |  | "};
     QTest::newRow("rows counted as the spreadsheet counts")
         << "list.csv" << QByteArray("Name\nAdams\n\n\nBaker\n\nCole\n\n\nDunn") << 0
         << QStringList{"2 added: Adams |  |  |  | ", "5 added: Baker |  |  |  | ", "7 added: Cole |  |  |  | ",
                        "10 added: Dunn |  |  |  | "};
-    QTest::newRow("a stray byte in UTF-8") << "list.csv" << QByteArray("Name,Comment\nRen\xC3\xA9" "e,ok\nBad\xE9,x\n")
-                                           << 0
-        << QStringList{"2 added: Renée |  |  |  | ok", "3 unusable: Bad\uFFFD |  |  |  | x (" + messages::strayByte() + ")"};
-    QTest::newRow("UTF-16 without a mark") << "list.csv"
-                                           << QByteArray(QStringEncoder(QStringConverter::Utf16LE)(u"Name,Phone\r\nRenée,555\r\n"))
-                                           << 0 << QStringList{"2 added: Renée |  |  | 555 | "};
+    QTest::newRow("a stray byte in UTF-8")
+        << "list.csv"
+        << QByteArray("Name,Comment\nRen\xC3\xA9"
+                      "e,ok\nBad\xE9,x\n")
+        << 0
+        << QStringList{"2 added: Renée |  |  |  | ok",
+                       "3 unusable: Bad\uFFFD |  |  |  | x (" + messages::strayByte() + ")"};
+    QTest::newRow("UTF-16 without a mark")
+        << "list.csv" << QByteArray(QStringEncoder(QStringConverter::Utf16LE)(u"Name,Phone\r\nRenée,555\r\n")) << 0
+        << QStringList{"2 added: Renée |  |  | 555 | "};
     QTest::newRow("UTF-16 big-endian without a mark")
         << "list.csv" << QByteArray(QStringEncoder(QStringConverter::Utf16BE)(u"Name\r\nZoë\r\n")) << 0
         << QStringList{"2 added: Zoë |  |  |  | "};
-    QTest::newRow("a quote that never closes") << "list.csv"
+    QTest::newRow("a quote that never closes")
+        << "list.csv"
         << QByteArray("Name,Address,Phone\n\"Bud Baker,1 Elm St,555\nCarter,2 Oak Ave,556\nDunn,3 Ash Ct,557\n") << 0
         << QStringList{"2 unusable: Bud Baker,1 Elm St,555, Carter,2 Oak Ave,556, Dunn,3 Ash Ct,557 |  |  |  |  ("
                        + messages::quoteRunsOn(3) + ")"};
-    QTest::newRow("a two-line cell") << "list.csv" << QByteArray("Name,Address\r\nAdams,\"12 Elm St\r\nApt 4\"\r\nBaker,\r\n")
-                                     << 0
-        << QStringList{"2 added: Adams | 12 Elm St, Apt 4 |  |  |  (" + messages::lineBreakStored(QStringLiteral("Address"))
-                           + ")",
-                       "3 added: Baker |  |  |  | "};
-    QTest::newRow("Post Code and the like") << "list.csv" << QByteArray("Name;Post Code;Zip/Postal\nAdams;97301;x\n") << 0
-                                            << QStringList{"2 added: Adams |  | 97301 |  | "};
+    QTest::newRow("a two-line cell") << "list.csv"
+                                     << QByteArray("Name,Address\r\nAdams,\"12 Elm St\r\nApt 4\"\r\nBaker,\r\n") << 0
+                                     << QStringList{"2 added: Adams | 12 Elm St, Apt 4 |  |  |  ("
+                                                        + messages::lineBreakStored(QStringLiteral("Address")) + ")",
+                                                    "3 added: Baker |  |  |  | "};
+    QTest::newRow("Post Code and the like") << "list.csv" << QByteArray("Name;Post Code;Zip/Postal\nAdams;97301;x\n")
+                                            << 0 << QStringList{"2 added: Adams |  | 97301 |  | "};
     QTest::newRow("ZIP+4") << "list.csv" << QByteArray("Name,City,ZIP+4\nAdams,Salem,97301-1234\n") << 0
                            << QStringList{"2 added: Adams |  | Salem, 97301-1234 |  | "};
-    QTest::newRow("the program's own export") << "ExcelExport.csv"
+    QTest::newRow("the program's own export")
+        << "ExcelExport.csv"
         << QByteArray("Name,Address,City State Zip,Phone,Comment,,\r\n\"Bud\" Baker,12 Elm St,Salem OR 97301,"
                       "'+1-555-0100,says \"hi,7,\r\nCarter,,,,'=1 \"x\",8,\r\n")
         << 0
@@ -703,9 +750,10 @@ void TestImport::aMemberAddedElsewhereMeanwhileIsLeftOut()
     h->exec(QStringLiteral("insert into members values ('BAKER', '3 oak ave', '', '', '', 2)"));
     press(dialog->cmdImport);
 
-    QCOMPARE(members(), (QList<QStringList>{{"Adams", "1 Elm St", "", "", "", "1"},
-                                            {"BAKER", "3 oak ave", "", "", "", "2"},
-                                            {"Cole", "5 Ash Ct", "", "", "", "3"}}));
+    QCOMPARE(members(),
+             (QList<QStringList>{{"Adams", "1 Elm St", "", "", "", "1"},
+                                 {"BAKER", "3 oak ave", "", "", "", "2"},
+                                 {"Cole", "5 Ash Ct", "", "", "", "3"}}));
     QCOMPARE(journal().size(), 1);
     QCOMPARE(h->dialogs.messages.size(), 1);
     const QString expected = messages::oneMemberImported(3) + kCrLf + messages::rowsLeftOutMeanwhile(1, 1, 0);
@@ -726,9 +774,9 @@ void TestImport::everyControlIsReachedByTabAndNamed()
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         reached.append(QApplication::focusWidget());
     }
-    const QList<QWidget *> inReadingOrder = {dialog->txtFile,    dialog->cmdBrowse, dialog->lstColumns,
-                                             dialog->cboTarget,  dialog->tblPreview, dialog->chkAddToo,
-                                             dialog->cmdImport,  dialog->cmdClose,  dialog->txtFile};
+    const QList<QWidget *> inReadingOrder = {dialog->txtFile,   dialog->cmdBrowse,  dialog->lstColumns,
+                                             dialog->cboTarget, dialog->tblPreview, dialog->chkAddToo,
+                                             dialog->cmdImport, dialog->cmdClose,   dialog->txtFile};
     QStringList names;
     for (QWidget *w : reached)
         names << (w ? w->metaObject()->className() + QStringLiteral(" ") + w->objectName() : QStringLiteral("none"));
@@ -775,7 +823,8 @@ void TestImport::anImportIsTakenBackInOneStep()
         history::History *window = historyWindow(*h->module);
         QVERIFY(window);
         int row = 1;
-        while (row < window->Grid1->Rows() && !window->Grid1->TextMatrix(row, 2).startsWith(QLatin1String("Added : Member 0500")))
+        while (row < window->Grid1->Rows()
+               && !window->Grid1->TextMatrix(row, 2).startsWith(QLatin1String("Added : Member 0500")))
             ++row;
         QVERIFY(row < window->Grid1->Rows());
         window->Grid1->setCurrentIndex(window->Grid1->model()->index(row - 1, 0));
@@ -783,13 +832,15 @@ void TestImport::anImportIsTakenBackInOneStep()
             h->dialogs.answer(answer);
         window->mnuTakeBackImport->trigger();
         const QString question = h->dialogs.messages[1].text;
-        QVERIFY2(question.contains(QStringLiteral("Member 0002 (record id 3)\r\n    Address: from \"2 Oak Ave\" to \"moved\"")),
+        QVERIFY2(question.contains(
+                     QStringLiteral("Member 0002 (record id 3)\r\n    Address: from \"2 Oak Ave\" to \"moved\"")),
                  qPrintable(question));
         QVERIFY(question.contains(QStringLiteral("1 record ids of the import are held by other members now")));
     }
     QList<QStringList> expected = {{"Adams", "12 Elm St", "", "", "", "1"}};
     if (left == 3) {
-        expected << QStringList{"Member 0002", "moved", "", "", "", "3"} << QStringList{"Member 0003", "moved", "", "", "", "4"};
+        expected << QStringList{"Member 0002", "moved", "", "", "", "3"}
+                 << QStringList{"Member 0003", "moved", "", "", "", "4"};
     }
     if (left > 0)
         expected << QStringList{"Renamed", "4 Oak Ave", "", "", "", "5"};

@@ -133,7 +133,8 @@ void TestLabels::sheetsAreThoseSold()
         const QRectF box = sheet.labelBox(k);
         const int column = k % across;
         const int row = k / across;
-        QVERIFY2(near(box.width(), label.width()) && near(box.height(), label.height()), qPrintable(QString::number(k)));
+        QVERIFY2(near(box.width(), label.width()) && near(box.height(), label.height()),
+                 qPrintable(QString::number(k)));
         QVERIFY(near(box.left(), leftMargin + column * (label.width() + gapAcross)));
         // Rows touch: a sheet of address labels is cut without a gap from top to bottom.
         QVERIFY(near(box.top(), topMargin + row * label.height()));
@@ -251,12 +252,12 @@ void TestLabels::aLongLineIsSetSmallerThenCut()
 void TestLabels::membersWithoutAnAddressAreLeftOut()
 {
     const TableSource grid({{"Name", "Address", "City, State, Zip", "Phone", "Comment", ""},
-                           {"Abbott, Helen", "12 Main St", "Calvessa, OR 97301", "555", "", "1"},
-                           {"Brown, Walter", "", "Salem, OR 97302", "555", "", "2"},
-                           {"Carter, June", "   ", "Keizer", "", "", "3"},
-                           {" Dale,\tAnn ", " 7 Oak\r\nAve ", "  Salem  ", "", "", "4"},
-                           {"", "", "", "", "", ""}},
-                          6);
+                            {"Abbott, Helen", "12 Main St", "Calvessa, OR 97301", "555", "", "1"},
+                            {"Brown, Walter", "", "Salem, OR 97302", "555", "", "2"},
+                            {"Carter, June", "   ", "Keizer", "", "", "3"},
+                            {" Dale,\tAnn ", " 7 Oak\r\nAve ", "  Salem  ", "", "", "4"},
+                            {"", "", "", "", "", ""}},
+                           6);
     const AddressList list = addressesFromGrid(grid);
     QCOMPARE(list.withoutAddress, 2); // the empty last row is no member
     QCOMPARE(list.addresses.size(), std::size_t(2));
@@ -340,8 +341,9 @@ void TestLabels::theGridsMenuAndCtrlLOpenTheDialog()
     const QPoint inGrid = grid.visualRect(grid.model()->index(0, 1)).center();
     QContextMenuEvent rightClick(QContextMenuEvent::Mouse, inGrid, grid.viewport()->mapToGlobal(inGrid));
     QApplication::sendEvent(grid.viewport(), &rightClick);
-    QCOMPARE(offered, QStringLiteral("Print Mailing Labels...|Ctrl+L;Import Members...|Ctrl+I;"
-                                     "Put a Backup Back...|Ctrl+Shift+R;Member Details...|Ctrl+D;Lists...|Ctrl+Shift+L;"));
+    QCOMPARE(offered,
+             QStringLiteral("Print Mailing Labels...|Ctrl+L;Import Members...|Ctrl+I;"
+                            "Put a Backup Back...|Ctrl+Shift+R;Member Details...|Ctrl+D;Lists...|Ctrl+Shift+L;"));
     QTRY_VERIFY(form().findChild<LabelsDialog *>());
     LabelsDialog *fromMenu = form().findChild<LabelsDialog *>();
     QVERIFY(fromMenu->isVisible());
@@ -429,8 +431,8 @@ void TestLabels::aSavedPdfReadsBackInLabelOrder()
     // Members 1 to 9 from label 4 on, 11 to 28 after them, 29 on the next sheet.
     QCOMPARE(labels.value({0, 29}).first(), QStringLiteral("Member28"));
     QCOMPARE(labels.value({1, 0}).first(), QStringLiteral("Member29"));
-    QCOMPARE(labels.value({0, 9}), QStringList({"Member07", "Émond,", "Lucie", "70", "Elm", "St", "Salem,", "OR",
-                                                "97307"}));
+    QCOMPARE(labels.value({0, 9}),
+             QStringList({"Member07", "Émond,", "Lucie", "70", "Elm", "St", "Salem,", "OR", "97307"}));
     // The long name is set smaller, then cut with an ellipsis; its address is whole.
     const QStringList twenty = labels.value({0, 21});
     const QString cutName = twenty.mid(0, twenty.indexOf("200")).join(u' ');
@@ -587,14 +589,18 @@ void TestLabels::theSheetFollowsThePaper_data()
     QTest::addColumn<QSizeF>("localeMm");
     QTest::addColumn<int>("territory");
     QTest::addColumn<QString>("why");
-    QTest::newRow("PAPERSIZE first") << "letter" << "a4" << QSizeF(210, 297) << int(QLocale::Germany)
+    QTest::newRow("PAPERSIZE first") << "letter"
+                                     << "a4" << QSizeF(210, 297) << int(QLocale::Germany)
                                      << "Letter (set by PAPERSIZE), so the US Letter";
-    QTest::newRow("then /etc/papersize") << "" << "legal" << QSizeF(210, 297) << int(QLocale::Germany)
+    QTest::newRow("then /etc/papersize") << ""
+                                         << "legal" << QSizeF(210, 297) << int(QLocale::Germany)
                                          << "Legal (set in /etc/papersize), so the US Letter";
-    QTest::newRow("then LC_PAPER") << "" << "" << QSizeF(210, 297) << int(QLocale::UnitedStates)
+    QTest::newRow("then LC_PAPER") << ""
+                                   << "" << QSizeF(210, 297) << int(QLocale::UnitedStates)
                                    << "A4 (the paper of the locale en_CA.UTF-8), so the A4";
     // English in Canada measures in metres, yet its paper is Letter.
-    QTest::newRow("then the country") << "" << "" << QSizeF() << int(QLocale::Canada)
+    QTest::newRow("then the country") << ""
+                                      << "" << QSizeF() << int(QLocale::Canada)
                                       << "Letter (usual in Canada), so the US Letter";
 }
 
@@ -627,8 +633,10 @@ void TestLabels::enterNeverPrintsBySurprise()
     QVERIFY(h->start());
     LabelsDialog *dialog = openWithCtrlL();
     QVERIFY(dialog);
-    QWidget *target = QMap<QString, QWidget *>{{"spnStart", dialog->spnStart}, {"cboSheet", dialog->cboSheet},
-                                               {"spnRight", dialog->spnRight}, {"cmdPrint", dialog->cmdPrint}}
+    QWidget *target = QMap<QString, QWidget *>{{"spnStart", dialog->spnStart},
+                                               {"cboSheet", dialog->cboSheet},
+                                               {"spnRight", dialog->spnRight},
+                                               {"cmdPrint", dialog->cmdPrint}}
                           .value(focused);
     bool previewed = false;
     QTimer::singleShot(0, this, [&] {
@@ -646,9 +654,11 @@ void TestLabels::enterNeverPrintsBySurprise()
         QList<QWidget *> reached;
         for (dialog->cboSheet->setFocus(); reached.size() < 14;)
             QTest::keyClick(dialog->focusWidget(), Qt::Key_Tab), reached.append(dialog->focusWidget());
-        QCOMPARE(reached, (QList<QWidget *>{dialog->spnStart, dialog->optAll, dialog->optPicked, dialog->chkResigned,
-                                            dialog->chkPassedAway, dialog->spnRight, dialog->spnDown, dialog->spnScale, dialog->cmdAlignment, dialog->cmdPreview,
-                                            dialog->cmdSavePdf, dialog->cmdPrint, dialog->cmdClose, dialog->cboSheet}));
+        QCOMPARE(reached,
+                 (QList<QWidget *>{dialog->spnStart, dialog->optAll, dialog->optPicked, dialog->chkResigned,
+                                   dialog->chkPassedAway, dialog->spnRight, dialog->spnDown, dialog->spnScale,
+                                   dialog->cmdAlignment, dialog->cmdPreview, dialog->cmdSavePdf, dialog->cmdPrint,
+                                   dialog->cmdClose, dialog->cboSheet}));
         dialog->reject();
     }
 }
@@ -687,7 +697,8 @@ void TestLabels::theAdjustmentMovesEveryLabel()
         numbers.insert(word.text, QPointF(word.xMin + word.xMax, word.yMin + word.yMax) / 2);
     QCOMPARE(numbers.size(), 30);
     for (const int k : {1, 3, 28, 30})
-        QVERIFY2(near(numbers.value(QString::number(k)), landed(letter.labelBox(k - 1).center())), qPrintable(QString::number(k)));
+        QVERIFY2(near(numbers.value(QString::number(k)), landed(letter.labelBox(k - 1).center())),
+                 qPrintable(QString::number(k)));
 
     // The labels move alike; saved to a file as printed.
     h->dialogs.chooseFile(path("adjusted.pdf"));
@@ -705,8 +716,8 @@ void TestLabels::theAdjustmentIsKeptForTheWorkstation_data()
     QTest::newRow("none yet") << QByteArray() << "0 0 100";
     QTest::newRow("as kept") << QByteArray("[LabelPrinter]\nRightMm=1.5\nDownMm=-2.0\nScalePercent=101.5\n")
                              << "1.5 -2 101.5";
-    QTest::newRow("not numbers, out of range") << QByteArray("[LabelPrinter]\nRightMm=x\nDownMm=25\nScalePercent=150\n")
-                                               << "0 0 100";
+    QTest::newRow("not numbers, out of range")
+        << QByteArray("[LabelPrinter]\nRightMm=x\nDownMm=25\nScalePercent=150\n") << "0 0 100";
     QTest::newRow("cannot be written") << QByteArray("<folder>") << "0 0 100";
 }
 

@@ -49,8 +49,7 @@ private:
     void startWithClub();
     void setStatus(qint64 id, const QString &status);
     QStringList storedDetails(qint64 id);
-    template <class Dialog>
-    Dialog *openDialog(Qt::Key key)
+    template <class Dialog> Dialog *openDialog(Qt::Key key)
     {
         form().activateWindow();
         if (!QTest::qWaitForWindowActive(&form()))
@@ -81,10 +80,10 @@ void TestMemberYear::setStatus(qint64 id, const QString &status)
 
 QStringList TestMemberYear::storedDetails(qint64 id)
 {
-    const QList<QStringList> rows = h->texts(
-        QStringLiteral("select birthYear, birthMonth, birthDay, joined, status, statusChanged, contact1Name, "
-                       "contact1Phone, contact2Name from memberDetails where recordid = ?"),
-        {id});
+    const QList<QStringList> rows =
+        h->texts(QStringLiteral("select birthYear, birthMonth, birthDay, joined, status, statusChanged, contact1Name, "
+                                "contact1Phone, contact2Name from memberDetails where recordid = ?"),
+                 {id});
     return rows.isEmpty() ? QStringList() : rows.first();
 }
 
@@ -110,8 +109,9 @@ void TestMemberYear::detailsAreStoredWithTheirJournalRowAtomically()
     QCOMPARE(storedDetails(2),
              QStringList({"1941", "3", "2", kNull, "passed away", "2026-11-30", "Baker, Tom", "503-555-0999", ""}));
     QCOMPARE(journal().size(), 1);
-    QCOMPARE(journal().last().transaction,
-             QStringLiteral("Details : Baker, Ann: passed away 2026-11-30; born 1941-03-02; emergency contacts changed"));
+    QCOMPARE(
+        journal().last().transaction,
+        QStringLiteral("Details : Baker, Ann: passed away 2026-11-30; born 1941-03-02; emergency contacts changed"));
     QCOMPARE(journal().last().person, QStringLiteral("Dorothy"));
     // Emergency contacts never reach the grid.
     form().FillRoster();
@@ -153,15 +153,17 @@ void TestMemberYear::badDetailsAreSaidAndLoseNothing_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("said");
     const QString example = QStringLiteral("12/1/2026");
-    QTest::newRow("29 February of a common year") << "born" << "2/29/1943"
-                                                  << roster::messages::notADay("Born", example);
-    QTest::newRow("no month 13") << "born" << "13/2" << roster::messages::notADay("Born", example);
-    QTest::newRow("born tomorrow") << "born" << "12/2/2026"
-                                   << roster::messages::detailsNotSaved("Born", "in the future");
-    QTest::newRow("joined in the future") << "joined" << "1/1/2027"
-                                          << roster::messages::detailsNotSaved("Joined", "in the future");
+    QTest::newRow("29 February of a common year") << "born"
+                                                  << "2/29/1943" << roster::messages::notADay("Born", example);
+    QTest::newRow("no month 13") << "born"
+                                 << "13/2" << roster::messages::notADay("Born", example);
+    QTest::newRow("born tomorrow") << "born"
+                                   << "12/2/2026" << roster::messages::detailsNotSaved("Born", "in the future");
+    QTest::newRow("joined in the future") << "joined"
+                                          << "1/1/2027" << roster::messages::detailsNotSaved("Joined", "in the future");
     QTest::newRow("a contact without a phone")
-        << "contact" << "Baker, Tom"
+        << "contact"
+        << "Baker, Tom"
         << roster::messages::detailsNotSaved("First emergency contact", "a name and a phone are both needed");
 }
 
@@ -216,7 +218,8 @@ void TestMemberYear::statusLeavesMembersOutOfTheLabels()
                             "member who resigned and 1 member who passed away (tick them in below)."));
     dialog->chkPassedAway->click();
     QCOMPARE(names(), QStringList({"Abbott, Helen", "Baker, Ann", "Dale, Ed"}));
-    QVERIFY(dialog->lblSummary->text().endsWith(QStringLiteral("Left out: 1 member who resigned (tick them in below).")));
+    QVERIFY(
+        dialog->lblSummary->text().endsWith(QStringLiteral("Left out: 1 member who resigned (tick them in below).")));
     dialog->chkResigned->click();
     QCOMPARE(names().size(), 4);
     QVERIFY(dialog->lblSummary->text().endsWith(QStringLiteral("Every member has an address.")));
@@ -277,8 +280,8 @@ void TestMemberYear::withoutTheTableEverythingWorksAsBefore()
     press(form().Command6);
     typeInto(form(), 0, QStringLiteral("Evans, Joy"));
     press(form().Command3);
-    QCOMPARE(h->dialogs.texts(), QStringList({"Are you sure you want to Delete Baker, Ann", "Record Deleted",
-                                              "Record Added"}));
+    QCOMPARE(h->dialogs.texts(),
+             QStringList({"Are you sure you want to Delete Baker, Ann", "Record Deleted", "Record Added"}));
     QVERIFY(!h->end.ended);
 }
 
@@ -321,8 +324,9 @@ void TestMemberYear::birthdaysAndAnniversariesInARange_data()
         << QStringList({"* a round age", notPlaced});
     QTest::newRow("a range over two years lists a birthday twice")
         << birthdays << QDate(2026, 1, 1) << QDate(2027, 1, 1)
-        << QStringList({"1/1/2026|Dale, Ed|99", "1/10/2026|Evans, Joy|90 *", "2/28/2026|Leap, Lee|90 *", "3/1/2026|March, Mo|78",
-                        "12/20/2026|Baker, Ann|80 *", "12/31/2026|Carter, June|", "1/1/2027|Dale, Ed|100 *"})
+        << QStringList({"1/1/2026|Dale, Ed|99", "1/10/2026|Evans, Joy|90 *", "2/28/2026|Leap, Lee|90 *",
+                        "3/1/2026|March, Mo|78", "12/20/2026|Baker, Ann|80 *", "12/31/2026|Carter, June|",
+                        "1/1/2027|Dale, Ed|100 *"})
         << QStringList({"* a round age", notPlaced, "Left out: 1 member who resigned and 1 member who passed away."});
     QTest::newRow("anniversaries of joining")
         << int(output::ListKind::Anniversaries) << QDate(2026, 12, 1) << QDate(2027, 1, 31)
@@ -441,7 +445,8 @@ void TestMemberYear::duesForManyMembersInOneTransaction()
     h->exec(QStringLiteral("insert into memberDetails (recordid, duesPaidThrough) values (1, ?), (2, ?), (3, ?), "
                            "(4, ?), (5, ?)"),
             {QDate(2026, 12, 31), QDate(2026, 12, 31), QDate(2026, 12, 31), QDate(2026, 12, 31), QDate(2027, 12, 31)});
-    h->exec(QStringLiteral("insert into memberDetails (recordid, contact1Name, contact1Phone) values (10, 'Kept', '1')"));
+    h->exec(
+        QStringLiteral("insert into memberDetails (recordid, contact1Name, contact1Phone) values (10, 'Kept', '1')"));
     if (failHalfWay) {
         if (m_backend == Backend::Sqlite) {
             h->exec(QStringLiteral("create trigger refuse_one before insert on changeHistory "

@@ -117,9 +117,9 @@ void TestPrintout::membersWithoutLines()
     const QStringList lines = layOut({{"Adams Ann", "12 Main St", "Salem, OR 97301", "555-0101", "Treasurer", "41"},
                                       {"Baker Bob", "7 Oak Ave", "Keizer, OR 97303", "555-0102", "", "42"}},
                                      false);
-    QCOMPARE(lines, QStringList({kHeadingLine, kRule,
-                                 "1:Adams Ann|28:12 Main St|62:Salem, OR 97301|93:555-0101|110:Treasurer",
-                                 "1:Baker Bob|28:7 Oak Ave|62:Keizer, OR 97303|93:555-0102", ""}));
+    QCOMPARE(lines,
+             QStringList({kHeadingLine, kRule, "1:Adams Ann|28:12 Main St|62:Salem, OR 97301|93:555-0101|110:Treasurer",
+                          "1:Baker Bob|28:7 Oak Ave|62:Keizer, OR 97303|93:555-0102", ""}));
 }
 
 void TestPrintout::aLineOfHyphensFollowsEveryMemberWithLines()
@@ -127,8 +127,9 @@ void TestPrintout::aLineOfHyphensFollowsEveryMemberWithLines()
     const std::vector<QStringList> members = {{"Adams Ann", "12 Main St", "Salem", "555-0101", "", "41"},
                                               {"Baker Bob", "7 Oak Ave", "Keizer", "555-0102", "Board", "42"}};
     const QStringList lines = layOut(members, true);
-    QCOMPARE(lines, QStringList({kHeadingLine, kRule, "1:Adams Ann|28:12 Main St|62:Salem|93:555-0101", kMemberLine,
-                                 "1:Baker Bob|28:7 Oak Ave|62:Keizer|93:555-0102|110:Board", kMemberLine, ""}));
+    QCOMPARE(lines,
+             QStringList({kHeadingLine, kRule, "1:Adams Ann|28:12 Main St|62:Salem|93:555-0101", kMemberLine,
+                          "1:Baker Bob|28:7 Oak Ave|62:Keizer|93:555-0102|110:Board", kMemberLine, ""}));
     // The record id, 41 or 42, is in no line.
     QVERIFY(!lines.join(u'\n').contains(QLatin1String("41")));
     QVERIFY(!lines.join(u'\n').contains(QLatin1String("42")));
@@ -151,25 +152,26 @@ void TestPrintout::aFieldReachingPastTheNextColumnMovesTheRestToTheNextLine()
                                       {nameToCity, "9 Elm St", "Eugene", "", "", "4"},
                                       {name28, "", "", "", "", "5"}},
                                      true);
-    QCOMPARE(lines, QStringList({kHeadingLine, kRule,
-                                 // Text that ends just before the next column leaves it on the line.
-                                 "1:" + name27 + "|28:" + address34 + "|62:Salem|93:555-0101|110:A", kMemberLine,
-                                 "1:" + name28, "28:7 Oak Ave|62:Keizer|93:555-0102|110:B", kMemberLine,
-                                 "1:Clark Cy|28:" + address35, "62:Albany|93:555-0103|110:C", kMemberLine,
-                                 // The rest goes to the next line even past several columns.
-                                 "1:" + nameToCity, "28:9 Elm St|62:Eugene", kMemberLine,
-                                 // A member with nothing after the long name still takes its second line.
-                                 "1:" + name28, "", kMemberLine, ""}));
+    QCOMPARE(lines,
+             QStringList({kHeadingLine, kRule,
+                          // Text that ends just before the next column leaves it on the line.
+                          "1:" + name27 + "|28:" + address34 + "|62:Salem|93:555-0101|110:A", kMemberLine,
+                          "1:" + name28, "28:7 Oak Ave|62:Keizer|93:555-0102|110:B", kMemberLine,
+                          "1:Clark Cy|28:" + address35, "62:Albany|93:555-0103|110:C", kMemberLine,
+                          // The rest goes to the next line even past several columns.
+                          "1:" + nameToCity, "28:9 Elm St|62:Eugene", kMemberLine,
+                          // A member with nothing after the long name still takes its second line.
+                          "1:" + name28, "", kMemberLine, ""}));
 }
 
 void TestPrintout::blanksAreRemovedFromBothEndsOnly()
 {
-    const QStringList lines = layOut({{"  Adams  Ann  ", "   ", " Salem ", "\t555 ", "     ", "9"},
-                                      {"", "", "", "", "Comment only", "10"}},
-                                     false);
-    QCOMPARE(lines, QStringList({kHeadingLine, kRule,
-                                 // Inner blanks and a tab are the member's own text.
-                                 "1:Adams  Ann|62:Salem|93:\t555", "110:Comment only", ""}));
+    const QStringList lines = layOut(
+        {{"  Adams  Ann  ", "   ", " Salem ", "\t555 ", "     ", "9"}, {"", "", "", "", "Comment only", "10"}}, false);
+    QCOMPARE(lines,
+             QStringList({kHeadingLine, kRule,
+                          // Inner blanks and a tab are the member's own text.
+                          "1:Adams  Ann|62:Salem|93:\t555", "110:Comment only", ""}));
 }
 
 void TestPrintout::theDesignTimeEmptyRowPrintsAsAnEmptyLine()
@@ -257,7 +259,10 @@ void TestPrintout::printedFieldsStartAtTheirColumns()
         const double width = (x - left) / (columns[f] - 1);
         QVERIFY2(qAbs(width - column) < 0.03,
                  qPrintable(QStringLiteral("%1 starts at %2 pt: columns of %3 pt, not %4 pt")
-                                .arg(headings[f]).arg(x).arg(width).arg(column)));
+                                .arg(headings[f])
+                                .arg(x)
+                                .arg(width)
+                                .arg(column)));
     }
 }
 
@@ -318,8 +323,8 @@ void TestPrintout::aLongRosterGoesOnToMorePagesWithoutItsHeading()
     for (int members : {linesPerPage - 2, linesPerPage - 1, linesPerPage}) {
         TableSource grid({kHeadings}, 6);
         for (int m = 1; m <= members; ++m)
-            grid.appendRow({QStringLiteral("Member%1").arg(m, 4, 10, QLatin1Char('0')), "1 Elm St", "Salem", "555",
-                            "", QString::number(m)});
+            grid.appendRow({QStringLiteral("Member%1").arg(m, 4, 10, QLatin1Char('0')), "1 Elm St", "Salem", "555", "",
+                            QString::number(m)});
         PdfPrinterQueue queue;
         queue.pdfPath = pdfPath();
         std::unique_ptr<QPrinter> printer = queue.defaultPrinter();

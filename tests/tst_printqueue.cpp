@@ -56,13 +56,14 @@ void TestPrintQueue::initTestCase()
 QList<int> TestPrintQueue::jobs(bool completedOnly) const
 {
     QProcess lpstat;
-    lpstat.start(QStringLiteral("lpstat"), {QStringLiteral("-W"),
-                                            completedOnly ? QStringLiteral("completed") : QStringLiteral("all"),
-                                            QStringLiteral("-o"), m_queue});
+    lpstat.start(QStringLiteral("lpstat"),
+                 {QStringLiteral("-W"), completedOnly ? QStringLiteral("completed") : QStringLiteral("all"),
+                  QStringLiteral("-o"), m_queue});
     if (!lpstat.waitForFinished(10000))
         return {};
     QList<int> ids;
-    const QRegularExpression id(QStringLiteral("^") + QRegularExpression::escape(m_queue) + QStringLiteral("-(\\d+)\\s"));
+    const QRegularExpression id(QStringLiteral("^") + QRegularExpression::escape(m_queue)
+                                + QStringLiteral("-(\\d+)\\s"));
     for (const QString &line : QString::fromLocal8Bit(lpstat.readAllStandardOutput()).split(u'\n')) {
         const QRegularExpressionMatch match = id.match(line);
         if (match.hasMatch())
@@ -91,7 +92,8 @@ void TestPrintQueue::pressingPrintLandsAJobOnTheDefaultQueue()
     h->addMember("Abbott, Ann", "12 Main St, Apt 4", "Salem, OR 97301", "503-555-0101", "Treasurer", 1);
     h->addMember("Brown, Bea", "7 Oak Ave", "Keizer, OR 97303", "503-555-0102", "", 2);
     output::SystemPrinterQueue system;
-    h->module = std::make_unique<Module1>(h->deployment, Services{&h->dialogs, &h->shell, &system, &h->end, nullptr, &test::programWindows()});
+    h->module = std::make_unique<Module1>(
+        h->deployment, Services{&h->dialogs, &h->shell, &system, &h->end, nullptr, &test::programWindows()});
     QVERIFY(h->start());
     const QList<int> before = jobs(false);
 
@@ -119,8 +121,10 @@ void TestPrintQueue::pressingPrintLandsAJobOnTheDefaultQueue()
 
     if (!m_pdfFolder.isEmpty()) {
         // And the PDF that cups-pdf made of it; it is removed again, being ours.
-        const QStringList made = QDir(m_pdfFolder).entryList(
-            {QStringLiteral("*job_%1.pdf").arg(job), QStringLiteral("*job_%1-*.pdf").arg(job)}, QDir::Files);
+        const QStringList made =
+            QDir(m_pdfFolder)
+                .entryList({QStringLiteral("*job_%1.pdf").arg(job), QStringLiteral("*job_%1-*.pdf").arg(job)},
+                           QDir::Files);
         QVERIFY2(made.size() == 1, qPrintable(m_pdfFolder + QLatin1String(": ") + made.join(u' ')));
         const QString pdf = QDir(m_pdfFolder).filePath(made[0]);
         QVERIFY(QFileInfo(pdf).size() > 0);

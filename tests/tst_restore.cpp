@@ -81,13 +81,16 @@ void TestRestore::aCopyGoesBackWithWhatItChanges()
 {
     QFETCH(bool, hotJournal);
     addManyMembers(*h, 2000);
-    h->addMember(QStringLiteral("Adams"), QStringLiteral("1 Elm"), QStringLiteral("Salem"), QStringLiteral("555-1"), {}, 3001);
-    h->addMember(QStringLiteral("Baker"), QStringLiteral("2 Oak"), QStringLiteral("Salem"), QStringLiteral("555-2"), {}, 3002);
+    h->addMember(QStringLiteral("Adams"), QStringLiteral("1 Elm"), QStringLiteral("Salem"), QStringLiteral("555-1"), {},
+                 3001);
+    h->addMember(QStringLiteral("Baker"), QStringLiteral("2 Oak"), QStringLiteral("Salem"), QStringLiteral("555-2"), {},
+                 3002);
     QVERIFY2(h->start(), qPrintable(h->dialogs.texts().join(QLatin1Char('|'))));
     if (m_backend != Backend::Sqlite) {
         QVERIFY(!openDialog());
-        QCOMPARE(h->dialogs.texts(), QStringList{"A backup is put back only on the embedded database; the server's "
-                                                 "database is kept by its administrator."});
+        QCOMPARE(h->dialogs.texts(),
+                 QStringList{"A backup is put back only on the embedded database; the server's "
+                             "database is kept by its administrator."});
         return;
     }
     const QString copy = QDir(backups()).filePath(QStringLiteral("Kelvory-2026-11-01.db"));
@@ -129,8 +132,9 @@ void TestRestore::aCopyGoesBackWithWhatItChanges()
     QCOMPARE(dialog->lstCopies->item(1)->text(), QStringLiteral("11/1/2026: 2002 members"));
     dialog->lstCopies->setCurrentRow(1);
     const QString changes = dialog->txtChanges->toPlainText();
-    QVERIFY2(changes.startsWith(QStringLiteral("1 members come back, 1 go, 1 change.\nCome back:\n    Adams (record id 3001)\n"
-                                               "Go:\n    Cole (record id 3003)\nChange:\n    Baker (record id 3002)")),
+    QVERIFY2(changes.startsWith(
+                 QStringLiteral("1 members come back, 1 go, 1 change.\nCome back:\n    Adams (record id 3001)\n"
+                                "Go:\n    Cole (record id 3003)\nChange:\n    Baker (record id 3002)")),
              qPrintable(changes));
     h->dialogs.answer(IDYES);
     press(dialog->cmdPutBack);
@@ -147,13 +151,15 @@ void TestRestore::aCopyGoesBackWithWhatItChanges()
     for (qsizetype i = 3; i < journal.size(); ++i)
         restored << journal[i].transaction;
     restored.sort();
-    QCOMPARE(restored, (QStringList{"Added : Adams: 1 Elm: Salem: 555-1: ", "Changed : Baker: 2 Oak: Salem: 555-2: ",
-                                    "Deleted : Cole: 3 Ash: Salem: 555-3: "}));
+    QCOMPARE(restored,
+             (QStringList{"Added : Adams: 1 Elm: Salem: 555-1: ", "Changed : Baker: 2 Oak: Salem: 555-2: ",
+                          "Deleted : Cole: 3 Ash: Salem: 555-3: "}));
     QCOMPARE(column(members::Name).size(), then.size());
     // The file as it was, kept first, holds the roster as it was.
     const QStringList kept = QDir(backups()).entryList({QStringLiteral("Kelvory-*-*-*-*.db")}, QDir::Files);
     QCOMPARE(kept.size(), 1);
-    QCOMPARE(count(QDir(backups()).filePath(kept[0]), QStringLiteral("select count(*) from members")), qint64(now.size()));
+    QCOMPARE(count(QDir(backups()).filePath(kept[0]), QStringLiteral("select count(*) from members")),
+             qint64(now.size()));
     QCOMPARE(count(file(), QStringLiteral("select count(*) from members where comment <> ''")), 0);
     QCOMPARE(database::damageIn(file()), QString());
 }

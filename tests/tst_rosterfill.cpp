@@ -114,7 +114,8 @@ void TestRosterFill::rowsOfAnEarlierLongerRosterAreDropped()
 
 void TestRosterFill::emptyTableShowsHeadingAndOneEmptyRow()
 {
-    h->addMember(QStringLiteral("Last"), QStringLiteral("1 Elm"), QStringLiteral("x"), QStringLiteral("1"), QString(), 1);
+    h->addMember(QStringLiteral("Last"), QStringLiteral("1 Elm"), QStringLiteral("x"), QStringLiteral("1"), QString(),
+                 1);
     QVERIFY(h->start());
     QCOMPARE(grid().TextMatrix(1, 0), QStringLiteral("Last"));
     h->exec(QStringLiteral("delete from members"));
@@ -195,8 +196,8 @@ void TestRosterFill::rowsThatCannotBeReadAreSkipped()
                 {QStringLiteral("Member %1").arg(i, 2, 10, QLatin1Char('0')), i});
     if (indexed)
         h->exec(QStringLiteral("create index member_names on member_rows (name)"));
-    const QString failing = m_backend == Backend::Sqlite ? QStringLiteral("json('not json')")
-                                                          : QStringLiteral("cast(1 / 0 as varchar)");
+    const QString failing =
+        m_backend == Backend::Sqlite ? QStringLiteral("json('not json')") : QStringLiteral("cast(1 / 0 as varchar)");
     h->exec(QStringLiteral("create view members as select name, address, city, phone, "
                            "case when recordid = %1 then %2 else comment end as comment, recordid from member_rows")
                 .arg(failingRow)
@@ -234,10 +235,14 @@ void TestRosterFill::everyColumnTypeReadsAsQtReadsIt_data()
     // Types it leaves to Qt's own reading.
     QTest::newRow("numeric, timestamp, uuid, bytea")
         << QStringList{"varchar(40)", "numeric(10,2)", "timestamp", "uuid", "bytea", "numeric(12,0)"}
-        << QStringList{"'Baker'", "1234.50", "'2026-12-06 14:30:00'", "'a0eebc99-9c0b-4ef8-bb6d-6bb9bd380a11'",
-                       "'\\x4b656c766f7279'", "41"};
-    QTest::newRow("real, boolean, time") << QStringList{"varchar(40)", "real", "double precision", "boolean",
-                                                        "time", "integer"}
+        << QStringList{"'Baker'",
+                       "1234.50",
+                       "'2026-12-06 14:30:00'",
+                       "'a0eebc99-9c0b-4ef8-bb6d-6bb9bd380a11'",
+                       "'\\x4b656c766f7279'",
+                       "41"};
+    QTest::newRow("real, boolean, time") << QStringList{"varchar(40)", "real", "double precision",
+                                                        "boolean",     "time", "integer"}
                                          << QStringList{"'Clark'", "2.5", "1e25", "true", "'08:15:00'", "3"};
 }
 
@@ -284,9 +289,9 @@ void TestRosterFill::everySqliteValueReadsAsQtReadsIt()
     h->exec(QStringLiteral("drop table members"));
     h->exec(QStringLiteral("create table members (name, address, city, phone, comment, recordid)"));
     const QStringList literals = {
-        "NULL", "0", "-1", "17", "-9223372036854775808", "9223372036854775807", "2.5", "1e25", "-0.0", "0.1",
-        "1e-7", "123456789012.75", "9e999", "-9e999", "''", "x''", "x'00'", "x'4b656c766f7279'", "x'ff41c3'",
-        "x'efbbbf41'", "x'410042'", "char(0) || 'a'", "cast(x'00d84100' as text)",
+        "NULL", "0", "-1", "17", "-9223372036854775808", "9223372036854775807", "2.5", "1e25", "-0.0", "0.1", "1e-7",
+        "123456789012.75", "9e999", "-9e999", "''", "x''", "x'00'", "x'4b656c766f7279'", "x'ff41c3'", "x'efbbbf41'",
+        "x'410042'", "char(0) || 'a'", "cast(x'00d84100' as text)",
         // Text that is no valid UTF-8, and the two codes SQLite does not give back as stored.
         "cast(x'41ff42c3' as text)", "cast(x'eda080' as text)", "cast(x'efbfbeefbfbf' as text)"};
     for (const QString &literal : literals)
@@ -320,8 +325,8 @@ void TestRosterFill::textOfAUtf16FileReadsAsQtReadsIt()
         QVERIFY(query.exec(QStringLiteral("pragma encoding = 'UTF-16le'")));
         QVERIFY(query.exec(QStringLiteral("create table members (name, address)")));
         // A lone surrogate, U+FFFF, accented and plain text.
-        for (const char *value : {"'Adams'", "cast(x'00d84100' as text)", "cast(x'ffff4200' as text)", "'Émile'",
-                                  "'Zola'"})
+        for (const char *value :
+             {"'Adams'", "cast(x'00d84100' as text)", "cast(x'ffff4200' as text)", "'Émile'", "'Zola'"})
             QVERIFY(query.exec(QStringLiteral("insert into members values (%1, %1)").arg(QString::fromUtf8(value))));
     }
     QSqlDatabase::removeDatabase(QStringLiteral("utf16"));

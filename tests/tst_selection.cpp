@@ -114,7 +114,8 @@ void TestSelection::otherBoxesChangeNoCounter()
 
 void TestSelection::recordIdCannotBeTyped()
 {
-    h->addMember(QStringLiteral("Adams"), QStringLiteral("1 Elm"), QStringLiteral("S"), QStringLiteral("1"), QString(), 17);
+    h->addMember(QStringLiteral("Adams"), QStringLiteral("1 Elm"), QStringLiteral("S"), QStringLiteral("1"), QString(),
+                 17);
     QVERIFY(h->start());
     clickRow(1);
     form().Text1[5]->setFocus();
@@ -125,8 +126,8 @@ void TestSelection::recordIdCannotBeTyped()
 
 void TestSelection::clearEmptiesEveryBoxAndResetsTheCounters()
 {
-    h->addMember(QString(30, QLatin1Char('N')), QString(40, QLatin1Char('A')), QStringLiteral("S"),
-                 QStringLiteral("1"), QStringLiteral("c"), 17);
+    h->addMember(QString(30, QLatin1Char('N')), QString(40, QLatin1Char('A')), QStringLiteral("S"), QStringLiteral("1"),
+                 QStringLiteral("c"), 17);
     QVERIFY(h->start());
     clickRow(1);
     QCOMPARE(color(form().NameCnt), QColor(255, 0, 0));

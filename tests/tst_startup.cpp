@@ -38,7 +38,8 @@ struct Probe
         if (user == 0)
             process.start(program, {folder});
         else
-            process.start(QStringLiteral("setpriv"), {"--reuid=" + id, "--regid=" + id, "--clear-groups", program, folder});
+            process.start(QStringLiteral("setpriv"),
+                          {"--reuid=" + id, "--regid=" + id, "--clear-groups", program, folder});
     }
     ~Probe() { killHard(); }
     // Waits for a line that begins with what; false when the probe ended, or 20 s passed, without it.

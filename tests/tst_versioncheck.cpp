@@ -168,7 +168,8 @@ void TestVersionCheck::escapeDoesNotAnswerTheUpdateQuestion()
 {
     setVersion(QStringLiteral("2"));
     QtDialogs dialogs;
-    h->module = std::make_unique<Module1>(h->deployment, Services{&dialogs, &h->shell, &h->printers, &h->end, nullptr, &test::programWindows()});
+    h->module = std::make_unique<Module1>(
+        h->deployment, Services{&dialogs, &h->shell, &h->printers, &h->end, nullptr, &test::programWindows()});
     // On the real box: Escape on the focused button, then the box's close; then Yes.
     bool openAfterEscape = false;
     bool openAfterClose = false;

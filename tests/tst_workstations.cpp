@@ -92,7 +92,8 @@ void TestWorkstations::addNewAtTheSameMomentNeverGivesOneIdTwice()
             openLikeAWorkstation(connection, *h);
             database::Transaction adding(connection);
             secondId = changes::nextRecordId(connection).value_or(0);
-            connection.execute(database::sql::kInsertMember, {"Second", "1 Elm", "Salem", "555-1", QString(), secondId.load()});
+            connection.execute(database::sql::kInsertMember,
+                               {"Second", "1 Elm", "Salem", "555-1", QString(), secondId.load()});
             adding.commit();
         });
         QThread::msleep(500);
@@ -110,8 +111,8 @@ void TestWorkstations::addNewAtTheSameMomentNeverGivesOneIdTwice()
     QTemporaryDir runtimes[2]; // each program's own, for its single-instance lock
     QProcess programs[2];
     for (int p = 0; p < 2; ++p) {
-        QVERIFY(QFile::setPermissions(runtimes[p].path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner
-                                                              | QFileDevice::ExeOwner));
+        QVERIFY(QFile::setPermissions(runtimes[p].path(),
+                                      QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimes[p].path());
         programs[p].setProcessEnvironment(environment);
@@ -193,9 +194,10 @@ void TestWorkstations::theCommandsRunWithoutAWindow()
     for (const JournalRow &row : h->journal())
         texts << row.person + QLatin1Char(' ') + row.transaction;
     texts.sort();
-    QCOMPARE(texts, (QStringList{"Ann Added : Carter: 3 Ash: Eugene, OR: 555-3: ",
-                                 "Ann Changed : Carter: 3 Ash: Eugene, OR: 555-4: ",
-                                 "Ann Deleted : Carter: 3 Ash: Eugene, OR: 555-4: "}));
+    QCOMPARE(texts,
+             (QStringList{
+                 "Ann Added : Carter: 3 Ash: Eugene, OR: 555-3: ", "Ann Changed : Carter: 3 Ash: Eugene, OR: 555-4: ",
+                 "Ann Deleted : Carter: 3 Ash: Eugene, OR: 555-4: "}));
     QVERIFY(h->dialogs.texts().isEmpty());
 }
 
@@ -234,8 +236,8 @@ void TestWorkstations::aLockHeldElsewhereIsAWaitWithAWord()
     typeInto(form(), 1, QStringLiteral("9 New St"));
     const QStringList typed = boxes();
     grid::CommandButton *button = command == QLatin1String("add") ? form().Command3
-        : command == QLatin1String("update")                        ? form().Command2
-                                                                    : form().Command6;
+        : command == QLatin1String("update")                      ? form().Command2
+                                                                  : form().Command6;
     holdTheRoster(holder, m_backend, false);
     // The cursor while the statement waits (looked at from another thread, the window's
     // being blocked), and as each message box shows.

@@ -61,9 +61,10 @@ std::variant<qint64, ChangeResult> memberToChange(const MemberEdit &edit, Field 
 // one member holds the id.
 std::optional<MemberRow> storedMember(database::Connection &connection, qint64 id, const QString &idText)
 {
-    const QString &sql = connection.server() == database::Server::PostgreSql ? database::sql::kSelectStoredMemberPostgreSql
-        : connection.server() == database::Server::SqlServer                 ? database::sql::kSelectStoredMemberSqlServer
-                                                                             : database::sql::kSelectStoredMember;
+    const QString &sql = connection.server() == database::Server::PostgreSql
+        ? database::sql::kSelectStoredMemberPostgreSql
+        : connection.server() == database::Server::SqlServer ? database::sql::kSelectStoredMemberSqlServer
+                                                             : database::sql::kSelectStoredMember;
     database::ResultSet stored = connection.query(sql, {id});
     if (stored.eof())
         return std::nullopt;
@@ -82,8 +83,7 @@ namespace {
 // Runs a change's transaction. A database busy with another session's lock has rolled
 // it back (the Transaction is gone by the time the failure arrives here); every other
 // failure goes on to the standard error report.
-template <class Change>
-ChangeResult unlessBusy(Change &&change)
+template <class Change> ChangeResult unlessBusy(Change &&change)
 {
     try {
         return change();

@@ -54,12 +54,12 @@ struct ChangeResult
         RecordIdNotWhole,
         Unstorable, // `field` holds `problem`, which the database cannot store exactly
         // Nothing was stored:
-        Busy, // another session held a lock past the time-out
+        Busy,             // another session held a lock past the time-out
         ChangedElsewhere, // `stored` differs from the picked member in `changes`
-        OtherMember, // the stored member under the id has another name than the picked one
-        Gone, // no member holds the id any more
-        Shared, // `affected` members hold the id
-        NewIdTaken, // `id`, the one after the largest, is held already (Add New)
+        OtherMember,      // the stored member under the id has another name than the picked one
+        Gone,             // no member holds the id any more
+        Shared,           // `affected` members hold the id
+        NewIdTaken,       // `id`, the one after the largest, is held already (Add New)
     };
     Kind kind = Kind::Done;
     int field = -1;

@@ -51,8 +51,12 @@ MemberDetails detailsFrom(const database::ResultSet &row, int first)
 // The values of the insert and update statements: the columns, then the record id.
 QVariantList valuesOf(const MemberDetails &details, qint64 recordId)
 {
-    QVariantList values = {details.birth.year,      details.birth.month,      details.birth.day,
-                           dayValue(details.joined), statusText(details.status), dayValue(details.statusChanged),
+    QVariantList values = {details.birth.year,
+                           details.birth.month,
+                           details.birth.day,
+                           dayValue(details.joined),
+                           statusText(details.status),
+                           dayValue(details.statusChanged),
                            dayValue(details.duesPaidThrough)};
     for (const EmergencyContact &contact : details.contacts)
         values << contact.name << contact.relationship << contact.phone;
@@ -98,8 +102,7 @@ DetailsResult result(Kind kind, QString field = {}, QString problem = {})
     return r;
 }
 
-template <class Change>
-auto unlessBusy(Change &&change, decltype(change()) busy)
+template <class Change> auto unlessBusy(Change &&change, decltype(change()) busy)
 {
     try {
         return change();
@@ -203,7 +206,8 @@ std::optional<BirthDay> birthFrom(const QString &text, const QLocale &locale)
         return BirthDay{};
     if (const std::optional<QDate> day = dayFrom(text, locale))
         return BirthDay{day->year(), day->month(), day->day()};
-    const QDate monthDay = locale.toDate(text.trimmed() + QStringLiteral("/2000"), monthDayFormat(locale) + QStringLiteral("/yyyy"));
+    const QDate monthDay =
+        locale.toDate(text.trimmed() + QStringLiteral("/2000"), monthDayFormat(locale) + QStringLiteral("/yyyy"));
     if (monthDay.isValid())
         return BirthDay{0, monthDay.month(), monthDay.day()};
     return std::nullopt;

@@ -96,10 +96,10 @@ struct DetailsResult
 {
     enum class Kind {
         Done,
-        NoTable,          // the administrator has not created the details table
+        NoTable, // the administrator has not created the details table
         NoMemberPicked,
         RecordIdNotWhole,
-        Invalid,          // `field` (a word of the dialog's) holds `problem`
+        Invalid, // `field` (a word of the dialog's) holds `problem`
         NothingChanged,
         ChangedElsewhere, // `stored`: the details as another workstation left them
         Busy,

@@ -52,10 +52,12 @@ void carryOver(database::Connection &now, database::Connection &ready)
         else
             ready.execute(database::sql::kInsertJournal, row);
     }
-    for (const auto &[table, columns] : {std::pair{QStringLiteral("memberstatus"), 3}, std::pair{QStringLiteral("hitcounters"), 1}}) {
+    for (const auto &[table, columns] :
+         {std::pair{QStringLiteral("memberstatus"), 3}, std::pair{QStringLiteral("hitcounters"), 1}}) {
         const QList<QVariantList> rows = rowsOf(now, QStringLiteral("select * from ") + table, columns);
         ready.execute(QStringLiteral("delete from ") + table);
-        const QString insert = columns == 3 ? database::sql::kInsertStatus : QStringLiteral("insert into hitcounters values (?)");
+        const QString insert =
+            columns == 3 ? database::sql::kInsertStatus : QStringLiteral("insert into hitcounters values (?)");
         for (const QVariantList &row : rows)
             ready.execute(insert, row);
     }

@@ -60,14 +60,10 @@ std::optional<qint64> nextRecordId(database::Connection &connection)
     // statement before it would be held by no transaction at all.
     const QString *largestSql = &database::sql::kMaxRecordId;
     switch (connection.server()) {
-    case database::Server::PostgreSql:
-        connection.execute(database::sql::kRecordIdLockPostgreSql);
-        break;
-    case database::Server::SqlServer:
-        largestSql = &database::sql::kMaxRecordIdLockedSqlServer;
-        break;
+    case database::Server::PostgreSql: connection.execute(database::sql::kRecordIdLockPostgreSql); break;
+    case database::Server::SqlServer: largestSql = &database::sql::kMaxRecordIdLockedSqlServer; break;
     case database::Server::Embedded: // BEGIN IMMEDIATE has taken the file's write lock
-    case database::Server::Other: // no lock known: recordIdHeld and a unique index guard
+    case database::Server::Other:    // no lock known: recordIdHeld and a unique index guard
         break;
     }
     database::ResultSet largest = connection.query(*largestSql);

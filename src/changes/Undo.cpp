@@ -28,9 +28,7 @@ MemberRow rowOf(const Fields &fields, qint64 id)
     return {fields[Name], fields[Address], fields[City], fields[Phone], fields[Comment], QString::number(id)};
 }
 
-
-template <class Result, class Change>
-Result unlessBusy(Change &&change)
+template <class Result, class Change> Result unlessBusy(Change &&change)
 {
     try {
         return change();
@@ -218,30 +216,26 @@ ImportTakeBack runTakeBack(ChangeStore &store, const QString &importMark, const 
         for (const auto &[historyId, member] : imported) {
             const qint64 id = member[RecordId].toLongLong();
             const auto accepted = alsoRemove.find(id);
-            const UndoResult checked = checkStored(
-                connection, member, id,
-                accepted == alsoRemove.end() ? std::nullopt : std::optional<MemberRow>(accepted->second));
+            const UndoResult checked =
+                checkStored(connection, member, id,
+                            accepted == alsoRemove.end() ? std::nullopt : std::optional<MemberRow>(accepted->second));
             switch (checked.kind) {
-            case UndoResult::Kind::Done:
-                removals.push_back({historyId, id, fieldsOf(*checked.stored)});
-                break;
+            case UndoResult::Kind::Done: removals.push_back({historyId, id, fieldsOf(*checked.stored)}); break;
             case UndoResult::Kind::ChangedSince:
                 result.changedSince.push_back({member, *checked.stored, checked.changes});
                 break;
             case UndoResult::Kind::OtherMember:
                 result.otherMember.push_back({member, *checked.stored, checked.changes});
                 break;
-            default:
-                ++result.gone;
-                break;
+            default: ++result.gone; break;
             }
         }
         result.removed = int(removals.size());
         if (!storing || removals.empty())
             return result;
 
-        const QVariant date = connection.dateValue(database::sql::kJournalTable, database::sql::kJournalDateColumn,
-                                                   store.today);
+        const QVariant date =
+            connection.dateValue(database::sql::kJournalTable, database::sql::kJournalDateColumn, store.today);
         std::vector<QVariantList> deletes;
         std::vector<QVariantList> journalRows;
         std::vector<QVariantList> keptRows;

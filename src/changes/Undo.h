@@ -35,13 +35,13 @@ struct UndoResult
 {
     enum class Kind {
         Done,
-        NoTable,       // the database keeps no values: the administrator must make the table
-        NoKeptValues,  // the journal row was written without them (before the table, or elsewhere)
+        NoTable,      // the database keeps no values: the administrator must make the table
+        NoKeptValues, // the journal row was written without them (before the table, or elsewhere)
         AlreadyTakenBack,
-        ChangedSince,  // `stored` differs from what the change stored, in `changes`
-        OtherMember,   // another name is stored under the id: never touched
-        Gone,          // no member holds the id any more
-        NewIdTaken,    // a deleted member's id and the one after the largest are both held
+        ChangedSince, // `stored` differs from what the change stored, in `changes`
+        OtherMember,  // another name is stored under the id: never touched
+        Gone,         // no member holds the id any more
+        NewIdTaken,   // a deleted member's id and the one after the largest are both held
         Busy,
     };
     Kind kind = Kind::Done;

@@ -19,8 +19,7 @@ inline QString valueText(qint64 value)
     return QString::number(value);
 }
 
-template <class... Values>
-QString filledIn(const QString &text, const Values &...values)
+template <class... Values> QString filledIn(const QString &text, const Values &...values)
 {
     if constexpr (sizeof...(Values) == 0)
         return text;
@@ -31,8 +30,7 @@ QString filledIn(const QString &text, const Values &...values)
 } // namespace kelvory::message
 
 #define KELVORY_MESSAGE(name, text)                                                                                    \
-    template <class... Values>                                                                                         \
-    QString name(const Values &...values)                                                                              \
+    template <class... Values> QString name(const Values &...values)                                                   \
     {                                                                                                                  \
-        return ::kelvory::message::filledIn(QStringLiteral(text), values...);                                         \
+        return ::kelvory::message::filledIn(QStringLiteral(text), values...);                                          \
     }

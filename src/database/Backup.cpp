@@ -262,8 +262,7 @@ QStringList pruneBackups(const QString &folder, const BackupKeeping &keeping, QD
 QString damageIn(const QString &file)
 {
     sqlite3 *db = nullptr;
-    const int opened =
-        sqlite3_open_v2(QFile::encodeName(file).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    const int opened = sqlite3_open_v2(QFile::encodeName(file).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
     auto close = qScopeGuard([&] { sqlite3_close(db); });
     if (opened != SQLITE_OK)
         return QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(opened));
@@ -373,7 +372,8 @@ BackupOutcome copyEmbeddedDatabase(Connection &connection, const QString &file)
         outcome.reason = messages::backupSourceNotSqlite();
     else if (!QDir().mkpath(QFileInfo(file).absolutePath()))
         outcome.reason = messages::backupFolderCannotBeMade();
-    else if (bool damaged = false; const std::optional<QString> problem = copyDatabase(source, file + kPartSuffix, damaged))
+    else if (bool damaged = false;
+             const std::optional<QString> problem = copyDatabase(source, file + kPartSuffix, damaged))
         outcome.reason = *problem;
     else if (const QString damage = damageIn(file + kPartSuffix); !damage.isEmpty())
         outcome.reason = damage; // a copy of a damaged file would undo nothing

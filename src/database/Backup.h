@@ -39,10 +39,10 @@ struct BackupOutcome
     // Damaged: the copy failed SQLite's quick check, so the database file itself is damaged.
     enum class Kind { Made, AlreadyMade, Failed, Damaged };
     Kind kind = Kind::Failed;
-    QString file;         // the day's copy
-    QString reason;       // why it could not be made
-    QStringList removed;  // older copies deleted by the keeping rule
-    QString newestGood;   // for Damaged: the newest copy that passes the quick check, if any
+    QString file;        // the day's copy
+    QString reason;      // why it could not be made
+    QStringList removed; // older copies deleted by the keeping rule
+    QString newestGood;  // for Damaged: the newest copy that passes the quick check, if any
     // The newest copy's day, when copies dated after today are found for the first time:
     // the computer's date looks wrong, and the operator is told once.
     QDate newestAhead;
@@ -50,12 +50,11 @@ struct BackupOutcome
 
 // Copies the embedded database that the connection has open into the folder as the day's
 // copy, unless that copy is there already (a copy made on its day; one made ahead of its
-// day under that name holds older content, and the day's copy takes a second name). The copy is taken with SQLite's online backup,
-// so that it is consistent even while the file is in use; it is written under a temporary
-// name and takes its own name only once complete and checked, so that neither a copy
-// broken off nor a copy of a damaged file ever passes for a good one. Once made, the
-// copies that the keeping rule does not keep are deleted; when the copy is not made,
-// nothing is deleted.
+// day under that name holds older content, and the day's copy takes a second name). The copy is taken with SQLite's
+// online backup, so that it is consistent even while the file is in use; it is written under a temporary name and takes
+// its own name only once complete and checked, so that neither a copy broken off nor a copy of a damaged file ever
+// passes for a good one. Once made, the copies that the keeping rule does not keep are deleted; when the copy is not
+// made, nothing is deleted.
 BackupOutcome backUpEmbeddedDatabase(Connection &connection, const QString &folder, QDate day,
                                      const BackupKeeping &keeping = {});
 

@@ -13,11 +13,16 @@ namespace kelvory::database {
 bool serverColumnHoldsText(const QString &catalogueType, bool describedAsText)
 {
     const QString type = catalogueType.trimmed().toLower();
-    static const QStringList textTypes = {
-        QStringLiteral("char"), QStringLiteral("varchar"), QStringLiteral("nchar"), QStringLiteral("nvarchar"),
-        QStringLiteral("text"), QStringLiteral("ntext"), QStringLiteral("character"),
-        QStringLiteral("character varying"), QStringLiteral("national character"),
-        QStringLiteral("national character varying")};
+    static const QStringList textTypes = {QStringLiteral("char"),
+                                          QStringLiteral("varchar"),
+                                          QStringLiteral("nchar"),
+                                          QStringLiteral("nvarchar"),
+                                          QStringLiteral("text"),
+                                          QStringLiteral("ntext"),
+                                          QStringLiteral("character"),
+                                          QStringLiteral("character varying"),
+                                          QStringLiteral("national character"),
+                                          QStringLiteral("national character varying")};
     if (textTypes.contains(type))
         return true;
     if (type.startsWith(QLatin1String("date")) || type.startsWith(QLatin1String("timestamp"))
@@ -35,8 +40,7 @@ bool isDateConversionFailure(const Failure &failure)
     const QString number = failure.number();
     const QString description = failure.description();
     return number == QLatin1String("241") || number == QLatin1String("242") || number == QLatin1String("22007")
-        || number == QLatin1String("22008")
-        || description.contains(QLatin1String("date/time field value out of range"))
+        || number == QLatin1String("22008") || description.contains(QLatin1String("date/time field value out of range"))
         || description.contains(QLatin1String("invalid input syntax for type date"))
         || description.contains(QLatin1String("invalid input syntax for type timestamp"));
 }

@@ -23,7 +23,6 @@
 #include <sql.h>
 #include <sqlext.h>
 
-
 namespace kelvory::database {
 
 Failure failureFrom(const QSqlError &error)
@@ -40,9 +39,8 @@ Failure failureFrom(const QSqlError &error)
 QString connectionString(const ServerSettings &settings)
 {
     return QStringLiteral("Driver={") + settings.driver + QStringLiteral("};Server=") + settings.server
-        + QLatin1Char(';')
-        + QStringLiteral("Database=") + settings.database + QLatin1Char(';') + QStringLiteral("Uid=") + settings.uid
-        + QLatin1Char(';') + QStringLiteral("Pwd=") + settings.pwd;
+        + QLatin1Char(';') + QStringLiteral("Database=") + settings.database + QLatin1Char(';') + QStringLiteral("Uid=")
+        + settings.uid + QLatin1Char(';') + QStringLiteral("Pwd=") + settings.pwd;
 }
 
 namespace {
@@ -78,10 +76,10 @@ Failure embeddedFileFailure(const Failure &failure, const QString &file, int wai
     case 11: // SQLITE_CORRUPT
         description = messages::fileDamaged(path);
         break;
-    default:
-        return failure;
+    default: return failure;
     }
-    return Failure(failure.number(), description + QStringLiteral("\r\n\r\n(") + failure.description() + QLatin1Char(')'));
+    return Failure(failure.number(),
+                   description + QStringLiteral("\r\n\r\n(") + failure.description() + QLatin1Char(')'));
 }
 
 std::optional<qint64> g_fakeFileSystemType;
@@ -110,8 +108,7 @@ bool isNetworkFileSystemType(qint64 type)
     case 0x01161970: // GFS2
     case 0x0bd00bd0: // Lustre
         return true;
-    default:
-        return false;
+    default: return false;
     }
 }
 
@@ -121,7 +118,9 @@ bool onNetworkFileSystem(const QString &file)
     if (g_fakeFileSystemType)
         return isNetworkFileSystemType(*g_fakeFileSystemType);
 #if defined(Q_OS_LINUX)
-    struct statfs status {};
+    struct statfs status
+    {
+    };
     return ::statfs(QFile::encodeName(folder).constData(), &status) == 0
         && isNetworkFileSystemType(qint64(static_cast<unsigned long>(status.f_type) & 0xffffffffUL));
 #elif defined(Q_OS_WIN)
@@ -157,7 +156,9 @@ Failure Connection::failure(const QSqlError &error, void *statement) const
     return failure;
 }
 
-Connection::Connection() : m_name(nextConnectionName()) {}
+Connection::Connection() : m_name(nextConnectionName())
+{
+}
 
 Connection::~Connection()
 {
@@ -278,7 +279,8 @@ void Connection::applyCommandTimeout(QSqlQuery &query) const
     if (m_backend != Backend::Odbc)
         return;
     if (SQLHANDLE statement = odbc::statementHandle(query))
-        SQLSetStmtAttr(statement, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(m_commandTimeout)), 0);
+        SQLSetStmtAttr(statement, SQL_ATTR_QUERY_TIMEOUT,
+                       reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(m_commandTimeout)), 0);
 }
 
 QSqlQuery Connection::run(const QString &sql, const QVariantList &values, bool readFailureAllowed)

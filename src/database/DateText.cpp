@@ -33,16 +33,14 @@ QString displayText(const QVariant &value)
     if (value.isNull())
         return QString();
     switch (value.typeId()) {
-    case QMetaType::QDate:
-        return shortDateText(value.toDate());
+    case QMetaType::QDate: return shortDateText(value.toDate());
     case QMetaType::QDateTime: {
         const QDateTime stamp = value.toDateTime();
         if (stamp.time() == QTime(0, 0))
             return shortDateText(stamp.date());
         return shortDateText(stamp.date()) + QLatin1Char(' ') + QLocale().toString(stamp.time(), QLocale::ShortFormat);
     }
-    default:
-        return value.toString();
+    default: return value.toString();
     }
 }
 

@@ -20,8 +20,8 @@ using Fields = std::array<QString, kMemberFieldCount>;
 // The field as the operator knows it: the caption of its edit box, and its name in messages.
 inline QString caption(int field)
 {
-    static const std::array<const char *, kRosterColumnCount> captions = {
-        "Name", "Address", "City, State, ZIP", "Phone", "Comment", "Record ID"};
+    static const std::array<const char *, kRosterColumnCount> captions = {"Name",  "Address", "City, State, ZIP",
+                                                                          "Phone", "Comment", "Record ID"};
     return QString::fromLatin1(captions[static_cast<std::size_t>(field)]);
 }
 

@@ -30,9 +30,9 @@ inline const QString kInsertMemberHistory = QStringLiteral(
     "values (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
 
 // The kept rows of one day, newest first, for finding the one a journal row stands for.
-inline const QString kSelectMemberHistoryOfDay = QStringLiteral(
-    "select historyId, person, journalText, importMark from memberHistory where changeDay = ? "
-    "order by historyId desc");
+inline const QString kSelectMemberHistoryOfDay =
+    QStringLiteral("select historyId, person, journalText, importMark from memberHistory where changeDay = ? "
+                   "order by historyId desc");
 
 // One kept row, held until the undo ends so that two workstations never take it back twice.
 inline const QString kKeptColumns = QStringLiteral(
@@ -53,9 +53,10 @@ inline const QString kImportColumns =
 inline const QString kImportWhere = QStringLiteral(" where importMark = ? and changeKind = 'Added' order by historyId");
 inline const QString kSelectImportRows = kImportColumns + kImportWhere;
 inline const QString kSelectImportRowsPostgreSql = kSelectImportRows + QStringLiteral(" for update");
-inline const QString kSelectImportRowsSqlServer = kImportColumns + QStringLiteral(" with (updlock, rowlock)") + kImportWhere;
-inline const QString kSelectImportTakenBack = QStringLiteral(
-    "select takesBack from memberHistory where takesBack in "
-    "(select historyId from memberHistory where importMark = ?)");
+inline const QString kSelectImportRowsSqlServer =
+    kImportColumns + QStringLiteral(" with (updlock, rowlock)") + kImportWhere;
+inline const QString kSelectImportTakenBack =
+    QStringLiteral("select takesBack from memberHistory where takesBack in "
+                   "(select historyId from memberHistory where importMark = ?)");
 
 } // namespace kelvory::database::sql

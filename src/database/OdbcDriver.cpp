@@ -74,8 +74,9 @@ bool narrowTextsAreUtf8(const QSqlDatabase &db)
         && SQLGetData(statement, 1, SQL_C_CHAR, text, sizeof text, &length) == SQL_SUCCESS;
     SQLFreeHandle(SQL_HANDLE_STMT, statement);
     // A padded national character type may bring trailing blanks.
-    return read && length > 0 && QByteArray(text, static_cast<qsizetype>(std::min<SQLLEN>(length, sizeof text - 1)))
-                                         .trimmed() == QByteArray("\xc3\xa9\xf0\xa0\xae\xb7");
+    return read && length > 0
+        && QByteArray(text, static_cast<qsizetype>(std::min<SQLLEN>(length, sizeof text - 1))).trimmed()
+        == QByteArray("\xc3\xa9\xf0\xa0\xae\xb7");
 }
 
 // The ODBC statement handle of a query, when it has one.
@@ -107,8 +108,8 @@ bool busy(SQLSMALLINT handleType, SQLHANDLE handle)
         if (!SQL_SUCCEEDED(SQLGetDiagRec(handleType, handle, record, state, &native, text, sizeof text, &length)))
             break;
         const QByteArray code(reinterpret_cast<const char *>(state));
-        if (native == 1222 || native == 1205 || code == "HYT00" || code == "55P03" || code == "57014"
-            || code == "40001" || code == "40P01")
+        if (native == 1222 || native == 1205 || code == "HYT00" || code == "55P03" || code == "57014" || code == "40001"
+            || code == "40P01")
             return true;
     }
     return false;

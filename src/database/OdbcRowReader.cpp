@@ -34,16 +34,19 @@ enum class Kind { Text, Int, BigInt, Date };
 std::optional<Kind> kindOf(SQLSMALLINT type)
 {
     switch (type) {
-    case SQL_CHAR: case SQL_VARCHAR: case SQL_LONGVARCHAR: case SQL_WCHAR: case SQL_WVARCHAR: case SQL_WLONGVARCHAR:
-        return Kind::Text;
-    case SQL_TINYINT: case SQL_SMALLINT: case SQL_INTEGER:
-        return Kind::Int;
-    case SQL_BIGINT:
-        return Kind::BigInt;
-    case SQL_TYPE_DATE: case SQL_DATE:
-        return Kind::Date;
-    default:
-        return std::nullopt;
+    case SQL_CHAR:
+    case SQL_VARCHAR:
+    case SQL_LONGVARCHAR:
+    case SQL_WCHAR:
+    case SQL_WVARCHAR:
+    case SQL_WLONGVARCHAR: return Kind::Text;
+    case SQL_TINYINT:
+    case SQL_SMALLINT:
+    case SQL_INTEGER: return Kind::Int;
+    case SQL_BIGINT: return Kind::BigInt;
+    case SQL_TYPE_DATE:
+    case SQL_DATE: return Kind::Date;
+    default: return std::nullopt;
     }
 }
 
@@ -92,8 +95,7 @@ struct OdbcRowReader::Column
         block = std::make_unique_for_overwrite<char[]>(rows * static_cast<SQLULEN>(bytes()));
     }
     const char *at(std::size_t row) const { return block.get() + row * static_cast<std::size_t>(bytes()); }
-    template<typename T>
-    T get(std::size_t row) const
+    template <typename T> T get(std::size_t row) const
     {
         T value;
         std::memcpy(&value, at(row), sizeof value);
@@ -123,8 +125,7 @@ struct OdbcRowReader::Column
     }
 };
 
-std::unique_ptr<OdbcRowReader> OdbcRowReader::over(const QSqlQuery &query, int fieldCount, bool utf8,
-                                                   Fetching fetching)
+std::unique_ptr<OdbcRowReader> OdbcRowReader::over(const QSqlQuery &query, int fieldCount, bool utf8, Fetching fetching)
 {
     const QVariant handle = query.result() ? query.result()->handle() : QVariant();
     if (!handle.isValid() || !handle.constData() || fieldCount <= 0)
@@ -197,15 +198,14 @@ void OdbcRowReader::startBlocks()
         || !SQL_SUCCEEDED(SQLGetStmtAttr(m_statement, SQL_ATTR_ROW_ARRAY_SIZE, &granted, 0, nullptr)) || granted < 2)
         granted = 1;
     m_status.assign(granted, SQL_ROW_NOROW);
-    bool bound = granted > 1
-        && SQL_SUCCEEDED(SQLSetStmtAttr(m_statement, SQL_ATTR_ROWS_FETCHED_PTR, &m_fetched, 0))
+    bool bound = granted > 1 && SQL_SUCCEEDED(SQLSetStmtAttr(m_statement, SQL_ATTR_ROWS_FETCHED_PTR, &m_fetched, 0))
         && SQL_SUCCEEDED(SQLSetStmtAttr(m_statement, SQL_ATTR_ROW_STATUS_PTR, m_status.data(), 0));
     for (std::size_t k = 0; bound && k < m_columns.size(); ++k) {
         Column &column = m_columns[k];
         column.size(granted);
-        bound = SQL_SUCCEEDED(SQLBindCol(m_statement, static_cast<SQLUSMALLINT>(k + 1),
-                                         cType(column.kind, column.narrow), column.block.get(), column.bytes(),
-                                         column.indicators.data()));
+        bound =
+            SQL_SUCCEEDED(SQLBindCol(m_statement, static_cast<SQLUSMALLINT>(k + 1), cType(column.kind, column.narrow),
+                                     column.block.get(), column.bytes(), column.indicators.data()));
     }
     if (bound)
         m_blockRows = static_cast<qsizetype>(granted);
@@ -262,8 +262,8 @@ bool OdbcRowReader::fetch(std::optional<Failure> &failure)
             continue;
         // A text longer than its room, or any text when there is no block: read whole, by itself.
         if (!positioned
-            && !SQL_SUCCEEDED(SQLSetPos(m_statement, static_cast<SQLSETPOSIROW>(row + 1), SQL_POSITION,
-                                        SQL_LOCK_NO_CHANGE))) {
+            && !SQL_SUCCEEDED(
+                SQLSetPos(m_statement, static_cast<SQLSETPOSIROW>(row + 1), SQL_POSITION, SQL_LOCK_NO_CHANGE))) {
             m_done = true;
             return fail(failure);
         }
@@ -299,8 +299,8 @@ bool OdbcRowReader::readLong(Column &column, std::optional<Failure> &failure)
         length += indicator == SQL_NO_TOTAL || indicator / 2 > room ? room : indicator / 2;
         if (got == SQL_SUCCESS)
             break;
-        const std::size_t needed = indicator == SQL_NO_TOTAL ? column.whole.size() * 2
-                                                             : static_cast<std::size_t>(length + indicator / 2 + 1);
+        const std::size_t needed =
+            indicator == SQL_NO_TOTAL ? column.whole.size() * 2 : static_cast<std::size_t>(length + indicator / 2 + 1);
         column.whole.resize(std::max(needed, column.whole.size() + 1));
     }
     // Not NULL: a length of its own, whatever the last piece's indicator said.
@@ -315,8 +315,7 @@ QVariant OdbcRowReader::value(int position)
     const auto row = static_cast<std::size_t>(m_row);
     const bool null = column.indicators[row] == SQL_NULL_DATA;
     switch (column.kind) {
-    case Kind::Int:
-        return null ? QVariant(QMetaType::fromType<int>()) : QVariant(int(column.get<SQLBIGINT>(row)));
+    case Kind::Int: return null ? QVariant(QMetaType::fromType<int>()) : QVariant(int(column.get<SQLBIGINT>(row)));
     case Kind::BigInt:
         return null ? QVariant(QMetaType::fromType<qlonglong>()) : QVariant(qlonglong(column.get<SQLBIGINT>(row)));
     case Kind::Date: {
@@ -325,8 +324,7 @@ QVariant OdbcRowReader::value(int position)
         const auto date = column.get<DATE_STRUCT>(row);
         return QVariant(QDate(date.year, date.month, date.day));
     }
-    case Kind::Text:
-        break;
+    case Kind::Text: break;
     }
     // Qt's driver gives a NULL text as no value at all, not as a null string.
     return null ? QVariant() : QVariant(column.text(row).toString());
@@ -340,8 +338,7 @@ std::optional<QStringView> OdbcRowReader::text(int position)
     if (indicator == SQL_NULL_DATA)
         return column.kind == Kind::Date ? std::nullopt : std::optional<QStringView>(QStringView());
     switch (column.kind) {
-    case Kind::Text:
-        return column.text(row);
+    case Kind::Text: return column.text(row);
     case Kind::Int:
     case Kind::BigInt: {
         // Plain decimal digits, as QString::number gives them.
@@ -350,8 +347,7 @@ std::optional<QStringView> OdbcRowReader::text(int position)
         std::copy(digits, written.ptr, column.digits);
         return QStringView(column.digits, written.ptr - digits);
     }
-    case Kind::Date:
-        break;
+    case Kind::Date: break;
     }
     return std::nullopt;
 }

@@ -36,7 +36,10 @@ struct OwnFile
 {
     sqlite3 *db = nullptr;
     int opened = SQLITE_ERROR;
-    OwnFile(const QString &file, int flags) : opened(sqlite3_open_v2(QFile::encodeName(file).constData(), &db, flags, nullptr)) {}
+    OwnFile(const QString &file, int flags)
+        : opened(sqlite3_open_v2(QFile::encodeName(file).constData(), &db, flags, nullptr))
+    {
+    }
     ~OwnFile() { sqlite3_close(db); }
     OwnFile(const OwnFile &) = delete;
     OwnFile &operator=(const OwnFile &) = delete;
@@ -71,7 +74,8 @@ std::optional<QDateTime> madeOf(const QString &name)
     if (!match.hasMatch())
         return std::nullopt;
     const QDate day = QDate::fromString(match.captured(1), Qt::ISODate);
-    const QTime time = match.captured(2).isEmpty() ? QTime(0, 0) : QTime::fromString(match.captured(2), QStringLiteral("HHmmss"));
+    const QTime time =
+        match.captured(2).isEmpty() ? QTime(0, 0) : QTime::fromString(match.captured(2), QStringLiteral("HHmmss"));
     if (!day.isValid() || !time.isValid())
         return std::nullopt;
     return QDateTime(day, time);

@@ -45,13 +45,11 @@ int bindSqlite(sqlite3_stmt *statement, int index, const QVariant &value)
     case QMetaType::Int:
     case QMetaType::Bool:
     case QMetaType::UInt:
-    case QMetaType::LongLong:
-        return sqlite3_bind_int64(statement, index, value.toLongLong());
-    case QMetaType::Double:
-        return sqlite3_bind_double(statement, index, value.toDouble());
+    case QMetaType::LongLong: return sqlite3_bind_int64(statement, index, value.toLongLong());
+    case QMetaType::Double: return sqlite3_bind_double(statement, index, value.toDouble());
     default: {
-        const QString text = value.typeId() == QMetaType::QString ? *static_cast<const QString *>(value.constData())
-                                                                  : value.toString();
+        const QString text =
+            value.typeId() == QMetaType::QString ? *static_cast<const QString *>(value.constData()) : value.toString();
         // An empty text, never NULL, as Qt binds it.
         static const char16_t empty[] = u"";
         const void *characters = text.isNull() ? static_cast<const void *>(empty) : text.utf16();
@@ -139,12 +137,9 @@ QVariant SqliteRowReader::value(int position) const
     case SQLITE_BLOB:
         return QByteArray(static_cast<const char *>(sqlite3_column_blob(m_statement, position)),
                           sqlite3_column_bytes(m_statement, position));
-    case SQLITE_INTEGER:
-        return QVariant(qlonglong(sqlite3_column_int64(m_statement, position)));
-    case SQLITE_FLOAT:
-        return sqlite3_column_double(m_statement, position);
-    case SQLITE_NULL:
-        return QVariant(QMetaType::fromType<QString>());
+    case SQLITE_INTEGER: return QVariant(qlonglong(sqlite3_column_int64(m_statement, position)));
+    case SQLITE_FLOAT: return sqlite3_column_double(m_statement, position);
+    case SQLITE_NULL: return QVariant(QMetaType::fromType<QString>());
     default: {
         const void *text = sqlite3_column_text16(m_statement, position);
         return QString(static_cast<const QChar *>(text), sqlite3_column_bytes16(m_statement, position) / 2);
@@ -180,10 +175,8 @@ std::optional<QStringView> SqliteRowReader::text(int position)
         std::copy(digits, written.ptr, wide);
         return QStringView(wide, written.ptr - digits);
     }
-    case SQLITE_NULL:
-        return QStringView();
-    default:
-        return std::nullopt; // a real number or bytes: rare enough to go the long way
+    case SQLITE_NULL: return QStringView();
+    default: return std::nullopt; // a real number or bytes: rare enough to go the long way
     }
 }
 

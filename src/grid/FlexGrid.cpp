@@ -49,8 +49,7 @@ QVariant FlexGridModel::data(const QModelIndex &index, int role) const
         if (m_grid.m_cells.leftAligned(index.row(), index.column()) || !looksNumeric(text))
             return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
         return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
-    default:
-        return {};
+    default: return {};
     }
 }
 

@@ -48,8 +48,7 @@ void PackedRows::appendRow(const QString *cells, int count, std::uint32_t leftAl
     append(cells, count, leftAlignedMask);
 }
 
-template<typename Text>
-void PackedRows::append(const Text *cells, int count, std::uint32_t leftAlignedMask)
+template <typename Text> void PackedRows::append(const Text *cells, int count, std::uint32_t leftAlignedMask)
 {
     count = std::min(count, m_cols);
     qsizetype length = 0;

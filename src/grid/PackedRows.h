@@ -38,8 +38,7 @@ public:
     void squeeze();
 
 private:
-    template<typename Text>
-    void append(const Text *cells, int count, std::uint32_t leftAlignedMask);
+    template <typename Text> void append(const Text *cells, int count, std::uint32_t leftAlignedMask);
     std::size_t index(int row, int col) const { return static_cast<std::size_t>(row) * m_cols + col; }
 
     int m_cols;

@@ -25,7 +25,6 @@ inline QRect twipsRect(int left, int top, int width, int height, int logicalDpi)
                  twipsToPixels(height, logicalDpi));
 }
 
-
 inline void placeInTwips(QWidget *widget, const Placing &place)
 {
     widget->setGeometry(twipsRect(place.left, place.top, place.width, place.height, widget->logicalDpiX()));

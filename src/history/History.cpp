@@ -36,7 +36,8 @@ struct JournalColumn
     int width; // twips
 };
 constexpr int kJournalColumnCount = 3;
-constexpr JournalColumn kJournalColumns[kJournalColumnCount] = {{"Date", 1200}, {"Person", 1200}, {"Transaction", 10000}};
+constexpr JournalColumn kJournalColumns[kJournalColumnCount] = {
+    {"Date", 1200}, {"Person", 1200}, {"Transaction", 10000}};
 
 } // namespace
 
@@ -221,8 +222,9 @@ void History::mnuTakeBackImport_Click()
         const std::optional<changes::KeptRow> kept = changes::keptRowOf(m_module.connection, *entry);
         if (!kept)
             return void(m_module.MsgBox(messages::noKeptValues()));
-        import::takeBackImportAsked(m_module, kept->importMark, [this] { refillBoth(); });
+        import::takeBackImportAsked(m_module, kept->importMark, [this] { refillBoth();
     });
+});
 }
 
 } // namespace kelvory::history

@@ -17,7 +17,7 @@ class Module1;
 namespace kelvory::grid {
 class FlexGrid;
 class CommandButton;
-}
+} // namespace kelvory::grid
 namespace kelvory::roster {
 using grid::CommandButton;
 using grid::FlexGrid;

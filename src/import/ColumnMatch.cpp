@@ -160,9 +160,8 @@ ColumnMatch matchColumns(const std::vector<QStringList> &records)
 
 bool hasNameColumn(const ColumnMatch &match)
 {
-    return std::any_of(match.targets.begin(), match.targets.end(), [](Target t) {
-        return t == Target::Name || t == Target::LastName || t == Target::FirstName;
-    });
+    return std::any_of(match.targets.begin(), match.targets.end(),
+                       [](Target t) { return t == Target::Name || t == Target::LastName || t == Target::FirstName; });
 }
 
 MemberFields memberFrom(const QStringList &record, const ColumnMatch &match)
@@ -175,15 +174,14 @@ MemberFields memberFrom(const QStringList &record, const ColumnMatch &match)
     MemberFields member;
     const QString blank = QStringLiteral(" ");
     // The roster's form of a name: "Last, First".
-    member[0] = joined({part(Target::Name), joined({part(Target::LastName), part(Target::FirstName)},
-                                                   QStringLiteral(", "))},
-                       blank);
+    member[0] = joined(
+        {part(Target::Name), joined({part(Target::LastName), part(Target::FirstName)}, QStringLiteral(", "))}, blank);
     member[1] = part(Target::Address);
     // "City, ST ZIP".
-    member[2] = joined({part(Target::CityStateZip),
-                        joined({part(Target::City), joined({part(Target::State), part(Target::Zip)}, blank)},
-                               QStringLiteral(", "))},
-                       blank);
+    member[2] = joined(
+        {part(Target::CityStateZip),
+         joined({part(Target::City), joined({part(Target::State), part(Target::Zip)}, blank)}, QStringLiteral(", "))},
+        blank);
     member[3] = part(Target::Phone);
     member[4] = part(Target::Comment);
     return member;

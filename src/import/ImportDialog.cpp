@@ -36,8 +36,9 @@ QString separatorName(char separator)
 
 QString workbookKindName(FileKind kind)
 {
-    return kind == FileKind::Ods ? QStringLiteral(".ods") : kind == FileKind::Xls ? QStringLiteral(".xls")
-                                                                                   : QStringLiteral(".xlsx");
+    return kind == FileKind::Ods ? QStringLiteral(".ods")
+        : kind == FileKind::Xls  ? QStringLiteral(".xls")
+                                 : QStringLiteral(".xlsx");
 }
 
 QColor verdictColour(Verdict verdict)
@@ -210,7 +211,8 @@ ImportDialog::ImportDialog(Module1 &module, std::function<void()> refillRoster, 
     layout->addWidget(buttons);
 
     // Reading order: what is above and to the left comes first.
-    QWidget *order[] = {txtFile, cmdBrowse, cboSheet, lstColumns, cboTarget, tblPreview, chkAddToo, cmdImport, cmdClose};
+    QWidget *order[] = {txtFile,    cmdBrowse, cboSheet,  lstColumns, cboTarget,
+                        tblPreview, chkAddToo, cmdImport, cmdClose};
     for (std::size_t k = 1; k < std::size(order); ++k)
         setTabOrder(order[k - 1], order[k]);
     showSheets();
@@ -218,8 +220,8 @@ ImportDialog::ImportDialog(Module1 &module, std::function<void()> refillRoster, 
 
 void ImportDialog::cmdBrowse_Click()
 {
-    const QString folder = txtFile->text().isEmpty() ? m_module.deployment().programFolder
-                                                     : QFileInfo(txtFile->text()).absolutePath();
+    const QString folder =
+        txtFile->text().isEmpty() ? m_module.deployment().programFolder : QFileInfo(txtFile->text()).absolutePath();
     const std::optional<QString> chosen =
         m_module.services().dialogs->openFileName(messages::openFileTitle(), folder, messages::fileFilter());
     if (chosen && !chosen->isEmpty())
@@ -335,7 +337,8 @@ void ImportDialog::refresh()
     if (m_table) {
         QStringList notes;
         if (m_table->kind != FileKind::Text)
-            notes.append(messages::workbookRead(m_table->sheets.value(m_table->sheet), workbookKindName(m_table->kind)));
+            notes.append(
+                messages::workbookRead(m_table->sheets.value(m_table->sheet), workbookKindName(m_table->kind)));
         else if (m_table->ownExport)
             notes.append(messages::ownExportRead(m_table->encodingName));
         else
@@ -387,10 +390,9 @@ QString importReport(const ImportResult &result)
     case ImportResult::Kind::Imported: break;
     }
     const StoreOutcome &outcome = result.outcome;
-    QString text = outcome.stored == 0   ? messages::nothingToImport()
-                   : outcome.stored == 1 ? messages::oneMemberImported(outcome.firstId)
-                                         : messages::membersImported(qint64(outcome.stored), outcome.firstId,
-                                                                     outcome.lastId);
+    QString text = outcome.stored == 0 ? messages::nothingToImport()
+        : outcome.stored == 1          ? messages::oneMemberImported(outcome.firstId)
+                              : messages::membersImported(qint64(outcome.stored), outcome.firstId, outcome.lastId);
     const qint64 meanwhile = outcome.addedMeanwhile;
     const qint64 onRoster = result.onRoster + meanwhile;
     if (meanwhile > 0)

@@ -19,10 +19,10 @@ namespace {
 
 // Bytes 0x80 to 0x9F of code page 1252; the five it leaves undefined stand for
 // themselves, as Windows reads them.
-constexpr std::array<char16_t, 32> kWindows1252High = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+constexpr std::array<char16_t, 32> kWindows1252High = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                                       0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                                       0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                                       0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 // UTF-16 without a byte order mark: Latin text has a zero in every other byte, at odd
 // places when little-endian. Nothing when the bytes are not UTF-16 this way.
@@ -54,8 +54,11 @@ Utf8Count countUtf8(QByteArrayView bytes)
     Utf8Count count;
     for (qsizetype i = 0; i < bytes.size();) {
         const auto b = static_cast<unsigned char>(bytes[i]);
-        const int length = b < 0x80 ? 1 : b >= 0xC2 && b <= 0xDF ? 2 : b >= 0xE0 && b <= 0xEF ? 3
-                                                                  : b >= 0xF0 && b <= 0xF4 ? 4 : 0;
+        const int length = b < 0x80  ? 1
+            : b >= 0xC2 && b <= 0xDF ? 2
+            : b >= 0xE0 && b <= 0xEF ? 3
+            : b >= 0xF0 && b <= 0xF4 ? 4
+                                     : 0;
         bool formed = length > 0 && i + length <= bytes.size();
         for (int k = 1; formed && k < length; ++k)
             formed = (static_cast<unsigned char>(bytes[i + k]) & 0xC0) == 0x80;
@@ -89,10 +92,10 @@ std::optional<QByteArray> otherScriptCodePage(QByteArrayView bytes)
         return std::nullopt;
     uchardet_data_end(detector.get());
     const QByteArray guess = QByteArray(uchardet_get_charset(detector.get())).toUpper();
-    static const char *const otherScripts[] = {"WINDOWS-1251", "KOI8", "ISO-8859-5", "IBM855", "IBM866",
-                                               "MAC-CYRILLIC", "ISO-8859-7", "WINDOWS-1253", "ISO-8859-8",
-                                               "WINDOWS-1255", "ISO-8859-6", "WINDOWS-1256", "SHIFT_JIS",
-                                               "EUC-JP", "EUC-KR", "BIG5", "GB18030", "EUC-TW", "TIS-620"};
+    static const char *const otherScripts[] = {
+        "WINDOWS-1251", "KOI8",       "ISO-8859-5",   "IBM855",     "IBM866",       "MAC-CYRILLIC", "ISO-8859-7",
+        "WINDOWS-1253", "ISO-8859-8", "WINDOWS-1255", "ISO-8859-6", "WINDOWS-1256", "SHIFT_JIS",    "EUC-JP",
+        "EUC-KR",       "BIG5",       "GB18030",      "EUC-TW",     "TIS-620"};
     for (const char *script : otherScripts) {
         if (guess.startsWith(script) && QStringDecoder(guess.constData()).isValid())
             return guess;
@@ -119,7 +122,8 @@ void fieldRead(void *text, size_t length, void *data)
     // A field that begins with U+FEFF keeps it, as it does anywhere else in the file
     // (QString::fromUtf8 would drop it as a byte order mark); the preview then says that
     // it cannot be stored.
-    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
+    QStringDecoder utf8(QStringConverter::Utf8,
+                        QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
     record->fields.append(utf8(QByteArrayView(static_cast<const char *>(text), qsizetype(length))));
 }
 

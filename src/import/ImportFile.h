@@ -19,9 +19,9 @@ enum class FileEncoding { Utf8, Utf16LittleEndian, Utf16BigEndian, CodePage };
 
 struct DecodedFile
 {
-    QByteArray utf8;       // the text, as UTF-8 without its byte order mark
+    QByteArray utf8; // the text, as UTF-8 without its byte order mark
     FileEncoding encoding = FileEncoding::Utf8;
-    QString encodingName;  // as the preview names it: "UTF-8", "UTF-16", "Windows-1252" ...
+    QString encodingName; // as the preview names it: "UTF-8", "UTF-16", "Windows-1252" ...
     // UTF-8 text with a stray byte or two that is not: each is U+FFFD in the text.
     bool strayBytes = false;
 };

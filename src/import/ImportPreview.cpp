@@ -16,8 +16,8 @@ namespace {
 QString wordsKey(QStringView text)
 {
     const bool ascii = std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
-    const QString folded = ascii ? text.toString().toLower()
-                                 : text.toString().normalized(QString::NormalizationForm_KD).toCaseFolded();
+    const QString folded =
+        ascii ? text.toString().toLower() : text.toString().normalized(QString::NormalizationForm_KD).toCaseFolded();
     QStringList words;
     QString word;
     for (const QChar c : folded) {
@@ -90,7 +90,8 @@ struct Known
 
 QString whom(const Known &known)
 {
-    return known.fileRow > 0 ? messages::earlierRow(qint64(known.fileRow)) : messages::member(known.name, known.address);
+    return known.fileRow > 0 ? messages::earlierRow(qint64(known.fileRow))
+                             : messages::member(known.name, known.address);
 }
 
 } // namespace
@@ -128,8 +129,8 @@ Preview makePreview(const ImportTable &table, const ColumnMatch &match, const st
     QHash<QString, Known> byNameAndAddress;
     QHash<QString, Known> byName;
     QHash<QString, QList<Known>> byAddress;
-    const auto remember = [&](const QString &shownName, const QString &shownAddress, int fileRow,
-                              const QString &name, const QString &address) {
+    const auto remember = [&](const QString &shownName, const QString &shownAddress, int fileRow, const QString &name,
+                              const QString &address) {
         Known known;
         known.name = shownName;
         known.address = shownAddress;

@@ -129,8 +129,8 @@ StoreOutcome storeMembers(changes::ChangeStore &store, const std::vector<MemberT
     if (members.empty())
         return outcome;
     const QSet<qint64> held = heldRecordIds(connection);
-    const QVariant date = connection.dateValue(database::sql::kJournalTable, database::sql::kJournalDateColumn,
-                                               store.today);
+    const QVariant date =
+        connection.dateValue(database::sql::kJournalTable, database::sql::kJournalDateColumn, store.today);
     std::vector<QVariantList> memberRows;
     std::vector<QVariantList> journalRows;
     std::vector<qint64> newIds;
@@ -147,8 +147,14 @@ StoreOutcome storeMembers(changes::ChangeStore &store, const std::vector<MemberT
         newIds.push_back(id);
         journalRows.push_back({date, store.operatorName, changes::transactionText(changes::kAdded, member)});
         if (keeping) {
-            keptRows.push_back(changes::keptValues(store, {changes::keptKind(changes::kAdded), id, {}, member,
-                                                           journalRows.back().at(2).toString(), outcome.importMark, 0}));
+            keptRows.push_back(changes::keptValues(store,
+                                                   {changes::keptKind(changes::kAdded),
+                                                    id,
+                                                    {},
+                                                    member,
+                                                    journalRows.back().at(2).toString(),
+                                                    outcome.importMark,
+                                                    0}));
         }
         if (outcome.stored == 0)
             outcome.firstId = id;

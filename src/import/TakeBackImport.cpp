@@ -60,9 +60,11 @@ void takeBackImportAsked(Module1 &module, const QString &importMark, const std::
 
     QStringList parts{messages::takeBackQuestion(qint64(preview.removed))};
     if (!preview.changedSince.empty())
-        parts << messages::changedSinceKept(qint64(preview.changedSince.size()), memberLines(preview.changedSince, true));
+        parts << messages::changedSinceKept(qint64(preview.changedSince.size()),
+                                            memberLines(preview.changedSince, true));
     if (!preview.otherMember.empty())
-        parts << messages::otherMembersUntouched(qint64(preview.otherMember.size()), memberLines(preview.otherMember, false));
+        parts << messages::otherMembersUntouched(qint64(preview.otherMember.size()),
+                                                 memberLines(preview.otherMember, false));
     if ((askFirst || !preview.changedSince.empty() || !preview.otherMember.empty())
         && module.MsgBox(parts.join(kCrLf + kCrLf), MB_YESNO | MB_DEFBUTTON2, messages::takeBackTitle()) != IDYES)
         return;

@@ -174,11 +174,16 @@ std::optional<bool> conditionHolds(const QString &section, double value)
         const double limit = inside.mid(o.size()).toDouble(&ok);
         if (!ok)
             return std::nullopt;
-        if (o == QLatin1String("<=")) return value <= limit;
-        if (o == QLatin1String(">=")) return value >= limit;
-        if (o == QLatin1String("<>")) return value != limit;
-        if (o == QLatin1String("<")) return value < limit;
-        if (o == QLatin1String(">")) return value > limit;
+        if (o == QLatin1String("<="))
+            return value <= limit;
+        if (o == QLatin1String(">="))
+            return value >= limit;
+        if (o == QLatin1String("<>"))
+            return value != limit;
+        if (o == QLatin1String("<"))
+            return value < limit;
+        if (o == QLatin1String(">"))
+            return value > limit;
         return value == limit;
     }
     return std::nullopt;
@@ -301,8 +306,9 @@ QString formatDate(double value, const std::vector<Piece> &parts, bool date1904)
     QString out;
     for (std::size_t i = 0; i < runs.size(); ++i) {
         const Run &r = runs[i];
-        const auto padded = [&](int n) { return r.length >= 2 ? QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0'))
-                                                              : QString::number(n); };
+        const auto padded = [&](int n) {
+            return r.length >= 2 ? QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')) : QString::number(n);
+        };
         if (r.letter.isNull()) {
             out += r.literal;
             continue;
@@ -773,8 +779,9 @@ WorkbookRead readOds(const QString &path, int sheet)
                 rowRepeats = repeats(a, QLatin1String("number-rows-repeated"));
                 cells.clear();
                 pendingCells = 0;
-            } else if (inChosen && (xml.name() == QLatin1String("table-cell")
-                                    || xml.name() == QLatin1String("covered-table-cell"))) {
+            } else if (inChosen
+                       && (xml.name() == QLatin1String("table-cell")
+                           || xml.name() == QLatin1String("covered-table-cell"))) {
                 const qint64 times = repeats(a, QLatin1String("number-columns-repeated"));
                 QStringList paragraphs;
                 int depth = 1;
@@ -851,7 +858,7 @@ WorkbookRead readXls(const QString &path, int sheet)
     for (unsigned short k = 0; k < count; ++k) {
         const char *name = nullptr;
         read.sheets.append(freexl_get_worksheet_name(handle, k, &name) == FREEXL_OK && name ? QString::fromUtf8(name)
-                                                                                             : QString());
+                                                                                            : QString());
     }
     const unsigned short chosen = static_cast<unsigned short>(std::clamp(sheet, 0, int(count) - 1));
     unsigned int rows = 0;
@@ -950,7 +957,7 @@ FileKindGuess guessFileKind(const QString &path, QByteArrayView head)
         oddZeros += head[i + 1] == 0;
     }
     const bool utf16 = (oddZeros * 10 >= head.size() / 2 * 3 && evenZeros * 10 < oddZeros)
-                       || (evenZeros * 10 >= head.size() / 2 * 3 && oddZeros * 10 < evenZeros);
+        || (evenZeros * 10 >= head.size() / 2 * 3 && oddZeros * 10 < evenZeros);
     if (!utf16 && looksBinary(head))
         return other(messages::seemsNoText());
     return {};

@@ -102,10 +102,9 @@ std::optional<QString> writeExportFile(const QString &path, const QByteArray &by
         return file.errorString();
     const qint64 written = file.write(bytes);
     if (written != bytes.size()) {
-        const QString reason = written < 0 ? file.errorString()
-                                           : QStringLiteral("only %1 of its %2 bytes could be written")
-                                                 .arg(written)
-                                                 .arg(bytes.size());
+        const QString reason = written < 0
+            ? file.errorString()
+            : QStringLiteral("only %1 of its %2 bytes could be written").arg(written).arg(bytes.size());
         file.cancelWriting();
         return reason;
     }

@@ -25,10 +25,10 @@ struct LabelSheet
     int rows;
     double labelWidth;
     double labelHeight;
-    double left;   // the first column's left edge
-    double top;    // the first row's top edge
-    double pitchX; // from one column's left edge to the next one's
-    double pitchY; // from one row's top edge to the next one's
+    double left;             // the first column's left edge
+    double top;              // the first row's top edge
+    double pitchX;           // from one column's left edge to the next one's
+    double pitchY;           // from one row's top edge to the next one's
     double largestPointSize; // lines are set at this size, or smaller to fit
 
     int labelsPerSheet() const { return columns * rows; }

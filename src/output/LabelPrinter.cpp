@@ -61,17 +61,16 @@ bool usesLetter(QLocale::Territory territory)
     case QLocale::PuertoRico:
     case QLocale::DominicanRepublic:
     case QLocale::ElSalvador:
-    case QLocale::Nicaragua:
-        return true;
-    default:
-        return false;
+    case QLocale::Nicaragua: return true;
+    default: return false;
     }
 }
 
 SheetChoice chosen(bool letter, const QString &paper, const QString &where)
 {
     const SheetKind sheet = letter ? SheetKind::UsLetter30 : SheetKind::A4With21;
-    return {sheet, messages::sheetChosenFor(paper, where, letter ? messages::letterSheetShort() : messages::a4SheetShort())};
+    return {sheet,
+            messages::sheetChosenFor(paper, where, letter ? messages::letterSheetShort() : messages::a4SheetShort())};
 }
 
 // A value of the adjustment file, or the default when it is missing, not a number or out of range.

@@ -386,8 +386,8 @@ void LabelsDialog::finishWith(const std::function<bool()> &output)
         accept();
 }
 
-LabelsDialog *openMailingLabels(Module1 &module, const CellSource &grid, const QString &name,
-                                const QString &address, const QString &city, QWidget *parent)
+LabelsDialog *openMailingLabels(Module1 &module, const CellSource &grid, const QString &name, const QString &address,
+                                const QString &city, QWidget *parent)
 {
     const std::optional<changes::StatusBook> statuses = changes::readStatuses(module.connection);
     auto *dialog =

@@ -131,8 +131,8 @@ private:
 
 // Opens the labels dialog over the main window, for the roster grid and the member in the
 // boxes. It is modal and deletes itself when closed.
-LabelsDialog *openMailingLabels(Module1 &module, const CellSource &grid, const QString &name,
-                                const QString &address, const QString &city, QWidget *parent);
+LabelsDialog *openMailingLabels(Module1 &module, const CellSource &grid, const QString &name, const QString &address,
+                                const QString &city, QWidget *parent);
 // The same for exactly the members of a list, as it left them in or out.
 LabelsDialog *openListLabels(Module1 &module, AddressList members, const QString &listTitle, QWidget *parent);
 

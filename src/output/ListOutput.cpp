@@ -170,8 +170,8 @@ bool printListOnDefaultPrinter(Module1 &module, const ListDocument &document)
 bool saveListAsPdf(Module1 &module, const ListDocument &document)
 {
     const QString suggested = QDir(module.deployment().programFolder).filePath(messages::suggestedListPdfName());
-    const std::optional<QString> chosen =
-        module.services().dialogs->saveFileName(messages::saveListTitle(), suggested, QStringLiteral("PDF files (*.pdf)"));
+    const std::optional<QString> chosen = module.services().dialogs->saveFileName(messages::saveListTitle(), suggested,
+                                                                                  QStringLiteral("PDF files (*.pdf)"));
     if (!chosen || chosen->isEmpty())
         return false;
     QString path = *chosen;
@@ -181,8 +181,9 @@ bool saveListAsPdf(Module1 &module, const ListDocument &document)
     const std::optional<QByteArray> pdf = listPdf(document, module.deployment().title);
     // Through a temporary file, as the export is written: a file that cannot be finished
     // leaves whatever was there before.
-    const std::optional<QString> problem =
-        pdf ? writeExportFile(path, *pdf) : std::optional<QString>(QStringLiteral("the PDF document could not be made"));
+    const std::optional<QString> problem = pdf
+        ? writeExportFile(path, *pdf)
+        : std::optional<QString>(QStringLiteral("the PDF document could not be made"));
     if (problem) {
         module.MsgBox(messages::listNotSaved(nativePath, *problem), MB_OK | MB_ICONERROR);
         return false;

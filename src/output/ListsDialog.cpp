@@ -119,9 +119,8 @@ ListsDialog::ListsDialog(Module1 &module, std::vector<ListMember> members, QWidg
     layout->addLayout(buttons);
     resize(760, 520);
 
-    QWidget *const chain[] = {cboKind,  txtFrom,   txtTo,      txtPaidThrough, cmdShow,       chkResigned,
-                              chkPassedAway, tblList, cmdPreview, cmdSavePdf, cmdPrint, cmdLabels, cmdRecordDues,
-                              cmdClose};
+    QWidget *const chain[] = {cboKind, txtFrom,    txtTo,      txtPaidThrough, cmdShow,   chkResigned,   chkPassedAway,
+                              tblList, cmdPreview, cmdSavePdf, cmdPrint,       cmdLabels, cmdRecordDues, cmdClose};
     for (std::size_t i = 1; i < std::size(chain); ++i)
         QWidget::setTabOrder(chain[i - 1], chain[i]);
 
@@ -194,7 +193,8 @@ void ListsDialog::cmdShow_Click()
         return;
     }
     const int lines = static_cast<int>(m_list.lines.size());
-    QStringList summary = {lines == 0 ? messages::nobodyInList() : (lines == 1 ? messages::oneLine() : messages::manyLines(lines))};
+    QStringList summary = {lines == 0 ? messages::nobodyInList()
+                                      : (lines == 1 ? messages::oneLine() : messages::manyLines(lines))};
     summary << shown.notes;
     lblSummary->setText(summary.join(QLatin1Char('\n')));
 }
@@ -257,9 +257,8 @@ void ListsDialog::cmdSavePdf_Click()
 void ListsDialog::cmdLabels_Click()
 {
     if (haveList())
-        m_module.guarded([&] {
-            openListLabels(m_module, listAddresses(m_members, listToPrint()), document().title, this);
-        });
+        m_module.guarded(
+            [&] { openListLabels(m_module, listAddresses(m_members, listToPrint()), document().title, this); });
 }
 
 void ListsDialog::cmdRecordDues_Click()
@@ -268,7 +267,8 @@ void ListsDialog::cmdRecordDues_Click()
         return;
     std::vector<changes::DuesMember> paid;
     for (const int line : pickedLines()) {
-        const ListMember &member = m_members[static_cast<std::size_t>(m_list.lines[static_cast<std::size_t>(line)].member)];
+        const ListMember &member =
+            m_members[static_cast<std::size_t>(m_list.lines[static_cast<std::size_t>(line)].member)];
         if (const std::optional<qint64> id = changes::recordIdFrom(member.recordId))
             paid.push_back({*id, member.name});
     }

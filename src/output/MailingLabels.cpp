@@ -129,7 +129,8 @@ void paintAlignmentTest(QPainter &painter, QPaintDevice &device, const LabelShee
 
 std::optional<QString> printLabels(QPrinter &printer, const LabelJob &job)
 {
-    return printPages(printer, labelSheet(job.sheet), [&](QPainter &painter) { return paintLabels(painter, printer, job); });
+    return printPages(printer, labelSheet(job.sheet),
+                      [&](QPainter &painter) { return paintLabels(painter, printer, job); });
 }
 
 std::optional<QString> printAlignmentTest(QPrinter &printer, SheetKind sheet, const PrinterAdjustment &adjustment)
@@ -199,8 +200,7 @@ bool saveLabelsAsPdf(Module1 &module, const LabelJob &job)
 
     const std::optional<QByteArray> pdf = labelsPdf(job, module.deployment().title);
     if (!pdf) {
-        module.MsgBox(messages::labelsNotSaved(nativePath, messages::pdfNotMade()),
-                      MB_OK | MB_ICONERROR);
+        module.MsgBox(messages::labelsNotSaved(nativePath, messages::pdfNotMade()), MB_OK | MB_ICONERROR);
         return false;
     }
     // Through a temporary file, as the export is written: a file that cannot be finished

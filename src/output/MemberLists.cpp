@@ -22,14 +22,12 @@ QString contactText(const EmergencyContact &contact)
 {
     if (contact.isEmpty())
         return {};
-    return contact.relationship.isEmpty()
-        ? messages::contactLineWithoutRelationship(contact.name, contact.phone)
-        : messages::contactLine(contact.name, contact.relationship, contact.phone);
+    return contact.relationship.isEmpty() ? messages::contactLineWithoutRelationship(contact.name, contact.phone)
+                                          : messages::contactLine(contact.name, contact.relationship, contact.phone);
 }
 
 // Each day of a yearly date of that month and day within the range, with its year.
-template <class Each>
-void eachYearlyDay(int month, int day, QDate from, QDate to, Each &&each)
+template <class Each> void eachYearlyDay(int month, int day, QDate from, QDate to, Each &&each)
 {
     for (int year = from.year(); year <= to.year(); ++year) {
         const QDate on = dayInYear(year, month, day);
@@ -155,17 +153,15 @@ ListDocument listDocument(const std::vector<ListMember> &members, const ListRequ
     bool anyRound = false;
     for (const ListLine &line : list.lines) {
         const ListMember &member = members.at(static_cast<std::size_t>(line.member));
-        const QString years = line.years > 0 ? QString::number(line.years) + (line.round ? QStringLiteral(" *") : QString())
-                                             : QString();
+        const QString years =
+            line.years > 0 ? QString::number(line.years) + (line.round ? QStringLiteral(" *") : QString()) : QString();
         anyRound = anyRound || line.round;
         switch (request.kind) {
         case ListKind::Birthdays:
-        case ListKind::Anniversaries:
-            document.rows.push_back({day(line.day), member.name, years, member.phone});
-            break;
+        case ListKind::Anniversaries: document.rows.push_back({day(line.day), member.name, years, member.phone}); break;
         case ListKind::DuesNotPaid:
-            document.rows.push_back({member.name, line.day.isValid() ? day(line.day) : messages::neverPaid(),
-                                     member.phone});
+            document.rows.push_back(
+                {member.name, line.day.isValid() ? day(line.day) : messages::neverPaid(), member.phone});
             break;
         case ListKind::EmergencySheet:
             document.rows.push_back({member.name, member.phone, contactText(member.details.contacts[0]),
@@ -183,7 +179,8 @@ ListDocument listDocument(const std::vector<ListMember> &members, const ListRequ
         if (anyRound)
             document.notes << messages::roundAgeNote();
         if (list.notPlaced > 0)
-            document.notes << countText(list.notPlaced, messages::oneWithoutBirthday<>, messages::manyWithoutBirthday<int>);
+            document.notes << countText(list.notPlaced, messages::oneWithoutBirthday<>,
+                                        messages::manyWithoutBirthday<int>);
         break;
     case ListKind::Anniversaries:
         document.title = messages::anniversariesTitle(day(request.from), day(request.to));
@@ -206,7 +203,8 @@ ListDocument listDocument(const std::vector<ListMember> &members, const ListRequ
                              messages::thenHeading()};
         document.widths = {4, 3, 7, 7};
         if (list.notPlaced > 0)
-            document.notes << countText(list.notPlaced, messages::oneWithoutContact<>, messages::manyWithoutContact<int>);
+            document.notes << countText(list.notPlaced, messages::oneWithoutContact<>,
+                                        messages::manyWithoutContact<int>);
         break;
     }
     if (list.leftOut.total() > 0)

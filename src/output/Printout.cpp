@@ -97,8 +97,8 @@ PrintLayout layoutRoster(const CellSource &grid, bool withLines, const TextWidth
 
 QString printerLabel(const QPrinter &printer)
 {
-    const QString name = printer.outputFileName().isEmpty() ? printer.printerName()
-                                                            : QDir::toNativeSeparators(printer.outputFileName());
+    const QString name =
+        printer.outputFileName().isEmpty() ? printer.printerName() : QDir::toNativeSeparators(printer.outputFileName());
     return QLatin1Char('"') + name + QLatin1Char('"');
 }
 
@@ -121,8 +121,8 @@ double averageCharacterWidth(const QFontMetricsF &metrics)
     // Windows' average for a printer font: the small letters and the blank, weighted by
     // their frequency in English. Qt's figure averages every glyph, which in Liberation
     // Sans comes out a third wider and pushes the comment column off the paper.
-    static constexpr int letterWeights[26] = {64, 14, 27, 35, 100, 20, 14, 42, 63, 3, 6,  35, 20,
-                                              56, 56, 17, 4,  49, 56,  71, 31, 10, 18, 3, 18, 2};
+    static constexpr int letterWeights[26] = {64, 14, 27, 35, 100, 20, 14, 42, 63, 3,  6, 35, 20,
+                                              56, 56, 17, 4,  49,  56, 71, 31, 10, 18, 3, 18, 2};
     constexpr int blankWeight = 166;
     double sum = blankWeight * metrics.horizontalAdvance(QLatin1Char(' '));
     for (int i = 0; i < 26; ++i)
@@ -140,9 +140,8 @@ std::optional<QString> printRoster(QPrinter &printer, const CellSource &grid, bo
     painter.setFont(font);
     const QFontMetricsF metrics(font, &printer);
     const double column = averageCharacterWidth(metrics);
-    const PrintLayout layout = layoutRoster(grid, withLines, [&](QStringView text) {
-        return metrics.horizontalAdvance(text.toString()) / column;
-    });
+    const PrintLayout layout = layoutRoster(
+        grid, withLines, [&](QStringView text) { return metrics.horizontalAdvance(text.toString()) / column; });
 
     const double lineHeight = metrics.lineSpacing();
     const double pageHeight = printer.height();

@@ -57,10 +57,9 @@ private:
 // text's width in average characters of the printer font on paper.
 using TextWidth = std::function<double(QStringView)>;
 
-// The printout as lines, from the grid alone, valid while the grid stays as it is: the heading row, a rule of underscores,
-// one line per data row (two or more when a field reaches past the next field's column),
-// a line of hyphens under each member when `withLines`, and a closing empty line.
-// The record id column is never printed.
+// The printout as lines, from the grid alone, valid while the grid stays as it is: the heading row, a rule of
+// underscores, one line per data row (two or more when a field reaches past the next field's column), a line of hyphens
+// under each member when `withLines`, and a closing empty line. The record id column is never printed.
 PrintLayout layoutRoster(const CellSource &grid, bool withLines, const TextWidth &width);
 
 // Blanks, and only blanks, are removed from both ends, as the printout always has.
@@ -96,6 +95,5 @@ PrintOutcome PrintRoster(PrinterQueue *queue, const QString &jobName, const Cell
 
 // The printer as a message names it: its name, or the file a PDF printer writes, in quotes.
 QString printerLabel(const QPrinter &printer);
-
 
 } // namespace kelvory::output

@@ -11,12 +11,9 @@ using changes::MemberStatus;
 bool kept(MemberStatus status, Inclusion inclusion)
 {
     switch (status) {
-    case MemberStatus::Resigned:
-        return inclusion.resigned;
-    case MemberStatus::PassedAway:
-        return inclusion.passedAway;
-    default:
-        return true;
+    case MemberStatus::Resigned: return inclusion.resigned;
+    case MemberStatus::PassedAway: return inclusion.passedAway;
+    default: return true;
     }
 }
 

@@ -39,7 +39,10 @@ public:
 
     int rows() const override { return static_cast<int>(m_rows.size()); }
     int cols() const override { return m_grid.cols(); }
-    QStringView cell(int row, int col) const override { return m_grid.cell(m_rows[static_cast<std::size_t>(row)], col); }
+    QStringView cell(int row, int col) const override
+    {
+        return m_grid.cell(m_rows[static_cast<std::size_t>(row)], col);
+    }
 
     const StatusLeftOut &leftOut() const { return m_leftOut; }
 

@@ -18,8 +18,7 @@ QString changeLines(const std::vector<changes::FieldChange> &changes)
 QString refusalText(const changes::ChangeResult &result, const QString &command)
 {
     switch (result.kind) {
-    case Kind::Done:
-        break;
+    case Kind::Done: break;
     case Kind::RequiredFieldEmpty:
         switch (result.field) {
         case members::Name: return messages::nothingToAdd();

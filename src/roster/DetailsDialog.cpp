@@ -27,7 +27,8 @@ QString fieldCaption(const QString &field)
         return messages::bornCaption().remove(QLatin1Char('&')).chopped(1);
     if (field == QLatin1String("joined"))
         return messages::joinedCaption().remove(QLatin1Char('&')).chopped(1);
-    return messages::contactCaption(field == QLatin1String("contact 1") ? messages::firstWord() : messages::secondWord());
+    return messages::contactCaption(field == QLatin1String("contact 1") ? messages::firstWord()
+                                                                        : messages::secondWord());
 }
 
 } // namespace
@@ -125,12 +126,18 @@ DetailsDialog::DetailsDialog(Module1 &module, QString recordId, QString name, st
     layout->addLayout(buttons);
     setMinimumWidth(560);
 
-    QWidget *const chain[] = {txtBorn,           txtJoined,
-                              cboStatus,         txtStatusSince,
-                              txtDues,           txtContactName[0],
-                              txtContactRelationship[0], txtContactPhone[0],
-                              txtContactName[1], txtContactRelationship[1],
-                              txtContactPhone[1], cmdSave,
+    QWidget *const chain[] = {txtBorn,
+                              txtJoined,
+                              cboStatus,
+                              txtStatusSince,
+                              txtDues,
+                              txtContactName[0],
+                              txtContactRelationship[0],
+                              txtContactPhone[0],
+                              txtContactName[1],
+                              txtContactRelationship[1],
+                              txtContactPhone[1],
+                              cmdSave,
                               cmdCancel};
     for (std::size_t i = 1; i < std::size(chain); ++i)
         QWidget::setTabOrder(chain[i - 1], chain[i]);
@@ -211,18 +218,10 @@ void DetailsDialog::cmdSave_Click()
         using Kind = DetailsResult::Kind;
         switch (result.kind) {
         case Kind::Done:
-        case Kind::NothingChanged:
-            accept();
-            return;
-        case Kind::NoTable:
-            m_module.MsgBox(messages::noDetailsTable());
-            return;
-        case Kind::NoMemberPicked:
-            m_module.MsgBox(messages::noMemberPickedForDetails());
-            return;
-        case Kind::RecordIdNotWhole:
-            m_module.MsgBox(messages::detailsIdNotWhole(m_recordId));
-            return;
+        case Kind::NothingChanged: accept(); return;
+        case Kind::NoTable: m_module.MsgBox(messages::noDetailsTable()); return;
+        case Kind::NoMemberPicked: m_module.MsgBox(messages::noMemberPickedForDetails()); return;
+        case Kind::RecordIdNotWhole: m_module.MsgBox(messages::detailsIdNotWhole(m_recordId)); return;
         case Kind::Invalid:
             m_module.MsgBox(messages::detailsNotSaved(fieldCaption(result.field), result.problem));
             return;
@@ -231,9 +230,7 @@ void DetailsDialog::cmdSave_Click()
             show(m_asRead.value_or(MemberDetails{}));
             m_module.MsgBox(messages::detailsChangedElsewhere(m_name));
             return;
-        case Kind::Busy:
-            m_module.MsgBox(messages::detailsBusy());
-            return;
+        case Kind::Busy: m_module.MsgBox(messages::detailsBusy()); return;
         }
     });
 }

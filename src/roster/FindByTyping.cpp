@@ -38,8 +38,7 @@ const char *spelledOut(char32_t folded)
     }
 }
 
-template <class Sink>
-void appendFolded(char32_t c, Sink &out)
+template <class Sink> void appendFolded(char32_t c, Sink &out)
 {
     if (c < 0x80) {
         out.push_back(asciiLower(c));
@@ -54,10 +53,8 @@ void appendFolded(char32_t c, Sink &out)
     switch (QChar::category(c)) {
     case QChar::Mark_NonSpacing:
     case QChar::Mark_SpacingCombining:
-    case QChar::Mark_Enclosing:
-        return;
-    default:
-        break;
+    case QChar::Mark_Enclosing: return;
+    default: break;
     }
     const char32_t folded = QChar::toCaseFolded(c);
     if (const char *spelled = spelledOut(folded)) {
@@ -174,9 +171,7 @@ bool FindByTyping::eventFilter(QObject *watched, QEvent *event)
         return false;
     switch (key->key()) {
     case Qt::Key_Return:
-    case Qt::Key_Enter:
-        endSearch();
-        return pickHighlighted();
+    case Qt::Key_Enter: endSearch(); return pickHighlighted();
     case Qt::Key_Backspace:
         if (!searching())
             return false;
@@ -187,8 +182,7 @@ bool FindByTyping::eventFilter(QObject *watched, QEvent *event)
             return false;
         endSearch();
         return true;
-    default:
-        break;
+    default: break;
     }
     // Looked at by code point: a letter beyond the Basic Multilingual Plane comes as two
     // surrogates, neither of which is printable on its own.

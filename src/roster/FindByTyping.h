@@ -15,7 +15,7 @@ class QLabel;
 namespace kelvory::grid {
 class FlexGrid;
 class PackedRows;
-}
+} // namespace kelvory::grid
 namespace kelvory::roster {
 
 using grid::FlexGrid;

@@ -6,8 +6,7 @@ namespace kelvory::roster {
 
 using namespace grid;
 
-FlexGridSource::FlexGridSource(const grid::FlexGrid &grid)
-    : m_grid(grid), m_rows(grid.Rows()), m_cols(grid.Cols())
+FlexGridSource::FlexGridSource(const grid::FlexGrid &grid) : m_grid(grid), m_rows(grid.Rows()), m_cols(grid.Cols())
 {
     m_headings.reserve(m_cols);
     for (int c = 0; c < m_cols; ++c)

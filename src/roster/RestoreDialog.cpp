@@ -108,7 +108,8 @@ void RestoreDialog::lstCopies_Change()
         return txtChanges->clear();
     m_module.guarded([&] {
         BusyCursor busy;
-        txtChanges->setPlainText(differenceText(database::differenceTo(m_module.connection, m_copies[std::size_t(row)].file)));
+        txtChanges->setPlainText(
+            differenceText(database::differenceTo(m_module.connection, m_copies[std::size_t(row)].file)));
     });
 }
 
@@ -118,7 +119,8 @@ void RestoreDialog::cmdPutBack_Click()
     if (row < 0 || row >= int(m_copies.size()))
         return;
     const database::GoodCopy &copy = m_copies[std::size_t(row)];
-    if (m_module.MsgBox(messages::putBackQuestion(dayText(copy.made)), MB_YESNO | MB_DEFBUTTON2, messages::restoreTitle())
+    if (m_module.MsgBox(messages::putBackQuestion(dayText(copy.made)), MB_YESNO | MB_DEFBUTTON2,
+                        messages::restoreTitle())
         != IDYES)
         return;
     bool done = false;
@@ -135,13 +137,17 @@ void RestoreDialog::cmdPutBack_Click()
         case Kind::Done: break;
         case Kind::NotEmbedded: return void(m_module.MsgBox(messages::onlyEmbedded()));
         case Kind::FileNotKept:
-            return void(m_module.MsgBox(messages::putBackFailed(messages::fileNotKept(), result.outcome.reason), MB_OK | MB_ICONERROR));
+            return void(m_module.MsgBox(messages::putBackFailed(messages::fileNotKept(), result.outcome.reason),
+                                        MB_OK | MB_ICONERROR));
         case Kind::CopyNotRead:
-            return void(m_module.MsgBox(messages::putBackFailed(file, messages::copyNotRead() + QStringLiteral(": ") + result.outcome.reason),
-                                        MB_OK | MB_ICONERROR));
+            return void(m_module.MsgBox(
+                messages::putBackFailed(file, messages::copyNotRead() + QStringLiteral(": ") + result.outcome.reason),
+                MB_OK | MB_ICONERROR));
         case Kind::Failed:
-            return void(m_module.MsgBox(messages::putBackFailed(file, messages::copyNotPutBack() + QStringLiteral(": ") + result.outcome.reason),
-                                        MB_OK | MB_ICONERROR));
+            return void(
+                m_module.MsgBox(messages::putBackFailed(
+                                    file, messages::copyNotPutBack() + QStringLiteral(": ") + result.outcome.reason),
+                                MB_OK | MB_ICONERROR));
         }
         m_refillRoster();
         const database::CopyDifference difference = result.difference.value_or(database::CopyDifference{});
@@ -159,7 +165,8 @@ void openPutBack(Module1 &module, RosterForm &form)
     module.guarded([&] {
         if (module.connection.backend() != database::Backend::Embedded)
             return void(module.MsgBox(messages::onlyEmbedded()));
-        auto *dialog = new RestoreDialog(module, [&form] { form.FillRoster(); }, &form);
+        auto *dialog = new RestoreDialog(
+            module, [&form] { form.FillRoster(); }, &form);
         dialog->setAttribute(Qt::WA_DeleteOnClose);
         if (dialog->lstCopies->count() == 0) {
             delete dialog;

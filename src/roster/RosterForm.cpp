@@ -367,9 +367,7 @@ void RosterForm::AdmitOperator()
     using Known = admission::KnownOperator::Kind;
     const admission::KnownOperator known = admission::checkKnownOperator(m_module);
     switch (known.kind) {
-    case Known::Admitted:
-        m_module.OperatorFirstName = known.name;
-        return;
+    case Known::Admitted: m_module.OperatorFirstName = known.name; return;
     case Known::Barred:
         m_module.OperatorFirstName = known.name;
         m_module.MsgBox(said::notAuthorized(), MB_OK | MB_ICONERROR);
@@ -378,8 +376,7 @@ void RosterForm::AdmitOperator()
         m_module.MsgBox(said::userFileUnusable(QDir::toNativeSeparators(m_module.userFilePath()), known.why),
                         MB_OK | MB_ICONERROR);
         m_module.End(1);
-    case Known::FirstRun:
-        break;
+    case Known::FirstRun: break;
     }
 
     for (;;) {
@@ -408,7 +405,8 @@ void RosterForm::FillRoster()
 {
     GridFillOptions options;
     options.alignedColumns = kMemberFieldCount; // the hidden record id column is never aligned
-    const GridFillResult filled = fillGridFromQuery(m_module.connection, database::sql::kSelectMembers, *Grid1, options);
+    const GridFillResult filled =
+        fillGridFromQuery(m_module.connection, database::sql::kSelectMembers, *Grid1, options);
     // A roster shown in part would pass for the whole of it, and print, export and labels with it.
     if (filled.unreadRow) {
         const bool embedded = m_module.connection.backend() == database::Backend::Embedded;
@@ -457,8 +455,7 @@ void RosterForm::sayRefusal(const changes::ChangeResult &result, const QString &
         // The picked member stays as it was, so that no second press acts on another member.
         FillRoster();
         break;
-    default:
-        break;
+    default: break;
     }
     m_module.MsgBox(refusalText(result, command));
 }
@@ -542,15 +539,11 @@ void RosterForm::Command5_Click()
         const output::PrintOutcome printed = output::PrintRoster(
             m_module.services().printers, m_module.deployment().title, FlexGridSource(*Grid1), Option1->isChecked());
         switch (printed.kind) {
-        case output::PrintOutcome::Kind::Sent:
-            m_module.MsgBox(output::messages::dataSentToPrinter(), MB_OK);
-            break;
+        case output::PrintOutcome::Kind::Sent: m_module.MsgBox(output::messages::dataSentToPrinter(), MB_OK); break;
         case output::PrintOutcome::Kind::NoDefaultPrinter:
             m_module.MsgBox(output::messages::noDefaultPrinter(), MB_OK | MB_ICONERROR);
             break;
-        case output::PrintOutcome::Kind::NotPrinted:
-            m_module.MsgBox(printed.problem, MB_OK | MB_ICONERROR);
-            break;
+        case output::PrintOutcome::Kind::NotPrinted: m_module.MsgBox(printed.problem, MB_OK | MB_ICONERROR); break;
         }
     });
 }
@@ -618,8 +611,8 @@ void RosterForm::Command12_Click()
 void RosterForm::mnuMailingLabels_Click()
 {
     m_module.guarded([&] {
-        output::openMailingLabels(m_module, FlexGridSource(*Grid1), Text1[Name]->text(), Text1[Address]->text(), Text1[City]->text(),
-                                  this);
+        output::openMailingLabels(m_module, FlexGridSource(*Grid1), Text1[Name]->text(), Text1[Address]->text(),
+                                  Text1[City]->text(), this);
     });
 }
 
@@ -638,7 +631,11 @@ void RosterForm::mnuLists_Click()
 
 void RosterForm::mnuImportMembers_Click()
 {
-    m_module.guarded([&] { import::openImportMembers(m_module, [this] { FillRoster(); }, this); });
+    m_module.guarded(
+        [&] { import::openImportMembers(m_module, [this] { FillRoster();
+        },
+        this);
+});
 }
 
 } // namespace kelvory::roster

@@ -17,7 +17,7 @@ class Module1;
 namespace kelvory::grid {
 class FlexGrid;
 class CommandButton;
-}
+} // namespace kelvory::grid
 namespace kelvory::roster {
 
 using grid::CommandButton;
@@ -50,14 +50,14 @@ public:
     void setPicked(std::optional<changes::MemberRow> member) { m_picked = std::move(member); }
 
     // Controls, with the names the design gave them.
-    CommandButton *Command1; // CLEAR
-    CommandButton *Command2; // Update
-    CommandButton *Command3; // Add New
-    CommandButton *Command4; // EXIT
-    CommandButton *Command5; // PRINT
-    CommandButton *Command6; // DELETE
-    CommandButton *Command7; // Transaction History
-    CommandButton *Command8; // Refresh
+    CommandButton *Command1;  // CLEAR
+    CommandButton *Command2;  // Update
+    CommandButton *Command3;  // Add New
+    CommandButton *Command4;  // EXIT
+    CommandButton *Command5;  // PRINT
+    CommandButton *Command6;  // DELETE
+    CommandButton *Command7;  // Transaction History
+    CommandButton *Command8;  // Refresh
     CommandButton *Command12; // Xcel Export
     FlexGrid *Grid1;
     std::array<QLineEdit *, 6> Text1;

@@ -117,8 +117,7 @@ bool statusBars(const QVariant &status)
     case QMetaType::UShort:
     case QMetaType::Double:
     case QMetaType::Float:
-    case QMetaType::Bool:
-        return status.toDouble() == 0.0;
+    case QMetaType::Bool: return status.toDouble() == 0.0;
     default: {
         // A status text that is not a number does not bar: only an administrator's 0 does.
         const std::optional<double> value = readWholeNumber(status.toString());
@@ -132,13 +131,10 @@ namespace {
 QString whyUnusable(const UserFileName &read)
 {
     switch (read.problem) {
-    case UserFileName::Problem::NotText:
-        return messages::userFileNotText();
-    case UserFileName::Problem::Unstorable:
-        return messages::userFileNameUnstorable(read.character);
+    case UserFileName::Problem::NotText: return messages::userFileNotText();
+    case UserFileName::Problem::Unstorable: return messages::userFileNameUnstorable(read.character);
     case UserFileName::Problem::NoName:
-    case UserFileName::Problem::None:
-        break;
+    case UserFileName::Problem::None: break;
     }
     return messages::userFileEmptyOrUnreadable();
 }
@@ -151,7 +147,8 @@ void writeUserFile(const QString &path, const QString &firstName)
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || file.write(content) != content.size()
         || !file.commit())
-        throw Failure(QStringLiteral("75"), messages::userFileNotWritten(QDir::toNativeSeparators(path), file.errorString()));
+        throw Failure(QStringLiteral("75"),
+                      messages::userFileNotWritten(QDir::toNativeSeparators(path), file.errorString()));
 }
 
 } // namespace
@@ -171,8 +168,8 @@ KnownOperator checkKnownOperator(Module1 &module)
     file.close();
     known.name = read.name;
     database::ResultSet status = module.connection.query(database::sql::kSelectStatus, {known.name});
-    known.kind = !status.eof() && statusBars(status.field(0)) ? KnownOperator::Kind::Barred
-                                                              : KnownOperator::Kind::Admitted;
+    known.kind =
+        !status.eof() && statusBars(status.field(0)) ? KnownOperator::Kind::Barred : KnownOperator::Kind::Admitted;
     return known;
 }
 

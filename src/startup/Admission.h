@@ -38,14 +38,12 @@ struct UserFileName
 // names (UTF-8, UTF-16 little or big endian); as UTF-8 when the bytes are UTF-8 with
 // letters beyond ASCII (what Notepad writes without a mark); else in the system's
 // encoding (`system`, which a test may choose).
-UserFileName readUserFileName(const QByteArray &content,
-                              QStringConverter::Encoding system = QStringConverter::System);
+UserFileName readUserFileName(const QByteArray &content, QStringConverter::Encoding system = QStringConverter::System);
 // The first name that User.txt holds, when it holds one that can be used.
 std::optional<QString> firstNameFromContent(const QByteArray &content);
 
 // Only a status that is the number 0 (a numeric 0, or a text that reads as 0) bars.
 bool statusBars(const QVariant &status);
-
 
 // What User.txt and the operator's status row say at a start.
 struct KnownOperator

@@ -19,20 +19,18 @@ QStringList backupMessages(const Module1 &module, const database::BackupOutcome 
     const QString folder = QDir::toNativeSeparators(backupsFolder(module));
     QStringList said;
     switch (outcome.kind) {
-    case database::BackupOutcome::Kind::Failed:
-        said.append(messages::backupNotMade(folder, outcome.reason));
-        break;
+    case database::BackupOutcome::Kind::Failed: said.append(messages::backupNotMade(folder, outcome.reason)); break;
     case database::BackupOutcome::Kind::Damaged: {
         const QString file = QDir::toNativeSeparators(module.databaseFilePath());
         const QString way = outcome.newestGood.isEmpty()
             ? messages::backupNoGoodCopy(folder)
-            : messages::backupRestoreFrom(QDir::toNativeSeparators(QDir(backupsFolder(module)).filePath(outcome.newestGood)), file);
+            : messages::backupRestoreFrom(
+                QDir::toNativeSeparators(QDir(backupsFolder(module)).filePath(outcome.newestGood)), file);
         said.append(messages::backupFoundDamage(file, outcome.reason, way));
         break;
     }
     case database::BackupOutcome::Kind::Made:
-    case database::BackupOutcome::Kind::AlreadyMade:
-        break;
+    case database::BackupOutcome::Kind::AlreadyMade: break;
     }
     if (outcome.newestAhead.isValid())
         said.append(messages::backupClockLooksWrong(module.today().toString(Qt::ISODate),

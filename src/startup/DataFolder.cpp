@@ -22,8 +22,8 @@ QString dataFolder(DataFolderKind kind, const QString &executableFolder)
 
 namespace {
 
-constexpr QFile::Permissions kOthers = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther
-    | QFile::WriteOther | QFile::ExeOther;
+constexpr QFile::Permissions kOthers =
+    QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
 
 // Takes away every access but its owner's from what is there.
 void closeToOthers(const QString &path, QFile::Permissions ownerOnly)

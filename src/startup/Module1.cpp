@@ -12,8 +12,7 @@
 
 namespace kelvory {
 
-Module1::Module1(Deployment deployment, Services services)
-    : m_deployment(std::move(deployment)), m_services(services)
+Module1::Module1(Deployment deployment, Services services) : m_deployment(std::move(deployment)), m_services(services)
 {
 }
 
@@ -98,8 +97,9 @@ bool Module1::Main()
             // A roster that another session keeps locked past the time-out gets the same
             // plain words on every backend, with the driver's own in parentheses.
             const QString words = m_deployment.server.server.isEmpty()
-                ? database::messages::fileInUse(QDir::toNativeSeparators(QFileInfo(databaseFilePath()).absoluteFilePath()),
-                                                m_deployment.timeoutSeconds)
+                ? database::messages::fileInUse(
+                    QDir::toNativeSeparators(QFileInfo(databaseFilePath()).absoluteFilePath()),
+                    m_deployment.timeoutSeconds)
                 : database::messages::serverInUse(m_deployment.timeoutSeconds);
             throw Failure(failure.number(),
                           words + QStringLiteral("\r\n\r\n(") + failure.description() + QLatin1Char(')'));

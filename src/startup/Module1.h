@@ -95,8 +95,7 @@ public:
 
     // Runs a handler to its end. A failure it does not catch ends in the standard error
     // report; no exception leaves this boundary for the event loop.
-    template <class Body>
-    void guarded(Body &&body) noexcept;
+    template <class Body> void guarded(Body &&body) noexcept;
 
     QWidget *rosterWindow() const;
     // Shows the history window, loading it first when it is not loaded.
@@ -113,8 +112,7 @@ private:
     QPointer<QWidget> m_history;
 };
 
-template <class Body>
-void Module1::guarded(Body &&body) noexcept
+template <class Body> void Module1::guarded(Body &&body) noexcept
 {
     try {
         try {

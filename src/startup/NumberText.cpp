@@ -72,8 +72,8 @@ long long leadingPowerOfTen(const std::string &number)
     if (first == std::string::npos)
         return 0;
     const std::size_t pointAt = point == std::string::npos ? mantissa.size() : point;
-    const long long power = first < pointAt ? static_cast<long long>(pointAt - first) - 1
-                                            : -static_cast<long long>(first - pointAt);
+    const long long power =
+        first < pointAt ? static_cast<long long>(pointAt - first) - 1 : -static_cast<long long>(first - pointAt);
     return power + exponent;
 }
 

@@ -53,9 +53,7 @@ int QtDialogs::messageBox(const QString &text, int style, const QString &title)
                     screenText(text));
     box.setTextFormat(Qt::PlainText);
     QList<QPair<QAbstractButton *, int>> answers;
-    auto add = [&](QMessageBox::StandardButton button, int answer) {
-        answers.append({box.addButton(button), answer});
-    };
+    auto add = [&](QMessageBox::StandardButton button, int answer) { answers.append({box.addButton(button), answer}); };
     switch (messageButtons(style)) {
     case MB_OKCANCEL:
         add(QMessageBox::Ok, IDOK);
@@ -95,7 +93,7 @@ std::optional<QString> QtDialogs::inputBox(const QString &prompt, const QString 
 }
 
 std::optional<QString> QtDialogs::saveFileName(const QString &title, const QString &suggestedPath,
-                                              const QString &filter)
+                                               const QString &filter)
 {
     const QString chosen = QFileDialog::getSaveFileName(nullptr, title, suggestedPath, filter);
     if (chosen.isEmpty())

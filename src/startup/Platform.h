@@ -26,8 +26,14 @@ enum MessageStyle : int {
 };
 enum MessageAnswer : int { IDOK = 1, IDCANCEL = 2, IDYES = 6, IDNO = 7 };
 
-inline constexpr int messageButtons(int style) { return style & 0xF; }
-inline constexpr int messageIcon(int style) { return style & 0xF0; }
+inline constexpr int messageButtons(int style)
+{
+    return style & 0xF;
+}
+inline constexpr int messageIcon(int style)
+{
+    return style & 0xF0;
+}
 
 inline const QString kCrLf = QStringLiteral("\r\n");
 

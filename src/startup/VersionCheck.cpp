@@ -25,7 +25,8 @@ void versionCheck(Module1 &module, int programMajor, const std::function<void()>
         fillRoster();
         return;
     }
-    if (module.MsgBox(startup::messages::updateQuestion(), MB_YESNO, startup::messages::updateQuestionTitle()) == IDNO) {
+    if (module.MsgBox(startup::messages::updateQuestion(), MB_YESNO, startup::messages::updateQuestionTitle())
+        == IDNO) {
         fillRoster();
         return;
     }

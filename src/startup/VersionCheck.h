@@ -11,7 +11,6 @@ class Module1;
 
 namespace version {
 
-
 // The version the database asks for, read as a number; a NULL reads like an empty text.
 double requiredVersion(const QVariant &ver);
 

@@ -13,14 +13,9 @@ int ScriptedDialogs::messageBox(const QString &text, int style, const QString &t
         return reply;
     }
     switch (messageButtons(style)) {
-    case MB_OK:
-        return IDOK;
-    case MB_YESNO:
-        ++unscripted;
-        return IDNO;
-    default:
-        ++unscripted;
-        return IDCANCEL;
+    case MB_OK: return IDOK;
+    case MB_YESNO: ++unscripted; return IDNO;
+    default: ++unscripted; return IDCANCEL;
     }
 }
 
@@ -41,8 +36,7 @@ std::optional<QString> ScriptedDialogs::inputBox(const QString &prompt, const QS
     return text;
 }
 
-std::optional<QString> ScriptedDialogs::openFileName(const QString &title, const QString &folder,
-                                                     const QString &filter)
+std::optional<QString> ScriptedDialogs::openFileName(const QString &title, const QString &folder, const QString &filter)
 {
     return saveFileName(title, folder, filter);
 }

@@ -48,7 +48,11 @@ public:
     std::function<void(const Message &)> onShow;
 
     QStringList texts() const;
-    void clear() { messages.clear(); inputPrompts.clear(); }
+    void clear()
+    {
+        messages.clear();
+        inputPrompts.clear();
+    }
 
 private:
     std::deque<int> m_answers;

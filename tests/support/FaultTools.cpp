@@ -161,8 +161,8 @@ QStringList candidateAddresses()
     const qint64 pid = QCoreApplication::applicationPid();
     for (int attempt = 0; attempt < 8; ++attempt) {
         const qint64 n = pid * 8 + attempt;
-        addresses.append(QStringLiteral("127.%1.%2.%3").arg(100 + (n >> 16) % 100).arg((n >> 8) % 256)
-                             .arg(2 + n % 250));
+        addresses.append(
+            QStringLiteral("127.%1.%2.%3").arg(100 + (n >> 16) % 100).arg((n >> 8) % 256).arg(2 + n % 250));
     }
     return addresses;
 }
@@ -210,9 +210,10 @@ QString ThrowawayPostgres::run(const QString &program, const QStringList &argume
     process.setWorkingDirectory(m_dir.path());
     // The server refuses to run as root; its files belong to the postgres account then.
     if (runningAsRoot())
-        process.start(QStringLiteral("runuser"), QStringList{QStringLiteral("-u"), QStringLiteral("postgres"),
-                                                             QStringLiteral("--"), m_bin + QLatin1Char('/') + program}
-                                                     + arguments);
+        process.start(QStringLiteral("runuser"),
+                      QStringList{QStringLiteral("-u"), QStringLiteral("postgres"), QStringLiteral("--"),
+                                  m_bin + QLatin1Char('/') + program}
+                          + arguments);
     else
         process.start(m_bin + QLatin1Char('/') + program, arguments);
     if (!process.waitForStarted(10000))
@@ -269,9 +270,10 @@ QString ThrowawayPostgres::create()
     psql.setProcessEnvironment(environment);
     psql.setProcessChannelMode(QProcess::MergedChannels);
     psql.start(m_bin + QStringLiteral("/psql"),
-        {QStringLiteral("-q"), QStringLiteral("-h"), m_address, QStringLiteral("-U"), QStringLiteral("kelvory"),
-            QStringLiteral("-d"), QStringLiteral("postgres"), QStringLiteral("-v"), QStringLiteral("ON_ERROR_STOP=1"),
-            QStringLiteral("-c"), QStringLiteral("create database ") + databaseName()});
+               {QStringLiteral("-q"), QStringLiteral("-h"), m_address, QStringLiteral("-U"), QStringLiteral("kelvory"),
+                QStringLiteral("-d"), QStringLiteral("postgres"), QStringLiteral("-v"),
+                QStringLiteral("ON_ERROR_STOP=1"), QStringLiteral("-c"),
+                QStringLiteral("create database ") + databaseName()});
     if (!psql.waitForFinished(30000) || psql.exitCode() != 0)
         return QStringLiteral("cannot create the database: ") + QString::fromLocal8Bit(psql.readAll());
     return QString();
@@ -280,13 +282,14 @@ QString ThrowawayPostgres::create()
 QString ThrowawayPostgres::start()
 {
     const QString data = m_dir.path() + QStringLiteral("/data");
-    const QString problem = run(QStringLiteral("pg_ctl"),
-        {QStringLiteral("-D"), data, QStringLiteral("-l"), m_dir.path() + QStringLiteral("/server.log"),
-            QStringLiteral("-w"), QStringLiteral("-t"), QStringLiteral("60"), QStringLiteral("-o"),
-            QStringLiteral("-c listen_addresses=%1 -c port=%3 -c unix_socket_directories=%2 "
-                           "-c fsync=off -c max_connections=10 -c shared_buffers=1MB")
-                .arg(m_address, m_dir.path(), QString::number(programPort())),
-            QStringLiteral("start")});
+    const QString problem =
+        run(QStringLiteral("pg_ctl"),
+            {QStringLiteral("-D"), data, QStringLiteral("-l"), m_dir.path() + QStringLiteral("/server.log"),
+             QStringLiteral("-w"), QStringLiteral("-t"), QStringLiteral("60"), QStringLiteral("-o"),
+             QStringLiteral("-c listen_addresses=%1 -c port=%3 -c unix_socket_directories=%2 "
+                            "-c fsync=off -c max_connections=10 -c shared_buffers=1MB")
+                 .arg(m_address, m_dir.path(), QString::number(programPort())),
+             QStringLiteral("start")});
     if (problem.isEmpty()) {
         m_running = true;
         return problem;
@@ -299,9 +302,9 @@ QString ThrowawayPostgres::start()
 
 QString ThrowawayPostgres::stop(const QString &mode)
 {
-    const QString problem = run(QStringLiteral("pg_ctl"), {QStringLiteral("-D"), m_dir.path() + QStringLiteral("/data"),
-                                                           QStringLiteral("-m"), mode, QStringLiteral("-w"),
-                                                           QStringLiteral("stop")});
+    const QString problem = run(QStringLiteral("pg_ctl"),
+                                {QStringLiteral("-D"), m_dir.path() + QStringLiteral("/data"), QStringLiteral("-m"),
+                                 mode, QStringLiteral("-w"), QStringLiteral("stop")});
     if (problem.isEmpty())
         m_running = false;
     return problem;

@@ -66,8 +66,7 @@ void ensurePostgresDatabase()
     database::Connection server;
     server.openServer(settings);
     const QString name = postgresDatabaseName();
-    database::ResultSet existing =
-        server.query(QStringLiteral("select 1 from pg_database where datname = ?"), {name});
+    database::ResultSet existing = server.query(QStringLiteral("select 1 from pg_database where datname = ?"), {name});
     if (existing.eof())
         server.execute(QStringLiteral("create database ") + name);
     done = true;
@@ -244,7 +243,8 @@ QString Harness::userFilePath() const
 bool Harness::start()
 {
     if (!module)
-        module = std::make_unique<Module1>(deployment, Services{&dialogs, &shell, &printers, &end, &clock, &programWindows()});
+        module = std::make_unique<Module1>(deployment,
+                                           Services{&dialogs, &shell, &printers, &end, &clock, &programWindows()});
     return module->Main();
 }
 
@@ -304,10 +304,9 @@ namespace kelvory::test {
 void addManyMembers(Harness &harness, int n)
 {
     if (harness.backend == Backend::Sqlite) {
-        harness.exec(QStringLiteral(
-                         "with recursive g(x) as (select 1 union all select x + 1 from g where x < ?) "
-                         "insert into members select printf('Member %05d', x), x || ' Elm St', "
-                         "'Springfield, IL 62701', '555-' || x, '', x from g"),
+        harness.exec(QStringLiteral("with recursive g(x) as (select 1 union all select x + 1 from g where x < ?) "
+                                    "insert into members select printf('Member %05d', x), x || ' Elm St', "
+                                    "'Springfield, IL 62701', '555-' || x, '', x from g"),
                      {n});
     } else {
         harness.exec(QStringLiteral("insert into members select 'Member ' || lpad(g::text, 5, '0'), g || ' Elm St', "

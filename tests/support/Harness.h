@@ -121,8 +121,7 @@ void verifyErrorReport(const Harness &harness, const QString &mentions = QString
 namespace kelvory::test {
 // Runs a test class once per backend (it takes the backend in its constructor). The
 // program ends at once when the PostgreSQL server of a PostgreSQL run cannot be reached.
-template <class TestClass>
-int runOnEveryBackend(int argc, char *argv[])
+template <class TestClass> int runOnEveryBackend(int argc, char *argv[])
 {
     const std::vector<Backend> chosen = backends();
     requireReachableServer(chosen);
@@ -137,7 +136,7 @@ int runOnEveryBackend(int argc, char *argv[])
 }
 } // namespace kelvory::test
 
-#define KELVORY_BACKEND_TEST_MAIN(TestClass)                                                                          \
+#define KELVORY_BACKEND_TEST_MAIN(TestClass)                                                                           \
     int main(int argc, char *argv[])                                                                                   \
     {                                                                                                                  \
         QApplication app(argc, argv);                                                                                  \

@@ -30,9 +30,8 @@ bool havePoppler()
 
 QList<QStringList> pdfLayoutPages(const QString &pdfPath)
 {
-    const QString text =
-        QString::fromUtf8(runPdftotext({QStringLiteral("-layout"), QStringLiteral("-enc"), QStringLiteral("UTF-8"),
-                                        pdfPath, QStringLiteral("-")}));
+    const QString text = QString::fromUtf8(runPdftotext(
+        {QStringLiteral("-layout"), QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdfPath, QStringLiteral("-")}));
     QList<QStringList> pages;
     const QStringList pageTexts = text.split(u'\f');
     for (const QString &page : pageTexts) {
@@ -47,8 +46,8 @@ QList<QStringList> pdfLayoutPages(const QString &pdfPath)
 
 QList<PdfWord> pdfWords(const QString &pdfPath)
 {
-    const QByteArray xhtml = runPdftotext({QStringLiteral("-bbox"), QStringLiteral("-enc"), QStringLiteral("UTF-8"),
-                                           pdfPath, QStringLiteral("-")});
+    const QByteArray xhtml = runPdftotext(
+        {QStringLiteral("-bbox"), QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdfPath, QStringLiteral("-")});
     QList<PdfWord> words;
     QXmlStreamReader reader(xhtml);
     int page = -1;

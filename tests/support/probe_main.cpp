@@ -9,9 +9,9 @@
 // into the edit boxes, prints "ADDING" and presses Add New. With --rounds it adds n members
 // instead, "<name> 1" to "<name> n", each when a line arrives on its standard input, and
 // then prints "DONE". With --put-back it prints "PUTTING BACK", puts that copy of the
-// database back as the grid's command does, and prints "PUT BACK". It keeps running until it is killed; with --once it ends as soon as
-// the window is shown. --today sets the day the program's clock gives. --network-share
-// takes every file to be on an NFS share, where the embedded file keeps its rollback journal.
+// database back as the grid's command does, and prints "PUT BACK". It keeps running until it is killed; with --once it
+// ends as soon as the window is shown. --today sets the day the program's clock gives. --network-share takes every file
+// to be on an NFS share, where the embedded file keeps its rollback journal.
 #include "Fakes.h"
 #include "Harness.h"
 #include "database/Connection.h"
@@ -137,7 +137,8 @@ int main(int argc, char *argv[])
     kelvory::test::PdfPrinterQueue printers;
     PrintingEnd processEnd;
     FixedClock clock(today);
-    kelvory::Module1 module(deployment, {&dialogs, &shell, &printers, &processEnd, &clock, &kelvory::test::programWindows()});
+    kelvory::Module1 module(deployment,
+                            {&dialogs, &shell, &printers, &processEnd, &clock, &kelvory::test::programWindows()});
     if (!module.Main())
         return 1;
     std::printf("SHOWN\n");

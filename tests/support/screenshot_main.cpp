@@ -63,8 +63,9 @@ int main(int argc, char *argv[])
     kelvory::test::prepareApplication();
     const QStringList arguments = QCoreApplication::arguments().mid(1);
     if (arguments.isEmpty() || arguments.size() == 3 || arguments.size() == 6 || arguments.size() > 7) {
-        std::fprintf(stderr, "usage: kelvory_screenshot <main.png> [<history.png> [<labels-dialog.png> <labels.pdf> "
-                             "[<import-dialog.png> [<details-dialog.png> <lists-dialog.png>]]]]\n");
+        std::fprintf(stderr,
+                     "usage: kelvory_screenshot <main.png> [<history.png> [<labels-dialog.png> <labels.pdf> "
+                     "[<import-dialog.png> [<details-dialog.png> <lists-dialog.png>]]]]\n");
         return 2;
     }
 
@@ -82,8 +83,8 @@ int main(int argc, char *argv[])
     };
     qint64 id = 1;
     for (const auto &m : members)
-        h.addMember(QString::fromUtf8(m[0]), QString::fromUtf8(m[1]), QString::fromUtf8(m[2]),
-                    QString::fromUtf8(m[3]), QString::fromUtf8(m[4]), id++);
+        h.addMember(QString::fromUtf8(m[0]), QString::fromUtf8(m[1]), QString::fromUtf8(m[2]), QString::fromUtf8(m[3]),
+                    QString::fromUtf8(m[4]), id++);
     h.writeUserFile(QStringLiteral("Dorothy"));
     if (!h.start()) {
         std::fprintf(stderr, "kelvory_screenshot: the program did not start\n");
@@ -92,8 +93,7 @@ int main(int argc, char *argv[])
 
     roster::RosterForm &form = h.form();
     // A new member, typed and added.
-    const char *const newcomer[5] = {"Nguyen, Van", "31 Cedar Ave", "Calvessa, OR 97301", "503-555-0128",
-                                     "New member"};
+    const char *const newcomer[5] = {"Nguyen, Van", "31 Cedar Ave", "Calvessa, OR 97301", "503-555-0128", "New member"};
     for (int k = 0; k < 5; ++k)
         typeInto(form.Text1[k], QString::fromUtf8(newcomer[k]));
     h.dialogs.answer(IDOK);
@@ -151,15 +151,16 @@ int main(int argc, char *argv[])
         // Ctrl+I's dialog with a club's old list: new members, one already on the roster,
         // one possibly, one without a name.
         const QString file = QDir(h.folder.path()).filePath(QStringLiteral("Club list.csv"));
-        test::writeFile(file, QStringLiteral(
-                                  "Last Name,First Name,Street,City,State,ZIP,Telephone,E-mail,Notes\r\n"
-                                  "Adams,Ruth,12 Main St Apt 4,Calvessa,OR,97301,503-555-0142,ruth@example.org,\r\n"
-                                  "Castillo,Inés,18 Ferry St,Salem,OR,97302,503-555-0119,,\r\n"
-                                  "Gallagher,Rose,5 Birch Way,Calvessa,OR,97301,503-555-0177,,\"Joined May, 2024\"\r\n"
-                                  "Hoffmann,Dieter,44 Elm St,Keizer,OR,97303,503-555-0131,,Choir\r\n"
-                                  ",,3 Oak Ave,Calvessa,OR,97301,503-555-0150,,\r\n"
-                                  "Ibarra,Luis,620 State St,Salem,OR,97301,503-555-0184,luis@example.org,Drives\r\n")
-                                  .toUtf8());
+        test::writeFile(
+            file,
+            QStringLiteral("Last Name,First Name,Street,City,State,ZIP,Telephone,E-mail,Notes\r\n"
+                           "Adams,Ruth,12 Main St Apt 4,Calvessa,OR,97301,503-555-0142,ruth@example.org,\r\n"
+                           "Castillo,Inés,18 Ferry St,Salem,OR,97302,503-555-0119,,\r\n"
+                           "Gallagher,Rose,5 Birch Way,Calvessa,OR,97301,503-555-0177,,\"Joined May, 2024\"\r\n"
+                           "Hoffmann,Dieter,44 Elm St,Keizer,OR,97303,503-555-0131,,Choir\r\n"
+                           ",,3 Oak Ave,Calvessa,OR,97301,503-555-0150,,\r\n"
+                           "Ibarra,Luis,620 State St,Salem,OR,97301,503-555-0184,luis@example.org,Drives\r\n")
+                .toUtf8());
         form.mnuImportMembers_Click();
         auto *import = form.findChild<import::ImportDialog *>();
         if (!import) {
