@@ -166,6 +166,7 @@ void RosterForm::buildControls()
     Command5->setPicture(QStringLiteral("print"), 56);
     placeInTwips(Command5, {9690, 60, 1515, 1245});
 
+    // "Xcel" is the button's own spelling.
     Command12 = new CommandButton(QStringLiteral("Xcel Export"), bgrColor(kWhite), this);
     Command12->setFont(timesNewRoman(12, true));
     Command12->setPicture(QStringLiteral("export"), 67);
