@@ -107,19 +107,6 @@ void noteAhead(const QDir &dir, const QStringList &names)
         note.write(names.join(QLatin1Char('\n')).toUtf8() + '\n');
 }
 
-// The SQLite connection under Qt's driver. Qt's SQLite driver on Debian is linked against
-// the system's libsqlite3, the same library this program links, so the handle is one this
-// code may use.
-sqlite3 *sqliteHandle(const QSqlDatabase &database)
-{
-    if (!database.driver())
-        return nullptr;
-    const QVariant handle = database.driver()->handle();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
-        return nullptr;
-    return *static_cast<sqlite3 *const *>(handle.constData());
-}
-
 // Copies every page of the source's main database into a new file. Returns why not, or
 // nothing; `damaged` tells that SQLite found the source itself damaged on the way.
 std::optional<QString> copyDatabase(sqlite3 *source, const QString &target, bool &damaged)
@@ -158,6 +145,16 @@ std::optional<QString> copyDatabase(sqlite3 *source, const QString &target, bool
 }
 
 } // namespace
+
+sqlite3 *sqliteHandle(const QSqlDatabase &database)
+{
+    if (!database.driver())
+        return nullptr;
+    const QVariant handle = database.driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3 *const *>(handle.constData());
+}
 
 QString copyAllPages(sqlite3 *target, sqlite3 *source, bool *damaged)
 {

@@ -6,12 +6,19 @@
 
 struct sqlite3;
 
+class QSqlDatabase;
+
 namespace kelvory::database {
 
 // Every page of the source's main database into the target's, in one step of SQLite's
 // backup interface (one transaction of the target), waiting a while when another program
 // holds the file. Empty when done, else why not; `damaged`: SQLite found the source damaged.
 QString copyAllPages(sqlite3 *target, sqlite3 *source, bool *damaged = nullptr);
+
+// The SQLite connection under Qt's driver, or none. Qt's SQLite driver on Debian is linked
+// against the system's libsqlite3, the same library this program links, so the handle is
+// one this code may use.
+sqlite3 *sqliteHandle(const QSqlDatabase &database);
 
 class Connection;
 

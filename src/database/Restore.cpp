@@ -21,16 +21,6 @@ namespace {
 
 const QString kSelectAllMembers = QStringLiteral("select name, address, city, phone, comment, recordid from members");
 
-sqlite3 *sqliteHandle(const QSqlDatabase &database)
-{
-    if (!database.driver())
-        return nullptr;
-    const QVariant handle = database.driver()->handle();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
-        return nullptr;
-    return *static_cast<sqlite3 *const *>(handle.constData());
-}
-
 // An SQLite file opened by this code alone, closed when it goes.
 struct OwnFile
 {

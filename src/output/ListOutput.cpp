@@ -3,17 +3,16 @@
 #include "output/Export.h"
 #include "output/LabelLayout.h"
 #include "output/LabelPrinter.h"
+#include "output/PdfBytes.h"
 #include "output/PrinterQueue.h"
 #include "output/Printout.h"
 #include "output/YearMessages.h"
 #include "startup/Module1.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
 #include <QFontMetricsF>
 #include <QPainter>
-#include <QPdfWriter>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 
@@ -125,21 +124,8 @@ bool paintList(QPainter &painter, QPagedPaintDevice &device, const ListDocument 
 
 std::optional<QByteArray> listPdf(const ListDocument &document, const QString &title)
 {
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    {
-        QPdfWriter writer(&buffer);
-        writer.setTitle(document.title);
-        writer.setCreator(title);
-        writer.setPageLayout(listPageLayout());
-        QPainter painter;
-        if (!painter.begin(&writer))
-            return std::nullopt;
-        const bool painted = paintList(painter, writer, document);
-        if (!painter.end() || !painted)
-            return std::nullopt;
-    }
-    return buffer.data();
+    return pdfBytes(document.title, title, listPageLayout(),
+                    [&](QPainter &painter, QPagedPaintDevice &device) { return paintList(painter, device, document); });
 }
 
 bool printListOnDefaultPrinter(Module1 &module, const ListDocument &document)

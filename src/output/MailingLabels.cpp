@@ -2,16 +2,15 @@
 
 #include "output/Export.h"
 #include "output/OutputMessages.h"
+#include "output/PdfBytes.h"
 #include "output/PrinterQueue.h"
 #include "output/Printout.h"
 #include "startup/Module1.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
 #include <QFontMetricsF>
 #include <QPainter>
-#include <QPdfWriter>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 
@@ -143,21 +142,8 @@ std::optional<QString> printAlignmentTest(QPrinter &printer, SheetKind sheet, co
 
 std::optional<QByteArray> labelsPdf(const LabelJob &job, const QString &title)
 {
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    {
-        QPdfWriter writer(&buffer);
-        writer.setTitle(title);
-        writer.setCreator(title);
-        writer.setPageLayout(labelPageLayout(labelSheet(job.sheet)));
-        QPainter painter;
-        if (!painter.begin(&writer))
-            return std::nullopt;
-        const bool painted = paintLabels(painter, writer, job);
-        if (!painter.end() || !painted)
-            return std::nullopt;
-    }
-    return buffer.data();
+    return pdfBytes(title, title, labelPageLayout(labelSheet(job.sheet)),
+                    [&](QPainter &painter, QPagedPaintDevice &device) { return paintLabels(painter, device, job); });
 }
 
 bool printLabelsOnDefaultPrinter(Module1 &module, const LabelJob &job)
