@@ -60,6 +60,7 @@ private Q_SLOTS:
     void everyColumnTypeReadsAsQtReadsIt_data();
     void everyColumnTypeReadsAsQtReadsIt();
     void everySqliteValueReadsAsQtReadsIt();
+    void aRosterReadInManyBatchesReadsAsQtReadsIt();
     void textOfAUtf16FileReadsAsQtReadsIt();
 };
 
@@ -303,6 +304,33 @@ void TestRosterFill::everySqliteValueReadsAsQtReadsIt()
     const QList<QStringList> expected = readByQt(QDir(h->folder.path()).filePath(QStringLiteral("Kelvory.db")),
                                                  QStringLiteral("Select * from members order by name"));
     QCOMPARE(expected.size(), literals.size() + storableHostileTexts().size());
+    QCOMPARE(grid().Rows(), expected.size() + 1);
+    for (int r = 0; r < expected.size(); ++r) {
+        QStringList shown;
+        for (int k = 0; k < 6; ++k)
+            shown << grid().TextMatrix(r + 1, k);
+        QCOMPARE(shown, expected[r]);
+    }
+}
+
+void TestRosterFill::aRosterReadInManyBatchesReadsAsQtReadsIt()
+{
+    if (m_backend != Backend::Sqlite)
+        QSKIP("SQLite keeps a value of any kind in any column");
+    // Enough rows that they are read and packed in many batches, on two threads where the
+    // machine has two cores; each row's name is its place, so any row out of its place shows.
+    h->exec(QStringLiteral("drop table members"));
+    h->exec(QStringLiteral("create table members (name, address, city, phone, comment, recordid)"));
+    h->exec(QStringLiteral(
+        "with recursive n(i) as (select 1 union all select i + 1 from n where i < 5000) "
+        "insert into members select printf('%05d', i), case i % 7 when 0 then NULL when 1 then 'Émile Zola' "
+        "when 2 then i * 1000003 when 3 then i / 8.0 when 4 then x'4b6c' when 5 then '' else printf('%0*d', i % 300, "
+        "7) "
+        "end, 'Rue ' || char(0x1F600 + i % 50), i % 3, substr('plain ASCII text', 1 + i % 16), i from n"));
+    QVERIFY(h->start());
+    const QList<QStringList> expected = readByQt(QDir(h->folder.path()).filePath(QStringLiteral("Kelvory.db")),
+                                                 QStringLiteral("Select * from members order by name"));
+    QCOMPARE(expected.size(), 5000);
     QCOMPARE(grid().Rows(), expected.size() + 1);
     for (int r = 0; r < expected.size(); ++r) {
         QStringList shown;

@@ -99,6 +99,17 @@ QStringView ResultSet::text(int position)
     return made;
 }
 
+HeldText ResultSet::heldText(int position)
+{
+    if (m_sqlite && m_sqlite->reading() && position >= 0 && position < m_fieldCount && !m_eof) {
+        const HeldText held = m_sqlite->held(position);
+        if (held.length >= 0)
+            return held;
+    }
+    const QStringView made = text(position);
+    return {made.utf16(), static_cast<qint32>(made.size()), false};
+}
+
 bool ResultSet::holdsText(int position) const
 {
     if (position < 0 || position >= m_fieldCount || m_eof)

@@ -17,6 +17,16 @@ namespace kelvory::database {
 class OdbcRowReader;
 class SqliteRowReader;
 
+// A field's text as a reader holds it: ASCII bytes, which whoever copies it widens on the
+// way, or UTF-16. Null data for NULL. Small enough to be returned in registers: a value
+// made field by field and read back whole from memory stalls the processor on every cell.
+struct HeldText
+{
+    const void *data = nullptr;
+    qint32 length = 0; // bytes for ASCII, UTF-16 units otherwise; -1: not held by the reader
+    bool ascii = true;
+};
+
 // A forward-only result set read by column position, as the club's tables are a
 // contract by column order rather than by column name. It owns the driver's statement
 // through its query, so it can be moved but never copied: two copies would step one
@@ -40,6 +50,8 @@ public:
     // Field `position` as displayText() shows it, valid until the next move. A text or
     // whole number read by one of the row readers is not made into a string of its own on the way.
     QStringView text(int position);
+    // The same text, without widening what the reader holds as ASCII; valid until the next move.
+    HeldText heldText(int position);
     // Whether field `position` holds text (not NULL, a number, a date or bytes).
     bool holdsText(int position) const;
     // Moves to the next row; a failure to read it raises Failure.

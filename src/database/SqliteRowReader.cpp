@@ -33,6 +33,20 @@ bool widenAscii(const unsigned char *text, std::size_t bytes, char16_t *wide)
     return true;
 }
 
+bool isAscii(const unsigned char *text, std::size_t bytes)
+{
+    std::uint64_t any = 0;
+    std::size_t i = 0;
+    for (; i + 8 <= bytes; i += 8) {
+        std::uint64_t eight;
+        std::memcpy(&eight, text + i, 8);
+        any |= eight;
+    }
+    for (; i < bytes; ++i)
+        any |= text[i];
+    return (any & 0x8080808080808080U) == 0;
+}
+
 namespace {
 
 // Binds a value as Qt's SQLite driver binds it, so that a row stored here reads back as
@@ -147,37 +161,50 @@ QVariant SqliteRowReader::value(int position) const
     }
 }
 
-std::optional<QStringView> SqliteRowReader::text(int position)
+HeldText SqliteRowReader::held(int position)
 {
     switch (sqlite3_column_type(m_statement, position)) {
     case SQLITE_TEXT: {
-        // Most of the club's texts are ASCII: those are widened here, where SQLite would
-        // make a UTF-16 copy of each. ASCII is all that is taken this way, as SQLite's
-        // own reading of UTF-8 changes some codes and broken sequences in ways of its own.
+        // Most of the club's texts are ASCII: those are handed over as SQLite holds them,
+        // where it would make a UTF-16 copy of each. ASCII is all that is taken this way,
+        // as SQLite's own reading of UTF-8 changes some codes and broken sequences in ways
+        // of its own.
         if (m_utf8) {
             const unsigned char *utf8 = sqlite3_column_text(m_statement, position);
-            const auto bytes = static_cast<std::size_t>(sqlite3_column_bytes(m_statement, position));
-            std::vector<char16_t> &wide = m_wide[static_cast<std::size_t>(position)];
-            if (wide.size() < bytes)
-                wide.resize(bytes);
-            if (utf8 && widenAscii(utf8, bytes, wide.data()))
-                return QStringView(wide.data(), static_cast<qsizetype>(bytes));
+            const int bytes = sqlite3_column_bytes(m_statement, position);
+            if (utf8 && isAscii(utf8, static_cast<std::size_t>(bytes)))
+                return HeldText{utf8, bytes, true};
         }
         // The text first: SQLite gives the length of the form last asked for.
         const void *text = sqlite3_column_text16(m_statement, position);
-        return QStringView(static_cast<const char16_t *>(text), sqlite3_column_bytes16(m_statement, position) / 2);
+        return HeldText{text, sqlite3_column_bytes16(m_statement, position) / 2, false};
     }
     case SQLITE_INTEGER: {
         // Plain decimal digits, as QString::number gives them.
-        char digits[24];
-        const auto written = std::to_chars(digits, digits + sizeof digits, sqlite3_column_int64(m_statement, position));
-        char16_t *wide = m_digits.data() + static_cast<std::size_t>(position) * 24;
-        std::copy(digits, written.ptr, wide);
-        return QStringView(wide, written.ptr - digits);
+        char *digits = m_digits.data() + static_cast<std::size_t>(position) * 24;
+        const auto written = std::to_chars(digits, digits + 24, sqlite3_column_int64(m_statement, position));
+        return HeldText{digits, static_cast<qint32>(written.ptr - digits), true};
     }
-    case SQLITE_NULL: return QStringView();
-    default: return std::nullopt; // a real number or bytes: rare enough to go the long way
+    case SQLITE_NULL: return HeldText{};
+    default: return HeldText{nullptr, -1, false}; // a real number or bytes: rare enough to go the long way
     }
+}
+
+std::optional<QStringView> SqliteRowReader::text(int position)
+{
+    const HeldText held = this->held(position);
+    if (held.length < 0)
+        return std::nullopt;
+    if (!held.data)
+        return QStringView();
+    if (!held.ascii)
+        return QStringView(static_cast<const char16_t *>(held.data), held.length);
+    std::vector<char16_t> &wide = m_wide[static_cast<std::size_t>(position)];
+    const auto bytes = static_cast<std::size_t>(held.length);
+    if (wide.size() < bytes)
+        wide.resize(bytes);
+    std::copy_n(static_cast<const unsigned char *>(held.data), bytes, wide.data());
+    return QStringView(wide.data(), held.length);
 }
 
 bool SqliteRowReader::holdsText(int position) const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/Failure.h"
+#include "database/ResultSet.h"
 
 #include <QSqlQuery>
 #include <QStringView>
@@ -35,6 +36,9 @@ public:
     // A text or whole number as text, empty for NULL, valid until the next step; nothing
     // for a real number or bytes, which the caller puts into words itself.
     std::optional<QStringView> text(int position);
+    // The same text as the reader holds it: ASCII as SQLite stores it, without a copy;
+    // a length of -1 for a real number or bytes.
+    HeldText held(int position);
     bool holdsText(int position) const;
 
 private:
@@ -46,7 +50,7 @@ private:
     bool m_done = false;
     bool m_utf8;
     // Room for each field's whole number as digits, and its text widened from ASCII.
-    std::vector<char16_t> m_digits;
+    std::vector<char> m_digits;
     std::vector<std::vector<char16_t>> m_wide;
 };
 
@@ -55,6 +59,8 @@ private:
 // A failure raises Failure, and the caller's transaction undoes the rows before it.
 bool executeSqliteRows(const QVariant &handle, const QString &sql, const std::vector<QVariantList> &rows);
 
+// Whether every byte of the text is ASCII.
+bool isAscii(const unsigned char *text, std::size_t bytes);
 // Widens ASCII text to UTF-16, eight bytes at a time; false at a byte that is not ASCII.
 bool widenAscii(const unsigned char *text, std::size_t bytes, char16_t *wide);
 

@@ -8,6 +8,9 @@
 #include <QDir>
 #include <QVarLengthArray>
 
+#include <algorithm>
+#include <cstring>
+
 namespace kelvory::grid {
 
 GridFillResult fillGridFromQuery(database::Connection &connection, const QString &sql, FlexGrid &grid,
@@ -18,9 +21,11 @@ GridFillResult fillGridFromQuery(database::Connection &connection, const QString
     const int cols = grid.Cols();
     const int fields = qMin(cols, result.fieldCount());
     const std::uint32_t mask = options.alignedColumns >= 32 ? ~0U : ((1U << options.alignedColumns) - 1U);
-    // Each value goes from the reader's text straight into the row it is appended to.
-    QVarLengthArray<QStringView, 8> cells(cols);
     PackedRows rows(cols);
+    // Each value goes from where the reader holds it straight into the row it belongs to,
+    // ASCII widened on the way: copied once, never through a string of its own.
+    QVarLengthArray<database::HeldText, 8> held(fields);
+    QVarLengthArray<qsizetype, 8> lengths(fields);
     // A column with a conversion of its own (the journal's dates) arrives sorted by that
     // column, so most rows repeat the text of the row before: the conversion runs once per
     // run of equal texts instead of once per row.
@@ -36,17 +41,28 @@ GridFillResult fillGridFromQuery(database::Connection &connection, const QString
     int count = 0;
     while (!result.eof()) {
         for (int k = 0; k < fields; ++k) {
-            cells[k] = result.text(k);
-            if (!custom[k] || !result.holdsText(k))
-                continue;
-            if (!known[k] || cells[k] != convertedFrom[k]) {
-                convertedFrom[k] = cells[k].toString();
-                converted[k] = options.cellText[k](cells[k]);
-                known[k] = true;
+            if (custom[k] && result.holdsText(k)) {
+                const QStringView text = result.text(k);
+                if (!known[k] || text != convertedFrom[k]) {
+                    convertedFrom[k] = text.toString();
+                    converted[k] = options.cellText[k](text);
+                    known[k] = true;
+                }
+                held[k] = {converted[k].utf16(), static_cast<qint32>(converted[k].size()), false};
+            } else {
+                held[k] = result.heldText(k);
             }
-            cells[k] = converted[k];
+            lengths[k] = held[k].length;
         }
-        rows.appendRow(cells.data(), fields, mask);
+        char16_t *out = rows.appendRowSpace(lengths.data(), fields, mask);
+        for (int k = 0; k < fields; ++k) {
+            const auto length = static_cast<std::size_t>(held[k].length);
+            if (held[k].ascii)
+                std::copy_n(static_cast<const unsigned char *>(held[k].data), length, out);
+            else if (length > 0)
+                std::memcpy(out, held[k].data, length * sizeof(char16_t));
+            out += length;
+        }
         ++count;
         if (!result.tryMoveNext())
             break;
