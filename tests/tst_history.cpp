@@ -1,4 +1,5 @@
 #include "BackendTest.h"
+#include "changes/MemberDetails.h"
 #include "history/History.h"
 #include "roster/RosterForm.h"
 #include "grid/CommandButton.h"
@@ -34,6 +35,8 @@ private Q_SLOTS:
     void undoAsksOrRefusesWhenTheMemberChangedSince_data();
     void undoAsksOrRefusesWhenTheMemberChangedSince();
     void aDeletedMemberWhoseIdIsHeldComesBackWithANewId();
+    void aChangeOfDetailsIsTakenBackExactly_data();
+    void aChangeOfDetailsIsTakenBackExactly();
     void withoutTheTableChangesWorkAsBefore();
 
 private:
@@ -91,6 +94,10 @@ private:
     {
         press(form().Command7);
         return historyWindow(*h->module);
+    }
+    std::optional<changes::MemberDetails> details(qint64 id) const
+    {
+        return changes::readDetails(h->module->connection, id);
     }
     void journal(QDate date, const QString &person, const QString &text)
     {
@@ -416,30 +423,124 @@ void TestHistory::aDeletedMemberWhoseIdIsHeldComesBackWithANewId()
     QCOMPARE(members(), (QList<QStringList>{{"Zed", "", "", "", "", "17"}, kBaker, adams}));
 }
 
+namespace {
+
+// Details whose thirteen values all differ with `n`.
+changes::MemberDetails numbered(int n)
+{
+    const QString k = QString::number(n);
+    return {{1940 + n, 1 + n, 2 + n},
+            QDate(1990 + n, 3 + n, 4 + n),
+            n % 2 ? changes::MemberStatus::Lapsed : changes::MemberStatus::Resigned,
+            QDate(2020 + n, 5 + n, 6 + n),
+            QDate(2024 + n, 12, 31),
+            {{{"Ann " + k, "daughter " + k, "555-1" + k}, {"Bob " + k, "son " + k, "555-2" + k}}}};
+}
+
+} // namespace
+
+void TestHistory::aChangeOfDetailsIsTakenBackExactly_data()
+{
+    QTest::addColumn<bool>("dues"); // else a save of every detail
+    QTest::addColumn<QString>("since");
+    QTest::addColumn<QList<int>>("answers");
+    QTest::addColumn<QString>("said");
+    QTest::addColumn<QString>("undone"); // the undo's journal text; empty: nothing taken back
+    const QString back =
+        QStringLiteral("The details of \"Adams\" have the values back that they had before the change.");
+    const QString all = QStringLiteral("Details : Adams: lapsed 2021-06-07; born 1941-02-03; joined 1991-04-05; "
+                                       "dues paid through 2025-12-31; emergency contacts changed");
+    const QString paid = QStringLiteral("update memberDetails set duesPaidThrough = '2031-01-31' where recordid = 17");
+    QTest::newRow("a save") << false << QString() << QList<int>{IDYES} << back << all;
+    QTest::newRow("dues of two members, one taken back")
+        << true << QString() << QList<int>{IDYES} << back << "Details : Adams: dues paid through 2025-12-31";
+    QTest::newRow("changed since, kept") << false << paid << QList<int>{IDYES, IDNO}
+                                         << "Dues paid through: from \"12/31/2026\" to \"1/31/2031\"" << QString();
+    QTest::newRow("changed since, taken back all the same") << false << paid << QList<int>{IDYES, IDYES} << back << all;
+    QTest::newRow("the member deleted since") << false << "delete from members where recordid = 17" << QList<int>{IDYES}
+                                              << "No member holds record id 17" << QString();
+}
+
+void TestHistory::aChangeOfDetailsIsTakenBackExactly()
+{
+    QFETCH(bool, dues);
+    QFETCH(QString, since);
+    QFETCH(QList<int>, answers);
+    QFETCH(QString, said);
+    QFETCH(QString, undone);
+    startWithMembers();
+    changes::ChangeStore saving{h->module->connection, QStringLiteral("Dorothy"), h->module->today()};
+    const changes::MemberDetails first = numbered(1);
+    QVERIFY(changes::saveDetails(saving, "17", "Adams", std::nullopt, first).done());
+    changes::MemberDetails second = numbered(2);
+    if (dues) {
+        second = first;
+        second.duesPaidThrough = QDate(2030, 12, 31);
+        QCOMPARE(changes::recordDues(saving, {{17, "Adams"}, {41, "Baker"}}, second.duesPaidThrough).recorded, 2);
+    } else {
+        QVERIFY(changes::saveDetails(saving, "17", "Adams", first, second).done());
+    }
+    const QString done = h->journal().at(1).transaction;
+    if (!since.isEmpty())
+        h->exec(since);
+    const std::optional<changes::MemberDetails> stored = details(17);
+    const int journalRows = h->journal().size();
+
+    QVERIFY(undoRow(done, answers));
+    QVERIFY2(h->dialogs.texts().join(u'|').contains(said), qPrintable(h->dialogs.texts().join(u'|')));
+    QCOMPARE(details(17), undone.isEmpty() ? stored : first);
+    QCOMPARE(h->journal().size(), journalRows + (undone.isEmpty() ? 0 : 1));
+    if (undone.isEmpty())
+        return;
+    QCOMPARE(h->journal().last().transaction, undone);
+    if (dues)
+        QCOMPARE(details(41)->duesPaidThrough, second.duesPaidThrough);
+    // The undo is a change of details of its own, taken back in turn; the change is not
+    // taken back twice (the newer row of the same text is the undo's own).
+    QVERIFY(undoRow(undone, {IDYES}));
+    QCOMPARE(details(17), stored);
+    QVERIFY(undoRow(done, {IDYES}, true));
+    QCOMPARE(lastMessage(), QStringLiteral("This change was taken back already. Nothing was changed."));
+    QCOMPARE(details(17), stored);
+}
+
 void TestHistory::withoutTheTableChangesWorkAsBefore()
 {
     h->exec(QStringLiteral("drop table memberHistory"));
+    h->exec(QStringLiteral("drop table memberDetailsHistory"));
     startWithMembers();
+    changes::MemberDetails lapsed;
+    lapsed.status = changes::MemberStatus::Lapsed;
+    changes::ChangeStore saving{h->module->connection, QStringLiteral("Dorothy"), h->module->today()};
+    QVERIFY(changes::saveDetails(saving, "41", "Baker", std::nullopt, lapsed).done());
     change(QStringLiteral("Update"));
     change(QStringLiteral("DELETE"));
     QCOMPARE(members(), QList<QStringList>{kBaker});
-    QCOMPARE(h->journal().size(), 2);
+    QCOMPARE(h->journal().size(), 3);
+    QCOMPARE(h->journal().first().transaction, QStringLiteral("Details : Baker: lapsed"));
     QCOMPARE(h->journal().last().transaction, QStringLiteral("Deleted : Adams: 9 New St: Salem, OR: 555-1: "));
     QVERIFY(undoRow(h->journal().last().transaction, {IDYES}));
     if (m_backend == Backend::Sqlite) {
-        // The program's own file gets the table back as it opens.
+        // The program's own file gets the tables back as it opens.
         QCOMPARE(lastMessage(), QStringLiteral("\"Adams\" is back on the roster, with its record id 17."));
         QCOMPARE(members(), (QList<QStringList>{{"Adams", "9 New St", "Salem, OR", "555-1", "", "17"}, kBaker}));
-        QCOMPARE(h->journal().size(), 3);
+        QCOMPARE(h->journal().size(), 4);
+        QVERIFY(undoRow(QStringLiteral("Details : Baker: lapsed"), {IDYES}));
+        QCOMPARE(details(41)->status, changes::MemberStatus::Active);
         // A journal row written without kept values (by the web site, say) says so.
-        h->exec(QStringLiteral("insert into changeHistory values (?, 'Web', 'Added : Cole')"), {QDate::currentDate()});
-        QVERIFY(undoRow(QStringLiteral("Added : Cole"), {IDYES}));
-        QVERIFY(lastMessage().startsWith(QStringLiteral("This change cannot be taken back: the database kept no")));
+        for (const QString text : {"Added : Cole", "Details : Cole: lapsed"}) {
+            h->exec(QStringLiteral("insert into changeHistory values (?, 'Web', ?)"), {QDate::currentDate(), text});
+            QVERIFY(undoRow(text, {IDYES}));
+            QVERIFY(lastMessage().startsWith(QStringLiteral("This change cannot be taken back: the database kept no")));
+        }
         return;
     }
     QVERIFY(lastMessage().startsWith(QStringLiteral("Changes cannot be taken back on this database yet")));
+    QVERIFY(undoRow(QStringLiteral("Details : Baker: lapsed"), {IDYES}));
+    QVERIFY(lastMessage().startsWith(QStringLiteral("Changes of members' details cannot be taken back on this")));
+    QCOMPARE(details(41), lapsed);
     QCOMPARE(members(), QList<QStringList>{kBaker});
-    QCOMPARE(h->journal().size(), 2);
+    QCOMPARE(h->journal().size(), 3);
 }
 
 KELVORY_BACKEND_TEST_MAIN(TestHistory)

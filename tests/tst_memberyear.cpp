@@ -5,6 +5,7 @@
 #include "BackendTest.h"
 #include "PdfText.h"
 #include "changes/MemberDetails.h"
+#include "database/Connection.h"
 #include "grid/CommandButton.h"
 #include "grid/FlexGrid.h"
 #include "output/LabelsDialog.h"
@@ -22,6 +23,8 @@
 #include <QTableWidget>
 #include <QtTest>
 
+#include <thread>
+
 using namespace kelvory;
 using namespace kelvory::test;
 using namespace kelvory::changes;
@@ -34,6 +37,7 @@ public:
 
 private Q_SLOTS:
     void detailsAreStoredWithTheirJournalRowAtomically();
+    void theFirstDetailsSavedOnTwoWorkstationsAtOnce();
     void badDetailsAreSaidAndLoseNothing_data();
     void badDetailsAreSaidAndLoseNothing();
     void statusLeavesMembersOutOfTheLabels();
@@ -49,6 +53,10 @@ private:
     void startWithClub();
     void setStatus(qint64 id, const QString &status);
     QStringList storedDetails(qint64 id);
+    QString keptRows()
+    {
+        return h->texts(QStringLiteral("select count(*) from memberDetailsHistory")).value(0).value(0);
+    }
     template <class Dialog> Dialog *openDialog(Qt::Key key)
     {
         form().activateWindow();
@@ -113,6 +121,7 @@ void TestMemberYear::detailsAreStoredWithTheirJournalRowAtomically()
         journal().last().transaction,
         QStringLiteral("Details : Baker, Ann: passed away 2026-11-30; born 1941-03-02; emergency contacts changed"));
     QCOMPARE(journal().last().person, QStringLiteral("Dorothy"));
+    QCOMPARE(keptRows(), QStringLiteral("1"));
     // Emergency contacts never reach the grid.
     form().FillRoster();
     for (int c = 0; c < grid().Cols(); ++c)
@@ -145,6 +154,45 @@ void TestMemberYear::detailsAreStoredWithTheirJournalRowAtomically()
     verifyErrorReport(*h, QStringLiteral("the journal is closed"));
     QCOMPARE(storedDetails(2).at(3), kNull);
     QCOMPARE(journal().size(), 1);
+    QCOMPARE(keptRows(), QStringLiteral("1"));
+}
+
+void TestMemberYear::theFirstDetailsSavedOnTwoWorkstationsAtOnce()
+{
+    startWithClub();
+    // This workstation has stored Baker's first details, and not yet committed them.
+    database::Transaction saving(h->module->connection);
+    MemberDetails lapsed;
+    lapsed.status = MemberStatus::Lapsed;
+    writeDetails(h->module->connection, 2, lapsed, false);
+    DetailsResult second;
+    std::thread other([&] {
+        database::Connection connection;
+        if (m_backend == Backend::Sqlite)
+            connection.openEmbedded(QDir(h->folder.path()).filePath(QStringLiteral("Kelvory.db")));
+        else
+            connection.openServer(h->deployment.server);
+        ChangeStore store{connection, QStringLiteral("Edna"), QDate(2026, 12, 1)};
+        try {
+            second = saveDetails(store, QStringLiteral("2"), QStringLiteral("Baker, Ann"), std::nullopt,
+                                 MemberDetails{.duesPaidThrough = QDate(2026, 12, 31)});
+        } catch (const Failure &failure) {
+            second.problem = failure.description();
+        }
+    });
+    // On PostgreSQL the other finds no row to lock and waits at its insert; on SQLite, for
+    // this transaction.
+    const QString waiting = QStringLiteral("select count(*) from pg_locks where not granted");
+    for (QDeadlineTimer deadline(m_backend == Backend::Sqlite ? 300 : 10000);
+         !deadline.hasExpired() && (m_backend == Backend::Sqlite || h->texts(waiting).value(0).value(0) == "0");)
+        QThread::msleep(20);
+    saving.commit();
+    other.join();
+    QCOMPARE(second.problem, QString());
+    QCOMPARE(second.kind, DetailsResult::Kind::ChangedElsewhere);
+    QCOMPARE(second.stored, std::optional<MemberDetails>(lapsed));
+    QCOMPARE(storedDetails(2).mid(3, 3), QStringList({kNull, "lapsed", kNull}));
+    QVERIFY(journal().isEmpty());
 }
 
 void TestMemberYear::badDetailsAreSaidAndLoseNothing_data()
@@ -485,6 +533,7 @@ void TestMemberYear::duesForManyMembersInOneTransaction()
         verifyErrorReport(*h, QStringLiteral("refused half way"));
         QCOMPARE(h->texts(paid, {QDate(2026, 12, 31)}).first().first(), QStringLiteral("4"));
         QVERIFY(journal().isEmpty());
+        QCOMPARE(keptRows(), QStringLiteral("0"));
         return;
     }
     QCOMPARE(h->dialogs.texts().mid(1),
@@ -492,6 +541,7 @@ void TestMemberYear::duesForManyMembersInOneTransaction()
                           "Dues paid through 12/31/2026 were recorded for 200 members."}));
     QCOMPARE(h->texts(paid, {QDate(2026, 12, 31)}).first().first(), QStringLiteral("204"));
     QCOMPARE(journal().size(), 200);
+    QCOMPARE(keptRows(), QStringLiteral("200"));
     QCOMPARE(journal().first().transaction, QStringLiteral("Details : Member 00006: dues paid through 2026-12-31"));
     // What was stored before stays: the contact of member 10, the later dues of member 5.
     QCOMPARE(storedDetails(10).at(6), QStringLiteral("Kept"));

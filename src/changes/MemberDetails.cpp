@@ -1,8 +1,10 @@
 #include "changes/MemberDetails.h"
 
+#include "changes/DetailsHistory.h"
 #include "changes/RecordIds.h"
 #include "database/Connection.h"
 #include "database/DateText.h"
+#include "database/DetailsHistoryStatements.h"
 #include "database/MemberDetailsTable.h"
 #include "database/StorableText.h"
 
@@ -31,54 +33,6 @@ QDate storedDay(const QVariant &value)
 QVariant dayValue(QDate day)
 {
     return day.isValid() ? QVariant(day) : QVariant(QMetaType(QMetaType::QDate));
-}
-
-MemberDetails detailsFrom(const database::ResultSet &row, int first)
-{
-    MemberDetails details;
-    details.birth = {row.field(first).toInt(), row.field(first + 1).toInt(), row.field(first + 2).toInt()};
-    details.joined = storedDay(row.field(first + 3));
-    details.status = statusFrom(row.field(first + 4).toString());
-    details.statusChanged = storedDay(row.field(first + 5));
-    details.duesPaidThrough = storedDay(row.field(first + 6));
-    for (int c = 0; c < 2; ++c) {
-        const int at = first + 7 + 3 * c;
-        details.contacts[c] = {row.field(at).toString(), row.field(at + 1).toString(), row.field(at + 2).toString()};
-    }
-    return details;
-}
-
-// The values of the insert and update statements: the columns, then the record id.
-QVariantList valuesOf(const MemberDetails &details, qint64 recordId)
-{
-    QVariantList values = {details.birth.year,
-                           details.birth.month,
-                           details.birth.day,
-                           dayValue(details.joined),
-                           statusText(details.status),
-                           dayValue(details.statusChanged),
-                           dayValue(details.duesPaidThrough)};
-    for (const EmergencyContact &contact : details.contacts)
-        values << contact.name << contact.relationship << contact.phone;
-    values << recordId;
-    return values;
-}
-
-std::optional<MemberDetails> storedLocked(database::Connection &connection, qint64 recordId)
-{
-    const QString &sql = connection.server() == database::Server::PostgreSql ? dt::kSelectOnePostgreSql
-        : connection.server() == database::Server::SqlServer                 ? dt::kSelectOneSqlServer
-                                                                             : dt::kSelectOne;
-    database::ResultSet row = connection.query(sql, {recordId});
-    if (row.eof())
-        return std::nullopt;
-    return detailsFrom(row, 0);
-}
-
-// Stores the details over the stored ones, or as a new row when there are none.
-void writeDetails(database::Connection &connection, qint64 recordId, const MemberDetails &details, bool stored)
-{
-    connection.execute(stored ? dt::kUpdate : dt::kInsert, valuesOf(details, recordId));
 }
 
 QString iso(QDate day)
@@ -113,6 +67,36 @@ template <class Change> auto unlessBusy(Change &&change, decltype(change()) busy
     return busy;
 }
 
+// Writes the details; when an insert fails, `refused` names the member, so that the
+// caller can look, once the transaction is rolled back, whether another workstation
+// stored the member's first details between the locked read (which found none to lock)
+// and the insert, which the key then refused.
+void writeNoting(database::Connection &connection, qint64 recordId, const MemberDetails &details, bool stored,
+                 std::optional<qint64> &refused)
+{
+    try {
+        writeDetails(connection, recordId, details, stored);
+    } catch (const Failure &) {
+        if (!stored)
+            refused = recordId;
+        throw;
+    }
+}
+
+// The details that another workstation stored for the `refused` member, read after the
+// failed transaction; nothing when none are stored or none were refused.
+std::optional<MemberDetails> storedSinceRefused(database::Connection &connection, std::optional<qint64> refused)
+{
+    if (!refused)
+        return std::nullopt;
+    try {
+        return readDetails(connection, *refused);
+    } catch (const Failure &) {
+        // The caller reports the first failure, not this one.
+        return std::nullopt;
+    }
+}
+
 } // namespace
 
 QString statusText(MemberStatus status)
@@ -127,6 +111,51 @@ MemberStatus statusFrom(QStringView text)
             return status;
     }
     return MemberStatus::Active;
+}
+
+MemberDetails detailsFrom(const database::ResultSet &row, int first)
+{
+    MemberDetails details;
+    details.birth = {row.field(first).toInt(), row.field(first + 1).toInt(), row.field(first + 2).toInt()};
+    details.joined = storedDay(row.field(first + 3));
+    details.status = statusFrom(row.field(first + 4).toString());
+    details.statusChanged = storedDay(row.field(first + 5));
+    details.duesPaidThrough = storedDay(row.field(first + 6));
+    for (int c = 0; c < 2; ++c) {
+        const int at = first + 7 + 3 * c;
+        details.contacts[c] = {row.field(at).toString(), row.field(at + 1).toString(), row.field(at + 2).toString()};
+    }
+    return details;
+}
+
+QVariantList detailsValues(const MemberDetails &details)
+{
+    QVariantList values = {details.birth.year,
+                           details.birth.month,
+                           details.birth.day,
+                           dayValue(details.joined),
+                           statusText(details.status),
+                           dayValue(details.statusChanged),
+                           dayValue(details.duesPaidThrough)};
+    for (const EmergencyContact &contact : details.contacts)
+        values << contact.name << contact.relationship << contact.phone;
+    return values;
+}
+
+std::optional<MemberDetails> storedDetailsLocked(database::Connection &connection, qint64 recordId)
+{
+    const QString &sql = connection.server() == database::Server::PostgreSql ? dt::kSelectOnePostgreSql
+        : connection.server() == database::Server::SqlServer                 ? dt::kSelectOneSqlServer
+                                                                             : dt::kSelectOne;
+    database::ResultSet row = connection.query(sql, {recordId});
+    if (row.eof())
+        return std::nullopt;
+    return detailsFrom(row, 0);
+}
+
+void writeDetails(database::Connection &connection, qint64 recordId, const MemberDetails &details, bool stored)
+{
+    connection.execute(stored ? dt::kUpdate : dt::kInsert, detailsValues(details) << recordId);
 }
 
 bool detailsTableExists(database::Connection &connection)
@@ -236,9 +265,18 @@ QStringList detailChanges(const MemberDetails &before, const MemberDetails &afte
     return changes;
 }
 
+namespace {
+const QString kDetailsAction = QStringLiteral("Details : ");
+}
+
 QString detailsJournalText(const QString &name, const QStringList &changes)
 {
-    return QStringLiteral("Details : ") + name + QStringLiteral(": ") + changes.join(QStringLiteral("; "));
+    return kDetailsAction + name + QStringLiteral(": ") + changes.join(QStringLiteral("; "));
+}
+
+bool isDetailsJournalText(const QString &transaction)
+{
+    return transaction.startsWith(kDetailsAction);
 }
 
 std::optional<DetailsResult> checkDetails(const MemberDetails &details, QDate today)
@@ -287,24 +325,40 @@ DetailsResult saveDetails(ChangeStore &store, const QString &recordId, const QSt
     if (changes.isEmpty())
         return result(Kind::NothingChanged);
 
-    return unlessBusy(
-        [&] {
-            database::Transaction change(store.connection);
-            const std::optional<MemberDetails> stored = storedLocked(store.connection, *id);
-            if (stored != asRead) {
-                DetailsResult elsewhere = result(Kind::ChangedElsewhere);
-                elsewhere.stored = stored;
-                return elsewhere;
-            }
-            writeDetails(store.connection, *id, wanted, stored.has_value());
-            writeJournalText(store, detailsJournalText(name, changes));
-            change.commit();
-            DetailsResult done = result(Kind::Done);
-            done.changes = changes;
-            done.stored = wanted;
-            return done;
-        },
-        result(Kind::Busy));
+    const bool keeping = keepsDetailValues(store.connection);
+    std::optional<qint64> refused;
+    try {
+        return unlessBusy(
+            [&] {
+                database::Transaction change(store.connection);
+                const std::optional<MemberDetails> stored = storedDetailsLocked(store.connection, *id);
+                if (stored != asRead) {
+                    DetailsResult elsewhere = result(Kind::ChangedElsewhere);
+                    elsewhere.stored = stored;
+                    return elsewhere;
+                }
+                writeNoting(store.connection, *id, wanted, stored.has_value(), refused);
+                const QString text = detailsJournalText(name, changes);
+                writeJournalText(store, text);
+                if (keeping)
+                    keepDetails(store, {*id, name, stored.value_or(MemberDetails{}), wanted, text, 0});
+                change.commit();
+                DetailsResult done = result(Kind::Done);
+                done.changes = changes;
+                done.stored = wanted;
+                return done;
+            },
+            result(Kind::Busy));
+    } catch (const Failure &) {
+        // Another workstation stored the member's first details at the same moment: as
+        // when it changes them while the dialog is open.
+        std::optional<MemberDetails> now = storedSinceRefused(store.connection, refused);
+        if (!now)
+            throw;
+        DetailsResult elsewhere = result(Kind::ChangedElsewhere);
+        elsewhere.stored = std::move(now);
+        return elsewhere;
+    }
 }
 
 DuesResult recordDues(ChangeStore &store, const std::vector<DuesMember> &paid, QDate paidThrough)
@@ -321,22 +375,40 @@ DuesResult recordDues(ChangeStore &store, const std::vector<DuesMember> &paid, Q
     DuesResult busy;
     busy.kind = DuesResult::Kind::Busy;
     const QString duesText = QStringLiteral("dues paid through ") + iso(paidThrough);
-    return unlessBusy(
-        [&] {
-            database::Transaction change(store.connection);
-            for (const DuesMember &member : paid) {
-                std::optional<MemberDetails> stored = storedLocked(store.connection, member.recordId);
-                MemberDetails now = stored.value_or(MemberDetails{});
-                now.duesPaidThrough = paidThrough;
-                writeDetails(store.connection, member.recordId, now, stored.has_value());
-                writeJournalText(store, detailsJournalText(member.name, {duesText}));
-            }
-            change.commit();
-            DuesResult done;
-            done.recorded = static_cast<int>(paid.size());
-            return done;
-        },
-        busy);
+    const bool keeping = keepsDetailValues(store.connection);
+    std::optional<qint64> refused;
+    try {
+        return unlessBusy(
+            [&] {
+                database::Transaction change(store.connection);
+                std::vector<QVariantList> kept;
+                for (const DuesMember &member : paid) {
+                    std::optional<MemberDetails> stored = storedDetailsLocked(store.connection, member.recordId);
+                    MemberDetails now = stored.value_or(MemberDetails{});
+                    now.duesPaidThrough = paidThrough;
+                    writeNoting(store.connection, member.recordId, now, stored.has_value(), refused);
+                    const QString text = detailsJournalText(member.name, {duesText});
+                    writeJournalText(store, text);
+                    if (keeping) {
+                        kept.push_back(keptDetailsValues(
+                            store, {member.recordId, member.name, stored.value_or(MemberDetails{}), now, text, 0}));
+                    }
+                }
+                if (!kept.empty())
+                    store.connection.executeRows(database::sql::kInsertDetailsHistory, kept);
+                change.commit();
+                DuesResult done;
+                done.recorded = static_cast<int>(paid.size());
+                return done;
+            },
+            busy);
+    } catch (const Failure &) {
+        // The member's first details, stored by another workstation at the same moment: a
+        // moment later the dues go over them.
+        if (!storedSinceRefused(store.connection, refused))
+            throw;
+        return busy;
+    }
 }
 
 void forgetDetails(database::Connection &connection, qint64 recordId)

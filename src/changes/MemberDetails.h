@@ -7,6 +7,7 @@
 #include <QLocale>
 #include <QString>
 #include <QStringList>
+#include <QVariantList>
 
 #include <array>
 #include <optional>
@@ -14,7 +15,8 @@
 
 namespace kelvory::database {
 class Connection;
-}
+class ResultSet;
+} // namespace kelvory::database
 
 // A member's details beside the roster: birthday, joining, status, dues and emergency
 // contacts, in the program's own table keyed by record id. Nothing here is shown to the
@@ -77,6 +79,16 @@ DetailsBook readAllDetails(database::Connection &connection);
 // Nothing when there is no details table: then nobody is left out for a status.
 std::optional<StatusBook> readStatuses(database::Connection &connection);
 
+// The details' thirteen values in the order of the table's columns, and the details from
+// a row that holds them from column `first` on: for the kept values of a change too.
+QVariantList detailsValues(const MemberDetails &details);
+MemberDetails detailsFrom(const database::ResultSet &row, int first);
+// A member's stored details read under the lock that the caller's transaction then holds,
+// as the member's row is read for a change.
+std::optional<MemberDetails> storedDetailsLocked(database::Connection &connection, qint64 recordId);
+// Stores the details over the stored ones, or as a new row where none are `stored`.
+void writeDetails(database::Connection &connection, qint64 recordId, const MemberDetails &details, bool stored);
+
 // Dates as the operator types and reads them: the system's short date form, or ISO
 // (2026-11-30). A birthday may leave its year out ("3/2" in the United States).
 QString dayText(QDate day, const QLocale &locale = QLocale());
@@ -91,6 +103,8 @@ QString monthDayFormat(const QLocale &locale = QLocale());
 QStringList detailChanges(const MemberDetails &before, const MemberDetails &after);
 // "Details : Baker, Ann: passed away 2026-11-30; joined 1998-05-01"
 QString detailsJournalText(const QString &name, const QStringList &changes);
+// Whether a journal row's text is that of a change of details.
+bool isDetailsJournalText(const QString &transaction);
 
 struct DetailsResult
 {
@@ -101,7 +115,9 @@ struct DetailsResult
         RecordIdNotWhole,
         Invalid, // `field` (a word of the dialog's) holds `problem`
         NothingChanged,
-        ChangedElsewhere, // `stored`: the details as another workstation left them
+        // `stored`: the details as another workstation left them, also when it stored
+        // the member's first details at the same moment
+        ChangedElsewhere,
         Busy,
     };
     Kind kind = Kind::Done;
@@ -117,7 +133,8 @@ struct DetailsResult
 // without a name or a phone, a text the database cannot store.
 std::optional<DetailsResult> checkDetails(const MemberDetails &details, QDate today);
 
-// Stores the member's details and one journal row in one transaction, or nothing.
+// Stores the member's details and one journal row in one transaction, with the details
+// replaced and stored where the database keeps them (changes/DetailsHistory.h), or nothing.
 // `asRead` is what the dialog was filled from (nothing when none were stored): when the
 // stored details differ from it, another workstation changed them and nothing is stored.
 DetailsResult saveDetails(ChangeStore &store, const QString &recordId, const QString &name,
@@ -134,8 +151,8 @@ struct DuesResult
     Kind kind = Kind::Done;
     int recorded = 0;
 };
-// Records "paid through" for every member in one transaction, with one journal row
-// each; a failure part of the way stores nothing.
+// Records "paid through" for every member in one transaction, with one journal row (and
+// kept values) each; a failure part of the way stores nothing.
 DuesResult recordDues(ChangeStore &store, const std::vector<DuesMember> &paid, QDate paidThrough);
 
 // A member who is deleted, or a new member given an id once held, keeps no details of

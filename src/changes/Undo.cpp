@@ -3,6 +3,7 @@
 #include "changes/MemberHistory.h"
 #include "database/Connection.h"
 #include "database/DateText.h"
+#include "database/DetailsHistoryStatements.h"
 #include "database/MemberHistoryStatements.h"
 #include "database/Statements.h"
 
@@ -162,6 +163,59 @@ UndoResult undoKept(ChangeStore &store, qint64 historyId, const std::optional<Me
     return result;
 }
 
+DetailsUndoResult undoKeptDetails(ChangeStore &store, qint64 historyId, const std::optional<MemberDetails> &accepted)
+{
+    using Kind = DetailsUndoResult::Kind;
+    database::Connection &connection = store.connection;
+    database::Transaction change(connection);
+    DetailsUndoResult result;
+    database::ResultSet row = connection.query(lockedSql(connection, database::sql::kSelectKeptDetails,
+                                                         database::sql::kSelectKeptDetailsPostgreSql,
+                                                         database::sql::kSelectKeptDetailsSqlServer),
+                                               {historyId});
+    if (row.eof()) {
+        result.kind = Kind::NoKeptValues;
+        return result;
+    }
+    result.id = row.field(0).toLongLong();
+    result.name = row.text(1).toString();
+    const MemberDetails before = detailsFrom(row, database::sql::kKeptOldDetails);
+    const MemberDetails after = detailsFrom(row, database::sql::kKeptNewDetails);
+    if (connection.query(database::sql::kCountDetailsTakenBack, {historyId}).field(0).toLongLong() > 0) {
+        result.kind = Kind::AlreadyTakenBack;
+        return result;
+    }
+    // Never onto another member: an id given anew after a delete starts without details.
+    const std::optional<MemberRow> member = storedMember(connection, result.id, QString::number(result.id));
+    if (!member) {
+        result.kind = Kind::Gone;
+        return result;
+    }
+    result.storedName = (*member)[Name];
+    if (result.storedName != result.name) {
+        result.kind = Kind::OtherMember;
+        return result;
+    }
+    const std::optional<MemberDetails> stored = storedDetailsLocked(connection, result.id);
+    result.stored = stored.value_or(MemberDetails{});
+    if (result.stored != after && accepted != result.stored) {
+        result.kind = Kind::ChangedSince;
+        result.differences = differingDetails(after, result.stored);
+        return result;
+    }
+    result.changes = detailChanges(result.stored, before);
+    if (result.changes.isEmpty()) {
+        result.kind = Kind::AlreadyAsBefore;
+        return result;
+    }
+    writeDetails(connection, result.id, before, stored.has_value());
+    const QString text = detailsJournalText(result.name, result.changes);
+    writeJournalText(store, text);
+    keepDetails(store, {result.id, result.name, result.stored, before, text, historyId});
+    change.commit();
+    return result;
+}
+
 ImportTakeBack runTakeBack(ChangeStore &store, const QString &importMark, const std::map<qint64, MemberRow> &alsoRemove,
                            bool storing)
 {
@@ -258,18 +312,26 @@ ImportTakeBack runTakeBack(ChangeStore &store, const QString &importMark, const 
 
 std::optional<KeptRow> keptRowOf(database::Connection &connection, const JournalEntry &entry)
 {
+    if (!keepsValues(connection))
+        return std::nullopt;
+    return pairedKeptRow(connection, database::sql::kSelectMemberHistoryOfDay, entry);
+}
+
+std::optional<KeptRow> pairedKeptRow(database::Connection &connection, const QString &rowsOfDay,
+                                     const JournalEntry &entry)
+{
     const QDate day = dayOf(entry.date);
-    if (!day.isValid() || !keepsValues(connection))
+    if (!day.isValid())
         return std::nullopt;
     int seen = 0;
-    database::ResultSet rows = connection.query(database::sql::kSelectMemberHistoryOfDay, {day.toString(Qt::ISODate)});
+    database::ResultSet rows = connection.query(rowsOfDay, {day.toString(Qt::ISODate)});
     for (; !rows.eof(); rows.moveNext()) {
         // Compared here, exactly: a server may compare texts without regard to case or
         // to trailing blanks.
         if (rows.text(1).toString() != entry.person || rows.text(2).toString() != entry.transaction)
             continue;
         if (seen++ == entry.occurrence)
-            return KeptRow{rows.field(0).toLongLong(), rows.text(3).toString()};
+            return KeptRow{rows.field(0).toLongLong(), rows.fieldCount() > 3 ? rows.text(3).toString() : QString()};
     }
     return std::nullopt;
 }
@@ -287,6 +349,23 @@ UndoResult undo(ChangeStore &store, const JournalEntry &entry, const std::option
         return result;
     }
     return unlessBusy<UndoResult>([&] { return undoKept(store, kept->historyId, accepted); });
+}
+
+DetailsUndoResult undoDetails(ChangeStore &store, const JournalEntry &entry,
+                              const std::optional<MemberDetails> &accepted)
+{
+    DetailsUndoResult result;
+    if (!keepsDetailValues(store.connection) || !detailsTableExists(store.connection)) {
+        result.kind = DetailsUndoResult::Kind::NoTable;
+        return result;
+    }
+    const std::optional<KeptRow> kept =
+        pairedKeptRow(store.connection, database::sql::kSelectDetailsHistoryOfDay, entry);
+    if (!kept) {
+        result.kind = DetailsUndoResult::Kind::NoKeptValues;
+        return result;
+    }
+    return unlessBusy<DetailsUndoResult>([&] { return undoKeptDetails(store, kept->historyId, accepted); });
 }
 
 ImportTakeBack takeBackImport(ChangeStore &store, const QString &importMark,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "changes/DetailsHistory.h"
 #include "changes/MemberChanges.h"
 
 #include <QDate>
@@ -29,6 +30,10 @@ struct KeptRow
     QString importMark;
 };
 std::optional<KeptRow> keptRowOf(database::Connection &connection, const JournalEntry &entry);
+// The same among the kept rows that `rowsOfDay` gives for a day: historyId, person,
+// journal text and (when it gives one) the import's mark, newest first.
+std::optional<KeptRow> pairedKeptRow(database::Connection &connection, const QString &rowsOfDay,
+                                     const JournalEntry &entry);
 
 // What an undo did. Nothing is shown to the operator here: the window says it.
 struct UndoResult
@@ -68,6 +73,42 @@ struct UndoResult
 // and the undo goes on only when called again with `accepted`, the stored member the
 // operator has seen. The undo is a change of its own: a journal row and kept values.
 UndoResult undo(ChangeStore &store, const JournalEntry &entry, const std::optional<MemberRow> &accepted = {});
+
+// What the undo of a change of details did. The window says it.
+struct DetailsUndoResult
+{
+    enum class Kind {
+        Done,
+        NoTable,      // the database keeps no details' values: the administrator must make the table
+        NoKeptValues, // the journal row was written without them
+        AlreadyTakenBack,
+        AlreadyAsBefore, // the details are as they were before the change: nothing to take back
+        ChangedSince,    // `stored` differs from what the change stored, in `differences`
+        OtherMember,     // another name (`storedName`) is stored under the id: never touched
+        Gone,            // no member holds the id any more
+        Busy,
+    };
+    Kind kind = Kind::Done;
+    qint64 id = 0;
+    // The member's name as the change named it, and as stored now.
+    QString name;
+    QString storedName;
+    // ChangedSince: the details as stored now, which the operator may accept.
+    MemberDetails stored;
+    std::vector<DetailDifference> differences;
+    // Done: what the undo changed, in the journal's words.
+    QStringList changes;
+
+    bool done() const { return kind == Kind::Done; }
+};
+
+// Takes back the change of details that a journal row ("Details : ...") stands for: the
+// member's details get the values back that the change replaced, while they are still as
+// the change left them; otherwise ChangedSince, and the undo goes on only when called
+// again with `accepted`, the stored details the operator has seen. The undo is a change
+// of details of its own: a journal row and kept values.
+DetailsUndoResult undoDetails(ChangeStore &store, const JournalEntry &entry,
+                              const std::optional<MemberDetails> &accepted = {});
 
 // One member of an import that was changed since it was imported, or whose id another
 // member holds now.

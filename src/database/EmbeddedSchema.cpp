@@ -1,6 +1,7 @@
 #include "database/EmbeddedSchema.h"
 
 #include "database/Connection.h"
+#include "database/DetailsHistoryStatements.h"
 #include "database/MemberDetailsTable.h"
 #include "database/MemberHistoryStatements.h"
 
@@ -26,7 +27,12 @@ std::vector<OwnTable> ownTables()
     QStringList history = {sql::kCreateMemberHistorySqlite};
     for (const QString &index : sql::kIndexMemberHistorySqlite)
         history.append(index);
-    return {{sql::kMemberHistoryTable.toLower(), history}, {details::kTable, {details::kCreateEmbedded}}};
+    QStringList detailsHistory = {sql::kCreateDetailsHistorySqlite};
+    for (const QString &index : sql::kIndexDetailsHistorySqlite)
+        detailsHistory.append(index);
+    return {{sql::kMemberHistoryTable.toLower(), history},
+            {details::kTable, {details::kCreateEmbedded}},
+            {sql::kDetailsHistoryTable.toLower(), detailsHistory}};
 }
 
 void addMissingOwnTables(Connection &connection) noexcept

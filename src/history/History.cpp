@@ -4,6 +4,7 @@
 #include "changes/Undo.h"
 #include "import/TakeBackImport.h"
 #include "roster/ChangeReport.h"
+#include "roster/DetailsDialog.h"
 #include "roster/RosterForm.h"
 #include "database/DateText.h"
 #include "database/Statements.h"
@@ -179,6 +180,23 @@ QString undoRefusal(const changes::UndoResult &result)
     return QString();
 }
 
+QString detailsUndoRefusal(const changes::DetailsUndoResult &result)
+{
+    using Kind = changes::DetailsUndoResult::Kind;
+    switch (result.kind) {
+    case Kind::NoTable: return messages::noKeptDetailsTable();
+    case Kind::NoKeptValues: return messages::noKeptValues();
+    case Kind::AlreadyTakenBack: return messages::alreadyTakenBack();
+    case Kind::AlreadyAsBefore: return messages::detailsAlreadyAsBefore(result.name);
+    case Kind::OtherMember: return messages::undoOtherMember(result.name, result.storedName, result.id);
+    case Kind::Gone: return messages::undoGone(result.id);
+    case Kind::Busy: return messages::databaseBusy();
+    case Kind::ChangedSince:
+    case Kind::Done: break;
+    }
+    return QString();
+}
+
 } // namespace
 
 void History::mnuUndo_Click()
@@ -190,6 +208,8 @@ void History::mnuUndo_Click()
         if (m_module.MsgBox(messages::undoQuestion(entry->transaction), MB_YESNO, messages::undoTitle()) != IDYES)
             return;
         changes::ChangeStore store{m_module.connection, m_module.OperatorFirstName, m_module.today()};
+        if (changes::isDetailsJournalText(entry->transaction))
+            return undoDetails(store, *entry);
         std::optional<changes::MemberRow> accepted;
         for (;;) {
             const changes::UndoResult result = changes::undo(store, *entry, accepted);
@@ -209,6 +229,27 @@ void History::mnuUndo_Click()
             return;
         }
     });
+}
+
+void History::undoDetails(changes::ChangeStore &store, const changes::JournalEntry &entry)
+{
+    std::optional<changes::MemberDetails> accepted;
+    for (;;) {
+        const changes::DetailsUndoResult result = changes::undoDetails(store, entry, accepted);
+        if (result.kind == changes::DetailsUndoResult::Kind::ChangedSince) {
+            if (m_module.MsgBox(messages::undoDetailsChangedQuestion(roster::detailLines(result.differences)), MB_YESNO,
+                                messages::undoTitle())
+                != IDYES)
+                return;
+            accepted = result.stored;
+            continue;
+        }
+        if (!result.done())
+            return void(m_module.MsgBox(detailsUndoRefusal(result)));
+        FillHistory();
+        m_module.MsgBox(messages::undoneDetails(result.name));
+        return;
+    }
 }
 
 void History::mnuTakeBackImport_Click()

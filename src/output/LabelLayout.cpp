@@ -63,26 +63,32 @@ const LabelSheet &labelSheet(SheetKind kind)
     return kind == SheetKind::A4With21 ? kA4With21 : kUsLetter30;
 }
 
+std::optional<MailingAddress> memberOfRow(const CellSource &grid, int row)
+{
+    bool anyText = false;
+    for (int c = 0; c < grid.cols() && !anyText; ++c)
+        anyText = !grid.cell(row, c).trimmed().isEmpty();
+    if (!anyText)
+        return std::nullopt;
+    return MailingAddress{tidied(grid.cell(row, members::Name)), tidied(grid.cell(row, members::Address)),
+                          tidied(grid.cell(row, members::City))};
+}
+
 AddressList addressesFromGrid(const CellSource &grid)
 {
     AddressList list;
     const int rows = grid.rows();
-    const int cols = grid.cols();
-    if (cols < 3)
+    if (grid.cols() < 3)
         return list;
     list.addresses.reserve(static_cast<std::size_t>(std::max(rows - 1, 0)));
     for (int r = 1; r < rows; ++r) {
-        bool anyText = false;
-        for (int c = 0; c < cols && !anyText; ++c)
-            anyText = !grid.cell(r, c).trimmed().isEmpty();
-        if (!anyText)
+        std::optional<MailingAddress> member = memberOfRow(grid, r);
+        if (!member)
             continue;
-        MailingAddress member{tidied(grid.cell(r, members::Name)), tidied(grid.cell(r, members::Address)),
-                              tidied(grid.cell(r, members::City))};
-        if (member.address.isEmpty())
+        if (member->address.isEmpty())
             ++list.withoutAddress;
         else
-            list.addresses.push_back(std::move(member));
+            list.addresses.push_back(std::move(*member));
     }
     return list;
 }

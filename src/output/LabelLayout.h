@@ -8,6 +8,7 @@
 #include <QStringView>
 
 #include <functional>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -65,6 +66,9 @@ struct AddressList
 // columns 0, 1 and 2. Blanks and line breaks are tidied (a line is one line on a label);
 // a row with no text at all is the grid's empty row and is no member.
 AddressList addressesFromGrid(const CellSource &grid);
+// The member of one data row, tidied so (its address empty when it has none); nothing for
+// the grid's empty row.
+std::optional<MailingAddress> memberOfRow(const CellSource &grid, int row);
 // The one member in the edit boxes; nothing, and nobody left out, when all three are blank.
 AddressList addressFromBoxes(const QString &name, const QString &address, const QString &city);
 

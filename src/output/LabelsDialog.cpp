@@ -40,15 +40,11 @@ LabelChoices labelChoices(const CellSource &grid, const QString &name, const QSt
     LabelChoices choices;
     choices.statusesKnown = statuses != nullptr;
     if (statuses) {
-        for (int k = 0; k < 4; ++k) {
-            // Without anyone resigned or passed away, every choice gives the same labels.
-            if (statuses->isEmpty() && k > 0) {
-                choices.everyoneIncluding[k] = choices.everyoneIncluding[0];
-                continue;
-            }
-            const KeptRows kept(grid, *statuses, Inclusion::fromIndex(k));
-            choices.everyoneIncluding[k] = addressesFromGrid(kept);
-            choices.leftOutIncluding[k] = kept.leftOut();
+        const int rows = grid.cols() < 3 ? 0 : grid.rows();
+        choices.members.reserve(static_cast<std::size_t>(std::max(rows - 1, 0)));
+        for (int r = 1; r < rows; ++r) {
+            if (std::optional<MailingAddress> member = memberOfRow(grid, r))
+                choices.members.push_back({std::move(*member), statusOfRow(grid, r, *statuses)});
         }
         includeInLabels(choices, Inclusion{});
     } else {
@@ -62,8 +58,18 @@ LabelChoices labelChoices(const CellSource &grid, const QString &name, const QSt
 
 void includeInLabels(LabelChoices &choices, Inclusion inclusion)
 {
-    choices.everyone = choices.everyoneIncluding[inclusion.index()];
-    choices.leftOut = choices.leftOutIncluding[inclusion.index()];
+    choices.everyone = {};
+    choices.leftOut = {};
+    choices.everyone.addresses.reserve(choices.members.size());
+    for (const LabelChoices::Member &member : choices.members) {
+        if (!kept(member.status, inclusion))
+            ++(member.status == changes::MemberStatus::Resigned ? choices.leftOut.resigned
+                                                                : choices.leftOut.passedAway);
+        else if (member.address.address.isEmpty())
+            ++choices.everyone.withoutAddress;
+        else
+            choices.everyone.addresses.push_back(member.address);
+    }
 }
 
 QString labelSummary(const LabelChoices &choices, bool pickedOnly, const LabelSheet &sheet, int startLabel)

@@ -31,11 +31,16 @@ struct LabelChoices
     AddressList picked;
     QString pickedName;
     bool nobodyPicked = true; // the name, address and city boxes are all blank
-    // With members' statuses known: every member as each choice of whom to tick in gives
-    // them (by Inclusion::index()), and whom it leaves out; `everyone` is the one chosen.
+    // With members' statuses known: every member of the grid as it stood when the dialog
+    // opened, with the status, from which `everyone` and `leftOut` are taken for the
+    // operator's choice of whom to tick in.
     bool statusesKnown = false;
-    std::array<AddressList, 4> everyoneIncluding;
-    std::array<StatusLeftOut, 4> leftOutIncluding;
+    struct Member
+    {
+        MailingAddress address; // its address empty when it has none
+        changes::MemberStatus status;
+    };
+    std::vector<Member> members;
     StatusLeftOut leftOut;
     // The labels of a list's members: its title.
     QString listTitle;

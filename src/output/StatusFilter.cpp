@@ -25,21 +25,6 @@ MemberStatus statusOfRow(const CellSource &grid, int row, const changes::StatusB
     return id ? statuses.value(*id, MemberStatus::Active) : MemberStatus::Active;
 }
 
-KeptRows::KeptRows(const CellSource &grid, const changes::StatusBook &statuses, Inclusion inclusion) : m_grid(grid)
-{
-    const int rows = grid.rows();
-    m_rows.reserve(static_cast<std::size_t>(std::max(rows, 0)));
-    for (int r = 0; r < rows; ++r) {
-        const MemberStatus status = r == 0 ? MemberStatus::Active : statusOfRow(grid, r, statuses);
-        if (kept(status, inclusion))
-            m_rows.push_back(r);
-        else if (status == MemberStatus::Resigned)
-            ++m_leftOut.resigned;
-        else
-            ++m_leftOut.passedAway;
-    }
-}
-
 QString leftOutParts(const StatusLeftOut &leftOut)
 {
     QStringList parts;

@@ -4,6 +4,7 @@
 #include "database/DateText.h"
 #include "roster/DetailsMessages.h"
 #include "startup/Module1.h"
+#include "startup/Platform.h"
 
 #include <QComboBox>
 #include <QFormLayout>
@@ -24,14 +25,42 @@ namespace {
 QString fieldCaption(const QString &field)
 {
     if (field == QLatin1String("born"))
-        return messages::bornCaption().remove(QLatin1Char('&')).chopped(1);
+        return detailCaption(DetailField::Born);
     if (field == QLatin1String("joined"))
-        return messages::joinedCaption().remove(QLatin1Char('&')).chopped(1);
-    return messages::contactCaption(field == QLatin1String("contact 1") ? messages::firstWord()
-                                                                        : messages::secondWord());
+        return detailCaption(DetailField::Joined);
+    return detailCaption(field == QLatin1String("contact 1") ? DetailField::FirstContact : DetailField::SecondContact);
+}
+
+// A box's caption as a sentence names it: "Bo&rn:" is "Born".
+QString plain(const QString &caption)
+{
+    return QString(caption).remove(QLatin1Char('&')).chopped(1);
 }
 
 } // namespace
+
+QString detailCaption(DetailField field)
+{
+    switch (field) {
+    case DetailField::Born: return plain(messages::bornCaption());
+    case DetailField::Joined: return plain(messages::joinedCaption());
+    case DetailField::Status: return plain(messages::statusCaption());
+    case DetailField::StatusSince:
+        return plain(messages::statusCaption()) + QLatin1Char(' ') + plain(messages::statusSinceCaption());
+    case DetailField::DuesPaidThrough: return plain(messages::duesCaption());
+    case DetailField::FirstContact: return messages::contactCaption(messages::firstWord());
+    case DetailField::SecondContact: return messages::contactCaption(messages::secondWord());
+    }
+    return {};
+}
+
+QString detailLines(const std::vector<DetailDifference> &differences)
+{
+    QStringList lines;
+    for (const DetailDifference &difference : differences)
+        lines << messages::changedDetail(detailCaption(difference.field), difference.kept, difference.stored);
+    return lines.join(kCrLf);
+}
 
 DetailsDialog::DetailsDialog(Module1 &module, QString recordId, QString name, std::optional<MemberDetails> stored,
                              QWidget *parent)

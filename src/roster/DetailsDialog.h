@@ -1,5 +1,6 @@
 #pragma once
 
+#include "changes/DetailsHistory.h"
 #include "changes/MemberDetails.h"
 
 #include <QDialog>
@@ -52,6 +53,11 @@ private:
     QString m_name;
     std::optional<changes::MemberDetails> m_asRead;
 };
+
+// A detail's name as the dialog captions it ("Born", "Status since", "First emergency contact").
+QString detailCaption(changes::DetailField field);
+// One line per detail changed since, from what to what.
+QString detailLines(const std::vector<changes::DetailDifference> &differences);
 
 // Opens the details of the member the boxes were filled from, or says why it cannot.
 void openMemberDetails(Module1 &module, const QString &recordId, const QString &name, QWidget *parent);

@@ -223,7 +223,7 @@ void Harness::prepareDatabase()
     if (backend == Backend::Postgres) {
         for (const QString &statement : postgresSchema())
             connection.execute(statement);
-        for (const QString &statement : postgresMemberHistory())
+        for (const QString &statement : postgresMemberHistory() + postgresDetailsHistory())
             connection.execute(statement);
     }
 }

@@ -57,4 +57,27 @@ inline const QStringList &postgresMemberHistory()
     return statements;
 }
 
+// The table of the details' kept values, as the administrator makes it.
+inline const QStringList &postgresDetailsHistory()
+{
+    auto kept = [](const char *p) {
+        return QStringLiteral("%1BirthYear smallint not null, %1BirthMonth smallint not null, "
+                              "%1BirthDay smallint not null, %1Joined date, %1Status varchar(20) not null, "
+                              "%1StatusChanged date, %1DuesPaidThrough date, %1Contact1Name varchar not null, "
+                              "%1Contact1Relationship varchar not null, %1Contact1Phone varchar not null, "
+                              "%1Contact2Name varchar not null, %1Contact2Relationship varchar not null, "
+                              "%1Contact2Phone varchar not null")
+            .arg(QLatin1String(p));
+    };
+    static const QStringList statements = {
+        QStringLiteral("create table memberDetailsHistory (historyId serial primary key, "
+                       "changeDay varchar(10) not null, person varchar not null, recordid bigint not null, "
+                       "memberName varchar not null, journalText varchar not null, takesBack integer not null, ")
+            + kept("old") + QStringLiteral(", ") + kept("new") + QStringLiteral(")"),
+        QStringLiteral("create index memberDetailsHistoryDay on memberDetailsHistory (changeDay)"),
+        QStringLiteral("create index memberDetailsHistoryTakesBack on memberDetailsHistory (takesBack)"),
+    };
+    return statements;
+}
+
 } // namespace kelvory::test
