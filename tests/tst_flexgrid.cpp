@@ -17,6 +17,7 @@ private Q_SLOTS:
     void designTimeGridHasHeadingAndOneEmptyRow();
     void rowsGrowAndShrinkFromTheBottom();
     void cellsKeepTheirNeighboursWhenRewritten();
+    void rowsOfEveryLengthKeepTheirCellsAcrossBlocks();
     void headingRowIsTheViewsHeader();
     void columnWidthsInTwips();
     void alignment();
@@ -77,6 +78,44 @@ void TestFlexGrid::cellsKeepTheirNeighboursWhenRewritten()
     QCOMPARE(cells.cell(1, 0), u"a");
     QCOMPARE(cells.cell(1, 3), u"");
     QCOMPARE(cells.cell(2, 3), u"d");
+}
+
+void TestFlexGrid::rowsOfEveryLengthKeepTheirCellsAcrossBlocks()
+{
+    // Enough text for many blocks, rows longer than a block, empty rows grown by resize(),
+    // and more columns than one word of alignments holds.
+    constexpr int kCols = 40;
+    auto text = [](int row, int col) {
+        const int length = row % 97 == 0 && col == 3 ? 20000 + row : (row * 7 + col) % 13;
+        return QString(length, QChar(u'a' + (row + col) % 26));
+    };
+    PackedRows cells(kCols);
+    std::vector<QString> row(kCols);
+    for (int r = 0; r < 3000; ++r) {
+        for (int c = 0; c < kCols; ++c)
+            row[c] = text(r, c);
+        cells.appendRow(row.data(), r % 5 == 0 ? kCols / 2 : kCols, r % 3 == 0 ? 0x5U : 0U);
+    }
+    cells.resize(3002);
+    cells.setLeftAligned(3001, 33, true);
+    cells.setCell(1500, 39, u"rewritten");
+    PackedRows moved = std::move(cells);
+    moved.squeeze();
+    for (int r = 0; r < 3000; ++r) {
+        for (int c = 0; c < kCols; ++c) {
+            const QString expected = r == 1500 && c == 39 ? QStringLiteral("rewritten")
+                : r % 5 == 0 && c >= kCols / 2            ? QString()
+                                                          : text(r, c);
+            QCOMPARE(moved.cell(r, c), expected);
+        }
+        QCOMPARE(moved.leftAligned(r, 2), r % 3 == 0);
+        QCOMPARE(moved.leftAligned(r, 1), false);
+    }
+    QCOMPARE(moved.cell(3000, 39), u"");
+    QVERIFY(moved.cell(3000, 0).isNull());
+    QCOMPARE(moved.leftAligned(3001, 33), true);
+    QCOMPARE(moved.leftAligned(3001, 1), false);
+    QCOMPARE(moved.cell(3001, 33), u"");
 }
 
 void TestFlexGrid::headingRowIsTheViewsHeader()

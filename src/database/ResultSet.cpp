@@ -99,15 +99,17 @@ QStringView ResultSet::text(int position)
     return made;
 }
 
-HeldText ResultSet::heldText(int position)
+void ResultSet::heldRow(HeldText *fields, int count)
 {
-    if (m_sqlite && m_sqlite->reading() && position >= 0 && position < m_fieldCount && !m_eof) {
-        const HeldText held = m_sqlite->held(position);
-        if (held.length >= 0)
-            return held;
+    const bool held = m_sqlite && m_sqlite->reading() && !m_eof && count <= m_fieldCount;
+    if (held)
+        m_sqlite->heldRow(fields, count);
+    for (int k = 0; k < count; ++k) {
+        if (held && fields[k].length >= 0)
+            continue;
+        const QStringView made = text(k);
+        fields[k] = {made.utf16(), static_cast<qint32>(made.size()), false};
     }
-    const QStringView made = text(position);
-    return {made.utf16(), static_cast<qint32>(made.size()), false};
 }
 
 bool ResultSet::holdsText(int position) const

@@ -50,8 +50,9 @@ public:
     // Field `position` as displayText() shows it, valid until the next move. A text or
     // whole number read by one of the row readers is not made into a string of its own on the way.
     QStringView text(int position);
-    // The same text, without widening what the reader holds as ASCII; valid until the next move.
-    HeldText heldText(int position);
+    // Fields 0 .. count-1 as text() gives them, without widening what the reader holds as
+    // ASCII, in one call for the row; valid until the next move.
+    void heldRow(HeldText *fields, int count);
     // Whether field `position` holds text (not NULL, a number, a date or bytes).
     bool holdsText(int position) const;
     // Moves to the next row; a failure to read it raises Failure.

@@ -190,6 +190,12 @@ HeldText SqliteRowReader::held(int position)
     }
 }
 
+void SqliteRowReader::heldRow(HeldText *fields, int count)
+{
+    for (int k = 0; k < count; ++k)
+        fields[k] = held(k);
+}
+
 std::optional<QStringView> SqliteRowReader::text(int position)
 {
     const HeldText held = this->held(position);

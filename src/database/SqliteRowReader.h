@@ -39,6 +39,7 @@ public:
     // The same text as the reader holds it: ASCII as SQLite stores it, without a copy;
     // a length of -1 for a real number or bytes.
     HeldText held(int position);
+    void heldRow(HeldText *fields, int count);
     bool holdsText(int position) const;
 
 private:

@@ -40,6 +40,7 @@ GridFillResult fillGridFromQuery(database::Connection &connection, const QString
 
     int count = 0;
     while (!result.eof()) {
+        result.heldRow(held.data(), fields);
         for (int k = 0; k < fields; ++k) {
             if (custom[k] && result.holdsText(k)) {
                 const QStringView text = result.text(k);
@@ -49,8 +50,6 @@ GridFillResult fillGridFromQuery(database::Connection &connection, const QString
                     known[k] = true;
                 }
                 held[k] = {converted[k].utf16(), static_cast<qint32>(converted[k].size()), false};
-            } else {
-                held[k] = result.heldText(k);
             }
             lengths[k] = held[k].length;
         }

@@ -1,84 +1,169 @@
 #include "grid/PackedRows.h"
 
+#include <QThread>
 #include <QVarLengthArray>
 
 #include <algorithm>
 #include <cstring>
+#include <thread>
 
 namespace kelvory::grid {
 
 namespace {
 
-// 1 MiB of text a block: large enough that a roster of any size costs few allocations,
-// small enough that the last block's unused room is nothing beside the rows.
-constexpr std::size_t kBlockLength = std::size_t(1) << 19;
-// A row without text still has a place, so that its cells read as empty, not null.
-constexpr char16_t kNoText[] = u"";
+// Blocks grow from 64 KiB, so that a grid of a few rows costs little, to 4 MiB, so that a
+// roster of any size costs few allocations.
+constexpr std::size_t kFirstBlockLength = std::size_t(1) << 15;
+constexpr std::size_t kLargestBlockLength = std::size_t(1) << 21;
+// From this size on, each next block is made ready on another core (see Prefault).
+constexpr std::size_t kPrefaultFrom = std::size_t(1) << 19;
+constexpr std::size_t kPageBytes = 4096;
+
+std::uint32_t load(const char16_t *at)
+{
+    std::uint32_t value;
+    std::memcpy(&value, at, sizeof value);
+    return value;
+}
+
+void store(char16_t *at, std::uint32_t value)
+{
+    std::memcpy(at, &value, sizeof value);
+}
 
 } // namespace
 
+// The next block, allocated here and touched page by page on another core while the rows
+// before it are written: the first write to each page of a fresh block costs the system
+// a fault, which a roster of 1,000,000 members would otherwise meet 40,000 times in the fill.
+struct PackedRows::Prefault
+{
+    std::unique_ptr<char16_t[]> block;
+    std::size_t length = 0;
+    std::thread toucher;
+
+    explicit Prefault(std::size_t blockLength)
+        : block(std::make_unique_for_overwrite<char16_t[]>(blockLength)), length(blockLength)
+    {
+        toucher = std::thread([at = reinterpret_cast<volatile char *>(block.get()), bytes = length * 2] {
+            for (std::size_t i = 0; i < bytes; i += kPageBytes)
+                at[i] = 0;
+        });
+    }
+    ~Prefault()
+    {
+        if (toucher.joinable())
+            toucher.join();
+    }
+    std::unique_ptr<char16_t[]> take()
+    {
+        toucher.join();
+        return std::move(block);
+    }
+};
+
+PackedRows::PackedRows(int cols) : m_cols(cols), m_nextBlockLength(kFirstBlockLength)
+{
+}
+PackedRows::~PackedRows() = default;
+PackedRows::PackedRows(PackedRows &&) noexcept = default;
+PackedRows &PackedRows::operator=(PackedRows &&) noexcept = default;
+
+std::uint32_t PackedRows::end(const char16_t *record, int col) const
+{
+    return load(record + 2 * col);
+}
+
 QStringView PackedRows::cell(int row, int col) const
 {
-    const std::size_t i = index(row, col);
-    const std::uint32_t begin = col == 0 ? 0 : m_ends[i - 1];
-    const char16_t *text = m_rowText[row];
-    if (!text)
+    const char16_t *record = m_rows[static_cast<std::size_t>(row)];
+    if (!record)
         return {};
-    return QStringView(text + begin, m_ends[i] - begin);
+    const std::uint32_t begin = col == 0 ? 0 : end(record, col - 1);
+    return QStringView(record + headerLength() + begin, end(record, col) - begin);
+}
+
+bool PackedRows::leftAligned(int row, int col) const
+{
+    const char16_t *record = m_rows[static_cast<std::size_t>(row)];
+    return record && ((load(record + 2 * (m_cols + col / 32)) >> (col % 32)) & 1U);
+}
+
+void PackedRows::setLeftAligned(int row, int col, bool on)
+{
+    char16_t *at = record(row) + 2 * (m_cols + col / 32);
+    const std::uint32_t bit = 1U << (col % 32);
+    const std::uint32_t word = load(at);
+    store(at, on ? word | bit : word & ~bit);
+}
+
+char16_t *PackedRows::record(int row)
+{
+    char16_t *&record = m_rows[static_cast<std::size_t>(row)];
+    if (!record) {
+        record = room(headerLength());
+        std::fill_n(record, headerLength(), u'\0');
+    }
+    return record;
+}
+
+char16_t *PackedRows::newBlock(std::size_t length)
+{
+    std::unique_ptr<char16_t[]> block;
+    if (m_prefault && m_prefault->length == length)
+        block = m_prefault->take();
+    else
+        block = std::make_unique_for_overwrite<char16_t[]>(length);
+    m_prefault.reset();
+    if (length >= kPrefaultFrom && QThread::idealThreadCount() > 1)
+        m_prefault = std::make_unique<Prefault>(m_nextBlockLength);
+    return m_blocks.emplace_back(std::move(block)).get();
 }
 
 char16_t *PackedRows::room(std::size_t length)
 {
-    if (length == 0)
-        return const_cast<char16_t *>(kNoText);
     if (length > m_freeLength) {
-        if (length > kBlockLength / 4) {
-            // A row this long gets a block of its own, and the block being filled keeps its room.
+        if (length > kFirstBlockLength / 4) {
+            // A record this long gets a block of its own, and the block being filled keeps its room.
             return m_blocks.emplace_back(std::make_unique_for_overwrite<char16_t[]>(length)).get();
         }
-        m_free = m_blocks.emplace_back(std::make_unique_for_overwrite<char16_t[]>(kBlockLength)).get();
-        m_freeLength = kBlockLength;
+        const std::size_t blockLength = m_nextBlockLength;
+        m_nextBlockLength = std::min(blockLength * 2, kLargestBlockLength);
+        m_free = newBlock(blockLength);
+        m_freeLength = blockLength;
     }
-    char16_t *text = m_free;
+    char16_t *at = m_free;
     m_free += length;
     m_freeLength -= length;
-    return text;
+    return at;
 }
 
 void PackedRows::setCell(int row, int col, QStringView text)
 {
-    const std::size_t first = index(row, 0);
-    const std::size_t i = first + col;
-    const std::uint32_t begin = col == 0 ? 0 : m_ends[i - 1];
-    const std::uint32_t end = m_ends[i];
-    const std::uint32_t length = m_ends[first + m_cols - 1];
-    const auto delta = static_cast<std::int64_t>(text.size()) - (end - begin);
-    // The row is written anew; its old text stays in its block until the grid is filled again.
-    const char16_t *old = m_rowText[row];
-    char16_t *out = room(static_cast<std::size_t>(length + delta));
-    if (old)
-        std::copy_n(old, begin, out);
-    std::memcpy(out + begin, text.data(), static_cast<std::size_t>(text.size()) * sizeof(char16_t));
-    if (old)
-        std::copy(old + end, old + length, out + begin + text.size());
-    m_rowText[row] = out;
+    const char16_t *old = record(row);
+    const std::size_t header = headerLength();
+    const std::uint32_t begin = col == 0 ? 0 : end(old, col - 1);
+    const std::uint32_t oldEnd = end(old, col);
+    const std::uint32_t length = end(old, m_cols - 1);
+    const auto delta = static_cast<std::int64_t>(text.size()) - (oldEnd - begin);
+    // The row is written anew; its old record stays in its block until the grid is filled again.
+    char16_t *out = room(header + static_cast<std::size_t>(length + delta));
+    std::copy_n(old, header + begin, out);
+    std::memcpy(out + header + begin, text.data(), static_cast<std::size_t>(text.size()) * sizeof(char16_t));
+    std::copy(old + header + oldEnd, old + header + length, out + header + begin + text.size());
     for (int c = col; c < m_cols; ++c)
-        m_ends[first + c] = static_cast<std::uint32_t>(m_ends[first + c] + delta);
+        store(out + 2 * c, static_cast<std::uint32_t>(end(out, c) + delta));
+    m_rows[static_cast<std::size_t>(row)] = out;
 }
 
 void PackedRows::resize(int rows)
 {
-    m_rowText.resize(rows, nullptr);
-    m_ends.resize(static_cast<std::size_t>(rows) * m_cols, 0);
-    // Rows added by growth are empty, so all their ends are 0; rows kept are unchanged.
-    m_leftAligned.resize(static_cast<std::size_t>(rows) * alignmentWords(), 0);
+    m_rows.resize(static_cast<std::size_t>(rows), nullptr);
 }
 
 void PackedRows::reserve(int rows)
 {
-    m_rowText.reserve(rows);
-    m_ends.reserve(static_cast<std::size_t>(rows) * m_cols);
-    m_leftAligned.reserve(static_cast<std::size_t>(rows) * alignmentWords());
+    m_rows.reserve(static_cast<std::size_t>(rows));
 }
 
 void PackedRows::appendRow(const QStringView *cells, int count, std::uint32_t leftAlignedMask)
@@ -94,19 +179,23 @@ void PackedRows::appendRow(const QString *cells, int count, std::uint32_t leftAl
 char16_t *PackedRows::appendRowSpace(const qsizetype *lengths, int count, std::uint32_t leftAlignedMask)
 {
     count = std::min(count, m_cols);
-    const std::size_t first = m_ends.size();
-    m_ends.resize(first + static_cast<std::size_t>(m_cols));
-    std::uint32_t end = 0;
+    std::size_t length = 0;
+    for (int c = 0; c < count; ++c)
+        length += static_cast<std::size_t>(lengths[c]);
+    const std::size_t header = headerLength();
+    char16_t *out = room(header + length);
+    std::uint32_t at = 0;
     for (int c = 0; c < count; ++c) {
-        end += static_cast<std::uint32_t>(lengths[c]);
-        m_ends[first + c] = end;
+        at += static_cast<std::uint32_t>(lengths[c]);
+        store(out + 2 * c, at);
     }
-    std::fill(m_ends.begin() + static_cast<std::ptrdiff_t>(first) + count, m_ends.end(), end);
-    m_leftAligned.push_back(leftAlignedMask);
-    m_leftAligned.resize(m_leftAligned.size() + alignmentWords() - 1, 0);
-    char16_t *out = room(end);
-    m_rowText.push_back(out);
-    return out;
+    for (int c = count; c < m_cols; ++c)
+        store(out + 2 * c, at);
+    store(out + 2 * m_cols, leftAlignedMask);
+    for (std::size_t w = 1; w < alignmentWords(); ++w)
+        store(out + 2 * (m_cols + w), 0);
+    m_rows.push_back(out);
+    return out + header;
 }
 
 template <typename Text> void PackedRows::append(const Text *cells, int count, std::uint32_t leftAlignedMask)
@@ -124,9 +213,8 @@ template <typename Text> void PackedRows::append(const Text *cells, int count, s
 
 void PackedRows::squeeze()
 {
-    m_rowText.shrink_to_fit();
-    m_ends.shrink_to_fit();
-    m_leftAligned.shrink_to_fit();
+    m_prefault.reset();
+    m_rows.shrink_to_fit();
 }
 
 } // namespace kelvory::grid
