@@ -113,7 +113,13 @@ void scaleOn(const Side &side, const Options &options)
         const std::vector<Stats> s = measureInterleaved(reps, runs);
         const Stats fill = less(s[1], s[0]);
         const Stats read = less(s[3], s[2]);
-        const std::optional<double> target = members >= 100000 ? std::optional<double>(1.3) : std::nullopt;
+        // On the embedded file the fill keeps up with SQLite's own tool: the program may use
+        // the sorter's helper threads and the second core, which the tool leaves idle.
+        std::optional<double> target;
+        if (members >= 1000000)
+            target = sqlite ? 1.0 : 1.3;
+        else if (members >= 100000)
+            target = sqlite ? 1.1 : 1.3;
         printFigure(QStringLiteral("scale.%1.%2").arg(name).arg(members),
                     QStringLiteral("fill of %1 members as a start shows it: kelvory_bench_start with %1 members less "
                                    "with %2, the same round")
@@ -152,18 +158,23 @@ void scaleOn(const Side &side, const Options &options)
     for (std::size_t i = 1; i < sizes.size(); ++i) {
         const double rows = static_cast<double>(sizes[i]) / sizes[i - 1];
         const double growth = fills[i].median() / fills[i - 1].median();
-        // At most 11-fold for ten times the rows: at most 1.1 times linear growth.
-        const std::optional<double> target =
-            sizes[i - 1] >= 100000 && rows == 10 ? std::optional<double>(1.1) : std::nullopt;
+        const double toolGrowth = reads[i].median() / reads[i - 1].median();
+        // On the embedded file no more than the tool's own growth; on a server at most 11-fold
+        // for ten times the rows: at most 1.1 times linear growth.
+        const bool measured = sizes[i - 1] >= 100000 && rows == 10;
+        const std::optional<double> target = measured ? std::optional<double>(sqlite ? 1.0 : 1.1) : std::nullopt;
         printValueFigure(QStringLiteral("scale.%1.growth-%2-%3").arg(name).arg(sizes[i - 1]).arg(sizes[i]),
                          QStringLiteral("growth of the fill's median cost from %1 to %2 members")
                              .arg(withThousands(sizes[i - 1]), withThousands(sizes[i])),
-                         growth, QStringLiteral("fold"), QStringLiteral("the rows' own growth"), rows, target);
+                         growth, QStringLiteral("fold"),
+                         sqlite ? QStringLiteral("%1's own growth, by its medians").arg(side.toolName)
+                                : QStringLiteral("the rows' own growth"),
+                         sqlite ? toolGrowth : rows, target);
         printNote(QStringLiteral("by the minimums %1-fold; %2's own read grew %3-fold by its medians, %4-fold by its "
                                  "minimums")
                       .arg(fillMins[i] / fillMins[i - 1], 0, 'f', 1)
                       .arg(side.toolName)
-                      .arg(reads[i].median() / reads[i - 1].median(), 0, 'f', 1)
+                      .arg(toolGrowth, 0, 'f', 1)
                       .arg(readMins[i] / readMins[i - 1], 0, 'f', 1));
     }
 }
