@@ -54,7 +54,7 @@ void TestEmbeddedFaults::fileThatIsNotADatabase_data()
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<bool>("userFile");
     QTest::addColumn<QString>("diagnosis");
-    const QString notOurs = QStringLiteral("is not a Kelvory database");
+    const QString notOurs = QStringLiteral("The file %1 is not a Kelvory database");
     const QByteArray text = QByteArray("Name,Address,City\r\nAdams,1 Elm St,Salem\r\n").repeated(60);
     QTest::newRow("spreadsheet text, known operator") << text << true << notOurs;
     QTest::newRow("spreadsheet text, first run") << text << false << notOurs;
