@@ -151,7 +151,7 @@ void History::refillBoth()
 
 namespace {
 
-QString undoneText(const changes::UndoResult &result)
+QString doneText(const changes::UndoResult &result)
 {
     const QString &name = result.fields[members::Name];
     if (result.action == changes::kAdded) {
@@ -161,7 +161,7 @@ QString undoneText(const changes::UndoResult &result)
     return result.action == changes::kChanged ? messages::undoneUpdate(name) : messages::undoneAdd(name);
 }
 
-QString undoRefusal(const changes::UndoResult &result)
+QString refusal(const changes::UndoResult &result)
 {
     using Kind = changes::UndoResult::Kind;
     switch (result.kind) {
@@ -180,7 +180,7 @@ QString undoRefusal(const changes::UndoResult &result)
     return QString();
 }
 
-QString detailsUndoRefusal(const changes::DetailsUndoResult &result)
+QString refusal(const changes::DetailsUndoResult &result)
 {
     using Kind = changes::DetailsUndoResult::Kind;
     switch (result.kind) {
@@ -197,6 +197,38 @@ QString detailsUndoRefusal(const changes::DetailsUndoResult &result)
     return QString();
 }
 
+QString doneText(const changes::DetailsUndoResult &result)
+{
+    return messages::undoneDetails(result.name);
+}
+
+QString changedQuestion(const changes::UndoResult &result)
+{
+    return messages::undoChangedQuestion(roster::changeLines(result.changes));
+}
+
+QString changedQuestion(const changes::DetailsUndoResult &result)
+{
+    return messages::undoDetailsChangedQuestion(roster::detailLines(result.differences));
+}
+
+// Takes a change back. When what the undo would overwrite changed since, the operator is
+// shown how and decides, and is asked again whenever it changes once more while they read.
+// Nothing when the operator said No.
+template <typename Accepted, typename Undo>
+auto undoAsking(Module1 &module, Undo undo) -> std::optional<decltype(undo(std::optional<Accepted>()))>
+{
+    std::optional<Accepted> accepted;
+    for (;;) {
+        auto result = undo(accepted);
+        if (result.kind != decltype(result)::Kind::ChangedSince)
+            return result;
+        if (module.MsgBox(changedQuestion(result), MB_YESNO, messages::undoTitle()) != IDYES)
+            return std::nullopt;
+        accepted = result.stored;
+    }
+}
+
 } // namespace
 
 void History::mnuUndo_Click()
@@ -208,48 +240,25 @@ void History::mnuUndo_Click()
         if (m_module.MsgBox(messages::undoQuestion(entry->transaction), MB_YESNO, messages::undoTitle()) != IDYES)
             return;
         changes::ChangeStore store{m_module.connection, m_module.OperatorFirstName, m_module.today()};
-        if (changes::isDetailsJournalText(entry->transaction))
-            return undoDetails(store, *entry);
-        std::optional<changes::MemberRow> accepted;
-        for (;;) {
-            const changes::UndoResult result = changes::undo(store, *entry, accepted);
-            if (result.kind == changes::UndoResult::Kind::ChangedSince) {
-                // Asked again whenever the member changes once more while the operator reads.
-                if (m_module.MsgBox(messages::undoChangedQuestion(roster::changeLines(result.changes)), MB_YESNO,
-                                    messages::undoTitle())
-                    != IDYES)
-                    return;
-                accepted = result.stored;
-                continue;
-            }
-            if (!result.done())
-                return void(m_module.MsgBox(undoRefusal(result)));
-            refillBoth();
-            m_module.MsgBox(undoneText(result));
-            return;
+        const auto say = [&](const auto &result, auto refill) {
+            if (!result)
+                return;
+            if (!result->done())
+                return void(m_module.MsgBox(refusal(*result)));
+            refill();
+            m_module.MsgBox(doneText(*result));
+        };
+        // The roster shows no details: after theirs only the journal is read again.
+        if (changes::isDetailsJournalText(entry->transaction)) {
+            say(undoAsking<changes::MemberDetails>(
+                    m_module, [&](const auto &accepted) { return changes::undoDetails(store, *entry, accepted); }),
+                [&] { FillHistory(); });
+        } else {
+            say(undoAsking<changes::MemberRow>(
+                    m_module, [&](const auto &accepted) { return changes::undo(store, *entry, accepted); }),
+                [&] { refillBoth(); });
         }
     });
-}
-
-void History::undoDetails(changes::ChangeStore &store, const changes::JournalEntry &entry)
-{
-    std::optional<changes::MemberDetails> accepted;
-    for (;;) {
-        const changes::DetailsUndoResult result = changes::undoDetails(store, entry, accepted);
-        if (result.kind == changes::DetailsUndoResult::Kind::ChangedSince) {
-            if (m_module.MsgBox(messages::undoDetailsChangedQuestion(roster::detailLines(result.differences)), MB_YESNO,
-                                messages::undoTitle())
-                != IDYES)
-                return;
-            accepted = result.stored;
-            continue;
-        }
-        if (!result.done())
-            return void(m_module.MsgBox(detailsUndoRefusal(result)));
-        FillHistory();
-        m_module.MsgBox(messages::undoneDetails(result.name));
-        return;
-    }
 }
 
 void History::mnuTakeBackImport_Click()

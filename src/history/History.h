@@ -57,8 +57,6 @@ private:
     std::optional<changes::JournalEntry> currentEntry() const;
     // The journal and the roster again, after a change from here.
     void refillBoth();
-    // The undo of a change of a member's details, once the operator has said Yes to it.
-    void undoDetails(changes::ChangeStore &store, const changes::JournalEntry &entry);
 
     Module1 &m_module;
 };
