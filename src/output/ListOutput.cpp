@@ -3,17 +3,15 @@
 #include "output/Export.h"
 #include "output/LabelLayout.h"
 #include "output/LabelPrinter.h"
-#include "output/PdfBytes.h"
+#include "output/PaintedPages.h"
 #include "output/PrinterQueue.h"
 #include "output/Printout.h"
 #include "output/YearMessages.h"
 #include "startup/Module1.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QFontMetricsF>
 #include <QPainter>
-#include <QPrintPreviewDialog>
 #include <QPrinter>
 
 #include <numeric>
@@ -137,15 +135,10 @@ bool printListOnDefaultPrinter(Module1 &module, const ListDocument &document)
         return false;
     }
     printer->setDocName(module.deployment().title);
-    printer->setPageLayout(listPageLayout());
-    QPainter painter;
-    bool done = painter.begin(printer.get()) && printer->printerState() != QPrinter::Error;
-    if (done) {
-        done = paintList(painter, *printer, document);
-        done = painter.end() && done && printer->printerState() != QPrinter::Error
-            && printer->printerState() != QPrinter::Aborted;
-    }
-    if (!done) {
+    const PagesPrinted printed =
+        printPages(*printer, listPageLayout(), false,
+                   [&](QPainter &painter, QPagedPaintDevice &device) { return paintList(painter, device, document); });
+    if (printed != PagesPrinted::Printed) {
         module.MsgBox(messages::listNotPrinted(printerLabel(*printer)), MB_OK | MB_ICONERROR);
         return false;
     }
@@ -160,9 +153,7 @@ bool saveListAsPdf(Module1 &module, const ListDocument &document)
                                                                                   QStringLiteral("PDF files (*.pdf)"));
     if (!chosen || chosen->isEmpty())
         return false;
-    QString path = *chosen;
-    if (QFileInfo(path).suffix().isEmpty())
-        path += QStringLiteral(".pdf");
+    const QString path = pdfPath(*chosen);
     const QString nativePath = QDir::toNativeSeparators(path);
     const std::optional<QByteArray> pdf = listPdf(document, module.deployment().title);
     // Through a temporary file, as the export is written: a file that cannot be finished
@@ -180,16 +171,8 @@ bool saveListAsPdf(Module1 &module, const ListDocument &document)
 
 void previewList(Module1 &module, const ListDocument &document, QWidget *parent)
 {
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setDocName(module.deployment().title);
-    printer.setPageLayout(listPageLayout());
-    QPrintPreviewDialog preview(&printer, parent);
-    preview.setWindowTitle(messages::listsTitle());
-    QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview, [&](QPrinter *target) {
-        QPainter painter(target);
-        paintList(painter, *target, document);
-    });
-    preview.exec();
+    previewPages(module.deployment().title, messages::listsTitle(), listPageLayout(), false, parent,
+                 [&](QPainter &painter, QPagedPaintDevice &device) { return paintList(painter, device, document); });
 }
 
 } // namespace kelvory::output

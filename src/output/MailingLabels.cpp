@@ -2,16 +2,14 @@
 
 #include "output/Export.h"
 #include "output/OutputMessages.h"
-#include "output/PdfBytes.h"
+#include "output/PaintedPages.h"
 #include "output/PrinterQueue.h"
 #include "output/Printout.h"
 #include "startup/Module1.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QFontMetricsF>
 #include <QPainter>
-#include <QPrintPreviewDialog>
 #include <QPrinter>
 
 #include <map>
@@ -47,21 +45,14 @@ void adjust(QPainter &painter, const QPaintDevice &device, const PrinterAdjustme
     painter.scale(adjustment.scalePercent / 100, adjustment.scalePercent / 100);
 }
 
-std::optional<QString> printPages(QPrinter &printer, const LabelSheet &sheet,
-                                  const std::function<bool(QPainter &)> &paint)
+std::optional<QString> printOnSheets(QPrinter &printer, const LabelSheet &sheet, const PagePainter &paint)
 {
-    printer.setFullPage(true);
-    printer.setPageLayout(labelPageLayout(sheet));
-    QPainter painter;
-    if (!painter.begin(&printer) || printer.printerState() == QPrinter::Error)
-        return messages::labelsNotPrinted(printerLabel(printer));
-    if (!paint(painter)) {
-        painter.end();
-        return messages::labelsPrintNotFinished(printerLabel(printer));
+    switch (printPages(printer, labelPageLayout(sheet), true, paint)) {
+    case PagesPrinted::Printed: return std::nullopt;
+    case PagesPrinted::NotStarted: return messages::labelsNotPrinted(printerLabel(printer));
+    case PagesPrinted::NotFinished: break;
     }
-    if (!painter.end() || printer.printerState() == QPrinter::Error || printer.printerState() == QPrinter::Aborted)
-        return messages::labelsPrintNotFinished(printerLabel(printer));
-    return std::nullopt;
+    return messages::labelsPrintNotFinished(printerLabel(printer));
 }
 
 std::unique_ptr<QPrinter> defaultPrinterOrSay(Module1 &module)
@@ -128,14 +119,15 @@ void paintAlignmentTest(QPainter &painter, QPaintDevice &device, const LabelShee
 
 std::optional<QString> printLabels(QPrinter &printer, const LabelJob &job)
 {
-    return printPages(printer, labelSheet(job.sheet),
-                      [&](QPainter &painter) { return paintLabels(painter, printer, job); });
+    return printOnSheets(printer, labelSheet(job.sheet), [&](QPainter &painter, QPagedPaintDevice &device) {
+        return paintLabels(painter, device, job);
+    });
 }
 
 std::optional<QString> printAlignmentTest(QPrinter &printer, SheetKind sheet, const PrinterAdjustment &adjustment)
 {
-    return printPages(printer, labelSheet(sheet), [&](QPainter &painter) {
-        paintAlignmentTest(painter, printer, labelSheet(sheet), adjustment);
+    return printOnSheets(printer, labelSheet(sheet), [&](QPainter &painter, QPagedPaintDevice &device) {
+        paintAlignmentTest(painter, device, labelSheet(sheet), adjustment);
         return true;
     });
 }
@@ -179,9 +171,7 @@ bool saveLabelsAsPdf(Module1 &module, const LabelJob &job)
         module.services().dialogs->saveFileName(messages::saveAsPdfTitle(), suggested, messages::pdfFileFilter());
     if (!chosen || chosen->isEmpty())
         return false;
-    QString path = *chosen;
-    if (QFileInfo(path).suffix().isEmpty())
-        path += QStringLiteral(".pdf");
+    const QString path = pdfPath(*chosen);
     const QString nativePath = QDir::toNativeSeparators(path);
 
     const std::optional<QByteArray> pdf = labelsPdf(job, module.deployment().title);
@@ -201,17 +191,9 @@ bool saveLabelsAsPdf(Module1 &module, const LabelJob &job)
 
 void previewLabels(Module1 &module, const LabelJob &job, QWidget *parent)
 {
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setDocName(module.deployment().title);
-    printer.setFullPage(true);
-    printer.setPageLayout(labelPageLayout(labelSheet(job.sheet)));
-    QPrintPreviewDialog preview(&printer, parent);
-    preview.setWindowTitle(messages::dialogTitle());
-    QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview, [&](QPrinter *target) {
-        QPainter painter(target);
-        paintLabels(painter, *target, job);
-    });
-    preview.exec();
+    previewPages(module.deployment().title, messages::dialogTitle(), labelPageLayout(labelSheet(job.sheet)), true,
+                 parent,
+                 [&](QPainter &painter, QPagedPaintDevice &device) { return paintLabels(painter, device, job); });
 }
 
 } // namespace kelvory::output
