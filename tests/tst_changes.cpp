@@ -432,15 +432,7 @@ void TestChanges::refusedJournalRowLeavesTheMembersAsTheyWere_data()
 void TestChanges::refusedJournalRowLeavesTheMembersAsTheyWere()
 {
     QFETCH(QString, command);
-    if (m_backend == Backend::Sqlite) {
-        h->exec(QStringLiteral("create trigger refuse_journal before insert on changeHistory "
-                               "begin select raise(abort, 'the journal is closed'); end"));
-    } else {
-        h->exec(QStringLiteral("create or replace function refuse_journal() returns trigger language plpgsql as "
-                               "$$ begin raise exception 'the journal is closed'; end $$"));
-        h->exec(QStringLiteral("create trigger refuse_journal before insert on changeHistory "
-                               "for each row execute function refuse_journal()"));
-    }
+    closeTheJournal();
     startWithMembers();
     const QList<QStringList> before = members();
     clickRow(1);

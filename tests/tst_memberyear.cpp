@@ -140,15 +140,7 @@ void TestMemberYear::detailsAreStoredWithTheirJournalRowAtomically()
     QCOMPARE(journal().size(), 1);
 
     // A journal row that cannot be written takes the details with it.
-    if (m_backend == Backend::Sqlite) {
-        h->exec(QStringLiteral("create trigger refuse_journal before insert on changeHistory "
-                               "begin select raise(abort, 'the journal is closed'); end"));
-    } else {
-        h->exec(QStringLiteral("create or replace function refuse_journal() returns trigger language plpgsql as "
-                               "$$ begin raise exception 'the journal is closed'; end $$"));
-        h->exec(QStringLiteral("create trigger refuse_journal before insert on changeHistory "
-                               "for each row execute function refuse_journal()"));
-    }
+    closeTheJournal();
     dialog->txtJoined->setText(QStringLiteral("5/1/1998"));
     press(dialog->cmdSave);
     verifyErrorReport(*h, QStringLiteral("the journal is closed"));

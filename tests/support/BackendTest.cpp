@@ -28,4 +28,17 @@ grid::FlexGrid &BackendTest::grid() const
     return *form().Grid1;
 }
 
+void BackendTest::closeTheJournal() const
+{
+    if (m_backend == Backend::Sqlite) {
+        h->exec(QStringLiteral("create trigger refuse_journal before insert on changeHistory "
+                               "begin select raise(abort, 'the journal is closed'); end"));
+        return;
+    }
+    h->exec(QStringLiteral("create or replace function refuse_journal() returns trigger language plpgsql as "
+                           "$$ begin raise exception 'the journal is closed'; end $$"));
+    h->exec(QStringLiteral("create trigger refuse_journal before insert on changeHistory "
+                           "for each row execute function refuse_journal()"));
+}
+
 } // namespace kelvory::test

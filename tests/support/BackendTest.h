@@ -42,6 +42,8 @@ protected:
     void clickRow(int row, int col = 0) const { clickGridCell(grid(), row, col); }
     QList<QStringList> members() const { return h->members(); }
     QList<JournalRow> journal() const { return h->journal(); }
+    // From here on the database refuses every journal row ("the journal is closed").
+    void closeTheJournal() const;
 
     const Backend m_backend;
     std::unique_ptr<Harness> h;
