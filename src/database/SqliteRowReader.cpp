@@ -14,25 +14,6 @@
 
 namespace kelvory::database {
 
-bool widenAscii(const unsigned char *text, std::size_t bytes, char16_t *wide)
-{
-    std::size_t i = 0;
-    for (; i + 8 <= bytes; i += 8) {
-        std::uint64_t eight;
-        std::memcpy(&eight, text + i, 8);
-        if (eight & 0x8080808080808080U)
-            return false;
-        for (std::size_t j = i; j < i + 8; ++j)
-            wide[j] = text[j];
-    }
-    for (; i < bytes; ++i) {
-        if (text[i] & 0x80)
-            return false;
-        wide[i] = text[i];
-    }
-    return true;
-}
-
 bool isAscii(const unsigned char *text, std::size_t bytes)
 {
     std::uint64_t any = 0;
@@ -45,6 +26,14 @@ bool isAscii(const unsigned char *text, std::size_t bytes)
     for (; i < bytes; ++i)
         any |= text[i];
     return (any & 0x8080808080808080U) == 0;
+}
+
+bool widenAscii(const unsigned char *text, std::size_t bytes, char16_t *wide)
+{
+    if (!isAscii(text, bytes))
+        return false;
+    std::copy_n(text, bytes, wide);
+    return true;
 }
 
 namespace {

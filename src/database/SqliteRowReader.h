@@ -62,7 +62,7 @@ bool executeSqliteRows(const QVariant &handle, const QString &sql, const std::ve
 
 // Whether every byte of the text is ASCII.
 bool isAscii(const unsigned char *text, std::size_t bytes);
-// Widens ASCII text to UTF-16, eight bytes at a time; false at a byte that is not ASCII.
+// Widens ASCII text to UTF-16; false, and nothing widened, when a byte is not ASCII.
 bool widenAscii(const unsigned char *text, std::size_t bytes, char16_t *wide);
 
 } // namespace kelvory::database
